@@ -1,0 +1,35 @@
+#pragma once
+// The dialog facility: modal message boxes, the only way the program speaks to its user.
+
+#include <cstdint>
+#include <string>
+
+namespace tollwick::platform {
+
+// Message-box style codes (button set plus icon) and answer codes, the platform's own.
+namespace box {
+inline constexpr int32_t kOk = 0;
+inline constexpr int32_t kYesNo = 4;
+inline constexpr int32_t kExclamation = 48;  // OK button, exclamation icon
+inline constexpr int32_t kInformation = 64;  // OK button, information icon
+inline constexpr int32_t kAnswerOk = 1;
+inline constexpr int32_t kAnswerYes = 6;
+inline constexpr int32_t kAnswerNo = 7;
+}  // namespace box
+
+class Dialog {
+ public:
+  virtual ~Dialog() = default;
+
+  // Shows a modal box and waits for its answer. Prompt and caption are Windows-1252.
+  // Returns 1 (OK), 6 (Yes) or 7 (No). A box that cannot be shown raises a run-time
+  // error; it never answers on the user's behalf.
+  virtual int32_t show(const std::string& prompt, int32_t style, const std::string& caption) = 0;
+
+  // The hourglass pointer and the processing of waiting window messages: they act only
+  // where the boxes are real windows.
+  virtual void setBusyPointer() {}
+  virtual void processPendingMessages() {}
+};
+
+}  // namespace tollwick::platform

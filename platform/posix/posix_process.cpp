@@ -1,0 +1,77 @@
+// The process facility on Linux and other POSIX systems.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/process.h"
+#include "platform/seam.h"
+
+namespace tollwick::platform {
+namespace {
+
+// FNV-1a, to name the lock file after the application directory.
+std::string hashHex(const std::string& text) {
+  uint64_t hash = 1469598103934665603ull;
+  for (unsigned char c : text) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  char out[17];
+  std::snprintf(out, sizeof out, "%016llx", static_cast<unsigned long long>(hash));
+  return out;
+}
+
+std::string lockDirectory() {
+  const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
+  if (runtimeDir != nullptr && *runtimeDir != '\0') return runtimeDir;
+  const char* tmp = std::getenv("TMPDIR");
+  return (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
+}
+
+class PosixProcess : public Process {
+ public:
+  std::string applicationDirectory() override {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return std::filesystem::current_path().string();
+    return std::filesystem::canonical(exe, ec).parent_path().string();
+  }
+
+  bool previousInstanceRunning() override {
+    if (lockFd_ >= 0) return false;  // this process already holds the lock
+    const std::string path =
+        lockDirectory() + "/tollwick-" + hashHex(applicationDirectory()) + ".lock";
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return false;  // no lock can be had: nothing proves another copy runs
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      return true;
+    }
+    lockFd_ = fd;  // held, and released by the kernel when the process ends
+    return false;
+  }
+
+  [[noreturn]] void endAtOnce() override {
+    std::fflush(stderr);
+    ::_exit(1);
+  }
+
+ private:
+  int lockFd_ = -1;
+};
+
+}  // namespace
+
+template <>
+std::unique_ptr<Process> makeSystemFacility<Process>() {
+  return std::make_unique<PosixProcess>();
+}
+
+}  // namespace tollwick::platform

@@ -1,0 +1,25 @@
+#pragma once
+// The process facility: where the program lives, whether another copy runs, and how
+// it ends at once.
+
+#include <string>
+
+namespace tollwick::platform {
+
+class Process {
+ public:
+  virtual ~Process() = default;
+
+  // Directory of the running executable (links resolved), without a final separator.
+  virtual std::string applicationDirectory() = 0;
+
+  // True when another copy of the program runs. The first call takes an advisory lock
+  // named after the application directory and holds it for the life of the process.
+  virtual bool previousInstanceRunning() = 0;
+
+  // Ends the process at once with exit code 1: nothing is flushed, no open file is
+  // committed, no further code of the caller runs.
+  [[noreturn]] virtual void endAtOnce() = 0;
+};
+
+}  // namespace tollwick::platform

@@ -1,0 +1,53 @@
+#pragma once
+// How the program reaches a platform facility. Each facility is one narrow interface
+// (FileSystem, Process, Dialog, ...). Code asks `platform::use<Facility>()` for the
+// current implementation: the operating system's own, made on first use by
+// `platform::makeSystemFacility<Facility>()` (defined in platform/posix or
+// platform/win32), unless a test, tool or the start-up code has installed another
+// with `platform::Installed<Facility>`.
+
+#include <memory>
+
+namespace tollwick::platform {
+
+// Defined once per facility by the operating-system implementation.
+template <class Facility>
+std::unique_ptr<Facility> makeSystemFacility();
+
+template <class Facility>
+class Seam {
+ public:
+  static Facility& current() {
+    if (installed_ != nullptr) return *installed_;
+    static std::unique_ptr<Facility> system = makeSystemFacility<Facility>();
+    return *system;
+  }
+  static Facility* install(Facility* facility) {
+    Facility* previous = installed_;
+    installed_ = facility;
+    return previous;
+  }
+
+ private:
+  static inline Facility* installed_ = nullptr;
+};
+
+template <class Facility>
+Facility& use() {
+  return Seam<Facility>::current();
+}
+
+// Installs `facility` for the life of this object, then puts back what was there.
+template <class Facility>
+class Installed {
+ public:
+  explicit Installed(Facility& facility) : previous_(Seam<Facility>::install(&facility)) {}
+  ~Installed() { Seam<Facility>::install(previous_); }
+  Installed(const Installed&) = delete;
+  Installed& operator=(const Installed&) = delete;
+
+ private:
+  Facility* previous_;
+};
+
+}  // namespace tollwick::platform

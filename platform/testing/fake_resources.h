@@ -1,0 +1,56 @@
+#pragma once
+// In-memory resource libraries for tests: a loader that hands out libraries made of a
+// string table held in a map, and counts how many are alive.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/resource_library.h"
+#include "platform/seam.h"
+
+namespace tollwick::testing {
+
+class FakeResourceModule : public platform::ResourceModule {
+ public:
+  FakeResourceModule(std::map<uint32_t, std::string> strings, int* liveCount);
+  ~FakeResourceModule() override;
+  int32_t loadString(uint32_t id, char* buffer, int32_t capacity) override;
+
+ private:
+  std::map<uint32_t, std::string> strings_;
+  int* liveCount_;
+};
+
+// Loads any path listed in `libraries`; every other path fails to load.
+class FakeResourceLoader : public platform::ResourceLoader {
+ public:
+  std::map<std::string, std::map<uint32_t, std::string>> libraries;
+  int loads = 0;
+  int live = 0;  // libraries loaded and not yet released
+
+  std::unique_ptr<platform::ResourceModule> load(const std::string& path) override;
+};
+
+// Installs a fake loader whose library at `path` holds `strings`, and points the
+// shared gResource at it; on destruction gResource is left with no library.
+class ScopedGameStrings {
+ public:
+  explicit ScopedGameStrings(std::map<uint32_t, std::string> strings,
+                             std::string path = "fake:\\Zelkor.dll");
+  ~ScopedGameStrings();
+  ScopedGameStrings(const ScopedGameStrings&) = delete;
+  ScopedGameStrings& operator=(const ScopedGameStrings&) = delete;
+
+  FakeResourceLoader& loader() { return loader_; }
+
+ private:
+  FakeResourceLoader loader_;
+  platform::Installed<platform::ResourceLoader> installed_;
+};
+
+// A string table with a recognisable text for every game string id: "<id>".
+std::map<uint32_t, std::string> numberedGameStrings();
+
+}  // namespace tollwick::testing

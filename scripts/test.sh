@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Sets everything up and runs the whole test suite: a strict build with warnings as
+# errors, then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+
+echo "== build (warnings are errors)"
+bash scripts/build.sh build
+echo "== tests"
+ctest --test-dir build --output-on-failure -j "$(nproc)"
+
+echo "== build with AddressSanitizer and UBSan"
+bash scripts/build.sh build-asan -DTOLLWICK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DTOLLWICK_BUILD_BENCHMARKS=OFF
+echo "== tests under the sanitizers"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
+
+if [[ -x scripts/fuzz.sh ]]; then
+  echo "== fuzzing (bounded)"
+  bash scripts/fuzz.sh
+fi

@@ -1,0 +1,39 @@
+#pragma once
+// modSarnSecurity: the protected-file cycle. A game file is opened by number
+// (runtime/binary_file.h), unprotected with SarnDecryptFile, its plain data read and
+// rewritten from SarnDataStart() on, protected again with SarnEncryptFile, closed.
+// The key text is "640271" with useFixedKey, otherwise texts 3, 1 and 2 of the loaded
+// system header record (systemState().header) joined.
+
+#include <cstdint>
+
+#include "system/system_header_record.h"
+
+namespace tollwick {
+
+// The fixed key's seed; its six decimal digits are the fixed key text.
+inline constexpr int32_t FixedKeySeed = 640271;
+
+// 16-bit Booleans: true is -1, false 0.
+inline constexpr int16_t kTrue = -1;
+inline constexpr int16_t kFalse = 0;
+
+// Unprotects the open file in place. False (file closed, nothing changed) for a wrong
+// key, a foreign signature (expectedSignature and the stored one both non-zero and
+// different) or damaged data; False after the common error report (file left open)
+// for a run-time error.
+int16_t SarnDecryptFile(int16_t& fileNumber, int32_t expectedSignature = 0,
+                        bool useFixedKey = false);
+
+// Protects the open file in place, storing `signature` in its header. False after the
+// common error report for a run-time error (file closed).
+int16_t SarnEncryptFile(int16_t& fileNumber, int32_t signature = 0, bool useFixedKey = false);
+
+// 13: the position of the first data byte of a protected file.
+int32_t SarnDataStart();
+
+// The system signature of a signature text: ZelkorSecVerify over the text's 16-bit
+// units, length = number of characters, seed FixedKeySeed.
+int32_t SarnSignatureOfText(const std::string& signatureText);
+
+}  // namespace tollwick
