@@ -1,0 +1,160 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "runtime/run_time_error.h"
+#include "startup/answers_dialog.h"
+#include "startup/dialog_choice.h"
+#include "startup/terminal_dialog.h"
+#include "startup/transcript_dialog.h"
+
+namespace tollwick {
+namespace {
+
+constexpr int32_t kYes = 6, kNo = 7, kOk = 1;
+
+std::deque<int32_t> parsed(const std::string& text) {
+  std::string bad;
+  auto answers = parseAnswers(text, bad);
+  EXPECT_TRUE(answers.has_value()) << "refused word: " << bad;
+  return answers.value_or(std::deque<int32_t>{});
+}
+
+TEST(AnswersList, AcceptsYesAndNoInAnyCase) {
+  EXPECT_EQ(parsed("yes,NO, Yes ,no"), (std::deque<int32_t>{kYes, kNo, kYes, kNo}));
+  EXPECT_TRUE(parsed("").empty());
+  EXPECT_TRUE(parsed("  ").empty());
+}
+
+TEST(AnswersList, NamesTheFirstWordThatIsNeitherYesNorNo) {
+  std::string bad;
+  EXPECT_FALSE(parseAnswers("yes,maybe,no", bad));
+  EXPECT_EQ(bad, "maybe");
+  EXPECT_FALSE(parseAnswers("y", bad));
+  EXPECT_EQ(bad, "y");
+  EXPECT_FALSE(parseAnswers("yes,,no", bad));
+  EXPECT_EQ(bad, "");
+}
+
+TEST(AnswersDialog, OkBoxesUseNoAnswerAndAnExhaustedListAnswersNo) {
+  AnswersDialog dialog({kYes});
+  EXPECT_EQ(dialog.show("Done!", 0, "T"), kOk);
+  EXPECT_EQ(dialog.show("Note", 48, "T"), kOk);
+  EXPECT_EQ(dialog.show("Go?", 4, "T"), kYes);
+  EXPECT_EQ(dialog.show("Again?", 4, "T"), kNo);
+}
+
+TEST(TerminalDialog, ReadsYesAndNoAndAsksAgainOnAnythingElse) {
+  std::istringstream in("maybe\nYES\nn\n");
+  std::ostringstream out;
+  TerminalDialog dialog(in, out);
+  EXPECT_EQ(dialog.show("Fix?", 4, "Tollwick"), kYes);
+  EXPECT_EQ(dialog.show("Fix?", 4, "Tollwick"), kNo);
+  EXPECT_THAT(out.str(), ::testing::HasSubstr("== Tollwick ==\nFix?\n[Yes] [No] ? [Yes] [No] ? "));
+}
+
+TEST(TerminalDialog, EndOfInputAnswersNoToAQuestionAndOkToAMessage) {
+  std::istringstream in("");
+  std::ostringstream out;
+  TerminalDialog dialog(in, out);
+  EXPECT_EQ(dialog.show("Fix?", 4, "T"), kNo);
+  EXPECT_EQ(dialog.show("Done!", 0, "T"), kOk);
+}
+
+TEST(TerminalDialog, WritesWindows1252TextsAsUtf8) {
+  std::istringstream in("\n");
+  std::ostringstream out;
+  TerminalDialog dialog(in, out);
+  dialog.show("caf\xE9", 64, "\x80");
+  EXPECT_THAT(out.str(), ::testing::HasSubstr("== \xE2\x82\xAC ==\n[i] caf\xC3\xA9\n"));
+}
+
+TEST(TerminalDialog, AnOutputThatCannotBeWrittenIsARunTimeErrorNotAnAnswer) {
+  std::istringstream in("yes\n");
+  std::ostringstream out;
+  out.setstate(std::ios::badbit);
+  TerminalDialog dialog(in, out);
+  try {
+    dialog.show("Fix?", 4, "T");
+    FAIL() << "a box that could not be shown was answered";
+  } catch (const RunTimeError& error) {
+    EXPECT_EQ(error.number(), err::kDeviceIoError);
+  }
+}
+
+class TranscriptFile : public ::testing::Test {
+ protected:
+  void TearDown() override { std::filesystem::remove(path_); }
+  std::string read() {
+    std::ifstream in(path_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  std::string path_ = (std::filesystem::temp_directory_path() /
+                       ("tollwick-transcript-" + std::to_string(::testing::UnitTest::GetInstance()
+                                                                    ->random_seed()) +
+                        ".jsonl"))
+                          .string();
+};
+
+TEST_F(TranscriptFile, RecordsEveryBoxWithItsAnswerAsOneJsonLine) {
+  TranscriptDialog dialog(std::make_unique<AnswersDialog>(std::deque<int32_t>{kYes}), path_);
+  dialog.show("Fix Character File Now?", 4, "Tollwick");
+  dialog.show("Say \"caf\xE9\"\\", 0, "Tollwick");
+  dialog.show("Again?", 4, "T");
+  EXPECT_EQ(read(),
+            "{\"caption\": \"Tollwick\", \"prompt\": \"Fix Character File Now?\", \"style\": 4, "
+            "\"answer\": 6}\n"
+            "{\"caption\": \"Tollwick\", \"prompt\": \"Say \\\"caf\xC3\xA9\\\"\\\\\", \"style\": 0, "
+            "\"answer\": 1}\n"
+            "{\"caption\": \"T\", \"prompt\": \"Again?\", \"style\": 4, \"answer\": 7}\n");
+}
+
+TEST(Transcript, ABrokenPathIsARunTimeError) {
+  TranscriptDialog dialog(std::make_unique<AnswersDialog>(std::deque<int32_t>{}),
+                          "/nonexistent-dir-for-tollwick/transcript.jsonl");
+  try {
+    dialog.show("Go?", 4, "T");
+    FAIL() << "the box went unrecorded without an error";
+  } catch (const RunTimeError& error) {
+    EXPECT_EQ(error.number(), err::kPathFileAccessError);
+  }
+}
+
+TEST(DialogChoice, AnswersTakePrecedenceAndTheTranscriptWrapsAnyBackend) {
+  std::istringstream in("yes\n");
+  std::ostringstream out;
+  std::string bad;
+  DialogEnvironment env;
+  env.answers = "no";
+  env.desktopSession = true;
+  auto dialog = chooseDialog(env, in, out, bad);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->show("Go?", 4, "T"), kNo);
+  EXPECT_EQ(out.str(), "");  // nothing shown
+
+  env.answers.reset();
+  env.transcript = (std::filesystem::temp_directory_path() / "tollwick-choice.jsonl").string();
+  dialog = chooseDialog(env, in, out, bad);
+  EXPECT_EQ(dialog->show("Go?", 4, "T"), kYes);  // the terminal read "yes"
+  EXPECT_NE(dynamic_cast<TranscriptDialog*>(dialog.get()), nullptr);
+  std::filesystem::remove(*env.transcript);
+}
+
+TEST(DialogChoice, AWrongAnswerWordGivesNoDialog) {
+  std::istringstream in;
+  std::ostringstream out;
+  std::string bad;
+  DialogEnvironment env;
+  env.answers = "yes,sure";
+  EXPECT_EQ(chooseDialog(env, in, out, bad), nullptr);
+  EXPECT_EQ(bad, "sure");
+}
+
+}  // namespace
+}  // namespace tollwick

@@ -1,0 +1,26 @@
+// The tollwick executable: runs the start-up sequence and nothing else.
+
+#include <iostream>
+
+#include "runtime/binary_file.h"
+#include "runtime/run_time_error.h"
+#include "runtime/text.h"
+#include "startup/dialog_choice.h"
+#include "startup/main_sequence.h"
+
+int main() {
+  using namespace tollwick;
+  // A wrong answer word is refused before any setting is read or any game file touched.
+  if (!answersEnvironmentIsValid(std::cerr)) return 1;
+  try {
+    Main(realStartupRoutines());
+  } catch (const RunTimeError& error) {
+    // Only an error raised while the start-up trap itself asks gets here: nothing is
+    // left to report it through, so it goes to standard error and the program ends
+    // as at once, committing no open file.
+    std::cerr << "tollwick: " << ansiToUtf8(error.description()) << "\n";
+    abandonAllFiles();
+    return 1;
+  }
+  return 0;
+}
