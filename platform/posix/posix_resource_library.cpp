@@ -1,0 +1,67 @@
+// The resource-library facility on Linux and other POSIX systems: library files are
+// read whole into memory and their resources served by the portable PE reader. The
+// file is not kept open, so a released library can be deleted or replaced at once.
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/posix/posix_resource_language.h"
+#include "platform/resource_library.h"
+#include "platform/seam.h"
+#include "resources/pe/pe_image.h"
+
+namespace tollwick::platform {
+namespace {
+
+class PeResourceModule : public ResourceModule {
+ public:
+  explicit PeResourceModule(std::unique_ptr<pe::PeImage> image) : image_(std::move(image)) {}
+
+  int32_t loadString(uint32_t id, char* buffer, int32_t capacity) override {
+    return image_->loadString(id, buffer, capacity);
+  }
+
+ private:
+  std::unique_ptr<pe::PeImage> image_;
+};
+
+// Program paths may use backslashes; the host file is found with slashes.
+std::string hostPath(const std::string& path) {
+  std::string host = path;
+  for (char& c : host) {
+    if (c == '\\') c = '/';
+  }
+  return host;
+}
+
+bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+class PeResourceLoader : public ResourceLoader {
+ public:
+  std::unique_ptr<ResourceModule> load(const std::string& path) override {
+    if (path.empty()) return nullptr;
+    std::vector<uint8_t> bytes;
+    if (!readWholeFile(hostPath(path), bytes)) return nullptr;
+    auto image = pe::PeImage::parse(std::move(bytes), posix::userInterfaceLanguage());
+    if (!image) return nullptr;
+    return std::make_unique<PeResourceModule>(std::move(image));
+  }
+};
+
+}  // namespace
+
+template <>
+std::unique_ptr<ResourceLoader> makeSystemFacility<ResourceLoader>() {
+  return std::make_unique<PeResourceLoader>();
+}
+
+}  // namespace tollwick::platform
