@@ -37,6 +37,10 @@ std::string lockDirectory() {
 
 class PosixProcess : public Process {
  public:
+  ~PosixProcess() override {
+    if (lockFd_ >= 0) ::close(lockFd_);
+  }
+
   std::string applicationDirectory() override {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
