@@ -3,7 +3,12 @@
 // the platform boundary): directory search, delete by pattern, copy, rename. Failures
 // are run-time errors.
 
+#include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
 
 namespace tollwick {
 
@@ -24,5 +29,22 @@ void fileCopy(const std::string& source, const std::string& target);
 
 // Renames `from` to `to` atomically, replacing `to` when it exists; durable on return.
 void nameFile(const std::string& from, const std::string& to);
+
+// Writes `bytes` as the whole new content of `path` in one atomic replacement: a
+// temporary file beside it, written, flushed and closed, renamed over `path`, the
+// directory flushed. On a failure before the rename the temporary file is removed and
+// `path` is untouched. Creates `path` when it is missing.
+void writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
+
+// The run-time error number of a file-system failure (0 for kOk).
+int32_t errorNumberOf(platform::FsStatus status);
+
+// Raises the run-time error of a file-system failure; does nothing for kOk.
+void raiseIfFailed(platform::FsStatus status);
+
+// Windows naming rules, on Windows-1252 texts: names are equal ignoring case, and a
+// pattern's '*' matches any run of characters, '?' any one ("*.*" matches every name).
+bool sameFileName(std::string_view a, std::string_view b);
+bool fileNameMatches(std::string_view name, std::string_view pattern);
 
 }  // namespace tollwick

@@ -1,0 +1,116 @@
+#pragma once
+// The file-system facility: the few operations the runtime's file statements need, on
+// program paths (Windows-style texts in Windows-1252, backslash separators, optional
+// drive letter). Each implementation maps a program path to its host's own form; on
+// Linux that is the Wine-style mapping of platform/posix/host_path.h, so doubles can
+// treat paths as plain keys.
+//
+// Nothing here throws run-time errors: every operation returns an FsStatus, which the
+// runtime turns into the matching error number.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tollwick::platform {
+
+enum class FsStatus {
+  kOk,
+  kNotFound,      // the file does not exist
+  kPathNotFound,  // a directory on the way does not exist
+  kAccessDenied,  // refused by permissions, a read-only medium, or a sharing rule
+  kExists,        // the name is already taken (exclusive create)
+  kNoSpace,       // disk or quota full, file too large
+  kIoError,       // the device failed
+  kAccessError,   // anything else: a directory where a file is expected, a bad name, ...
+  kTooManyOpen,   // the process or system is out of file handles
+};
+
+enum class EntryKind {
+  kNormalFile,  // a regular file (or a link to one) that is not hidden
+  kHiddenFile,  // a regular file the directory search must not show (Linux: dot names)
+  kDirectory,
+  kOther,       // devices, sockets, broken links, ...
+};
+
+struct DirEntry {
+  std::string name;  // the name alone, as stored (Windows-1252)
+  EntryKind kind = EntryKind::kOther;
+};
+
+// A byte buffer whose resize does not zero the new bytes first: a file's image is
+// filled by a read right after it is sized, and zeroing it too would touch every page
+// twice. Value-initialising operations (resize with a value, assign) still fill.
+template <class T>
+struct UninitializedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UninitializedAllocator<U>;
+  };
+  UninitializedAllocator() = default;
+  template <class U>
+  UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using ByteBuffer = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
+
+// A new file being written: appended to, flushed to the device, closed. Destroying it
+// unclosed closes it without checking; the file itself stays until removed.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  // Program path of the file (to rename or remove it).
+  virtual const std::string& path() const = 0;
+  // Writes all of `bytes` at the end; a short write is a failure.
+  virtual FsStatus append(std::span<const uint8_t> bytes) = 0;
+  // Flushes the file's data to the device (fsync). A failed sync is final: the caller
+  // must not retry it and trust the result.
+  virtual FsStatus sync() = 0;
+  virtual FsStatus close() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Reads the whole regular file at `path` into `out` (replaced). kNotFound when the
+  // file is missing but its directory exists, kPathNotFound when the directory is
+  // missing, kAccessError when `path` is not a regular file.
+  virtual FsStatus readFile(const std::string& path, ByteBuffer& out) = 0;
+
+  // The entry `path` names: its name as stored and its kind. kNotFound / kPathNotFound
+  // as for readFile.
+  virtual FsStatus lookup(const std::string& path, DirEntry& out) = 0;
+
+  // Every entry of the directory `directory` ("" is the current directory), without
+  // "." and "..", in no particular order.
+  virtual FsStatus listDirectory(const std::string& directory, std::vector<DirEntry>& out) = 0;
+
+  // Creates a new, empty, hidden temporary file in the directory of `target` under a
+  // name nobody else uses (exclusive create), with the permissions of `target` when it
+  // exists. When `target` is a link, the temporary file lies beside the file it links
+  // to, so that a rename over `target` replaces that file.
+  virtual FsStatus createTempBeside(const std::string& target,
+                                    std::unique_ptr<WritableFile>& out) = 0;
+
+  // Renames `from` to `to` in one atomic step, replacing `to` when it exists (the file
+  // a link `to` points at, see createTempBeside). Not durable until syncDirectoryOf.
+  virtual FsStatus rename(const std::string& from, const std::string& to) = 0;
+
+  // Flushes the directory holding `path` (creates, renames and removes become durable).
+  virtual FsStatus syncDirectoryOf(const std::string& path) = 0;
+
+  // Removes the file `path`.
+  virtual FsStatus remove(const std::string& path) = 0;
+};
+
+}  // namespace tollwick::platform

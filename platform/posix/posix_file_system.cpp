@@ -1,0 +1,272 @@
+// The file-system facility on POSIX systems.
+
+#include "platform/posix/posix_file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <random>
+
+#include "platform/posix/host_path.h"
+#include "platform/seam.h"
+#include "runtime/text.h"
+
+namespace tollwick::platform {
+namespace {
+
+std::string parentOf(const std::string& host) {
+  const size_t slash = host.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return host.substr(0, slash);
+}
+
+std::string baseNameOf(const std::string& host) {
+  std::string trimmed = host;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  const size_t slash = trimmed.find_last_of('/');
+  return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+bool isDirectory(const std::string& host) {
+  struct stat st {};
+  return ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// errno of a failed call on `host`, as a status.
+FsStatus statusOf(int error, const std::string& host) {
+  switch (error) {
+    case ENOENT: return isDirectory(parentOf(host)) ? FsStatus::kNotFound : FsStatus::kPathNotFound;
+    case ENOTDIR: return FsStatus::kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+    case EBUSY: return FsStatus::kAccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return FsStatus::kNoSpace;
+    case EIO: return FsStatus::kIoError;
+    case EEXIST:
+    case ENOTEMPTY: return FsStatus::kExists;
+    case EMFILE:
+    case ENFILE: return FsStatus::kTooManyOpen;
+    default: return FsStatus::kAccessError;
+  }
+}
+
+// A link is followed to the file it names, so that replacing it replaces that file.
+std::string followLink(const std::string& host) {
+  struct stat st {};
+  if (::lstat(host.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return host;
+  char* real = ::realpath(host.c_str(), nullptr);
+  if (real == nullptr) return host;  // a broken link is replaced itself
+  std::string resolved = real;
+  std::free(real);
+  return resolved;
+}
+
+EntryKind kindOf(const struct stat& st, const std::string& name) {
+  if (S_ISDIR(st.st_mode)) return EntryKind::kDirectory;
+  if (!S_ISREG(st.st_mode)) return EntryKind::kOther;
+  return (!name.empty() && name[0] == '.') ? EntryKind::kHiddenFile : EntryKind::kNormalFile;
+}
+
+std::string randomSuffix() {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned seed = std::random_device{}();
+  char out[16];
+  std::snprintf(out, sizeof out, "%08x", seed ^ (counter.fetch_add(1) * 2654435761u));
+  return out;
+}
+
+class PosixWritableFile : public WritableFile {
+ public:
+  PosixWritableFile(int fd, std::string path, std::string host)
+      : fd_(fd), path_(std::move(path)), host_(std::move(host)) {}
+  ~PosixWritableFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  const std::string& path() const override { return path_; }
+
+  FsStatus append(std::span<const uint8_t> bytes) override {
+    while (!bytes.empty()) {
+      const size_t chunk = std::min<size_t>(bytes.size(), size_t{1} << 30);
+      const ssize_t written = ::write(fd_, bytes.data(), chunk);
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        return statusOf(errno, host_);
+      }
+      if (written == 0) return FsStatus::kNoSpace;
+      bytes = bytes.subspan(static_cast<size_t>(written));
+    }
+    return FsStatus::kOk;
+  }
+
+  FsStatus sync() override {
+    return ::fsync(fd_) == 0 ? FsStatus::kOk : statusOf(errno, host_);
+  }
+
+  FsStatus close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    // Linux releases the descriptor even when close reports an error: never retry it.
+    return ::close(fd) == 0 ? FsStatus::kOk : statusOf(errno, host_);
+  }
+
+ private:
+  int fd_;
+  std::string path_;
+  std::string host_;
+};
+
+class PosixFileSystem : public FileSystem {
+ public:
+  FsStatus readFile(const std::string& path, ByteBuffer& out) override {
+    const std::string host = hostPath(path);
+    const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return statusOf(errno, host);
+    const FsStatus status = readAll(fd, host, out);
+    ::close(fd);
+    return status;
+  }
+
+  FsStatus lookup(const std::string& path, DirEntry& out) override {
+    const std::string host = hostPath(path);
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0) {
+      const int error = errno;
+      if (::lstat(host.c_str(), &st) != 0) return statusOf(error, host);
+    }
+    out.name = utf8ToAnsi(baseNameOf(host));
+    out.kind = kindOf(st, out.name);
+    return FsStatus::kOk;
+  }
+
+  FsStatus listDirectory(const std::string& directory, std::vector<DirEntry>& out) override {
+    out.clear();
+    const std::string host = directory.empty() ? "." : hostPath(directory);
+    DIR* dir = ::opendir(host.c_str());
+    if (dir == nullptr) return statusOf(errno, host + "/");
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      DirEntry item{utf8ToAnsi(name), EntryKind::kOther};
+      struct stat st {};
+      if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0) item.kind = kindOf(st, name);
+      out.push_back(std::move(item));
+      errno = 0;
+    }
+    const int error = errno;
+    ::closedir(dir);
+    return error == 0 ? FsStatus::kOk : statusOf(error, host + "/");
+  }
+
+  FsStatus createTempBeside(const std::string& target,
+                            std::unique_ptr<WritableFile>& out) override {
+    const std::string real = followLink(hostPath(target));
+    const std::string directory = parentOf(real);
+    struct stat st {};
+    const bool targetExists = ::stat(real.c_str(), &st) == 0;
+    const mode_t mode = targetExists ? (st.st_mode & 07777) : 0666;
+    // A dot name: the directory search never shows it as a normal file.
+    const std::string stem = directory + "/." + baseNameOf(real) + ".tw-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string temp = stem + randomSuffix();
+      const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+      if (fd < 0) {
+        if (errno == EEXIST) continue;
+        return statusOf(errno, temp);
+      }
+      // The umask may have narrowed the mode: give the copy exactly the original's.
+      if (targetExists && ::fchmod(fd, mode) != 0) {
+        const FsStatus status = statusOf(errno, temp);
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return status;
+      }
+      out = std::make_unique<PosixWritableFile>(fd, utf8ToAnsi(temp), temp);
+      return FsStatus::kOk;
+    }
+    return FsStatus::kExists;
+  }
+
+  FsStatus rename(const std::string& from, const std::string& to) override {
+    const std::string hostFrom = hostPath(from);
+    const std::string hostTo = followLink(hostPath(to));
+    if (::rename(hostFrom.c_str(), hostTo.c_str()) == 0) return FsStatus::kOk;
+    const int error = errno;
+    return statusOf(error, error == ENOENT && !isDirectory(parentOf(hostTo)) ? hostTo : hostFrom);
+  }
+
+  FsStatus syncDirectoryOf(const std::string& path) override {
+    const std::string directory = parentOf(followLink(hostPath(path)));
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return statusOf(errno, directory + "/");
+    const bool synced = ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    return synced ? FsStatus::kOk : statusOf(error, directory + "/");
+  }
+
+  FsStatus remove(const std::string& path) override {
+    const std::string host = hostPath(path);
+    return ::unlink(host.c_str()) == 0 ? FsStatus::kOk : statusOf(errno, host);
+  }
+
+ private:
+  static FsStatus readAll(int fd, const std::string& host, ByteBuffer& out) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return statusOf(errno, host);
+    if (!S_ISREG(st.st_mode)) return FsStatus::kAccessError;
+    out.clear();
+    out.resize(static_cast<size_t>(st.st_size));
+    size_t filled = 0;
+    for (;;) {
+      if (filled == out.size()) {
+        // The file may have grown since fstat: look for more.
+        uint8_t probe = 0;
+        const ssize_t more = ::read(fd, &probe, 1);
+        if (more == 0) break;
+        if (more < 0) {
+          if (errno == EINTR) continue;
+          return statusOf(errno, host);
+        }
+        out.push_back(probe);
+        filled = out.size();
+        out.resize(out.size() + 65536);
+        continue;
+      }
+      const ssize_t got = ::read(fd, out.data() + filled, out.size() - filled);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return statusOf(errno, host);
+      }
+      if (got == 0) break;
+      filled += static_cast<size_t>(got);
+    }
+    out.resize(filled);
+    return FsStatus::kOk;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> makePosixFileSystem() { return std::make_unique<PosixFileSystem>(); }
+
+template <>
+std::unique_ptr<FileSystem> makeSystemFacility<FileSystem>() {
+  return makePosixFileSystem();
+}
+
+}  // namespace tollwick::platform

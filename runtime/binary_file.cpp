@@ -1,0 +1,213 @@
+// Binary files by number: each open file is an image in memory, committed at close.
+
+#include "runtime/binary_file.h"
+
+#include <array>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <optional>
+#include <stdexcept>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+#include "platform/file_system.h"
+#include "platform/seam.h"
+#include "runtime/file_commands.h"
+#include "runtime/run_time_error.h"
+
+namespace tollwick {
+namespace {
+
+constexpr int16_t kLowestFileNumber = 1;
+constexpr int16_t kHighestFileNumber = 511;
+
+struct OpenFile {
+  std::string path;
+  platform::ByteBuffer image;
+  // What the file held at open: a missing file is always written at commit; an
+  // existing one only when its length or the hash of its bytes changed. A hash rather
+  // than a copy keeps the memory of a file at its own size.
+  bool existed = false;
+  size_t originalLength = 0;
+  XXH128_hash_t originalHash{};
+  bool unprotected = false;
+};
+
+std::array<std::optional<OpenFile>, kHighestFileNumber + 1>& table() {
+  static std::array<std::optional<OpenFile>, kHighestFileNumber + 1> files;
+  return files;
+}
+
+bool inRange(int16_t fileNumber) {
+  return fileNumber >= kLowestFileNumber && fileNumber <= kHighestFileNumber;
+}
+
+OpenFile& openFile(int16_t fileNumber) {
+  if (!inRange(fileNumber) || !table()[static_cast<size_t>(fileNumber)]) {
+    raiseError(err::kBadFileNameOrNumber);
+  }
+  return *table()[static_cast<size_t>(fileNumber)];
+}
+
+XXH128_hash_t hashOf(std::span<const uint8_t> bytes) {
+  return XXH3_128bits(bytes.data(), bytes.size());
+}
+
+bool changedSinceOpen(const OpenFile& file) {
+  if (!file.existed) return true;
+  if (file.image.size() != file.originalLength) return true;
+  return XXH128_isEqual(hashOf(file.image), file.originalHash) == 0;
+}
+
+// The byte offset of a read of `length` bytes at one-based `position`: error 5 for a
+// position below 1 or a negative length, 62 when it runs past the end.
+size_t readOffset(const OpenFile& file, int64_t position, int64_t length) {
+  if (position < 1 || length < 0) raiseError(err::kInvalidProcedureCall);
+  const uint64_t offset = static_cast<uint64_t>(position - 1);
+  if (offset > file.image.size() || static_cast<uint64_t>(length) > file.image.size() - offset) {
+    raiseError(err::kInputPastEndOfFile);
+  }
+  return static_cast<size_t>(offset);
+}
+
+void readAt(int16_t fileNumber, int64_t position, std::span<uint8_t> out) {
+  const OpenFile& file = openFile(fileNumber);
+  const size_t offset = readOffset(file, position, static_cast<int64_t>(out.size()));
+  if (!out.empty()) std::memcpy(out.data(), file.image.data() + offset, out.size());
+}
+
+void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> bytes) {
+  OpenFile& file = openFile(fileNumber);
+  if (position < 1) raiseError(err::kInvalidProcedureCall);
+  const uint64_t offset = static_cast<uint64_t>(position - 1);
+  if (offset > std::numeric_limits<size_t>::max() - bytes.size()) raiseError(err::kOutOfMemory);
+  const size_t end = static_cast<size_t>(offset) + bytes.size();
+  if (end > file.image.size()) {
+    const size_t oldSize = file.image.size();
+    try {
+      file.image.resize(end);
+    } catch (const std::bad_alloc&) {
+      raiseError(err::kOutOfMemory);
+    } catch (const std::length_error&) {
+      raiseError(err::kOutOfMemory);
+    }
+    // A gap between the old end and the write is filled with 0.
+    if (offset > oldSize) std::memset(file.image.data() + oldSize, 0, offset - oldSize);
+  }
+  if (!bytes.empty()) std::memcpy(file.image.data() + offset, bytes.data(), bytes.size());
+}
+
+}  // namespace
+
+int16_t freeFile() {
+  for (int16_t number = kLowestFileNumber; number <= kHighestFileNumber; ++number) {
+    if (!table()[static_cast<size_t>(number)]) return number;
+  }
+  raiseError(err::kTooManyFiles);
+}
+
+void openBinary(int16_t fileNumber, const std::string& path) {
+  if (!inRange(fileNumber) || table()[static_cast<size_t>(fileNumber)]) {
+    raiseError(err::kBadFileNameOrNumber);
+  }
+  if (path.empty()) raiseError(err::kPathFileAccessError);
+  OpenFile file;
+  file.path = path;
+  platform::FsStatus status;
+  try {
+    status = platform::use<platform::FileSystem>().readFile(path, file.image);
+  } catch (const std::bad_alloc&) {
+    raiseError(err::kOutOfMemory);
+  } catch (const std::length_error&) {
+    raiseError(err::kOutOfMemory);
+  }
+  if (status == platform::FsStatus::kNotFound) {
+    file.image.clear();  // created when the file is committed
+  } else {
+    raiseIfFailed(status);
+    file.existed = true;
+    file.originalLength = file.image.size();
+    file.originalHash = hashOf(file.image);
+  }
+  table()[static_cast<size_t>(fileNumber)] = std::move(file);
+}
+
+void closeFile(int16_t fileNumber) {
+  OpenFile file = std::move(openFile(fileNumber));
+  // The number is free again whatever the commit does.
+  table()[static_cast<size_t>(fileNumber)].reset();
+  if (file.unprotected || !changedSinceOpen(file)) return;
+  writeFileAtomically(file.path, file.image);
+}
+
+void abandonAllFiles() {
+  for (auto& slot : table()) slot.reset();
+}
+
+bool isOpen(int16_t fileNumber) {
+  return inRange(fileNumber) && table()[static_cast<size_t>(fileNumber)].has_value();
+}
+
+int64_t lengthOfFile(int16_t fileNumber) {
+  return static_cast<int64_t>(openFile(fileNumber).image.size());
+}
+
+int16_t getInteger(int16_t fileNumber, int64_t position) {
+  std::array<uint8_t, 2> b{};
+  readAt(fileNumber, position, b);
+  return static_cast<int16_t>(static_cast<uint16_t>(b[0] | (b[1] << 8)));
+}
+
+int32_t getLong(int16_t fileNumber, int64_t position) {
+  std::array<uint8_t, 4> b{};
+  readAt(fileNumber, position, b);
+  return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+                              (static_cast<uint32_t>(b[2]) << 16) |
+                              (static_cast<uint32_t>(b[3]) << 24));
+}
+
+void getBytes(int16_t fileNumber, int64_t position, std::span<uint8_t> out) {
+  readAt(fileNumber, position, out);
+}
+
+std::string getText(int16_t fileNumber, int64_t position, int64_t length) {
+  const OpenFile& file = openFile(fileNumber);
+  const size_t offset = readOffset(file, position, length);
+  return std::string(reinterpret_cast<const char*>(file.image.data()) + offset,
+                     static_cast<size_t>(length));
+}
+
+void putInteger(int16_t fileNumber, int64_t position, int16_t value) {
+  const auto v = static_cast<uint16_t>(value);
+  const std::array<uint8_t, 2> b{static_cast<uint8_t>(v & 0xFF), static_cast<uint8_t>(v >> 8)};
+  writeAt(fileNumber, position, b);
+}
+
+void putLong(int16_t fileNumber, int64_t position, int32_t value) {
+  const auto v = static_cast<uint32_t>(value);
+  const std::array<uint8_t, 4> b{static_cast<uint8_t>(v & 0xFF), static_cast<uint8_t>(v >> 8),
+                                 static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+  writeAt(fileNumber, position, b);
+}
+
+void putBytes(int16_t fileNumber, int64_t position, std::span<const uint8_t> bytes) {
+  writeAt(fileNumber, position, bytes);
+}
+
+void putText(int16_t fileNumber, int64_t position, const std::string& text) {
+  writeAt(fileNumber, position,
+          std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+std::span<uint8_t> fileImage(int16_t fileNumber) {
+  platform::ByteBuffer& image = openFile(fileNumber).image;
+  return {image.data(), image.size()};
+}
+
+void setUnprotected(int16_t fileNumber, bool unprotected) {
+  openFile(fileNumber).unprotected = unprotected;
+}
+
+}  // namespace tollwick

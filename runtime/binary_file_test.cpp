@@ -1,0 +1,180 @@
+// Binary files by number on the real file system: positioned reads and writes, the
+// errors of the runtime, and the commit at close.
+
+#include "runtime/binary_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <vector>
+
+#include "runtime/run_time_error.h"
+
+namespace tollwick {
+namespace {
+
+namespace fs = std::filesystem;
+
+class BinaryFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("tollwick-binary-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    abandonAllFiles();
+    fs::remove_all(dir_);
+  }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+  void writeFile(const std::string& name, const std::string& bytes) const {
+    std::ofstream(path(name), std::ios::binary) << bytes;
+  }
+  std::string readFile(const std::string& name) const {
+    std::ifstream in(path(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  size_t entriesInDirectory() const {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
+  }
+
+  fs::path dir_;
+};
+
+int32_t errorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const RunTimeError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+TEST_F(BinaryFileTest, ReadsLittleEndianFieldsAtOneBasedPositions) {
+  writeFile("a.bin", std::string("\x01\x02\xFE\xFF\x78\x56\x34\x12" "abc", 11));
+  openBinary(1, path("a.bin"));
+  EXPECT_EQ(lengthOfFile(1), 11);
+  EXPECT_EQ(getInteger(1, 1), 0x0201);
+  EXPECT_EQ(getInteger(1, 3), -2);
+  EXPECT_EQ(getLong(1, 5), 0x12345678);
+  EXPECT_EQ(getText(1, 9, 3), "abc");
+  EXPECT_EQ(getText(1, 12, 0), "");
+  std::vector<uint8_t> two(2);
+  getBytes(1, 10, two);
+  EXPECT_EQ(two, (std::vector<uint8_t>{'b', 'c'}));
+  closeFile(1);
+}
+
+TEST_F(BinaryFileTest, ReadsPastTheEndAndBadArgumentsAreRunTimeErrors) {
+  writeFile("a.bin", "12345");
+  openBinary(1, path("a.bin"));
+  EXPECT_EQ(errorOf([] { getLong(1, 3); }), err::kInputPastEndOfFile);
+  EXPECT_EQ(errorOf([] { getText(1, 7, 0); }), err::kInputPastEndOfFile);
+  EXPECT_EQ(errorOf([] { getText(1, 1, INT64_MAX); }), err::kInputPastEndOfFile);
+  EXPECT_EQ(errorOf([] { getInteger(1, 0); }), err::kInvalidProcedureCall);
+  EXPECT_EQ(errorOf([] { getText(1, 1, -1); }), err::kInvalidProcedureCall);
+  EXPECT_EQ(errorOf([] { putLong(1, -4, 1); }), err::kInvalidProcedureCall);
+  EXPECT_EQ(errorOf([] { getInteger(2, 1); }), err::kBadFileNameOrNumber);
+  EXPECT_EQ(errorOf([] { closeFile(0); }), err::kBadFileNameOrNumber);
+  EXPECT_EQ(errorOf([this] { openBinary(1, path("b.bin")); }), err::kBadFileNameOrNumber);
+  EXPECT_EQ(errorOf([this] { openBinary(512, path("b.bin")); }), err::kBadFileNameOrNumber);
+  closeFile(1);
+  EXPECT_EQ(errorOf([] { closeFile(1); }), err::kBadFileNameOrNumber);
+}
+
+TEST_F(BinaryFileTest, OpenReportsMissingDirectoriesAndNonFiles) {
+  EXPECT_EQ(errorOf([this] { openBinary(1, path("no-such-dir/a.bin")); }), err::kPathNotFound);
+  fs::create_directory(path("sub"));
+  EXPECT_EQ(errorOf([this] { openBinary(1, path("sub")); }), err::kPathFileAccessError);
+  EXPECT_FALSE(isOpen(1));
+}
+
+TEST_F(BinaryFileTest, FreeFileGivesTheLowestFreeNumberUntilAllAreTaken) {
+  EXPECT_EQ(freeFile(), 1);
+  for (int16_t n = 1; n <= 511; ++n) openBinary(n, path("f" + std::to_string(n)));
+  EXPECT_EQ(errorOf([] { freeFile(); }), err::kTooManyFiles);
+  closeFile(7);
+  EXPECT_EQ(freeFile(), 7);
+  abandonAllFiles();
+  EXPECT_EQ(entriesInDirectory(), 1u);  // only the closed file was committed
+}
+
+TEST_F(BinaryFileTest, WritesExtendTheFileAndAMissingFileIsCreatedAtClose) {
+  openBinary(3, path("new.bin"));
+  EXPECT_EQ(lengthOfFile(3), 0);
+  putInteger(3, 1, -2);
+  putLong(3, 7, 0x01020304);
+  putText(3, 3, "xy");
+  EXPECT_FALSE(fs::exists(path("new.bin")));  // nothing reaches the disk before close
+  closeFile(3);
+  EXPECT_EQ(readFile("new.bin"), std::string("\xFE\xFFxy\0\0\x04\x03\x02\x01", 10));
+  EXPECT_EQ(entriesInDirectory(), 1u);  // no temporary file left
+
+  openBinary(3, path("empty.bin"));
+  closeFile(3);
+  EXPECT_TRUE(fs::exists(path("empty.bin")));
+  EXPECT_EQ(fs::file_size(path("empty.bin")), 0u);
+}
+
+TEST_F(BinaryFileTest, ChangedFileIsReplacedAsAWholeAtClose) {
+  writeFile("a.bin", "old contents");
+  fs::create_hard_link(path("a.bin"), path("old-link"));
+  fs::permissions(path("a.bin"), fs::perms::owner_read | fs::perms::owner_write |
+                                     fs::perms::group_read);
+  openBinary(1, path("a.bin"));
+  putText(1, 1, "NEW");
+  EXPECT_EQ(readFile("a.bin"), "old contents");
+  closeFile(1);
+  EXPECT_EQ(readFile("a.bin"), "NEW contents");
+  // Replaced by a new file (the old one lives on under its other link), same mode.
+  EXPECT_FALSE(fs::equivalent(path("a.bin"), path("old-link")));
+  EXPECT_EQ(readFile("old-link"), "old contents");
+  EXPECT_EQ(fs::status(path("a.bin")).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(entriesInDirectory(), 2u);
+}
+
+TEST_F(BinaryFileTest, UnchangedFileIsNotWritten) {
+  writeFile("a.bin", "same bytes");
+  fs::create_hard_link(path("a.bin"), path("link"));
+  const auto before = fs::last_write_time(path("a.bin"));
+  openBinary(1, path("a.bin"));
+  putText(1, 1, "XXXX");
+  putText(1, 1, "same");  // written back as it was
+  for (uint8_t& b : fileImage(1)) b = static_cast<uint8_t>(b ^ 0x5A);
+  for (uint8_t& b : fileImage(1)) b = static_cast<uint8_t>(b ^ 0x5A);
+  closeFile(1);
+  EXPECT_TRUE(fs::equivalent(path("a.bin"), path("link")));
+  EXPECT_EQ(fs::last_write_time(path("a.bin")), before);
+}
+
+TEST_F(BinaryFileTest, UnprotectedOrAbandonedFileIsNeverWritten) {
+  writeFile("a.bin", "protected");
+  openBinary(1, path("a.bin"));
+  setUnprotected(1, true);
+  putText(1, 1, "PLAIN");
+  closeFile(1);
+  EXPECT_EQ(readFile("a.bin"), "protected");
+
+  openBinary(1, path("a.bin"));
+  setUnprotected(1, true);
+  putText(1, 1, "other");
+  setUnprotected(1, false);  // protected again: committed
+  closeFile(1);
+  EXPECT_EQ(readFile("a.bin"), "othercted");
+
+  openBinary(2, path("a.bin"));
+  putText(2, 1, "lost");
+  abandonAllFiles();
+  EXPECT_FALSE(isOpen(2));
+  EXPECT_EQ(readFile("a.bin"), "othercted");
+  EXPECT_EQ(entriesInDirectory(), 1u);
+}
+
+}  // namespace
+}  // namespace tollwick

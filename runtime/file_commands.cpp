@@ -1,0 +1,183 @@
+// The runtime's file-system statements over the FileSystem seam.
+
+#include "runtime/file_commands.h"
+
+#include <algorithm>
+
+#include "platform/seam.h"
+#include "runtime/run_time_error.h"
+
+namespace tollwick {
+namespace {
+
+using platform::DirEntry;
+using platform::EntryKind;
+using platform::FileSystem;
+using platform::FsStatus;
+
+FileSystem& fs() { return platform::use<FileSystem>(); }
+
+// Windows-1252 letters folded to upper case, as the file system compares names.
+unsigned char foldCase(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
+  switch (c) {
+    case 0x9A: return 0x8A;  // s with caron
+    case 0x9C: return 0x8C;  // oe
+    case 0x9E: return 0x8E;  // z with caron
+    case 0xFF: return 0x9F;  // y with diaeresis
+    default: return c;
+  }
+}
+
+bool sameChar(char a, char b) {
+  return foldCase(static_cast<unsigned char>(a)) == foldCase(static_cast<unsigned char>(b));
+}
+
+// A pattern split into its directory (with the final separator, or "") and its name.
+struct SplitPath {
+  std::string directory;
+  std::string name;
+};
+
+SplitPath splitPath(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  if (cut == std::string::npos && path.size() >= 2 && path[1] == ':') cut = 1;  // "C:name"
+  if (cut == std::string::npos) return {"", path};
+  return {path.substr(0, cut + 1), path.substr(cut + 1)};
+}
+
+bool hasWildcards(std::string_view name) { return name.find_first_of("*?") != std::string_view::npos; }
+
+// Every entry matching `pattern` whose kind passes `wanted`, sorted by name so that the
+// first match does not depend on the host's directory order. A missing directory or
+// file matches nothing; other failures are run-time errors.
+template <class Wanted>
+std::vector<DirEntry> matchingEntries(const std::string& pattern, Wanted wanted) {
+  std::vector<DirEntry> found;
+  const SplitPath split = splitPath(pattern);
+  if (split.name.empty()) return found;
+  FsStatus status;
+  if (!hasWildcards(split.name)) {
+    DirEntry entry;
+    status = fs().lookup(pattern, entry);
+    if (status == FsStatus::kOk && wanted(entry.kind)) found.push_back(std::move(entry));
+  } else {
+    std::vector<DirEntry> entries;
+    status = fs().listDirectory(split.directory, entries);
+    for (DirEntry& entry : entries) {
+      if (wanted(entry.kind) && fileNameMatches(entry.name, split.name)) {
+        found.push_back(std::move(entry));
+      }
+    }
+    std::sort(found.begin(), found.end(),
+              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+  }
+  if (status == FsStatus::kNotFound || status == FsStatus::kPathNotFound) return {};
+  raiseIfFailed(status);
+  return found;
+}
+
+bool isNormalFile(EntryKind kind) { return kind == EntryKind::kNormalFile; }
+
+}  // namespace
+
+int32_t errorNumberOf(FsStatus status) {
+  switch (status) {
+    case FsStatus::kOk: return 0;
+    case FsStatus::kNotFound: return err::kFileNotFound;
+    case FsStatus::kPathNotFound: return err::kPathNotFound;
+    case FsStatus::kAccessDenied: return err::kPermissionDenied;
+    case FsStatus::kExists: return err::kFileAlreadyExists;
+    case FsStatus::kNoSpace: return err::kDiskFull;
+    case FsStatus::kIoError: return err::kDeviceIoError;
+    case FsStatus::kTooManyOpen: return err::kTooManyFiles;
+    case FsStatus::kAccessError: break;
+  }
+  return err::kPathFileAccessError;
+}
+
+void raiseIfFailed(FsStatus status) {
+  if (status != FsStatus::kOk) raiseError(errorNumberOf(status));
+}
+
+bool sameFileName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), sameChar);
+}
+
+bool fileNameMatches(std::string_view name, std::string_view pattern) {
+  if (pattern == "*.*") return true;  // Windows: every name, with or without a dot
+  // Iterative wildcard match with one backtracking point (the last '*').
+  size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || sameChar(pattern[p], name[n]))) {
+      ++n;
+      ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::string dirFirst(const std::string& pattern) {
+  const std::vector<DirEntry> found = matchingEntries(pattern, isNormalFile);
+  return found.empty() ? std::string() : found.front().name;
+}
+
+bool pathMatchesAnything(const std::string& pattern) {
+  return !matchingEntries(pattern, [](EntryKind kind) {
+            return kind == EntryKind::kNormalFile || kind == EntryKind::kDirectory;
+          }).empty();
+}
+
+void killFiles(const std::string& pattern) {
+  const std::vector<DirEntry> found = matchingEntries(pattern, isNormalFile);
+  if (found.empty()) raiseError(err::kFileNotFound);
+  const std::string directory = splitPath(pattern).directory;
+  for (const DirEntry& entry : found) {
+    const FsStatus status = fs().remove(directory + entry.name);
+    if (status == FsStatus::kAccessDenied || status == FsStatus::kAccessError) {
+      raiseError(err::kPermissionDenied);
+    }
+    raiseIfFailed(status);
+  }
+  raiseIfFailed(fs().syncDirectoryOf(pattern));
+}
+
+void fileCopy(const std::string& source, const std::string& target) {
+  platform::ByteBuffer bytes;
+  raiseIfFailed(fs().readFile(source, bytes));
+  writeFileAtomically(target, bytes);
+}
+
+void nameFile(const std::string& from, const std::string& to) {
+  raiseIfFailed(fs().rename(from, to));
+  raiseIfFailed(fs().syncDirectoryOf(to));
+}
+
+void writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
+  std::unique_ptr<platform::WritableFile> temp;
+  raiseIfFailed(fs().createTempBeside(path, temp));
+  // Every step is checked; a failed sync is never retried (its data may be lost).
+  FsStatus status = temp->append(bytes);
+  if (status == FsStatus::kOk) status = temp->sync();
+  const FsStatus closed = temp->close();
+  if (status == FsStatus::kOk) status = closed;
+  if (status == FsStatus::kOk) status = fs().rename(temp->path(), path);
+  if (status != FsStatus::kOk) {
+    (void)fs().remove(temp->path());  // the original stays as it was
+    raiseIfFailed(status);
+  }
+  // The new file is in place; only its durability is in question from here on.
+  raiseIfFailed(fs().syncDirectoryOf(path));
+}
+
+}  // namespace tollwick
