@@ -1,12 +1,64 @@
 #pragma once
 // The resource-library facility: loading a resource-only library file by path and
-// reading its resources, as the platform's library and resource functions do.
+// reading its resources, as the platform's library and resource functions do
+// (LoadLibraryA, LoadStringA, FindResourceA, SizeofResource, LoadResource and
+// LockResource, LoadImageA, LoadIconA, LoadCursorA, PlaySoundA). Pictures come back
+// decoded into an Image of ours; the sound facility plays wave sounds.
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tollwick::platform {
+
+// A resource type or name as the ANSI resource functions take one: a 16-bit id, or a
+// text that the library reads as those functions do ("#n" is the id n; any other text
+// is a name, compared upper-cased).
+struct ResourceId {
+  bool isText = false;
+  uint16_t number = 0;
+  std::string text;
+
+  static ResourceId id(uint16_t n) { return ResourceId{false, n, {}}; }
+  static ResourceId name(std::string t) { return ResourceId{true, 0, std::move(t)}; }
+};
+
+// A found resource; 0 means none. Valid while its library is loaded.
+using ResourceHandle = uintptr_t;
+
+// What LoadImageA (bitmap, as a DIB section), LoadIconA and LoadCursorA load.
+enum class ImageKind { kBitmap = 0, kIcon = 1, kCursor = 2 };
+
+struct PaletteEntry {
+  uint8_t red = 0;
+  uint8_t green = 0;
+  uint8_t blue = 0;
+  uint8_t flags = 0;
+  bool operator==(const PaletteEntry&) const = default;
+};
+
+// A decoded raster image. Rows run top to bottom. An indexed image (a bitmap of 8 bits
+// per pixel or fewer) has one colour-table index per pixel; any other has four bytes
+// per pixel: blue, green, red, alpha.
+struct Image {
+  ImageKind kind = ImageKind::kBitmap;
+  int32_t width = 0;
+  int32_t height = 0;
+  uint16_t bitsPerPixel = 0;  // of the stored image it was decoded from
+  bool indexed = false;
+  std::vector<uint8_t> pixels;
+  std::vector<PaletteEntry> colorTable;  // indexed images only
+  int32_t hotspotX = 0;                  // cursors only
+  int32_t hotspotY = 0;
+
+  // True when the pixel buffer matches the size and format.
+  bool consistent() const {
+    if (width <= 0 || height <= 0) return false;
+    const auto count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    return pixels.size() == (indexed ? count : count * 4);
+  }
+};
 
 // One loaded library. Released when destroyed.
 class ResourceModule {
@@ -18,6 +70,25 @@ class ResourceModule {
   // returns the number of bytes copied; 0 (buffer[0] = NUL) for a missing or empty
   // entry; -1 for a capacity of 0 or less (buffer untouched).
   virtual int32_t loadString(uint32_t id, char* buffer, int32_t capacity) = 0;
+
+  // FindResourceA(module, name, type): the resource in the language picked for the
+  // neutral language; 0 when there is none.
+  virtual ResourceHandle findResource(const ResourceId& name, const ResourceId& type) = 0;
+
+  // SizeofResource: the size in bytes; 0 for the handle 0.
+  virtual uint32_t sizeofResource(ResourceHandle resource) = 0;
+
+  // LoadResource and LockResource: the resource's bytes, valid while the library is
+  // loaded; null when they cannot be had (and for a size of 0 the address may be null).
+  virtual const uint8_t* loadResource(ResourceHandle resource) = 0;
+
+  // LoadImageA(module, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION), LoadIconA and
+  // LoadCursorA: the decoded image; null when the resource is absent or unreadable.
+  virtual std::unique_ptr<Image> loadImage(uint16_t id, ImageKind kind) = 0;
+
+  // PlaySoundA(id, module, SND_RESOURCE | SND_ASYNC): starts the "WAVE" resource `id`
+  // and returns at once; false when it is absent, unplayable, or no audio device opens.
+  virtual bool playSound(uint16_t id) = 0;
 };
 
 class ResourceLoader {
@@ -26,6 +97,17 @@ class ResourceLoader {
 
   // Loads the library at `path` (a program path). Null when it cannot be loaded.
   virtual std::unique_ptr<ResourceModule> load(const std::string& path) = 0;
+};
+
+// The sound facility behind playSound where the platform has no resource-sound call:
+// plays one complete RIFF wave file without waiting. A new sound stops the one playing.
+class SoundOutput {
+ public:
+  virtual ~SoundOutput() = default;
+
+  // Starts `wave` (the bytes of a .wav file) and returns at once: true when playback
+  // started, false when the data is not a playable wave or no audio device opens.
+  virtual bool play(std::vector<uint8_t> wave) = 0;
 };
 
 }  // namespace tollwick::platform

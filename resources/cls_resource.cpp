@@ -1,16 +1,43 @@
 #include "resources/cls_resource.h"
 
 #include <algorithm>
-#include <vector>
+#include <cstring>
 
 #include "platform/seam.h"
+#include "runtime/binary_file.h"
 #include "runtime/error_record.h"
+#include "runtime/file_commands.h"
+#include "runtime/run_time_error.h"
 
 namespace tollwick {
 
 namespace {
 constexpr int32_t kErrorLoadingDll = 48;
 constexpr int32_t kResourceNotFound = 326;
+constexpr int32_t kErrorLoadingFromFile = 31037;
+constexpr int32_t kInvalidPicture = 481;
+constexpr std::size_t kPaletteColours = 256;
+
+std::string notFound(const char* what, int32_t index) {
+  return std::string(what) + " with identifier " + std::to_string(index) + " not found.";
+}
+
+// Resource ids are 16-bit; anything outside that range names no resource.
+bool isResourceId(int32_t index) { return index >= 0 && index <= 0xFFFF; }
+
+uint32_t readU32(std::span<const uint8_t> b, std::size_t at) {
+  if (at + 4 > b.size()) return 0;  // bytes past the resource read as zero
+  return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
+         (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+uint16_t readU16(std::span<const uint8_t> b, std::size_t at) {
+  if (at + 2 > b.size()) return 0;
+  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
+uint8_t readU8(std::span<const uint8_t> b, std::size_t at) { return at < b.size() ? b[at] : 0; }
+
 }  // namespace
 
 clsResource::clsResource() = default;
@@ -40,11 +67,155 @@ std::string clsResource::LoadDllString(int32_t index, int32_t length) {
     if (n < 0) n = 0;
   }
   if (n == 0) {
-    setCurrentError(kResourceNotFound,
-                    "String resource with identifier " + std::to_string(index) + " not found.");
+    setCurrentError(kResourceNotFound, notFound("String resource", index));
     return {};
   }
   return std::string(buffer.data(), static_cast<std::size_t>(n));
+}
+
+std::vector<uint8_t> clsResource::LoadDllData(int32_t index, const std::string& resformat) {
+  resetCurrentError();
+  platform::ResourceHandle resource = 0;
+  if (m_hModule && isResourceId(index)) {
+    resource = m_hModule->findResource(platform::ResourceId::id(static_cast<uint16_t>(index)),
+                                       platform::ResourceId::name(resformat));
+  }
+  if (resource == 0) {
+    setCurrentError(kResourceNotFound, notFound("Custom resource", index));
+    return {};
+  }
+  const uint32_t size = m_hModule->sizeofResource(resource);
+  if (size == 0) return {};
+  const uint8_t* data = m_hModule->loadResource(resource);
+  if (data == nullptr) {
+    setCurrentError(kErrorLoadingFromFile, "Error loading from file");
+    return {};
+  }
+  return std::vector<uint8_t>(data, data + size);
+}
+
+std::string clsResource::LoadDllText(int16_t index, const std::string& resformat) {
+  const std::vector<uint8_t> bytes = LoadDllData(index, resformat);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+int32_t clsResource::SaveDllData(int16_t index, const std::string& path,
+                                 const std::string& resformat, bool overwrite) {
+  int16_t file = 0;
+  try {
+    if (PathExists(path)) {
+      if (!overwrite) raiseError(err::kFileAlreadyExists, "File already exists");
+      killFiles(path);
+    }
+    const std::vector<uint8_t> bytes = LoadDllData(index, resformat);
+    if (ArrayIsEmpty(bytes)) raiseError(kResourceNotFound, notFound("Resource", index));
+    file = freeFile();
+    openBinary(file, path);
+    putBytes(file, 1, bytes);
+    closeFile(file);
+    return 0;
+  } catch (const RunTimeError& e) {
+    // A file left open by a failed write is closed, so its number is not lost.
+    if (file != 0 && isOpen(file)) {
+      try {
+        closeFile(file);
+      } catch (const RunTimeError&) {
+      }
+    }
+    setCurrentError(e.number(), e.description());
+    return e.number();
+  }
+}
+
+std::shared_ptr<Picture> clsResource::LoadDllPicture(int32_t index, int32_t resformat) {
+  resetCurrentError();
+  std::unique_ptr<platform::Image> image;
+  PictureType type = PictureType::kBitmap;
+  std::optional<Palette> palette;
+  const bool known = m_hModule && isResourceId(index);
+  const auto id = static_cast<uint16_t>(index);
+  switch (resformat) {
+    case kPictureBitmap:
+      if (known) image = m_hModule->loadImage(id, platform::ImageKind::kBitmap);
+      type = PictureType::kBitmap;
+      try {
+        palette = CreateBitmapPalette(index);
+      } catch (const RunTimeError& e) {
+        setCurrentError(e.number(), e.description());  // the bitmap comes without a palette
+      }
+      break;
+    case kPictureIcon:
+      if (known) image = m_hModule->loadImage(id, platform::ImageKind::kIcon);
+      type = PictureType::kIcon;
+      break;
+    case kPictureCursor:
+      if (known) image = m_hModule->loadImage(id, platform::ImageKind::kCursor);
+      type = PictureType::kIcon;
+      break;
+    default:
+      break;
+  }
+  if (!image) {
+    setCurrentError(kResourceNotFound, notFound("Picture resource", index));
+    return nullptr;
+  }
+  auto picture = Picture::create(type, std::move(image), std::move(palette));
+  if (!picture) setCurrentError(kInvalidPicture, "Invalid Picture");
+  return picture;
+}
+
+std::shared_ptr<Picture> clsResource::LoadDllIcon(int32_t index) {
+  return LoadDllPicture(index, kPictureIcon);
+}
+
+std::shared_ptr<Picture> clsResource::LoadDllCursor(int32_t index) {
+  return LoadDllPicture(index, kPictureCursor);
+}
+
+std::shared_ptr<Picture> clsResource::LoadDllBitmap(int32_t index) {
+  return LoadDllPicture(index, kPictureBitmap);
+}
+
+bool clsResource::PlayWave(int32_t index) {
+  if (!m_hModule || !isResourceId(index)) return false;
+  return m_hModule->playSound(static_cast<uint16_t>(index));
+}
+
+bool clsResource::PathExists(const std::string& path) {
+  try {
+    return pathMatchesAnything(path);
+  } catch (const RunTimeError&) {
+    return false;  // a search that cannot be made finds nothing
+  }
+}
+
+std::optional<Palette> clsResource::CreateBitmapPalette(int32_t index) {
+  if (!m_hModule || !isResourceId(index)) return std::nullopt;
+  const platform::ResourceHandle resource = m_hModule->findResource(
+      platform::ResourceId::id(static_cast<uint16_t>(index)), platform::ResourceId::name("#2"));
+  if (resource == 0) return std::nullopt;
+  const uint32_t size = m_hModule->sizeofResource(resource);
+  const uint8_t* data = m_hModule->loadResource(resource);
+  if (data == nullptr) return std::nullopt;
+  const std::span<const uint8_t> dib(data, size);
+  // The colour table follows the header, whatever the header's size; an old-style
+  // 12-byte header keeps its bit count at 10 and its colours as three-byte entries.
+  const uint32_t headerSize = readU32(dib, 0);
+  const bool core = headerSize == 12;
+  const uint16_t bitCount = core ? readU16(dib, 10) : readU16(dib, 14);
+  if (bitCount != 8) return std::nullopt;
+  const uint32_t used = core ? 0 : readU32(dib, 32);
+  const uint64_t colours = used == 0 ? kPaletteColours : used;
+  if (colours > kPaletteColours) raiseError(err::kSubscriptOutOfRange);
+  const std::size_t tableAt = core ? 12 : std::max<uint32_t>(headerSize, 40);
+  const std::size_t entrySize = core ? 3 : 4;
+  Palette palette;
+  for (std::size_t i = 0; i < colours; ++i) {
+    const std::size_t at = tableAt + i * entrySize;
+    palette.entries.push_back(
+        platform::PaletteEntry{readU8(dib, at + 2), readU8(dib, at + 1), readU8(dib, at), 0});
+  }
+  return palette;
 }
 
 clsResource& gResource() {

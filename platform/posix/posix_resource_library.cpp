@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "platform/resource_library.h"
 #include "platform/seam.h"
 #include "resources/pe/pe_image.h"
+#include "resources/pe/pe_pictures.h"
 
 namespace tollwick::platform {
 namespace {
@@ -25,7 +27,44 @@ class PeResourceModule : public ResourceModule {
     return image_->loadString(id, buffer, capacity);
   }
 
+  ResourceHandle findResource(const ResourceId& name, const ResourceId& type) override {
+    const auto nameKey = keyOf(name);
+    const auto typeKey = keyOf(type);
+    if (!nameKey || !typeKey) return 0;
+    return reinterpret_cast<ResourceHandle>(image_->find(*typeKey, *nameKey));
+  }
+
+  uint32_t sizeofResource(ResourceHandle resource) override {
+    return resource == 0 ? 0 : toResource(resource).size;
+  }
+
+  const uint8_t* loadResource(ResourceHandle resource) override {
+    if (resource == 0) return nullptr;
+    return image_->bytesOf(toResource(resource)).data();
+  }
+
+  std::unique_ptr<Image> loadImage(uint16_t id, ImageKind kind) override {
+    return pe::loadPicture(*image_, id, kind);
+  }
+
+  bool playSound(uint16_t id) override {
+    const pe::Resource* wave =
+        image_->find(pe::ResourceKey::fromName(u"WAVE"), pe::ResourceKey::fromId(id));
+    if (wave == nullptr) return false;
+    const auto bytes = image_->bytesOf(*wave);
+    return use<SoundOutput>().play(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  }
+
  private:
+  static std::optional<pe::ResourceKey> keyOf(const ResourceId& id) {
+    if (!id.isText) return pe::ResourceKey::fromId(id.number);
+    return pe::keyFromText(id.text);
+  }
+  // Handles are addresses of the reader's resource entries, handed out by findResource.
+  static const pe::Resource& toResource(ResourceHandle resource) {
+    return *reinterpret_cast<const pe::Resource*>(resource);
+  }
+
   std::unique_ptr<pe::PeImage> image_;
 };
 

@@ -17,6 +17,17 @@ class FakeResourceModule : public platform::ResourceModule {
   FakeResourceModule(std::map<uint32_t, std::string> strings, int* liveCount);
   ~FakeResourceModule() override;
   int32_t loadString(uint32_t id, char* buffer, int32_t capacity) override;
+  // A string-table-only library: it has no other resources.
+  platform::ResourceHandle findResource(const platform::ResourceId&,
+                                        const platform::ResourceId&) override {
+    return 0;
+  }
+  uint32_t sizeofResource(platform::ResourceHandle) override { return 0; }
+  const uint8_t* loadResource(platform::ResourceHandle) override { return nullptr; }
+  std::unique_ptr<platform::Image> loadImage(uint16_t, platform::ImageKind) override {
+    return nullptr;
+  }
+  bool playSound(uint16_t) override { return false; }
 
  private:
   std::map<uint32_t, std::string> strings_;
