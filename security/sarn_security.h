@@ -6,6 +6,7 @@
 // system header record (systemState().header) joined.
 
 #include <cstdint>
+#include <string>
 
 #include "system/system_header_record.h"
 
@@ -20,13 +21,16 @@ inline constexpr int16_t kFalse = 0;
 
 // Unprotects the open file in place. False (file closed, nothing changed) for a wrong
 // key, a foreign signature (expectedSignature and the stored one both non-zero and
-// different) or damaged data; False after the common error report (file left open)
-// for a run-time error.
+// different), damaged data or a file shorter than its 12-byte header; False after the
+// common error report (file left open) for a run-time error. After True the file is
+// marked unprotected: it is not committed unless SarnEncryptFile protects it again.
 int16_t SarnDecryptFile(int16_t& fileNumber, int32_t expectedSignature = 0,
                         bool useFixedKey = false);
 
-// Protects the open file in place, storing `signature` in its header. False after the
-// common error report for a run-time error (file closed).
+// Protects the open file in place, storing `signature` in its header: everything from
+// position 13 to the end is the data (a file shorter than 12 bytes grows to an empty
+// protected file). False after the common error report for a run-time error (file
+// closed without being committed).
 int16_t SarnEncryptFile(int16_t& fileNumber, int32_t signature = 0, bool useFixedKey = false);
 
 // 13: the position of the first data byte of a protected file.

@@ -1,0 +1,31 @@
+#include "security/protection_header.h"
+
+#include "platform/seam.h"
+#include "platform/security_library.h"
+
+namespace tollwick {
+
+HeaderField HeaderField::ofValue(int32_t value) {
+  HeaderField field;
+  const auto bits = static_cast<uint32_t>(value);
+  for (size_t i = 0; i < 4; ++i) field.bytes_[i] = static_cast<uint8_t>(bits >> (8 * i));
+  return field;
+}
+
+HeaderField HeaderField::ofBytes(const uint8_t* stored) {
+  HeaderField field;
+  for (size_t i = 0; i < 4; ++i) field.bytes_[i] = stored[i];
+  return field;
+}
+
+int32_t HeaderField::value() const {
+  uint32_t bits = 0;
+  for (size_t i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(bytes_[i]) << (8 * i);
+  return static_cast<int32_t>(bits);
+}
+
+int32_t HeaderField::mangle(int32_t seed, int32_t key) {
+  return platform::use<platform::SecurityLibrary>().mangle(bytes_.data(), 4, seed, key);
+}
+
+}  // namespace tollwick

@@ -1,0 +1,77 @@
+// SarnDecryptFile: unprotects an open file's image in place.
+
+#include <array>
+
+#include "platform/seam.h"
+#include "platform/security_library.h"
+#include "runtime/binary_file.h"
+#include "runtime/run_time_error.h"
+#include "security/data_region.h"
+#include "security/file_key.h"
+#include "security/protection_header.h"
+#include "security/sarn_security.h"
+#include "security/text_check.h"
+#include "startup/message_box.h"
+#include "system/system_state.h"
+
+namespace tollwick {
+namespace {
+
+// Wrong key, foreign signature, damaged data: no message; the file is closed and, as
+// nothing of it was committed, its bytes on disk stay as they were.
+int16_t refuse(int16_t fileNumber, ScopedFileKey& key) {
+  key.release();
+  closeFile(fileNumber);
+  return kFalse;
+}
+
+}  // namespace
+
+int16_t SarnDecryptFile(int16_t& fileNumber, int32_t expectedSignature, bool useFixedKey) {
+  int16_t result = kFalse;
+  ScopedFileKey key;
+  try {
+    auto& library = platform::use<platform::SecurityLibrary>();
+    const SystemHeaderRecord& header = systemState().header;
+    key.reset(SarnGetFileKey(header, useFixedKey));
+
+    // A file shorter than its header cannot be a protected file: refused like damaged
+    // data, without reading past its end.
+    const int64_t fileLength = lengthOfFile(fileNumber);
+    if (fileLength < kProtectionHeaderLength) return refuse(fileNumber, key);
+    std::array<uint8_t, kProtectionHeaderLength> stored{};
+    getBytes(fileNumber, 1, stored);
+
+    HeaderField keyCheck = HeaderField::ofBytes(&stored[0]);
+    const int32_t chain1 = keyCheck.mangle(0, key.get());
+    if (keyCheck.value() != 0 &&
+        keyCheck.value() != checkValueOfText(SarnKeyText(header, useFixedKey), 0)) {
+      return refuse(fileNumber, key);
+    }
+    HeaderField dataCheck = HeaderField::ofBytes(&stored[4]);
+    const int32_t chain2 = dataCheck.mangle(chain1, key.get());
+    HeaderField signature = HeaderField::ofBytes(&stored[8]);
+    signature.mangle(FixedKeySeed, key.get());
+    if (expectedSignature != 0 && signature.value() != 0 &&
+        signature.value() != expectedSignature) {
+      return refuse(fileNumber, key);
+    }
+
+    // The data is unprotected in the file's image itself. From here on the image is no
+    // longer the stored file: marked so, it is never committed unless protected again.
+    const int32_t dataLength = dataLengthOf(fileLength);
+    uint8_t* data = dataOf(fileNumber, dataLength);
+    setUnprotected(fileNumber, true);
+    library.mangle(data, dataLength, chain2, key.get());
+    if (library.verify(data, dataLength, chain1) != dataCheck.value()) {
+      return refuse(fileNumber, key);
+    }
+    key.release();
+    result = kTrue;
+  } catch (const RunTimeError& error) {
+    reportError(error, "modZelkorSecurity:SarnDecryptFile!");
+  }
+  return result;
+}
+
+}  // namespace tollwick

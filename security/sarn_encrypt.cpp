@@ -1,0 +1,73 @@
+// SarnEncryptFile: protects an open file's image in place.
+
+#include <algorithm>
+#include <array>
+
+#include "platform/seam.h"
+#include "platform/security_library.h"
+#include "runtime/binary_file.h"
+#include "runtime/run_time_error.h"
+#include "security/data_region.h"
+#include "security/file_key.h"
+#include "security/protection_header.h"
+#include "security/sarn_security.h"
+#include "security/text_check.h"
+#include "startup/message_box.h"
+#include "system/system_state.h"
+
+namespace tollwick {
+namespace {
+
+// After a failed protect the image may hold plain or half-transformed data: it is
+// marked unprotected so that closing it stores nothing.
+void closeUnstored(int16_t fileNumber) {
+  try {
+    setUnprotected(fileNumber, true);
+    closeFile(fileNumber);
+  } catch (const RunTimeError&) {
+    // The failure has been reported once already.
+  }
+}
+
+}  // namespace
+
+int16_t SarnEncryptFile(int16_t& fileNumber, int32_t signature, bool useFixedKey) {
+  int16_t result = kFalse;
+  ScopedFileKey key;
+  try {
+    auto& library = platform::use<platform::SecurityLibrary>();
+    const SystemHeaderRecord& header = systemState().header;
+    key.reset(SarnGetFileKey(header, useFixedKey));
+
+    const int32_t dataLength = dataLengthOf(lengthOfFile(fileNumber));
+    // Until the transform below has run, the image holds plain data.
+    setUnprotected(fileNumber, true);
+
+    HeaderField keyCheck =
+        HeaderField::ofValue(checkValueOfText(SarnKeyText(header, useFixedKey), 0));
+    const int32_t chain1 = keyCheck.mangle(0, key.get());
+    HeaderField dataCheck =
+        HeaderField::ofValue(library.verify(dataOf(fileNumber, dataLength), dataLength, chain1));
+    const int32_t chain2 = dataCheck.mangle(chain1, key.get());
+    HeaderField stored = HeaderField::ofValue(signature);
+    stored.mangle(FixedKeySeed, key.get());
+
+    // A file shorter than the header grows to it; its data region is then empty.
+    std::array<uint8_t, kProtectionHeaderLength> fields{};
+    std::copy(keyCheck.bytes().begin(), keyCheck.bytes().end(), fields.begin());
+    std::copy(dataCheck.bytes().begin(), dataCheck.bytes().end(), fields.begin() + 4);
+    std::copy(stored.bytes().begin(), stored.bytes().end(), fields.begin() + 8);
+    putBytes(fileNumber, 1, fields);
+
+    library.mangle(dataOf(fileNumber, dataLength), dataLength, chain2, key.get());
+    setUnprotected(fileNumber, false);
+    key.release();
+    result = kTrue;
+  } catch (const RunTimeError& error) {
+    reportError(error, "modZelkorSecurity:SarnEncryptFile!");
+    closeUnstored(fileNumber);
+  }
+  return result;
+}
+
+}  // namespace tollwick

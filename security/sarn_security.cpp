@@ -1,0 +1,14 @@
+#include "security/sarn_security.h"
+
+#include "security/protection_header.h"
+#include "security/text_check.h"
+
+namespace tollwick {
+
+int32_t SarnDataStart() { return static_cast<int32_t>(kProtectionHeaderLength) + 1; }
+
+int32_t SarnSignatureOfText(const std::string& signatureText) {
+  return checkValueOfText(signatureText, FixedKeySeed);
+}
+
+}  // namespace tollwick

@@ -1,0 +1,131 @@
+#include "zelkorsec/primitives.h"
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <xxhash.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+namespace zelkorsec {
+namespace {
+
+using Block = std::array<uint8_t, 16>;
+
+// The library has no error channel: a transform that cannot be done must not return as
+// if it had been done, or plain data would be stored as protected.
+[[noreturn]] void fail(const char* what) {
+  std::fprintf(stderr, "ZELKORSEC: %s\n", what);
+  std::abort();
+}
+
+void putLe32(uint8_t* out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint32_t getLe32(const uint8_t* in) {
+  return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
+         static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
+}
+
+// The ciphers are fetched once per process: an implicit fetch per call would cost a
+// provider look-up on every header field.
+const EVP_CIPHER* cipher(const char* name) {
+  EVP_CIPHER* fetched = EVP_CIPHER_fetch(nullptr, name, nullptr);
+  if (fetched == nullptr) fail("AES-128 is not available");
+  return fetched;
+}
+
+const EVP_CIPHER* aesEcb() {
+  static const EVP_CIPHER* const ecb = cipher("AES-128-ECB");
+  return ecb;
+}
+
+const EVP_CIPHER* aesCtr() {
+  static const EVP_CIPHER* const ctr = cipher("AES-128-CTR");
+  return ctr;
+}
+
+struct ContextFree {
+  void operator()(EVP_CIPHER_CTX* context) const { EVP_CIPHER_CTX_free(context); }
+};
+using Context = std::unique_ptr<EVP_CIPHER_CTX, ContextFree>;
+
+// Runs `cipher` under `key` (and `iv` for a counter mode) over `size` bytes of `in` into
+// `out`, which may be the same buffer. EVP takes an int count, hence the slices.
+void run(EVP_CIPHER_CTX* context, const EVP_CIPHER* cipher, const KeyMaterial& key,
+         const uint8_t* iv, const uint8_t* in, uint8_t* out, size_t size) {
+  if (EVP_EncryptInit_ex2(context, cipher, key.data(), iv, nullptr) != 1) {
+    fail("cannot set up AES-128");
+  }
+  EVP_CIPHER_CTX_set_padding(context, 0);
+  constexpr size_t kSlice = size_t{1} << 30;
+  while (size > 0) {
+    const size_t step = size < kSlice ? size : kSlice;
+    int written = 0;
+    if (EVP_EncryptUpdate(context, out, &written, in, static_cast<int>(step)) != 1 ||
+        static_cast<size_t>(written) != step) {
+      fail("AES-128 failed");
+    }
+    in += step;
+    out += step;
+    size -= step;
+  }
+}
+
+}  // namespace
+
+uint32_t checkValue(const void* bytes, size_t size, uint32_t seed) {
+  const XXH64_hash_t hash = XXH3_64bits_withSeed(bytes, size, seed);
+  return static_cast<uint32_t>(hash & 0xFFFFFFFFu);
+}
+
+KeyMaterial deriveKey(int32_t check) {
+  static constexpr char kLabel[] = "ZELKORSEC key";
+  std::array<uint8_t, sizeof kLabel - 1 + 4> input{};
+  for (size_t i = 0; i + 1 < sizeof kLabel; ++i) input[i] = static_cast<uint8_t>(kLabel[i]);
+  putLe32(input.data() + sizeof kLabel - 1, static_cast<uint32_t>(check));
+  std::array<uint8_t, 32> digest{};
+  unsigned int digestSize = 0;
+  if (EVP_Digest(input.data(), input.size(), digest.data(), &digestSize, EVP_sha256(), nullptr) !=
+          1 ||
+      digestSize != digest.size()) {
+    fail("SHA-256 failed");
+  }
+  KeyMaterial key{};
+  for (size_t i = 0; i < key.size(); ++i) key[i] = digest[i];
+  return key;
+}
+
+int32_t transform(const KeyMaterial& key, uint8_t* bytes, size_t size, int32_t seed,
+                  int32_t length) {
+  // Counter block and chain block: AES_K(T || LE32(0)) and AES_K(T || LE32(1)) with
+  // T = LE32(seed) || LE32(length) || "ZSEC"; both depend on key, seed and length only.
+  std::array<uint8_t, 32> tweak{};
+  for (size_t half = 0; half < 2; ++half) {
+    uint8_t* block = tweak.data() + 16 * half;
+    putLe32(block, static_cast<uint32_t>(seed));
+    putLe32(block + 4, static_cast<uint32_t>(length));
+    block[8] = 'Z';
+    block[9] = 'S';
+    block[10] = 'E';
+    block[11] = 'C';
+    putLe32(block + 12, static_cast<uint32_t>(half));
+  }
+  std::array<uint8_t, 32> derived{};
+  Context context(EVP_CIPHER_CTX_new());
+  if (!context) fail("out of memory");
+  run(context.get(), aesEcb(), key, nullptr, tweak.data(), derived.data(), tweak.size());
+  if (size > 0) {
+    EVP_CIPHER_CTX_reset(context.get());
+    run(context.get(), aesCtr(), key, derived.data(), bytes, bytes, size);
+  }
+  const int32_t chain = static_cast<int32_t>(getLe32(derived.data() + 16));
+  OPENSSL_cleanse(derived.data(), derived.size());
+  return chain;
+}
+
+}  // namespace zelkorsec
