@@ -1,0 +1,263 @@
+#include "platform/testing/fault_fs.h"
+
+#include <random>
+
+namespace tollwick::testing {
+
+using platform::DirEntry;
+using platform::EntryKind;
+using platform::FsStatus;
+
+namespace {
+
+std::string parentOf(const std::string& path) {
+  const size_t cut = path.find_last_of('\\');
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+std::string nameOf(const std::string& path) {
+  const size_t cut = path.find_last_of('\\');
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string withoutTrailingSeparator(std::string directory) {
+  while (!directory.empty() && directory.back() == '\\') directory.pop_back();
+  return directory;
+}
+
+}  // namespace
+
+class FaultFile : public platform::WritableFile {
+ public:
+  FaultFile(FaultFs& fs, std::string path, size_t inode)
+      : fs_(fs), path_(std::move(path)), inode_(inode) {}
+  const std::string& path() const override { return path_; }
+  FsStatus append(std::span<const uint8_t> bytes) override {
+    return fs_.append(inode_, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+  }
+  FsStatus sync() override {
+    FsStatus status;
+    if (fs_.proceed(status)) fs_.syncData(inode_);
+    return status;
+  }
+  FsStatus close() override {
+    FsStatus status;
+    fs_.proceed(status);
+    return status;
+  }
+
+ private:
+  FaultFs& fs_;
+  std::string path_;
+  size_t inode_;
+};
+
+void FaultFs::putFile(const std::string& path, const std::string& bytes) {
+  addDirectory(parentOf(path));
+  inodes_.push_back({bytes, bytes});
+  visible_[path] = durable_[path] = inodes_.size() - 1;
+}
+
+void FaultFs::addDirectory(const std::string& directory) {
+  directories_.insert(withoutTrailingSeparator(directory));
+}
+
+void FaultFs::failAt(int64_t n, FsStatus error, bool persistent) {
+  failAt_ = n;
+  error_ = error;
+  persistent_ = persistent;
+}
+
+void FaultFs::shortWriteAt(int64_t n) { shortWriteAt_ = n; }
+
+void FaultFs::crashAt(int64_t n) { crashAt_ = n; }
+
+std::optional<std::string> FaultFs::visibleFile(const std::string& path) const {
+  const auto it = visible_.find(path);
+  if (it == visible_.end()) return std::nullopt;
+  return inodes_[it->second].data;
+}
+
+std::map<std::string, std::string> FaultFs::visibleFiles() const {
+  std::map<std::string, std::string> files;
+  for (const auto& [path, inode] : visible_) files[path] = inodes_[inode].data;
+  return files;
+}
+
+std::map<std::string, std::string> FaultFs::diskAfterCrash(Survivors survivors,
+                                                           uint32_t seed) const {
+  std::map<std::string, size_t> names = durable_;
+  std::vector<std::string> data;
+  for (const Inode& inode : inodes_) data.push_back(inode.durable);
+  std::mt19937 random(seed);
+  for (const PendingOp& op : pending_) {
+    const bool kept = survivors == Survivors::kAll ||
+                      (survivors == Survivors::kSeededSubset && (random() & 1) != 0);
+    if (!kept) continue;
+    switch (op.kind) {
+      case OpKind::kWrite: data[op.inode] = op.data; break;
+      case OpKind::kCreate: names[op.path] = op.inode; break;
+      case OpKind::kRemove: names.erase(op.path); break;
+      case OpKind::kRename:
+        if (const auto it = names.find(op.path); it != names.end()) {
+          names[op.to] = it->second;
+          names.erase(op.path);
+        }
+        break;
+    }
+  }
+  std::map<std::string, std::string> disk;
+  for (const auto& [path, inode] : names) disk[path] = data[inode];
+  return disk;
+}
+
+bool FaultFs::proceed(FsStatus& status) {
+  ++operations_;
+  status = FsStatus::kOk;
+  if (crashAt_ > 0 && operations_ >= crashAt_) {
+    fired_ = true;
+    status = FsStatus::kIoError;
+    return false;
+  }
+  if (failAt_ > 0 && (operations_ == failAt_ || (persistent_ && operations_ > failAt_))) {
+    fired_ = true;
+    status = error_;
+    return false;
+  }
+  return true;
+}
+
+bool FaultFs::directoryExists(const std::string& path) const {
+  return directories_.count(parentOf(path)) != 0;
+}
+
+FsStatus FaultFs::append(size_t inode, std::string_view bytes) {
+  FsStatus status;
+  if (!proceed(status)) return status;
+  const bool shortWrite = shortWriteNow();
+  if (shortWrite) {
+    fired_ = true;
+    bytes = bytes.substr(0, bytes.size() / 2);
+  }
+  inodes_[inode].data.append(bytes);
+  pending_.push_back({OpKind::kWrite, "", "", inode, inodes_[inode].data});
+  return shortWrite ? FsStatus::kNoSpace : FsStatus::kOk;
+}
+
+void FaultFs::syncData(size_t inode) {
+  inodes_[inode].durable = inodes_[inode].data;
+  std::erase_if(pending_, [inode](const PendingOp& op) {
+    return op.kind == OpKind::kWrite && op.inode == inode;
+  });
+}
+
+FsStatus FaultFs::readFile(const std::string& path, platform::ByteBuffer& out) {
+  FsStatus status;
+  if (!proceed(status)) return status;
+  const auto it = visible_.find(path);
+  if (it == visible_.end()) {
+    if (directories_.count(path) != 0) return FsStatus::kAccessError;
+    return directoryExists(path) ? FsStatus::kNotFound : FsStatus::kPathNotFound;
+  }
+  const std::string& data = inodes_[it->second].data;
+  out.assign(data.begin(), data.end());
+  return FsStatus::kOk;
+}
+
+FsStatus FaultFs::lookup(const std::string& path, DirEntry& out) {
+  FsStatus status;
+  if (!proceed(status)) return status;
+  out.name = nameOf(path);
+  if (directories_.count(withoutTrailingSeparator(path)) != 0) {
+    out.kind = EntryKind::kDirectory;
+  } else if (visible_.count(path) != 0) {
+    out.kind = out.name.starts_with('.') ? EntryKind::kHiddenFile : EntryKind::kNormalFile;
+  } else {
+    return directoryExists(path) ? FsStatus::kNotFound : FsStatus::kPathNotFound;
+  }
+  return FsStatus::kOk;
+}
+
+FsStatus FaultFs::listDirectory(const std::string& directory, std::vector<DirEntry>& out) {
+  FsStatus status;
+  if (!proceed(status)) return status;
+  out.clear();
+  const std::string dir = withoutTrailingSeparator(directory);
+  if (directories_.count(dir) == 0) return FsStatus::kPathNotFound;
+  for (const auto& [path, inode] : visible_) {
+    if (parentOf(path) != dir) continue;
+    const std::string name = nameOf(path);
+    out.push_back({name, name.starts_with('.') ? EntryKind::kHiddenFile : EntryKind::kNormalFile});
+  }
+  for (const std::string& sub : directories_) {
+    if (!sub.empty() && parentOf(sub) == dir) out.push_back({nameOf(sub), EntryKind::kDirectory});
+  }
+  return FsStatus::kOk;
+}
+
+FsStatus FaultFs::createTempBeside(const std::string& target,
+                                   std::unique_ptr<platform::WritableFile>& out) {
+  FsStatus status;
+  if (!proceed(status)) return status;
+  if (!directoryExists(target)) return FsStatus::kPathNotFound;
+  const std::string dir = parentOf(target);
+  const std::string path = (dir.empty() ? "" : dir + "\\") + "." + nameOf(target) + ".tw-" +
+                           std::to_string(++tempCounter_);
+  inodes_.push_back({});
+  visible_[path] = inodes_.size() - 1;
+  pending_.push_back({OpKind::kCreate, path, "", inodes_.size() - 1, ""});
+  out = std::make_unique<FaultFile>(*this, path, inodes_.size() - 1);
+  return FsStatus::kOk;
+}
+
+FsStatus FaultFs::rename(const std::string& from, const std::string& to) {
+  FsStatus status;
+  if (!proceed(status)) return status;
+  const auto it = visible_.find(from);
+  if (it == visible_.end()) return FsStatus::kNotFound;
+  if (!directoryExists(to)) return FsStatus::kPathNotFound;
+  const size_t inode = it->second;
+  visible_.erase(it);
+  visible_[to] = inode;
+  pending_.push_back({OpKind::kRename, from, to, 0, ""});
+  return FsStatus::kOk;
+}
+
+FsStatus FaultFs::syncDirectoryOf(const std::string& path) {
+  FsStatus status;
+  if (!proceed(status)) return status;
+  const std::string dir = parentOf(path);
+  // The directory's name operations become durable in their order; data writes and
+  // other directories' operations stay pending.
+  std::vector<PendingOp> remaining;
+  for (PendingOp& op : pending_) {
+    const bool here = op.kind != OpKind::kWrite && parentOf(op.path) == dir &&
+                      (op.kind != OpKind::kRename || parentOf(op.to) == dir);
+    if (!here) {
+      remaining.push_back(std::move(op));
+      continue;
+    }
+    if (op.kind == OpKind::kCreate) durable_[op.path] = op.inode;
+    if (op.kind == OpKind::kRemove) durable_.erase(op.path);
+    if (op.kind == OpKind::kRename) {
+      if (const auto it = durable_.find(op.path); it != durable_.end()) {
+        durable_[op.to] = it->second;
+        durable_.erase(op.path);
+      }
+    }
+  }
+  pending_ = std::move(remaining);
+  return FsStatus::kOk;
+}
+
+FsStatus FaultFs::remove(const std::string& path) {
+  FsStatus status;
+  if (!proceed(status)) return status;
+  if (visible_.erase(path) == 0) {
+    return directoryExists(path) ? FsStatus::kNotFound : FsStatus::kPathNotFound;
+  }
+  pending_.push_back({OpKind::kRemove, path, "", 0, ""});
+  return FsStatus::kOk;
+}
+
+}  // namespace tollwick::testing

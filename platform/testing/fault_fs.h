@@ -1,0 +1,98 @@
+#pragma once
+// FaultFs: an in-memory FileSystem that fails or "crashes" at a chosen operation, to
+// prove that every file replacement leaves the complete old or the complete new file.
+//
+// Paths are plain keys ("G\a.DED"); the directory of a path is everything up to its
+// last backslash. Like a weak real file system, it keeps two states: what programs see
+// (visible) and what survives a power loss (durable). File data becomes durable at the
+// file's sync; creates, renames and removes only at a sync of their directory. Until
+// then they are pending, and a crash keeps none, all or a seeded subset of them.
+//
+// Every call of the FileSystem and WritableFile interfaces is one operation, counted
+// from 1.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace tollwick::testing {
+
+class FaultFs : public platform::FileSystem {
+ public:
+  enum class Survivors { kNone, kAll, kSeededSubset };
+
+  // A file present in both states (its directory is created too).
+  void putFile(const std::string& path, const std::string& bytes);
+  void addDirectory(const std::string& directory);  // "G" or "G\" alike
+
+  // Operation `n` fails with `error` (once, or it and every later one).
+  void failAt(int64_t n, platform::FsStatus error, bool persistent = false);
+  // Operation `n`, when it is an append, writes half of its bytes and fails (disk full).
+  void shortWriteAt(int64_t n);
+  // The machine stops at operation `n`: it and every later one fail and change nothing.
+  void crashAt(int64_t n);
+
+  int64_t operations() const { return operations_; }
+  bool faultFired() const { return fired_; }
+
+  // What programs see now: the file's bytes, or nullopt.
+  std::optional<std::string> visibleFile(const std::string& path) const;
+  // Every visible file, path to bytes.
+  std::map<std::string, std::string> visibleFiles() const;
+  // The disk after a crash now: durable state plus the pending operations that
+  // `survivors` keeps, in their order.
+  std::map<std::string, std::string> diskAfterCrash(Survivors survivors, uint32_t seed = 0) const;
+
+  platform::FsStatus readFile(const std::string& path, platform::ByteBuffer& out) override;
+  platform::FsStatus lookup(const std::string& path, platform::DirEntry& out) override;
+  platform::FsStatus listDirectory(const std::string& directory,
+                                   std::vector<platform::DirEntry>& out) override;
+  platform::FsStatus createTempBeside(const std::string& target,
+                                      std::unique_ptr<platform::WritableFile>& out) override;
+  platform::FsStatus rename(const std::string& from, const std::string& to) override;
+  platform::FsStatus syncDirectoryOf(const std::string& path) override;
+  platform::FsStatus remove(const std::string& path) override;
+
+ private:
+  friend class FaultFile;
+  struct Inode {
+    std::string data;
+    std::string durable;
+  };
+  enum class OpKind { kWrite, kCreate, kRename, kRemove };
+  struct PendingOp {
+    OpKind kind;
+    std::string path;  // kCreate, kRename (from), kRemove
+    std::string to;    // kRename
+    size_t inode = 0;  // kWrite, kCreate
+    std::string data;  // kWrite: the file's bytes after the write
+  };
+
+  // Counts one operation; false (and the failure in `status`) when it must fail.
+  bool proceed(platform::FsStatus& status);
+  bool shortWriteNow() const { return operations_ == shortWriteAt_; }
+  bool directoryExists(const std::string& path) const;
+  platform::FsStatus append(size_t inode, std::string_view bytes);
+  void syncData(size_t inode);
+
+  std::vector<Inode> inodes_;
+  std::map<std::string, size_t> visible_;
+  std::map<std::string, size_t> durable_;
+  std::set<std::string> directories_;
+  std::vector<PendingOp> pending_;
+  int64_t operations_ = 0;
+  int64_t failAt_ = 0;
+  int64_t shortWriteAt_ = 0;
+  int64_t crashAt_ = 0;
+  bool persistent_ = false;
+  bool fired_ = false;
+  platform::FsStatus error_ = platform::FsStatus::kIoError;
+  int tempCounter_ = 0;
+};
+
+}  // namespace tollwick::testing
