@@ -1,0 +1,125 @@
+#include "repair/fix_character_file.h"
+
+#include <array>
+#include <span>
+#include <string>
+#include <utility>
+
+#include "repair/character_file.h"
+#include "resources/game_strings.h"
+#include "runtime/binary_file.h"
+#include "runtime/file_commands.h"
+#include "runtime/run_time_error.h"
+#include "security/sarn_security.h"
+#include "startup/message_box.h"
+#include "system/file_names.h"
+#include "system/system_state.h"
+
+namespace tollwick {
+namespace {
+
+// The fresh header: version length, version text, count 0, 1000 empty slots. The
+// protection header (positions 1 to 12) is left zero for SarnEncryptFile to fill.
+void writeFreshHeader(int16_t newFile) {
+  putBytes(newFile, 1, std::span<const uint8_t>(std::array<uint8_t, 12>{}));
+  putInteger(newFile, charfile::kVersionLengthPosition, 6);
+  putText(newFile, charfile::kVersionTextPosition, charfile::kVersionText);
+  putInteger(newFile, charfile::kCountPosition, 0);
+  const std::array<uint8_t, 4 * charfile::kSlotCount> emptyIndex{};
+  putBytes(newFile, charfile::kIndexPosition, emptyIndex);
+}
+
+// Copies the live records of the old index into the new file, densely renumbered, and
+// returns how many were kept. Stops once the kept count reaches the old count or after
+// slot 999. Each kept record costs three writes (record, slot, count), so the count on
+// the new file always matches the slots written so far.
+int16_t copyLiveRecords(int16_t oldFile, int16_t newFile, int16_t oldCount) {
+  const int64_t oldLength = lengthOfFile(oldFile);
+  CharacterRecord record{};
+  int16_t kept = 0;
+  for (int slot = 0; slot < charfile::kSlotCount && kept < oldCount; ++slot) {
+    const int32_t slotValue = getLong(oldFile, slotPosition(slot));
+    if (!slotInUse(slotValue)) continue;
+    // A slot pointing outside the file is damage, not a record: stop before reading.
+    if (!recordLiesInFile(slotValue, oldLength)) raiseError(err::kInputPastEndOfFile);
+    getBytes(oldFile, slotValue, record);
+    if (!isLiveRecord(record)) continue;
+    normalizeRecordName(record);
+    ++kept;
+    const int64_t appendAt = lengthOfFile(newFile) + 1;
+    putBytes(newFile, appendAt, record);
+    putLong(newFile, slotPosition(kept - 1), static_cast<int32_t>(appendAt));
+    putInteger(newFile, charfile::kCountPosition, kept);
+  }
+  return kept;
+}
+
+// The protected-file layer makes its key from the system header record in the system
+// state; for the life of this object that record is the one the caller passed.
+class KeyRecordInUse {
+ public:
+  explicit KeyRecordInUse(const SystemHeaderRecord& record)
+      : replaced_(&record != &systemState().header) {
+    if (!replaced_) return;
+    saved_ = systemState().header;
+    systemState().header = record;
+  }
+  ~KeyRecordInUse() {
+    if (replaced_) systemState().header = std::move(saved_);
+  }
+  KeyRecordInUse(const KeyRecordInUse&) = delete;
+  KeyRecordInUse& operator=(const KeyRecordInUse&) = delete;
+
+ private:
+  bool replaced_;
+  SystemHeaderRecord saved_;
+};
+
+}  // namespace
+
+int16_t sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
+  const KeyRecordInUse keyRecord(record);
+  int16_t result = 0;
+  try {
+    std::string oldPath = sysGetFileName(kCharacterFileName);
+    if (sysFileExists(oldPath) == 0) return result;
+
+    const int32_t signature = systemState().systemSignature;
+    int16_t oldFile = freeFile();
+    openBinary(oldFile, oldPath);
+    if (SarnDecryptFile(oldFile, signature) != kTrue) {
+      sysShowMessage(gameString(gs::kCharacterFileLocked));
+      if (isOpen(oldFile)) closeFile(oldFile);
+      return -2;
+    }
+
+    // The old file is open and unprotected; its version field is not examined.
+    int16_t newFile = freeFile();
+    std::string newPath = sysGetFileName(kCharacterTempFileName);
+    if (sysFileExists(newPath) != 0) killFiles(newPath);
+    openBinary(newFile, newPath);
+    writeFreshHeader(newFile);
+
+    // The new count starts at 0 and becomes the number of records kept, so that the
+    // count always agrees with the index, also when the old count was wrong.
+    const int16_t oldCount = getInteger(oldFile, charfile::kCountPosition);
+    copyLiveRecords(oldFile, newFile, oldCount);
+
+    if (SarnEncryptFile(newFile, signature) != kTrue) return -3;
+    closeFile(newFile);
+    // The old file is protected again as it was (its bytes do not change, so the file
+    // layer does not rewrite it) before the compacted copy takes its place.
+    if (SarnEncryptFile(oldFile, signature) != kTrue) return -3;
+    closeFile(oldFile);
+
+    // One atomic rename: the character file is the complete old or the complete new
+    // file at every moment, and the temporary name is gone afterwards.
+    if (sysFileExists(newPath) != 0) nameFile(newPath, oldPath);
+    result = -1;
+  } catch (const RunTimeError& e) {
+    reportError(e, "modSarnSystem:sysFixBloatedCharacterFile!");
+  }
+  return result;
+}
+
+}  // namespace tollwick

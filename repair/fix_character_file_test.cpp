@@ -1,0 +1,211 @@
+#include "repair/fix_character_file.h"
+
+#include <filesystem>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "repair/character_file.h"
+#include "runtime/binary_file.h"
+#include "system/system_state.h"
+#include "tools/character_file_builder.h"
+#include "tools/installation_fixture.h"
+
+namespace tollwick {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using testing::ShownBox;
+
+constexpr int64_t kBare = charfile::kHeaderEnd;  // 4022
+constexpr int64_t kRecord = charfile::kRecordSize;
+
+class FixCharacterFileTest : public kit::InstallationFixture {
+ protected:
+  FixCharacterFileTest() {
+    kit::InstallationSpec spec;
+    spec.omit = {kCharacterFileName};
+    signature_ = install(spec);
+    systemState().systemSignature = signature_;
+  }
+
+  std::string characters() const { return gameFile(kCharacterFileName); }
+  std::string temp() const { return gameFile(kCharacterTempFileName); }
+
+  // The character file's plain image after the run (must unprotect with the signature).
+  std::vector<uint8_t> repaired() {
+    auto image = plainImage(characters(), signature_);
+    EXPECT_TRUE(image.has_value());
+    return image.value_or(std::vector<uint8_t>{});
+  }
+
+  static std::vector<uint8_t> recordAt(const std::vector<uint8_t>& image, int64_t position) {
+    const auto first = image.begin() + (position - 1);
+    return std::vector<uint8_t>(first, first + kRecord);
+  }
+  static std::vector<uint8_t> bytesOf(const CharacterRecord& record) {
+    return std::vector<uint8_t>(record.begin(), record.end());
+  }
+
+  int16_t repair() { return sysFixBloatedCharacterFile(systemState().header); }
+
+  int32_t signature_ = 0;
+};
+
+TEST_F(FixCharacterFileTest, LiveRecordsAreRenumberedDenselyBehindAFreshHeader) {
+  const CharacterRecord a = kit::sampleRecord(1, "Aldric");
+  const CharacterRecord b = kit::sampleRecord(2, "Brannoc");
+  const CharacterRecord c = kit::sampleRecord(3, "Cerys");
+  {
+    kit::CharacterFileBuilder file(characters());
+    file.appendRecord(c, 7, 100);
+    file.appendRecord(a, 0, 5000);
+    file.appendRecord(b, 3, 7);
+    file.setSlot(5, -4023);  // negative: empty
+    file.setCount(3);
+    file.padTo(200000);
+    file.finish(signature_);
+  }
+  EXPECT_EQ(repair(), -1);
+  EXPECT_THAT(dialog_.boxes, IsEmpty());
+
+  const auto image = repaired();
+  ASSERT_EQ(image.size(), static_cast<size_t>(12 + 10 + 4000 + 3 * kRecord));
+  EXPECT_EQ(fileBytes(characters())->size(), image.size());  // protection keeps the length
+  EXPECT_EQ(kit::integerAt(image, 13), 6);
+  EXPECT_EQ(std::string(image.begin() + 14, image.begin() + 20), "1.01  ");
+  EXPECT_EQ(kit::integerAt(image, 21), 3);
+  EXPECT_EQ(kit::longAt(image, slotPosition(0)), 4023);
+  EXPECT_EQ(kit::longAt(image, slotPosition(1)), 9808);
+  EXPECT_EQ(kit::longAt(image, slotPosition(2)), 15593);
+  for (int slot = 3; slot < 1000; ++slot) ASSERT_EQ(kit::longAt(image, slotPosition(slot)), 0);
+  EXPECT_EQ(recordAt(image, 4023), bytesOf(a));
+  EXPECT_EQ(recordAt(image, 9808), bytesOf(b));
+  EXPECT_EQ(recordAt(image, 15593), bytesOf(c));
+  EXPECT_FALSE(fileBytes(temp()).has_value());
+  EXPECT_TRUE(carriesSignature(characters(), signature_));
+}
+
+TEST_F(FixCharacterFileTest, ScanStopsOnceTheOldCountIsReached) {
+  {
+    kit::CharacterFileBuilder file(characters());
+    for (int slot = 0; slot < 4; ++slot) {
+      file.appendRecord(kit::sampleRecord(uint32_t(slot), kit::sampleName(slot)), slot);
+    }
+    file.setCount(2);
+    file.finish(signature_);
+  }
+  EXPECT_EQ(repair(), -1);
+  const auto image = repaired();
+  EXPECT_EQ(kit::integerAt(image, 21), 2);
+  EXPECT_EQ(image.size(), static_cast<size_t>(kBare + 2 * kRecord));
+  EXPECT_EQ(kit::longAt(image, slotPosition(2)), 0);
+}
+
+TEST_F(FixCharacterFileTest, DeadRecordsOfEveryKindAreLeftBehindAndTheCountIsWhatWasKept) {
+  {
+    kit::CharacterFileBuilder file(characters());
+    file.appendRecord(kit::sampleRecord(1, std::string("\0Ghost", 6)), 0);
+    file.appendRecord(kit::sampleRecord(2, ""), 1);
+    file.appendRecord(kit::sampleRecord(3, "Orphan"), std::nullopt);  // no slot
+    file.appendRecord(kit::sampleRecord(4, "   Halda"), 998);
+    file.setCount(10);  // more than the file holds: every slot is examined
+    file.finish(signature_);
+  }
+  EXPECT_EQ(repair(), -1);
+  const auto image = repaired();
+  EXPECT_EQ(kit::integerAt(image, 21), 1);
+  ASSERT_EQ(image.size(), static_cast<size_t>(kBare + kRecord));
+  CharacterRecord expected = kit::sampleRecord(4, "Halda");
+  EXPECT_EQ(recordAt(image, 4023), bytesOf(expected));  // leading spaces gone, rest equal
+}
+
+TEST_F(FixCharacterFileTest, NothingKeptGivesCountZeroWhateverTheOldCountSaid) {
+  {
+    kit::CharacterFileBuilder file(characters());
+    file.appendRecord(kit::sampleRecord(1, ""), 4);
+    file.setCount(3);
+    file.finish(signature_);
+  }
+  EXPECT_EQ(repair(), -1);
+  const auto image = repaired();
+  EXPECT_EQ(kit::integerAt(image, 21), 0);
+  EXPECT_EQ(image.size(), static_cast<size_t>(kBare));
+}
+
+TEST_F(FixCharacterFileTest, OldCountOfZeroOrLessExaminesNoSlot) {
+  for (int16_t count : {int16_t{0}, int16_t{-7}}) {
+    {
+      kit::CharacterFileBuilder file(characters());
+      file.appendRecord(kit::sampleRecord(1, "Aldric"), 0);
+      file.setCount(count);
+      file.finish(signature_);
+    }
+    EXPECT_EQ(repair(), -1);
+    const auto image = repaired();
+    EXPECT_EQ(image.size(), static_cast<size_t>(kBare));
+    EXPECT_EQ(kit::integerAt(image, 21), 0);
+  }
+}
+
+TEST_F(FixCharacterFileTest, LeftOverTempFileIsReplacedAndGoneAfterwards) {
+  writeBytes(temp(), std::vector<uint8_t>(100000, 0xEE));
+  {
+    kit::CharacterFileBuilder file(characters());
+    file.appendRecord(kit::sampleRecord(1, "Aldric"), 0);
+    file.setCount(1);
+    file.finish(signature_);
+  }
+  EXPECT_EQ(repair(), -1);
+  EXPECT_FALSE(fileBytes(temp()).has_value());
+  EXPECT_EQ(repaired().size(), static_cast<size_t>(kBare + kRecord));
+}
+
+TEST_F(FixCharacterFileTest, NoCharacterFileDoesNothingAtAll) {
+  EXPECT_EQ(repair(), 0);
+  EXPECT_THAT(dialog_.boxes, IsEmpty());
+  EXPECT_FALSE(fileBytes(characters()).has_value());
+  EXPECT_FALSE(fileBytes(temp()).has_value());
+}
+
+TEST_F(FixCharacterFileTest, FileThatDoesNotUnprotectShows3257AndChangesNothing) {
+  {
+    kit::CharacterFileBuilder file(characters());
+    file.appendRecord(kit::sampleRecord(1, "Aldric"), 0);
+    file.setCount(1);
+    file.finish(signature_ ^ 0x0F0F0F0F);  // another system's signature
+  }
+  const auto before = fileBytes(characters());
+  EXPECT_EQ(repair(), -2);
+  EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"3257", 0, "Tollwick", 1}));
+  EXPECT_EQ(fileBytes(characters()), before);
+  EXPECT_FALSE(fileBytes(temp()).has_value());
+}
+
+// A slot whose record runs past the end of the file is damage: the repair stops with
+// its error report and nothing is replaced or left behind.
+TEST_F(FixCharacterFileTest, SlotOutsideTheFileStopsTheRepairWithNothingReplaced) {
+  for (int32_t badSlot : {int32_t{1} << 30, int32_t{4023 + 5785 + 1}}) {
+    abandonAllFiles();  // the stopped run of the last round left its files open
+    dialog_.boxes.clear();
+    {
+      kit::CharacterFileBuilder file(characters());
+      file.appendRecord(kit::sampleRecord(1, "Aldric"), 0);
+      file.setSlot(1, badSlot);
+      file.setCount(2);
+      file.finish(signature_);
+    }
+    const auto before = fileBytes(characters());
+    EXPECT_EQ(repair(), 0);
+    EXPECT_THAT(dialog_.boxes,
+                ElementsAre(ShownBox{"Error 'Input past end of file' occurred in (Tollwick)"
+                                     "modSarnSystem:sysFixBloatedCharacterFile!",
+                                     0, "Tollwick", 1}));
+    EXPECT_EQ(fileBytes(characters()), before);
+    EXPECT_FALSE(fileBytes(temp()).has_value());
+  }
+}
+
+}  // namespace
+}  // namespace tollwick

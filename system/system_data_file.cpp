@@ -1,0 +1,65 @@
+#include "system/system_data_file.h"
+
+#include <string>
+
+#include "runtime/binary_file.h"
+#include "runtime/run_time_error.h"
+#include "security/sarn_security.h"
+#include "startup/message_box.h"
+#include "system/checked_reads.h"
+#include "system/file_names.h"
+#include "system/system_state.h"
+
+namespace tollwick {
+namespace {
+
+// The signature text of the unprotected system data file.
+std::string readSignatureText(int16_t fileNumber) {
+  const int64_t pointerPosition = SarnDataStart() + 12;
+  const int32_t textPosition = getLong(fileNumber, pointerPosition);
+  requireInFile(fileNumber, textPosition, 2);
+  const int16_t textLength = getInteger(fileNumber, textPosition);
+  return readCheckedText(fileNumber, int64_t{textPosition} + 2, textLength);
+}
+
+// Unprotects one data file expecting `signature` and protects it again carrying it.
+int16_t recheckDataFile(const std::string& path, int32_t signature) {
+  int16_t fileNumber = freeFile();
+  openBinary(fileNumber, path);
+  if (SarnDecryptFile(fileNumber, signature) != kTrue) return -2;
+  if (SarnEncryptFile(fileNumber, signature) != kTrue) return -3;
+  closeFile(fileNumber);
+  return 0;
+}
+
+}  // namespace
+
+int16_t sysLoadSystemDataFile(bool resetSignature) {
+  int16_t result = 0;
+  try {
+    int16_t fileNumber = freeFile();
+    openBinary(fileNumber, sysGetFileName(kSystemDataFileName));
+    if (SarnDecryptFile(fileNumber) != kTrue) return -2;
+    systemState().systemSignature = SarnSignatureOfText(readSignatureText(fileNumber));
+    if (SarnEncryptFile(fileNumber) != kTrue) return -3;
+    closeFile(fileNumber);
+
+    if (resetSignature) systemState().systemSignature = 0;
+    const int32_t signature = systemState().systemSignature;
+    for (const char* name : kSystemDataFiles) {
+      std::string path = sysGetFileName(name);
+      if (sysFileExists(path) != 0) {
+        const int16_t code = recheckDataFile(path, signature);
+        if (code != 0) return code;
+      } else if (signature != 0) {
+        return -1;
+      }
+    }
+  } catch (const RunTimeError& e) {
+    reportError(e, "modZELKORSystem:sysLoadSystemDataFile!");
+    result = -2;
+  }
+  return result;
+}
+
+}  // namespace tollwick

@@ -1,0 +1,137 @@
+#include "system/system_data_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "security/sarn_security.h"
+#include "system/system_state.h"
+#include "tools/game_file_writer.h"
+#include "tools/installation_fixture.h"
+
+namespace tollwick {
+namespace {
+
+using ::testing::IsEmpty;
+
+class SystemDataFileTest : public kit::InstallationFixture {
+ protected:
+  std::map<std::string, std::optional<std::vector<uint8_t>>> snapshot() const {
+    std::map<std::string, std::optional<std::vector<uint8_t>>> files;
+    for (const char* name : kSystemDataFiles) files[name] = fileBytes(gameFile(name));
+    return files;
+  }
+};
+
+TEST_F(SystemDataFileTest, WorksOutTheSignatureAndStampsEveryDataFileWithIt) {
+  kit::InstallationSpec spec;
+  spec.unsignedFiles = {"ZELKORMazeItems.DED", "ZELKORMultiConfig.DED"};
+  const int32_t signature = install(spec);
+  ASSERT_NE(signature, 0);
+  ASSERT_TRUE(carriesSignature(gameFile("ZELKORMazeItems.DED"), 0));
+  EXPECT_EQ(sysLoadSystemDataFile(), 0);
+  EXPECT_EQ(systemState().systemSignature, signature);
+  EXPECT_EQ(signature, SarnSignatureOfText(kit::InstallationSpec{}.signatureText));
+  for (const char* name : kSystemDataFiles) {
+    EXPECT_TRUE(carriesSignature(gameFile(name), signature)) << name;
+  }
+  EXPECT_THAT(dialog_.boxes, IsEmpty());
+}
+
+TEST_F(SystemDataFileTest, ForeignSignatureStopsWithEarlierFilesRewrittenAndLaterUntouched) {
+  kit::InstallationSpec spec;
+  spec.unsignedFiles = {"ZELKORCharacters.DED", "ZELKORMazeItems.DED",
+                        "ZELKORMazeMonsters.DED", "ZELKORDungeon.DED"};
+  spec.foreignSignature = {"ZELKORMazeItemIndex.DED"};
+  const int32_t signature = install(spec);
+  auto before = snapshot();
+  EXPECT_EQ(sysLoadSystemDataFile(), -2);
+  auto after = snapshot();
+  EXPECT_TRUE(carriesSignature(gameFile("ZELKORCharacters.DED"), signature));
+  EXPECT_TRUE(carriesSignature(gameFile("ZELKORMazeItems.DED"), signature));
+  EXPECT_EQ(after["ZELKORMazeItemIndex.DED"], before["ZELKORMazeItemIndex.DED"]);
+  EXPECT_EQ(after["ZELKORMazeMonsters.DED"], before["ZELKORMazeMonsters.DED"]);
+  EXPECT_EQ(after["ZELKORDungeon.DED"], before["ZELKORDungeon.DED"]);
+  EXPECT_EQ(after["ZELKORMultiConfig.DED"], before["ZELKORMultiConfig.DED"]);
+  EXPECT_THAT(dialog_.boxes, IsEmpty());
+}
+
+TEST_F(SystemDataFileTest, AbsentCharacterFileIsMinusOneBeforeAnyOtherDataFileIsOpened) {
+  kit::InstallationSpec spec;
+  spec.omit = {"ZELKORCharacters.DED"};
+  spec.unsignedFiles = {"ZELKORMazeItems.DED"};  // would change if it were rewritten
+  install(spec);
+  const auto before = snapshot();
+  EXPECT_EQ(sysLoadSystemDataFile(), -1);
+  EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(SystemDataFileTest, ResetSignatureSkipsAbsentFilesAcceptsAnyAndStampsZero) {
+  kit::InstallationSpec spec;
+  spec.omit = {"ZELKORCharacters.DED", "ZELKORDungeon.DED"};
+  spec.foreignSignature = {"ZELKORMazeItems.DED"};
+  install(spec);
+  EXPECT_EQ(sysLoadSystemDataFile(true), 0);
+  EXPECT_EQ(systemState().systemSignature, 0);
+  for (const char* name : {"ZELKORMazeItems.DED", "ZELKORMazeItemIndex.DED",
+                           "ZELKORMazeMonsters.DED", "ZELKORMultiConfig.DED"}) {
+    EXPECT_TRUE(carriesSignature(gameFile(name), 0)) << name;
+  }
+}
+
+TEST_F(SystemDataFileTest, EmptySignatureTextIsNotSpecial) {
+  kit::InstallationSpec spec;
+  spec.signatureText = "";
+  install(spec);
+  EXPECT_EQ(sysLoadSystemDataFile(), 0);
+  EXPECT_EQ(systemState().systemSignature, SarnSignatureOfText(""));
+}
+
+TEST_F(SystemDataFileTest, SystemDataFileThatDoesNotUnprotectIsMinusTwo) {
+  kit::InstallationSpec spec;
+  spec.damaged = {kSystemDataFileName};
+  install(spec);
+  systemState().systemSignature = 77;
+  EXPECT_EQ(sysLoadSystemDataFile(), -2);
+  EXPECT_EQ(systemState().systemSignature, 77);
+}
+
+// Damaged positions and lengths in the system data file: the routine's error report,
+// -2, the previous signature kept, no data file touched.
+TEST_F(SystemDataFileTest, DamagedSignaturePositionOrLengthIsReportedAndStopsTheRun) {
+  struct Case {
+    std::vector<uint8_t> content;
+    std::string description;
+  };
+  const std::string filler(12, 'x');
+  const std::vector<Case> cases = {
+      {kit::ContentBuilder().text(filler).longValue(0).content(),
+       "Invalid procedure call or argument"},
+      {kit::ContentBuilder().text(filler).longValue(-20).content(),
+       "Invalid procedure call or argument"},
+      {kit::ContentBuilder().text(filler).longValue(5000).content(), "Input past end of file"},
+      {kit::ContentBuilder().text(filler).longValue(29).integer(-4).text("abcd").content(),
+       "Invalid procedure call or argument"},
+      {kit::ContentBuilder().text(filler).longValue(29).integer(30000).text("abcd").content(),
+       "Input past end of file"},
+      {kit::ContentBuilder().text("short").content(), "Input past end of file"},
+  };
+  kit::InstallationSpec spec;
+  spec.unsignedFiles = {"ZELKORCharacters.DED"};
+  install(spec);
+  const auto before = snapshot();
+  for (const Case& c : cases) {
+    dialog_.boxes.clear();
+    kit::writeProtectedFile(gameFile(kSystemDataFileName), c.content, 0, false);
+    systemState().systemSignature = 77;
+    EXPECT_EQ(sysLoadSystemDataFile(), -2);
+    ASSERT_EQ(dialog_.boxes.size(), 1u);
+    EXPECT_EQ(dialog_.boxes[0].prompt,
+              "Error '" + c.description +
+                  "' occurred in (Tollwick)modZELKORSystem:sysLoadSystemDataFile!");
+    EXPECT_EQ(systemState().systemSignature, 77);
+    EXPECT_EQ(snapshot(), before);
+  }
+}
+
+}  // namespace
+}  // namespace tollwick

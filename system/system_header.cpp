@@ -1,0 +1,63 @@
+#include "system/system_header.h"
+
+#include <array>
+
+#include "runtime/binary_file.h"
+#include "runtime/file_commands.h"
+#include "runtime/run_time_error.h"
+#include "security/sarn_security.h"
+#include "startup/message_box.h"
+#include "system/checked_reads.h"
+#include "system/system_state.h"
+
+namespace tollwick {
+namespace {
+
+// The items of the file in their order; fills `record` (whose system directory stays
+// as it is) and `trailer`.
+void readHeaderItems(int16_t fileNumber, SystemHeaderRecord& record,
+                     std::array<int32_t, 10>& trailer) {
+  int64_t position = SarnDataStart();
+  for (size_t text = 0; text < 7; ++text) {
+    record.texts[text] = readLongCountedText(fileNumber, position);
+  }
+  for (int16_t& value : record.values) {
+    value = getInteger(fileNumber, position);
+    position += 2;
+  }
+  for (size_t text = 7; text < 12; ++text) {
+    record.texts[text] = readLongCountedText(fileNumber, position);
+  }
+  for (int32_t& value : trailer) {
+    value = getLong(fileNumber, position);
+    position += 4;
+  }
+}
+
+}  // namespace
+
+int16_t sysLoadSystemHeader(const std::string& path, SystemHeaderRecord& record) {
+  int16_t result = 0;
+  try {
+    if (dirFirst(path).empty()) return -1;
+
+    int16_t fileNumber = freeFile();
+    openBinary(fileNumber, path);
+    if (SarnDecryptFile(fileNumber, 0, true) != kTrue) return -2;
+
+    SystemHeaderRecord loaded = record;
+    std::array<int32_t, 10> trailer{};
+    readHeaderItems(fileNumber, loaded, trailer);
+    record = std::move(loaded);
+    systemState().headerTrailer = trailer;
+
+    if (SarnEncryptFile(fileNumber, 0, true) != kTrue) return -2;
+    closeFile(fileNumber);
+  } catch (const RunTimeError& e) {
+    reportError(e, "modZELKORSystem:sysLoadSystemHeader!");
+    result = -2;
+  }
+  return result;
+}
+
+}  // namespace tollwick

@@ -1,0 +1,96 @@
+#include "tools/installation_fixture.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "runtime/binary_file.h"
+#include "security/sarn_security.h"
+#include "settings/installation_settings.h"
+#include "system/system_state.h"
+
+namespace tollwick::kit {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string freshDirectory() {
+  std::random_device device;
+  for (;;) {
+    const fs::path candidate =
+        fs::temp_directory_path() / ("tollwick-test-" + std::to_string(device()));
+    if (fs::create_directory(candidate)) return candidate.string();
+  }
+}
+
+}  // namespace
+
+InstallationFixture::InstallationFixture()
+    : strings_(testing::numberedGameStrings()), root_(freshDirectory()) {
+  process_.directory = TOLLWICK_BINARY_DIR "/bin";
+  resetSystemState();
+  resetInstallationSettings();
+  installationSettings().systemRootDirectory = root_ + "/System\\";
+  installationSettings().currentSystemDirectory = "Zelkor\\";
+}
+
+InstallationFixture::~InstallationFixture() {
+  abandonAllFiles();
+  resetSystemState();
+  resetInstallationSettings();
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+}
+
+int32_t InstallationFixture::install(const InstallationSpec& spec) {
+  const int32_t signature = writeGameFiles(root_, spec);
+  return signature;
+}
+
+std::optional<std::vector<uint8_t>> InstallationFixture::fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void InstallationFixture::writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::optional<std::vector<uint8_t>> InstallationFixture::plainImage(const std::string& path,
+                                                                    int32_t expectedSignature,
+                                                                    bool useFixedKey) {
+  int16_t fileNumber = freeFile();
+  openBinary(fileNumber, path);
+  if (SarnDecryptFile(fileNumber, expectedSignature, useFixedKey) != kTrue) {
+    if (isOpen(fileNumber)) closeFile(fileNumber);
+    return std::nullopt;
+  }
+  const auto image = fileImage(fileNumber);
+  std::vector<uint8_t> plain(image.begin(), image.end());
+  abandonAllFiles();
+  return plain;
+}
+
+bool InstallationFixture::carriesSignature(const std::string& path, int32_t signature) {
+  const int32_t other = signature == 0 ? 0x2468ACE1 : signature ^ 0x5A5A5A5A;
+  const bool acceptsOther = plainImage(path, other).has_value();
+  if (signature == 0) return acceptsOther;
+  return plainImage(path, signature).has_value() && !acceptsOther;
+}
+
+int16_t integerAt(const std::vector<uint8_t>& image, int64_t position) {
+  const auto i = static_cast<size_t>(position - 1);
+  return static_cast<int16_t>(image.at(i) | (image.at(i + 1) << 8));
+}
+
+int32_t longAt(const std::vector<uint8_t>& image, int64_t position) {
+  const auto i = static_cast<size_t>(position - 1);
+  uint32_t value = 0;
+  for (size_t k = 0; k < 4; ++k) value |= static_cast<uint32_t>(image.at(i + k)) << (8 * k);
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace tollwick::kit

@@ -1,0 +1,27 @@
+#pragma once
+// The command line of zelkor-kit.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/make_install.h"
+
+namespace tollwick::kit {
+
+struct KitCommand {
+  enum class Kind { kHelp, kMakeInstall, kInspect } kind = Kind::kHelp;
+  std::string target;  // DIR for make-install, FILE for inspect
+  InstallationSpec spec;
+};
+
+// Parses the arguments after the program name. Throws std::invalid_argument with a
+// message naming the offending argument.
+KitCommand parseKitCommand(const std::vector<std::string>& args);
+
+// A size such as 4096, 64K, 256M or 1G (powers of 1024).
+int64_t parseSize(const std::string& text);
+
+extern const char* const kKitHelp;
+
+}  // namespace tollwick::kit

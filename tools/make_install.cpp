@@ -1,0 +1,138 @@
+#include "tools/make_install.h"
+
+#include <filesystem>
+#include <ostream>
+
+#include "repair/fix_character_file.h"
+#include "runtime/binary_file.h"
+#include "runtime/run_time_error.h"
+#include "security/sarn_security.h"
+#include "system/master_system_header.h"
+#include "system/system_data_file.h"
+#include "system/system_header.h"
+#include "system/system_state.h"
+#include "tools/game_file_writer.h"
+
+namespace tollwick::kit {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool listed(const std::set<std::string>& names, const std::string& name) {
+  return names.count(name) != 0;
+}
+
+// Copies a product of the build into the installation; false when it is not built.
+bool copyProduct(const fs::path& from, const fs::path& to) {
+  if (!fs::exists(from)) return false;
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+  return true;
+}
+
+// Flips one byte of the protected data so that its check fails.
+void damage(const std::string& path) {
+  int16_t fileNumber = freeFile();
+  openBinary(fileNumber, path);
+  const int64_t position = lengthOfFile(fileNumber);
+  if (position < SarnDataStart()) raiseError(err::kInputPastEndOfFile);
+  std::array<uint8_t, 1> byte{};
+  getBytes(fileNumber, position, byte);
+  byte[0] ^= 0x5A;
+  putBytes(fileNumber, position, byte);
+  closeFile(fileNumber);
+}
+
+std::vector<uint8_t> sampleDataContent(const std::string& name) {
+  ContentBuilder builder;
+  for (int line = 0; line < 16; ++line) {
+    builder.text(name + " sample record " + std::to_string(line) + "\r\n");
+  }
+  return builder.content();
+}
+
+std::vector<SystemEntry> sampleSystems(const InstallationSpec& spec) {
+  std::vector<SystemEntry> systems;
+  systems.push_back({spec.blankFirstEntry ? "   " : spec.systemName, spec.secondText, "Zelkor\\"});
+  for (int i = 1; i < spec.systems; ++i) {
+    const std::string name = "Expansion " + std::to_string(i);
+    systems.push_back({name, "An expansion system", name + "\\"});
+  }
+  return systems;
+}
+
+}  // namespace
+
+std::string systemDirectoryOf(const std::string& root) {
+  return (fs::path(root) / "System" / "Zelkor").string();
+}
+
+SystemHeaderRecord sampleHeaderRecord(const InstallationSpec& spec) {
+  SystemHeaderRecord record;
+  record.texts = {spec.systemName, spec.secondText, spec.thirdText,
+                  "Text 4", "Text 5", "", "Text 7", "Text 8", "Text 9", "Text 10",
+                  "Text 11", "Text 12"};
+  for (size_t i = 0; i < record.values.size(); ++i) {
+    record.values[i] = static_cast<int16_t>(100 + i);
+  }
+  record.systemDirectory = "Zelkor\\";
+  return record;
+}
+
+int32_t makeInstallation(const std::string& root, const std::string& programDirectory,
+                         const InstallationSpec& spec, std::ostream& log) {
+  const fs::path top = fs::absolute(root);
+  fs::create_directories(top);
+  const fs::path from(programDirectory);
+  if (!copyProduct(from / "tollwick", top / "tollwick")) {
+    log << "warning: " << (from / "tollwick").string()
+        << " is not built yet; the installation has no tollwick\n";
+  }
+  if (!copyProduct(from / "ZELKORSEC.so", top / "ZELKORSEC.so")) {
+    raiseError(err::kFileNotFound, "File not found: " + (from / "ZELKORSEC.so").string());
+  }
+  if (!copyProduct(from / "Zelkor.dll", top / "Zelkor.dll")) {
+    log << "warning: " << (from / "Zelkor.dll").string()
+        << " is not built yet; the installation has no game strings\n";
+  }
+  return writeGameFiles(top.string(), spec);
+}
+
+int32_t writeGameFiles(const std::string& root, const InstallationSpec& spec) {
+  const fs::path systemRoot = fs::absolute(root) / "System";
+  const fs::path system = systemRoot / "Zelkor";
+  fs::create_directories(system);
+
+  // The system's files are protected with the key text of this record.
+  systemState().header = sampleHeaderRecord(spec);
+  const auto write = [&](const fs::path& directory, const std::string& name,
+                         const std::vector<uint8_t>& content, int32_t signature, bool fixedKey) {
+    if (listed(spec.omit, name)) return;
+    const std::string path = (directory / name).string();
+    writeProtectedFile(path, content, signature, fixedKey);
+    if (listed(spec.damaged, name)) damage(path);
+  };
+
+  write(systemRoot, kMasterSystemHeaderName,
+        masterHeaderContent("Zelkor master system list", sampleSystems(spec)), 0, true);
+  write(system, kSystemHeaderName,
+        systemHeaderContent(systemState().header, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), 0, true);
+  write(system, kSystemDataFileName, systemDataContent(spec.signatureText), 0, false);
+
+  const int32_t signature = SarnSignatureOfText(spec.signatureText);
+  const int32_t foreign = SarnSignatureOfText(spec.signatureText + " (another system)");
+  for (const char* name : kSystemDataFiles) {
+    int32_t carried = signature;
+    if (listed(spec.unsignedFiles, name)) carried = 0;
+    if (listed(spec.foreignSignature, name)) carried = foreign;
+    if (std::string(name) != kCharacterFileName) {
+      write(system, name, sampleDataContent(name), carried, false);
+    } else if (!listed(spec.omit, name)) {
+      const std::string path = (system / name).string();
+      writeCharacterFile(path, planCharacterFile(spec.characters), carried, spec.characters.seed);
+      if (listed(spec.damaged, name)) damage(path);
+    }
+  }
+  return signature;
+}
+
+}  // namespace tollwick::kit

@@ -1,0 +1,48 @@
+#pragma once
+// make-install: a complete sample game installation, written through the same file
+// layer and protected-file layer that the utility reads with.
+
+#include <cstdint>
+#include <iosfwd>
+#include <set>
+#include <string>
+
+#include "system/system_header_record.h"
+#include "tools/character_file_builder.h"
+
+namespace tollwick::kit {
+
+struct InstallationSpec {
+  int systems = 1;                      // systems listed in the master system header
+  bool blankFirstEntry = false;         // entry 0 listed with a name of spaces
+  std::string systemName = "Zelkor";    // text 1 of the system header
+  std::string secondText = "The Realms Below";
+  std::string thirdText = "Varnholt Interactive 1999";
+  std::string signatureText = "ZELKOR STANDARD SYSTEM";
+  CharacterFileSpec characters;
+  std::set<std::string> omit;              // file names not written
+  std::set<std::string> foreignSignature;  // data files protected with another signature
+  std::set<std::string> unsignedFiles;     // data files protected with signature 0
+  std::set<std::string> damaged;           // files whose protected data is damaged
+};
+
+// The host directory of the system "Zelkor\" inside installation `root`.
+std::string systemDirectoryOf(const std::string& root);
+
+// Writes the installation under `root` (created when missing): tollwick, ZELKORSEC.so
+// and Zelkor.dll copied from `programDirectory` (tollwick skipped with a warning on
+// `log` when it is not there), System/ZelkorSystemMain.MSF,
+// System/Zelkor/ZelkorSystemHeader.MSF, ZELKORSystemData.DED, the six data files and
+// the character file. Returns the system signature. Errors are run-time errors.
+int32_t makeInstallation(const std::string& root, const std::string& programDirectory,
+                         const InstallationSpec& spec, std::ostream& log);
+
+// Writes only the game files of the installation (System/ and below) and leaves
+// systemState().header holding the system's header record. Returns the system
+// signature.
+int32_t writeGameFiles(const std::string& root, const InstallationSpec& spec);
+
+// The system header record that make-install writes for `spec`.
+SystemHeaderRecord sampleHeaderRecord(const InstallationSpec& spec);
+
+}  // namespace tollwick::kit
