@@ -1,0 +1,293 @@
+// The protected-file cycle on real files with the real security library.
+
+#include "security/sarn_security.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "platform/seam.h"
+#include "platform/security_library.h"
+#include "runtime/binary_file.h"
+#include "runtime/run_time_error.h"
+#include "security/file_key.h"
+#include "security/security_test_support.h"
+#include "security/text_check.h"
+#include "system/system_state.h"
+
+namespace tollwick {
+namespace {
+
+using testing::bytesOf;
+using ::testing::ElementsAre;
+using testing::patternedData;
+
+class SarnSecurityTest : public testing::ProtectedFileTest {
+ protected:
+  // Replaces the 4 stored bytes of header field `index` (0 KeyCheck, 1 DataCheck,
+  // 2 Signature) with `value` mangled as the file's key and `seed` would mangle it.
+  void storeField(const std::string& name, int index, int32_t value, int32_t seed) {
+    auto& library = platform::use<platform::SecurityLibrary>();
+    const int32_t key = SarnGetFileKey(systemState().header, false);
+    std::array<uint8_t, 4> field{};
+    for (size_t i = 0; i < 4; ++i) {
+      field[i] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * i));
+    }
+    library.mangle(field.data(), 4, seed, key);
+    library.freeKey(key);
+    std::string raw = readRaw(name);
+    for (size_t i = 0; i < 4; ++i)
+      raw[4 * static_cast<size_t>(index) + i] = static_cast<char>(field[i]);
+    writeRaw(name, raw);
+  }
+
+  // Unprotecting `name` returns False, closes the file and leaves it unchanged.
+  void expectRefused(const std::string& name, int32_t expectedSignature = 0,
+                     bool useFixedKey = false) {
+    const std::string before = readRaw(name);
+    int16_t file = freeFile();
+    openBinary(file, path(name));
+    EXPECT_EQ(SarnDecryptFile(file, expectedSignature, useFixedKey), kFalse);
+    EXPECT_FALSE(isOpen(file));
+    EXPECT_EQ(readRaw(name), before);
+    EXPECT_TRUE(dialog_.boxes.empty()) << "a refusal shows no message";
+  }
+};
+
+TEST_F(SarnSecurityTest, ProtectThenUnprotectGivesBackTheDataForEverySizeAndKey) {
+  const size_t large = (size_t{8} << 20) + 5;
+  for (bool fixedKey : {false, true}) {
+    for (size_t size : {size_t{0}, size_t{1}, size_t{3}, size_t{13}, size_t{4097}, large}) {
+      if (fixedKey && size == large) continue;  // one large file is enough
+      const std::string name = "F" + std::to_string(size) + (fixedKey ? "fixed" : "system");
+      const std::string plain = patternedData(size, static_cast<uint32_t>(size));
+      protect(name, plain, 0, fixedKey);
+      const std::string stored = readRaw(name);
+      ASSERT_EQ(stored.size(), size + 12) << name;
+      if (size >= 13) {
+        EXPECT_NE(stored.substr(12), plain) << name << " stored plain";
+      }
+      EXPECT_EQ(unprotect(name, 0, fixedKey), plain) << name;
+      EXPECT_EQ(readRaw(name), stored) << name << ": an unprotect alone writes nothing";
+    }
+  }
+  EXPECT_TRUE(dialog_.boxes.empty());
+}
+
+TEST_F(SarnSecurityTest, RewrittenDataIsProtectedAgainInPlace) {
+  protect("A.DED", "first contents");
+  int16_t file = freeFile();
+  openBinary(file, path("A.DED"));
+  ASSERT_EQ(SarnDecryptFile(file), kTrue);
+  EXPECT_EQ(getText(file, SarnDataStart(), 5), "first");
+  putText(file, SarnDataStart(), "SECOND contents, and longer");
+  ASSERT_EQ(SarnEncryptFile(file), kTrue);
+  closeFile(file);
+  EXPECT_EQ(unprotect("A.DED"), "SECOND contents, and longer");
+}
+
+TEST_F(SarnSecurityTest, TheFirstPlainByteIsAtDataStart) {
+  EXPECT_EQ(SarnDataStart(), 13);
+  protect("A.DED", "Zxy");
+  int16_t file = freeFile();
+  openBinary(file, path("A.DED"));
+  ASSERT_EQ(SarnDecryptFile(file), kTrue);
+  EXPECT_EQ(getText(file, 13, 1), "Z");
+  closeFile(file);
+}
+
+TEST_F(SarnSecurityTest, AWrongKeyTextIsRefusedAndTheFileKeptAsItWas) {
+  protect("A.DED", "secret data of the system");
+  setKeyTexts("Another", "Second text", "Third text");
+  expectRefused("A.DED");
+}
+
+TEST_F(SarnSecurityTest, FixedKeyFilesNeedTheFixedKeyAndSystemFilesTheSystemKey) {
+  protect("Fixed.MSF", "master header", 0, true);
+  protect("System.DED", "system data", 0, false);
+  expectRefused("Fixed.MSF", 0, false);
+  expectRefused("System.DED", 0, true);
+  EXPECT_EQ(unprotect("Fixed.MSF", 0, true), "master header");
+  EXPECT_EQ(unprotect("System.DED", 0, false), "system data");
+}
+
+TEST_F(SarnSecurityTest, TheSystemKeyTextIsTextsThreeOneTwoJoined) {
+  EXPECT_EQ(SarnKeyText(systemState().header, false), "Third textZelkorSecond text");
+  EXPECT_EQ(SarnKeyText(systemState().header, true), "640271");
+  protect("A.DED", "data");
+  // Other texts, the same joined key text.
+  setKeyTexts("ZelkorSec", "ond text", "Third text");
+  EXPECT_EQ(unprotect("A.DED"), "data");
+  setKeyTexts("Second text", "Zelkor", "Third text");
+  expectRefused("A.DED");
+}
+
+TEST_F(SarnSecurityTest, OnlyTheFirstHalfOfTheKeyTextCounts) {
+  // The library receives the UTF-16 form with the number of characters as its length:
+  // a stored format, kept as it is.
+  setKeyTexts("", "", "ABCDEFGH");
+  protect("A.DED", "data");
+  setKeyTexts("", "", "ABCDwxyz");
+  EXPECT_EQ(unprotect("A.DED"), "data");
+  setKeyTexts("", "", "ABCwDxyz");
+  expectRefused("A.DED");
+}
+
+TEST_F(SarnSecurityTest, AKeyCheckOfZeroSkipsTheKeyTextComparison) {
+  protect("Zero.DED", "accepted without the key text check");
+  storeField("Zero.DED", 0, 0, 0);
+  EXPECT_EQ(unprotect("Zero.DED"), "accepted without the key text check");
+
+  protect("Other.DED", "refused");
+  storeField("Other.DED", 0, checkValueOfText(SarnKeyText(systemState().header, false), 0) ^ 1, 0);
+  expectRefused("Other.DED");
+}
+
+TEST_F(SarnSecurityTest, SignatureRules) {
+  protect("Signed.DED", "signed", 0x1234567);
+  protect("Unsigned.DED", "unsigned", 0);
+  EXPECT_EQ(unprotect("Signed.DED", 0), "signed") << "expected 0 accepts any";
+  EXPECT_EQ(unprotect("Signed.DED", 0x1234567), "signed") << "equal";
+  EXPECT_EQ(unprotect("Unsigned.DED", 99), "unsigned") << "stored 0 is accepted";
+  expectRefused("Signed.DED", 0x7654321);
+  expectRefused("Signed.DED", -1);
+}
+
+TEST_F(SarnSecurityTest, DamagedDataOrChecksAreRefusedAndTheFileKeptAsItWas) {
+  protect("A.DED", patternedData(1000));
+  std::string raw = readRaw("A.DED");
+  raw[500] = static_cast<char>(raw[500] ^ 0x10);
+  writeRaw("Data.DED", raw);
+  expectRefused("Data.DED");
+
+  raw = readRaw("A.DED");
+  raw[6] = static_cast<char>(raw[6] ^ 0x01);
+  writeRaw("Check.DED", raw);
+  expectRefused("Check.DED");
+
+  raw = readRaw("A.DED");
+  writeRaw("Cut.DED", raw.substr(0, raw.size() - 1));
+  expectRefused("Cut.DED");
+}
+
+TEST_F(SarnSecurityTest, FilesShorterThanTheHeaderAreRefusedWithoutReadingPastTheirEnd) {
+  for (size_t size = 0; size < 12; ++size) {
+    const std::string name = "Short" + std::to_string(size);
+    writeRaw(name, std::string(size, '\x5A'));
+    expectRefused(name);
+  }
+  // A missing file opens empty, is refused, and is not created by the close.
+  int16_t file = freeFile();
+  openBinary(file, path("Missing.DED"));
+  EXPECT_EQ(SarnDecryptFile(file), kFalse);
+  EXPECT_FALSE(isOpen(file));
+  EXPECT_EQ(readRaw("Missing.DED"), "");
+}
+
+TEST_F(SarnSecurityTest, AHeaderWithEmptyDataIsAProtectedFileOfTwelveBytes) {
+  int16_t file = freeFile();
+  openBinary(file, path("New.DED"));
+  ASSERT_EQ(SarnEncryptFile(file, 5), kTrue);
+  closeFile(file);
+  EXPECT_EQ(readRaw("New.DED").size(), 12u);
+  EXPECT_EQ(unprotect("New.DED", 5), "");
+  expectRefused("New.DED", 6);
+}
+
+TEST_F(SarnSecurityTest, KeyHandlesAreReleasedOnEveryPath) {
+  testing::CountingLibrary counting(platform::use<platform::SecurityLibrary>());
+  protect("A.DED", "data", 7);
+  writeRaw("Short.DED", "abc");
+  unprotect("A.DED", 7);        // success
+  unprotect("A.DED", 8);        // foreign signature
+  unprotect("A.DED", 7, true);  // wrong key
+  unprotect("Short.DED");       // too short
+  int16_t notOpen = 200;
+  SarnDecryptFile(notOpen);  // run-time error
+  SarnEncryptFile(notOpen);
+  EXPECT_EQ(counting.made, 7);
+  EXPECT_TRUE(counting.live.empty());
+}
+
+TEST_F(SarnSecurityTest, RunTimeErrorsAreReportedOnceWithTheRoutineName) {
+  int16_t notOpen = 200;
+  EXPECT_EQ(SarnDecryptFile(notOpen), kFalse);
+  EXPECT_EQ(SarnEncryptFile(notOpen), kFalse);
+  EXPECT_THAT(dialog_.prompts(), ElementsAre("Error 'Bad file name or number' occurred in "
+                                             "(Tollwick)modZelkorSecurity:SarnDecryptFile!",
+                                             "Error 'Bad file name or number' occurred in "
+                                             "(Tollwick)modZelkorSecurity:SarnEncryptFile!"));
+}
+
+class MissingLibraryTest : public SarnSecurityTest {
+ protected:
+  // A library facility of its own, loading from `directory` on first use.
+  void useLibraryFrom(const std::string& directory) {
+    process_.directory = directory;
+    library_ = platform::makeSystemFacility<platform::SecurityLibrary>();
+    installed_.emplace(*library_);
+  }
+
+  std::unique_ptr<platform::SecurityLibrary> library_;
+  std::optional<platform::Installed<platform::SecurityLibrary>> installed_;
+};
+
+TEST_F(MissingLibraryTest, UnprotectReportsItAndLeavesTheFileOpen) {
+  protect("A.DED", "data");
+  useLibraryFrom(path(""));
+  int16_t file = freeFile();
+  openBinary(file, path("A.DED"));
+  EXPECT_EQ(SarnDecryptFile(file), kFalse);
+  EXPECT_TRUE(isOpen(file));
+  EXPECT_THAT(dialog_.prompts(), ElementsAre("Error 'File not found: ZELKORSEC.so' occurred in "
+                                             "(Tollwick)modZelkorSecurity:SarnDecryptFile!"));
+}
+
+TEST_F(MissingLibraryTest, ProtectReportsItAndClosesTheFileWithoutStoringIt) {
+  writeRaw("Plain.DED", std::string(12, '\0') + "plain data never to be stored as it is");
+  const std::string before = readRaw("Plain.DED");
+  useLibraryFrom(path(""));
+  int16_t file = freeFile();
+  openBinary(file, path("Plain.DED"));
+  putText(file, 13, "PLAIN");
+  EXPECT_EQ(SarnEncryptFile(file), kFalse);
+  EXPECT_FALSE(isOpen(file));
+  EXPECT_EQ(readRaw("Plain.DED"), before);
+  EXPECT_THAT(dialog_.prompts(), ElementsAre("Error 'File not found: ZELKORSEC.so' occurred in "
+                                             "(Tollwick)modZelkorSecurity:SarnEncryptFile!"));
+}
+
+TEST_F(MissingLibraryTest, AMissingExportIsReportedByName) {
+  protect("A.DED", "data");
+  useLibraryFrom(TOLLWICK_BINARY_DIR "/security/partial");
+  int16_t file = freeFile();
+  openBinary(file, path("A.DED"));
+  EXPECT_EQ(SarnDecryptFile(file), kFalse);
+  EXPECT_THAT(dialog_.prompts(),
+              ElementsAre("Error 'Can't find DLL entry point ZelkorSecMangle in ZELKORSEC.so' "
+                          "occurred in (Tollwick)modZelkorSecurity:SarnDecryptFile!"));
+}
+
+TEST_F(MissingLibraryTest, TheLibraryIsLoadedOnFirstUseAndALaterCallFindsIt) {
+  useLibraryFrom(path(""));
+  EXPECT_THROW(library_->makeKey(1), RunTimeError);
+  process_.directory = testing::kBuiltApplicationDirectory;
+  const int32_t key = library_->makeKey(1);
+  EXPECT_GT(key, 0);
+  EXPECT_EQ(library_->freeKey(key), 1);
+}
+
+TEST_F(SarnSecurityTest, TheSignatureOfATextCoversTheFirstLBytesOfItsUtf16Form) {
+  auto& library = platform::use<platform::SecurityLibrary>();
+  const std::string utf16 = bytesOf({'A', 0, 'B', 0});
+  EXPECT_EQ(SarnSignatureOfText("ABCD"), library.verify(utf16.data(), 4, FixedKeySeed));
+  EXPECT_EQ(SarnSignatureOfText("ABCD"), SarnSignatureOfText("ABxy"));
+  EXPECT_NE(SarnSignatureOfText("ABCD"), SarnSignatureOfText("AxCD"));
+  // Windows-1252 0x80 is U+20AC: its low byte AC comes first.
+  EXPECT_EQ(SarnSignatureOfText("\x80"), library.verify("\xAC", 1, FixedKeySeed));
+  EXPECT_EQ(SarnSignatureOfText(""), library.verify("", 0, FixedKeySeed));
+}
+
+}  // namespace
+}  // namespace tollwick

@@ -1,0 +1,71 @@
+#pragma once
+// What the protected-file tests share: the real security library loaded from the
+// build's application directory, real files in a fresh directory per test, a
+// recording dialog, and a system header record with a known key text.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "platform/seam.h"
+#include "platform/security_library.h"
+#include "platform/testing/fake_process.h"
+#include "platform/testing/recording_dialog.h"
+
+namespace tollwick::testing {
+
+// The application directory of the build, where ZELKORSEC.so lies.
+inline constexpr const char* kBuiltApplicationDirectory = TOLLWICK_BINARY_DIR "/bin";
+
+// Bytes of a Windows-1252 text and back.
+std::string bytesOf(std::initializer_list<int> values);
+std::string patternedData(size_t size, uint32_t salt = 1);
+
+// Forwards to another library and keeps the handles made and not yet freed.
+class CountingLibrary : public platform::SecurityLibrary {
+ public:
+  explicit CountingLibrary(platform::SecurityLibrary& real) : real_(real), installed_(*this) {}
+  int32_t verify(const void* buffer, int32_t length, int32_t seed) override;
+  int32_t mangle(void* buffer, int32_t length, int32_t seed, int32_t key) override;
+  int32_t makeKey(int32_t check) override;
+  int32_t freeKey(int32_t key) override;
+
+  int made = 0;
+  std::multiset<int32_t> live;
+
+ private:
+  platform::SecurityLibrary& real_;
+  platform::Installed<platform::SecurityLibrary> installed_;
+};
+
+class ProtectedFileTest : public ::testing::Test {
+ protected:
+  ProtectedFileTest();
+  ~ProtectedFileTest() override;
+
+  // The program path of `name` in this test's directory.
+  std::string path(const std::string& name) const;
+  void writeRaw(const std::string& name, const std::string& bytes) const;
+  std::string readRaw(const std::string& name) const;
+
+  // Stores `plain` at position 13 of a new file and protects it with SarnEncryptFile.
+  void protect(const std::string& name, const std::string& plain, int32_t signature = 0,
+               bool useFixedKey = false);
+  // Opens the file and unprotects it; its plain data, or nothing when SarnDecryptFile
+  // returned False. The file is closed afterwards without being protected again.
+  std::optional<std::string> unprotect(const std::string& name, int32_t expectedSignature = 0,
+                                       bool useFixedKey = false);
+
+  void setKeyTexts(const std::string& first, const std::string& second, const std::string& third);
+
+  ScopedFakeProcess process_;
+  ScopedRecordingDialog dialog_;
+
+ private:
+  std::string directory_;
+};
+
+}  // namespace tollwick::testing
