@@ -1,0 +1,49 @@
+// System file names and paths.
+
+#include "system/file_names.h"
+
+#include "runtime/file_commands.h"
+#include "runtime/run_time_error.h"
+#include "settings/installation_settings.h"
+#include "startup/message_box.h"
+
+namespace tollwick {
+
+std::string sysAddBackslash(const std::string& directory) {
+  if (!directory.empty() && directory.back() == '\\') return directory;
+  return directory + '\\';
+}
+
+int16_t sysFileExists(std::string& path) {
+  // A NUL ends the path, as it would for the operating system; the caller keeps the cut.
+  if (const size_t nul = path.find('\0'); nul != std::string::npos) path.resize(nul);
+  try {
+    return dirFirst(path).empty() ? 0 : -1;
+  } catch (const RunTimeError& e) {
+    // A file we may not see may still be there: a refused search counts as existing.
+    return e.number() == err::kPermissionDenied ? -1 : 0;
+  }
+}
+
+std::string sysGetFileName(const std::string& fileName, const std::string& subPath,
+                           bool deleteExisting, bool /*unused*/) {
+  std::string result;
+  try {
+    if (subPath.find(':') != std::string::npos) {
+      result = subPath + fileName;
+    } else {
+      const InstallationSettings& settings = installationSettings();
+      std::string path =
+          sysAddBackslash(settings.systemRootDirectory + settings.currentSystemDirectory) +
+          subPath + fileName;
+      if (deleteExisting && sysFileExists(path) != 0) killFiles(path);
+      result = path;
+    }
+  } catch (const RunTimeError& e) {
+    reportError(e, "modZELKORSystem:sysGetFileName!");
+    return "";
+  }
+  return result;
+}
+
+}  // namespace tollwick
