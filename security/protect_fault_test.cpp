@@ -1,0 +1,170 @@
+// Fault sweeps over the whole protected-file cycle (open, unprotect, rewrite, protect,
+// close): whichever file-system operation fails or crashes, the file is the complete
+// old or the complete new protected file, and a reported failure leaves no temporary
+// file behind.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "platform/seam.h"
+#include "platform/testing/fault_fs.h"
+#include "runtime/binary_file.h"
+#include "runtime/run_time_error.h"
+#include "security/sarn_security.h"
+#include "security/security_test_support.h"
+#include "system/system_state.h"
+
+namespace tollwick {
+namespace {
+
+using platform::FsStatus;
+using testing::FaultFs;
+
+constexpr const char* kFile = "G\\ZELKORCharacters.DED";
+constexpr int32_t kSignature = 0x5EED;
+
+class ProtectFaultTest : public ::testing::Test {
+ protected:
+  ProtectFaultTest() {
+    process_.directory = testing::kBuiltApplicationDirectory;
+    resetSystemState();
+    auto& header = systemState().header;
+    header.texts = {"Zelkor", "Second", "Third"};
+    oldFile_ = protectedBytes("old character data");
+    newFile_ = protectedBytes("NEW character data, compacted and longer than before");
+  }
+  ~ProtectFaultTest() override {
+    abandonAllFiles();
+    resetSystemState();
+  }
+
+  // The stored form of `plain`, made by the cycle itself on a file system without faults.
+  std::string protectedBytes(const std::string& plain) {
+    FaultFs fs;
+    fs.addDirectory("G");
+    platform::Installed<platform::FileSystem> installed(fs);
+    int16_t file = freeFile();
+    openBinary(file, kFile);
+    putText(file, 13, plain);
+    EXPECT_EQ(SarnEncryptFile(file, kSignature), kTrue);
+    closeFile(file);
+    return fs.visibleFile(kFile).value_or("");
+  }
+
+  // The cycle on `fs`; true when everything reported success.
+  bool runCycle(FaultFs& fs, bool protectAgain = true) {
+    platform::Installed<platform::FileSystem> installed(fs);
+    try {
+      int16_t file = freeFile();
+      openBinary(file, kFile);
+      if (SarnDecryptFile(file, kSignature) != kTrue) return false;
+      putText(file, SarnDataStart(), "NEW character data, compacted and longer than before");
+      if (protectAgain && SarnEncryptFile(file, kSignature) != kTrue) return false;
+      closeFile(file);
+      return true;
+    } catch (const RunTimeError&) {
+      abandonAllFiles();
+      return false;
+    }
+  }
+
+  void expectOldOrNew(const std::map<std::string, std::string>& files, const std::string& context) {
+    const auto it = files.find(kFile);
+    ASSERT_NE(it, files.end()) << context;
+    EXPECT_TRUE(it->second == oldFile_ || it->second == newFile_) << context;
+  }
+
+  static bool hasTempFile(const std::map<std::string, std::string>& files) {
+    for (const auto& entry : files) {
+      if (entry.first != kFile) return true;
+    }
+    return false;
+  }
+
+  testing::ScopedFakeProcess process_;
+  testing::ScopedRecordingDialog dialog_;
+  std::string oldFile_;
+  std::string newFile_;
+};
+
+TEST_F(ProtectFaultTest, EveryFailedOperationLeavesTheOldOrTheNewFileAndNoTemporaryFile) {
+  for (const FsStatus error : {FsStatus::kIoError, FsStatus::kNoSpace, FsStatus::kAccessDenied}) {
+    for (int64_t n = 1;; ++n) {
+      FaultFs fs;
+      fs.putFile(kFile, oldFile_);
+      fs.failAt(n, error);
+      const bool succeeded = runCycle(fs);
+      const std::string context = "failure at operation " + std::to_string(n);
+      expectOldOrNew(fs.visibleFiles(), context);
+      if (succeeded) {
+        EXPECT_EQ(fs.visibleFile(kFile), newFile_) << context;
+      } else {
+        EXPECT_FALSE(hasTempFile(fs.visibleFiles())) << context;
+      }
+      if (!fs.faultFired()) {
+        EXPECT_TRUE(succeeded) << context;
+        break;
+      }
+    }
+  }
+}
+
+TEST_F(ProtectFaultTest, EveryShortWriteLeavesTheOldOrTheNewFile) {
+  for (int64_t n = 1;; ++n) {
+    FaultFs fs;
+    fs.putFile(kFile, oldFile_);
+    fs.shortWriteAt(n);
+    const bool succeeded = runCycle(fs);
+    expectOldOrNew(fs.visibleFiles(), "short write at " + std::to_string(n));
+    if (!fs.faultFired()) break;
+    EXPECT_FALSE(succeeded);
+    EXPECT_FALSE(hasTempFile(fs.visibleFiles()));
+  }
+}
+
+TEST_F(ProtectFaultTest, EveryCrashLeavesTheOldOrTheNewFileOnDisk) {
+  for (int64_t n = 1;; ++n) {
+    FaultFs fs;
+    fs.putFile(kFile, oldFile_);
+    fs.crashAt(n);
+    const bool succeeded = runCycle(fs);
+    const std::string context = "crash at operation " + std::to_string(n);
+    for (uint32_t seed = 0; seed < 8; ++seed) {
+      const auto survivors = seed == 0   ? FaultFs::Survivors::kNone
+                             : seed == 1 ? FaultFs::Survivors::kAll
+                                         : FaultFs::Survivors::kSeededSubset;
+      const auto disk = fs.diskAfterCrash(survivors, seed);
+      expectOldOrNew(disk, context + ", seed " + std::to_string(seed));
+      if (succeeded) {
+        EXPECT_EQ(disk.at(kFile), newFile_) << context;
+      }
+    }
+    if (!fs.faultFired()) {
+      EXPECT_TRUE(succeeded) << context;
+      break;
+    }
+  }
+}
+
+TEST_F(ProtectFaultTest, AFileLeftUnprotectedIsNeverWritten) {
+  FaultFs fs;
+  fs.putFile(kFile, oldFile_);
+  EXPECT_TRUE(runCycle(fs, /*protectAgain=*/false));
+  EXPECT_EQ(fs.visibleFiles(), (std::map<std::string, std::string>{{kFile, oldFile_}}));
+}
+
+TEST_F(ProtectFaultTest, ARefusedFileIsNeverWritten) {
+  FaultFs fs;
+  std::string damaged = oldFile_;
+  damaged.back() = static_cast<char>(damaged.back() ^ 1);
+  fs.putFile(kFile, damaged);
+  EXPECT_FALSE(runCycle(fs));
+  EXPECT_EQ(fs.visibleFiles(), (std::map<std::string, std::string>{{kFile, damaged}}));
+  EXPECT_TRUE(dialog_.boxes.empty());
+}
+
+}  // namespace
+}  // namespace tollwick
