@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/resource_library.h"
 #include "platform/seam.h"
@@ -59,6 +60,18 @@ class ScopedGameStrings {
  private:
   FakeResourceLoader loader_;
   platform::Installed<platform::ResourceLoader> installed_;
+};
+
+// A sound facility that plays nothing and keeps every wave it was given.
+class RecordingSoundOutput : public platform::SoundOutput {
+ public:
+  std::vector<std::vector<uint8_t>> played;
+  bool answer = true;  // what play() returns
+
+  bool play(std::vector<uint8_t> wave) override {
+    played.push_back(std::move(wave));
+    return answer;
+  }
 };
 
 // A string table with a recognisable text for every game string id: "<id>".
