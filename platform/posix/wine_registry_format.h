@@ -1,0 +1,149 @@
+#pragma once
+// Wine's registry file format (system.reg and its kind), without any file access.
+//
+// A Document parses a file into key sections and values and remembers the bytes each
+// line occupies, so that storing one value rewrites only that value's lines and every
+// other byte of the file stays as it was. Values are formatted exactly as Wine writes
+// them. What cannot be understood never stops the parse: the line is recorded as
+// damage, and a damaged value reads as missing.
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace tollwick::platform::wine {
+
+// A value as the registry holds it: its type code and its data (string types as
+// UTF-16LE, with whatever terminating zero was stored).
+struct Value {
+  uint32_t type = 0;
+  std::vector<uint8_t> data;
+  bool operator==(const Value&) const = default;
+};
+
+// A key path relative to the file's root, one UTF-16 name per level.
+using KeyPath = std::vector<std::u16string>;
+
+// Registry names compare without regard to case.
+std::u16string foldName(std::u16string_view name);
+int compareNames(std::u16string_view a, std::u16string_view b);
+int comparePaths(const KeyPath& a, const KeyPath& b);
+
+// Splits a backslash-separated path; empty levels are dropped.
+KeyPath splitPath(std::u16string_view path);
+
+// Wine's escaping of a name or string: the backslash and the two `specials` characters
+// get a backslash, control characters their C escape or octal, characters above 127
+// "\x" and hexadecimal. A final zero character is left out, as Wine leaves out a
+// string's terminator.
+std::string escapeText(std::u16string_view text, std::string_view specials);
+
+// Reads escaped text from `line` at `pos` up to the first unescaped `endChar` and
+// leaves `pos` just past it. Bytes above 127 are read as UTF-8. nullopt when the end
+// character is missing or an escape is malformed ("\x" without a digit).
+std::optional<std::u16string> unescapeText(std::string_view line, std::size_t& pos,
+                                           char endChar);
+
+// Reads the data part of a value line (after "="), with continuation lines already
+// joined. nullopt for an unknown type or data not valid for its type.
+std::optional<Value> parseValueData(std::string_view data);
+
+// The line or lines Wine writes for a value, each ending in "\n". An empty name is
+// the key's default value ("@").
+std::string formatValue(std::u16string_view name, const Value& value);
+
+// The first line of every registry file.
+inline constexpr std::string_view kSignature = "WINE REGISTRY Version 2";
+
+// The text of a new registry file holding no keys.
+std::string emptyFileText();
+
+class Document {
+ public:
+  // Parses `text`; never fails (see damaged()).
+  explicit Document(std::string text);
+
+  const std::string& text() const { return text_; }
+
+  // False when the first line is not the signature; such a file holds no keys.
+  bool isRegistryFile() const { return registryFile_; }
+
+  // True when some line could not be understood, or the last line is cut short.
+  bool damaged() const { return damaged_; }
+
+  // True when the file says it belongs to a 64-bit prefix ("#arch=win64").
+  bool isWin64() const { return win64_; }
+
+  // True when the key has a section of its own or is a parent of one.
+  bool hasKey(const KeyPath& path) const;
+
+  // The value, or null when it is missing or its line could not be read.
+  const Value* findValue(const KeyPath& path, std::u16string_view name) const;
+
+  // The readable values of a key, one per name (a name given twice: the last line).
+  std::vector<std::pair<std::u16string, const Value*>> values(const KeyPath& path) const;
+
+  // The names of a key's direct subkeys, each once.
+  std::vector<std::u16string> subkeys(const KeyPath& path) const;
+
+  // The key's class ("#class=") and last write time ("#time=", a FILETIME); empty
+  // and 0 when the file gives none.
+  std::u16string keyClass(const KeyPath& path) const;
+  uint64_t lastWriteTime(const KeyPath& path) const;
+
+  // `path` with each level that already exists spelled as the file spells it.
+  KeyPath storedSpelling(const KeyPath& path) const;
+
+  // Stores a value: its existing line is replaced, or a line is added in name order
+  // to the key's section (a section is added in key order when the key has none).
+  // Nothing else in the text changes. `now` (seconds since 1970) stamps a new section.
+  void setValue(const KeyPath& path, std::u16string_view name, const Value& value,
+                int64_t now);
+
+  // Adds a section without values for a key that does not exist.
+  void createKey(const KeyPath& path, int64_t now);
+
+ private:
+  struct ValueLine {
+    std::u16string name;
+    std::optional<Value> value;  // nullopt: the line could not be read
+    std::size_t begin = 0;       // first byte of the line
+    std::size_t end = 0;         // just past the last line's "\n"
+  };
+  struct Section {
+    KeyPath path;
+    std::size_t begin = 0;  // first byte of the "[...]" line
+    std::size_t end = 0;    // just past the last line that belongs to the section
+    std::vector<ValueLine> values;
+    std::u16string keyClass;
+    uint64_t time = 0;
+  };
+
+  void parse();
+  void parseSectionHeader(std::string_view line, std::size_t begin, std::size_t end);
+  void index();
+  const ValueLine* findLine(const KeyPath& path, std::u16string_view name,
+                            const Section** section) const;
+  const Section* lastSection(const KeyPath& path) const;
+  void splice(std::size_t begin, std::size_t end, const std::string& replacement);
+  std::string sectionText(const KeyPath& path, int64_t now) const;
+  void insertSection(const KeyPath& path, const std::string& body, int64_t now);
+
+  std::string text_;
+  bool registryFile_ = false;
+  bool damaged_ = false;
+  bool win64_ = false;
+  std::vector<Section> sections_;
+  // Folded path ("A\\B") to the sections of that key, in file order.
+  std::map<std::u16string, std::vector<std::size_t>> byPath_;
+  // Folded paths of every key that exists, parents included.
+  std::unordered_set<std::u16string> keys_;
+};
+
+}  // namespace tollwick::platform::wine

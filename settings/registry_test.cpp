@@ -1,0 +1,289 @@
+// regReadValue and regWriteValue against every registry store: the in-memory double
+// and, on Linux, a real system.reg in a throw-away Wine prefix. The same cases run on
+// both, so the double cannot drift from the store the program uses.
+
+#include "settings/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/registry.h"
+#include "platform/seam.h"
+#include "platform/testing/memory_registry.h"
+#ifndef _WIN32
+#include "platform/posix/posix_registry.h"
+#endif
+
+namespace tollwick {
+namespace {
+
+namespace reg = platform::reg;
+using namespace std::string_literals;
+
+struct Stored {
+  uint32_t type = 0;
+  std::string data;
+  bool operator==(const Stored&) const = default;
+};
+
+// Forwards to a store and counts the keys left open.
+class CountingRegistry : public platform::Registry {
+ public:
+  explicit CountingRegistry(platform::Registry& inner) : inner_(inner) {}
+  int openKeys = 0;
+
+  int32_t openKeyEx(platform::RegKey key, const char* subKey, uint32_t options, uint32_t sam,
+                    platform::RegKey* result) override {
+    const int32_t status = inner_.openKeyEx(key, subKey, options, sam, result);
+    if (status == reg::kSuccess) ++openKeys;
+    return status;
+  }
+  int32_t queryInfoKey(platform::RegKey key, char* cls, uint32_t* clsLen, uint32_t* r,
+                       uint32_t* sub, uint32_t* maxSub, uint32_t* maxCls, uint32_t* vals,
+                       uint32_t* maxName, uint32_t* maxData, uint32_t* sd,
+                       platform::RegFileTime* t) override {
+    return inner_.queryInfoKey(key, cls, clsLen, r, sub, maxSub, maxCls, vals, maxName, maxData,
+                               sd, t);
+  }
+  int32_t queryValueEx(platform::RegKey key, const char* name, uint32_t* r, uint32_t* type,
+                       uint8_t* data, uint32_t* len) override {
+    return inner_.queryValueEx(key, name, r, type, data, len);
+  }
+  int32_t setValueEx(platform::RegKey key, const char* name, uint32_t r, uint32_t type,
+                     const uint8_t* data, uint32_t len) override {
+    return inner_.setValueEx(key, name, r, type, data, len);
+  }
+  int32_t closeKey(platform::RegKey key) override {
+    const int32_t status = inner_.closeKey(key);
+    if (status == reg::kSuccess && key > 0) --openKeys;
+    return status;
+  }
+  int32_t createKeyEx(platform::RegKey key, const char* subKey, uint32_t sam,
+                      platform::RegKey* result) override {
+    return inner_.createKeyEx(key, subKey, sam, result);
+  }
+
+ private:
+  platform::Registry& inner_;
+};
+
+// Stores values through the seam itself and reads back what a store holds.
+void putThroughSeam(platform::Registry& registry, const std::string& path,
+                    const std::string& name, uint32_t type, const std::string& data) {
+  platform::RegKey key = 0;
+  ASSERT_EQ(registry.createKeyEx(reg::kLocalMachine, path.c_str(), reg::kKeyAllAccess, &key),
+            reg::kSuccess);
+  ASSERT_EQ(registry.setValueEx(key, name.c_str(), 0, type,
+                                reinterpret_cast<const uint8_t*>(data.data()),
+                                static_cast<uint32_t>(data.size())),
+            reg::kSuccess);
+  registry.closeKey(key);
+}
+
+std::optional<Stored> readThroughSeam(platform::Registry& registry, const std::string& path,
+                                      const std::string& name) {
+  platform::RegKey key = 0;
+  if (registry.openKeyEx(reg::kLocalMachine, path.c_str(), 0, reg::kKeyRead, &key) !=
+      reg::kSuccess) {
+    return std::nullopt;
+  }
+  uint32_t type = 0, length = 0;
+  std::optional<Stored> out;
+  if (registry.queryValueEx(key, name.c_str(), nullptr, &type, nullptr, &length) ==
+      reg::kSuccess) {
+    std::string data(length, '\0');
+    registry.queryValueEx(key, name.c_str(), nullptr, &type,
+                          reinterpret_cast<uint8_t*>(data.data()), &length);
+    out = Stored{type, data};
+  }
+  registry.closeKey(key);
+  return out;
+}
+
+class MemoryStore {
+ public:
+  platform::Registry& store() { return memory_; }
+  // What a fresh look at the store finds.
+  platform::Registry& reopened() { return memory_; }
+
+ private:
+  testing::MemoryRegistry memory_;
+};
+
+#ifndef _WIN32
+class WinePrefixStore {
+ public:
+  WinePrefixStore() {
+    static std::atomic<int> counter{0};
+    prefix_ = std::filesystem::path(::testing::TempDir()) /
+              ("tollwick-registry-" + std::to_string(counter++) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(prefix_);
+    std::filesystem::create_directories(prefix_);
+    store_ = platform::makeWinePrefixRegistry(prefix_.string());
+  }
+  ~WinePrefixStore() { std::filesystem::remove_all(prefix_); }
+
+  platform::Registry& store() { return *store_; }
+  // A second store over the same file: what was written must be on disk.
+  platform::Registry& reopened() {
+    fresh_ = platform::makeWinePrefixRegistry(prefix_.string());
+    return *fresh_;
+  }
+
+ private:
+  std::filesystem::path prefix_;
+  std::unique_ptr<platform::Registry> store_;
+  std::unique_ptr<platform::Registry> fresh_;
+};
+#endif
+
+constexpr const char* kKey = "SOFTWARE\\Varnholt\\Zelkor";
+
+template <class Store>
+class RegistryStoreTest : public ::testing::Test {
+ protected:
+  RegistryStoreTest() : counting_(store_.store()), installed_(counting_) {}
+  ~RegistryStoreTest() override { EXPECT_EQ(counting_.openKeys, 0) << "a key was left open"; }
+
+  void put(const std::string& name, uint32_t type, const std::string& data,
+           const std::string& path = kKey) {
+    putThroughSeam(store_.store(), path, name, type, data);
+  }
+  std::string read(const std::string& name, const std::string& path = kKey) {
+    return regReadValue(kHkeyLocalMachine, path, name);
+  }
+  int16_t write(const std::string& name, int32_t type, const std::string& text,
+                const std::string& path = kKey) {
+    return regWriteValue(kHkeyLocalMachine, path, name, type, text);
+  }
+  std::optional<Stored> stored(const std::string& name, const std::string& path = kKey) {
+    return readThroughSeam(store_.reopened(), path, name);
+  }
+  static std::string dword(uint32_t n) {
+    return {static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
+            static_cast<char>((n >> 16) & 0xFF), static_cast<char>(n >> 24)};
+  }
+
+  Store store_;
+  CountingRegistry counting_;
+  platform::Installed<platform::Registry> installed_;
+};
+
+#ifndef _WIN32
+using Stores = ::testing::Types<MemoryStore, WinePrefixStore>;
+#else
+using Stores = ::testing::Types<MemoryStore>;
+#endif
+TYPED_TEST_SUITE(RegistryStoreTest, Stores);
+
+TYPED_TEST(RegistryStoreTest, MissingKeyAndMissingValueReadAsEmpty) {
+  EXPECT_EQ(this->read("WorkingDirectory"), "");
+  this->put("Other", reg::kSz, "x\0"s);
+  EXPECT_EQ(this->read("WorkingDirectory"), "");
+  EXPECT_EQ(this->read("Other", "SOFTWARE\\Varnholt\\Missing"), "");
+}
+
+TYPED_TEST(RegistryStoreTest, TerminatedAndUnterminatedStringsReadTheSameLongestOrNot) {
+  this->put("Terminated", reg::kSz, "abc\0"s, "A");
+  this->put("Bare", reg::kSz, "abc", "B");
+  this->put("Terminated", reg::kSz, "abc\0"s, "C");
+  this->put("Bare", reg::kSz, "abc", "C");
+  this->put("Longer", reg::kSz, "0123456789abcdef\0"s, "C");
+  EXPECT_EQ(this->read("Terminated", "A"), "abc");
+  EXPECT_EQ(this->read("Bare", "B"), "abc");
+  EXPECT_EQ(this->read("Terminated", "C"), "abc");
+  EXPECT_EQ(this->read("Bare", "C"), "abc");
+}
+
+TYPED_TEST(RegistryStoreTest, TrailingSpacesSurviveOnlyBeforeAStoredZero) {
+  this->put("WithZero", reg::kSz, "ab  \0"s, "A");
+  this->put("Without", reg::kSz, "ab  ", "B");
+  this->put("WithZero", reg::kSz, "ab  \0"s, "C");
+  this->put("Without", reg::kSz, "ab  ", "C");
+  this->put("Longer", reg::kSz, "0123456789abcdef\0"s, "C");
+  EXPECT_EQ(this->read("WithZero", "A"), "ab  ");
+  EXPECT_EQ(this->read("Without", "B"), "ab");
+  EXPECT_EQ(this->read("WithZero", "C"), "ab  ");
+  EXPECT_EQ(this->read("Without", "C"), "ab");
+}
+
+TYPED_TEST(RegistryStoreTest, OtherTypesReadAsTheirBytesUpToTheFirstZero) {
+  this->put("Multi", reg::kMultiSz, "first\0second\0\0"s);
+  this->put("Expand", reg::kExpandSz, "%Root%\\x\0"s);
+  this->put("Binary", reg::kBinary, "AB\0C"s);
+  this->put("Empty", reg::kSz, "\0"s);
+  EXPECT_EQ(this->read("Multi"), "first");
+  EXPECT_EQ(this->read("Expand"), "%Root%\\x");
+  EXPECT_EQ(this->read("Binary"), "AB");
+  EXPECT_EQ(this->read("Empty"), "");
+}
+
+TYPED_TEST(RegistryStoreTest, DwordReadsAsUpperCaseHexadecimalDigits) {
+  this->put("A", reg::kDword, this->dword(26));
+  this->put("B", reg::kDword, this->dword(0xFFFFFFFFu));
+  this->put("C", reg::kDword, this->dword(0));
+  this->put("D", reg::kDword, this->dword(0x80000000u));
+  this->put("Long", reg::kSz, "a longer value than four bytes\0"s);
+  EXPECT_EQ(this->read("A"), "1A");
+  EXPECT_EQ(this->read("B"), "FFFFFFFF");
+  EXPECT_EQ(this->read("C"), "0");
+  EXPECT_EQ(this->read("D"), "80000000");
+}
+
+TYPED_TEST(RegistryStoreTest, DwordShorterThanFourBytesReadsAsMissing) {
+  this->put("Short", reg::kDword, "\x1A\x00"s);
+  this->put("Long", reg::kSz, "a longer value than four bytes\0"s);
+  EXPECT_EQ(this->read("Short"), "");
+}
+
+TYPED_TEST(RegistryStoreTest, KeyAndValueNamesMatchWithoutRegardToCase) {
+  this->put("WorkingDirectory", reg::kSz, "C:\\Games\\Zelkor\0"s, "Software\\Varnholt\\Zelkor");
+  EXPECT_EQ(this->read("workingdirectory", "SOFTWARE\\VARNHOLT\\zelkor"), "C:\\Games\\Zelkor");
+}
+
+TYPED_TEST(RegistryStoreTest, WritingTextStoresExactlyItsBytes) {
+  this->put("WipeSystem", reg::kSz, "T\0"s);
+  EXPECT_EQ(this->write("WipeSystem", reg::kSz, "T"), -1);
+  EXPECT_EQ(this->stored("WipeSystem"), (Stored{reg::kSz, "T"}));
+  EXPECT_EQ(this->write("Accent", reg::kSz, "caf\xE9 "), -1);
+  EXPECT_EQ(this->stored("Accent"), (Stored{reg::kSz, "caf\xE9 "}));
+  EXPECT_EQ(this->read("Accent"), "caf\xE9");
+}
+
+TYPED_TEST(RegistryStoreTest, WritingDwordTextStoresItsHexadecimalValue) {
+  this->put("Existing", reg::kSz, "x\0"s);
+  const std::pair<std::string, uint32_t> cases[] = {
+      {"1A", 26u},          {"&H12345678", 0x123456u}, {"FFFF", 0xFFFFu},
+      {"  ff  ", 0xFFu},    {"FFFFFFFF", 0xFFFFFFFFu}, {"123456789", 0x12345678u},
+      {"80000000", 0x80000000u}, {"xyz", 0u},          {"", 0u},
+      {"12G4", 0x12u},
+  };
+  for (const auto& [text, number] : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(this->write("Number", reg::kDword, text), -1);
+    EXPECT_EQ(this->stored("Number"), (Stored{reg::kDword, this->dword(number)}));
+  }
+  EXPECT_EQ(this->read("Number"), "12");
+}
+
+TYPED_TEST(RegistryStoreTest, WritingToAMissingKeyFailsAndCreatesNothing) {
+  EXPECT_EQ(this->write("WipeSystem", reg::kSz, "F"), 0);
+  EXPECT_EQ(this->stored("WipeSystem"), std::nullopt);
+  EXPECT_EQ(this->read("WipeSystem"), "");
+}
+
+TYPED_TEST(RegistryStoreTest, OnlyLocalMachineHoldsTheSettings) {
+  this->put("WorkingDirectory", reg::kSz, "D:\\Play\0"s);
+  EXPECT_EQ(regReadValue(static_cast<int32_t>(0x80000001u), kKey, "WorkingDirectory"), "");
+  EXPECT_EQ(regWriteValue(static_cast<int32_t>(0x80000001u), kKey, "X", reg::kSz, "T"), 0);
+  EXPECT_EQ(this->read("WorkingDirectory"), "D:\\Play");
+}
+
+}  // namespace
+}  // namespace tollwick
