@@ -1,0 +1,138 @@
+// The POSIX file system: kinds of entries, failures as statuses, and the temporary
+// files of an atomic replacement.
+
+#include "platform/posix/posix_file_system.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+
+namespace tollwick::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PosixFileSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("tollwick-posixfs-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+    fs::remove_all(dir_);
+  }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  void writeFile(const std::string& name, const std::string& bytes) const {
+    std::ofstream(path(name), std::ios::binary) << bytes;
+  }
+  std::string readFile(const std::string& name) const {
+    std::ifstream in(path(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  FsStatus append(WritableFile& file, const std::string& bytes) {
+    return file.append({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+  }
+
+  fs::path dir_;
+  std::unique_ptr<FileSystem> fs_ = makePosixFileSystem();
+};
+
+TEST_F(PosixFileSystemTest, ListsEntriesWithTheirKinds) {
+  writeFile("Normal.DED", "n");
+  writeFile(".hidden", "h");
+  fs::create_directory(path("Folder"));
+  fs::create_symlink(path("Normal.DED"), path("Link.DED"));
+  fs::create_symlink(path("missing"), path("Broken"));
+  std::vector<DirEntry> entries;
+  ASSERT_EQ(fs_->listDirectory(dir_.string(), entries), FsStatus::kOk);
+  std::map<std::string, EntryKind> kinds;
+  for (const DirEntry& entry : entries) kinds[entry.name] = entry.kind;
+  EXPECT_EQ(kinds, (std::map<std::string, EntryKind>{{"Normal.DED", EntryKind::kNormalFile},
+                                                     {".hidden", EntryKind::kHiddenFile},
+                                                     {"Folder", EntryKind::kDirectory},
+                                                     {"Link.DED", EntryKind::kNormalFile},
+                                                     {"Broken", EntryKind::kOther}}));
+  DirEntry entry;
+  ASSERT_EQ(fs_->lookup(path("NORMAL.ded"), entry), FsStatus::kOk);
+  EXPECT_EQ(entry.name, "Normal.DED");
+  EXPECT_EQ(entry.kind, EntryKind::kNormalFile);
+  EXPECT_EQ(fs_->listDirectory(path("none"), entries), FsStatus::kPathNotFound);
+}
+
+TEST_F(PosixFileSystemTest, FailuresBecomeStatuses) {
+  ByteBuffer bytes;
+  DirEntry entry;
+  EXPECT_EQ(fs_->readFile(path("missing"), bytes), FsStatus::kNotFound);
+  EXPECT_EQ(fs_->readFile(path("none\\missing"), bytes), FsStatus::kPathNotFound);
+  EXPECT_EQ(fs_->lookup(path("none\\missing"), entry), FsStatus::kPathNotFound);
+  fs::create_directory(path("Folder"));
+  EXPECT_EQ(fs_->readFile(path("Folder"), bytes), FsStatus::kAccessError);
+  EXPECT_EQ(fs_->remove(path("missing")), FsStatus::kNotFound);
+  EXPECT_EQ(fs_->rename(path("missing"), path("other")), FsStatus::kNotFound);
+  writeFile("a", "a");
+  EXPECT_EQ(fs_->rename(path("a"), path("none\\b")), FsStatus::kPathNotFound);
+  if (::geteuid() != 0) {  // root ignores permissions
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+    std::unique_ptr<WritableFile> temp;
+    EXPECT_EQ(fs_->createTempBeside(path("a"), temp), FsStatus::kAccessDenied);
+    EXPECT_EQ(fs_->remove(path("a")), FsStatus::kAccessDenied);
+  }
+}
+
+TEST_F(PosixFileSystemTest, ReadsWholeFilesOfAnySize) {
+  std::string big(3 * 1024 * 1024 + 7, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131);
+  writeFile("big", big);
+  writeFile("empty", "");
+  ByteBuffer bytes;
+  ASSERT_EQ(fs_->readFile(path("big"), bytes), FsStatus::kOk);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), big);
+  ASSERT_EQ(fs_->readFile(path("empty"), bytes), FsStatus::kOk);
+  EXPECT_TRUE(bytes.empty());
+}
+
+TEST_F(PosixFileSystemTest, TemporaryFileIsHiddenExclusiveAndKeepsTheTargetsMode) {
+  writeFile("Game.DED", "old");
+  fs::permissions(path("Game.DED"), fs::perms::owner_read | fs::perms::owner_write |
+                                        fs::perms::group_read);
+  std::unique_ptr<WritableFile> first, second;
+  ASSERT_EQ(fs_->createTempBeside(path("Game.DED"), first), FsStatus::kOk);
+  ASSERT_EQ(fs_->createTempBeside(path("Game.DED"), second), FsStatus::kOk);
+  EXPECT_NE(first->path(), second->path());
+  EXPECT_EQ(fs::path(first->path()).parent_path(), dir_);
+  EXPECT_EQ(fs::path(first->path()).filename().string()[0], '.');
+  EXPECT_EQ(fs::status(first->path()).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  ASSERT_EQ(append(*first, "new"), FsStatus::kOk);
+  ASSERT_EQ(first->sync(), FsStatus::kOk);
+  ASSERT_EQ(first->close(), FsStatus::kOk);
+  ASSERT_EQ(fs_->rename(first->path(), path("Game.DED")), FsStatus::kOk);
+  ASSERT_EQ(fs_->syncDirectoryOf(path("Game.DED")), FsStatus::kOk);
+  EXPECT_EQ(readFile("Game.DED"), "new");
+  ASSERT_EQ(fs_->remove(second->path()), FsStatus::kOk);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);
+}
+
+TEST_F(PosixFileSystemTest, ReplacingALinkReplacesTheFileItNames) {
+  fs::create_directory(path("real"));
+  writeFile("real/Game.DED", "old");
+  fs::create_symlink(path("real/Game.DED"), path("Game.DED"));
+  std::unique_ptr<WritableFile> temp;
+  ASSERT_EQ(fs_->createTempBeside(path("Game.DED"), temp), FsStatus::kOk);
+  EXPECT_EQ(fs::path(temp->path()).parent_path(), dir_ / "real");
+  ASSERT_EQ(append(*temp, "new"), FsStatus::kOk);
+  ASSERT_EQ(temp->close(), FsStatus::kOk);
+  ASSERT_EQ(fs_->rename(temp->path(), path("Game.DED")), FsStatus::kOk);
+  EXPECT_TRUE(fs::is_symlink(path("Game.DED")));
+  EXPECT_EQ(readFile("real/Game.DED"), "new");
+}
+
+}  // namespace
+}  // namespace tollwick::platform
