@@ -11,6 +11,8 @@
 #include <random>
 #include <vector>
 
+#include "platform/process.h"
+#include "platform/seam.h"
 #include "runtime/run_time_error.h"
 
 namespace tollwick {
@@ -173,6 +175,20 @@ TEST_F(BinaryFileTest, UnprotectedOrAbandonedFileIsNeverWritten) {
   abandonAllFiles();
   EXPECT_FALSE(isOpen(2));
   EXPECT_EQ(readFile("a.bin"), "othercted");
+  EXPECT_EQ(entriesInDirectory(), 1u);
+}
+
+TEST_F(BinaryFileTest, FileOpenWhenTheProgramEndsAtOnceIsNotWritten) {
+  writeFile("a.bin", "protected");
+  EXPECT_EXIT(
+      {
+        openBinary(1, path("a.bin"));
+        putText(1, 1, "PLAIN");
+        openBinary(2, path("new.bin"));
+        platform::use<platform::Process>().endAtOnce();
+      },
+      ::testing::ExitedWithCode(1), "");
+  EXPECT_EQ(readFile("a.bin"), "protected");
   EXPECT_EQ(entriesInDirectory(), 1u);
 }
 

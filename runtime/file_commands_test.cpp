@@ -1,0 +1,120 @@
+// The runtime's file statements: Windows name matching, the directory search and
+// delete by pattern, copy and rename, on FaultFs.
+
+#include "runtime/file_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/seam.h"
+#include "platform/testing/fault_fs.h"
+#include "runtime/run_time_error.h"
+
+namespace tollwick {
+namespace {
+
+using platform::FsStatus;
+
+int32_t errorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const RunTimeError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+TEST(FileNameMatchesTest, WildcardsAndCaseFollowWindows) {
+  EXPECT_TRUE(fileNameMatches("ZELKORCharacters.DED", "*.DED"));
+  EXPECT_TRUE(fileNameMatches("ZELKORCharacters.DED", "zelkor*.ded"));
+  EXPECT_TRUE(fileNameMatches("ZELKORCharacters.DED", "*"));
+  EXPECT_TRUE(fileNameMatches("NoDot", "*.*"));
+  EXPECT_TRUE(fileNameMatches("a.DED", "?.D?D"));
+  EXPECT_TRUE(fileNameMatches("abcbc", "a*bc"));
+  EXPECT_TRUE(fileNameMatches("", "*"));
+  EXPECT_FALSE(fileNameMatches("ab.DED", "?.DED"));
+  EXPECT_FALSE(fileNameMatches("a.DEDX", "*.DED"));
+  EXPECT_FALSE(fileNameMatches("a.DED", "b*"));
+  EXPECT_TRUE(sameFileName("Caf\xE9.MSF", "CAF\xC9.msf"));
+  EXPECT_TRUE(sameFileName("\x9A\xFF", "\x8A\x9F"));
+  EXPECT_FALSE(sameFileName("\xF7", "\xD7"));  // division and multiplication signs differ
+  EXPECT_FALSE(sameFileName("a.DED", "a.DE"));
+}
+
+class FileCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs_.putFile("G\\b.DED", "b");
+    fs_.putFile("G\\a.DED", "a");
+    fs_.putFile("G\\.hidden.DED", "h");
+    fs_.putFile("G\\other.MSF", "o");
+    fs_.addDirectory("G\\Folder.DED");
+  }
+  testing::FaultFs fs_;
+  platform::Installed<platform::FileSystem> installed_{fs_};
+};
+
+TEST_F(FileCommandsTest, DirFirstFindsNormalFilesOnly) {
+  EXPECT_EQ(dirFirst("G\\*.DED"), "a.DED");
+  EXPECT_EQ(dirFirst("G\\b.DED"), "b.DED");
+  EXPECT_EQ(dirFirst("G\\.hidden.DED"), "");
+  EXPECT_EQ(dirFirst("G\\Folder.DED"), "");
+  EXPECT_EQ(dirFirst("G\\*.TXT"), "");
+  EXPECT_EQ(dirFirst("Missing\\*.DED"), "");
+  EXPECT_EQ(dirFirst("G\\"), "");
+  fs_.failAt(fs_.operations() + 1, FsStatus::kAccessDenied);
+  EXPECT_EQ(errorOf([] { dirFirst("G\\*.DED"); }), err::kPermissionDenied);
+}
+
+TEST_F(FileCommandsTest, PathMatchesFilesAndDirectoriesButNotHiddenFiles) {
+  EXPECT_TRUE(pathMatchesAnything("G\\Folder.DED"));
+  EXPECT_TRUE(pathMatchesAnything("G\\other.*"));
+  EXPECT_FALSE(pathMatchesAnything("G\\.hidden.DED"));
+  EXPECT_FALSE(pathMatchesAnything("G\\*.TXT"));
+}
+
+TEST_F(FileCommandsTest, KillFilesDeletesEveryNormalFileMatching) {
+  killFiles("G\\*.DED");
+  EXPECT_EQ(fs_.visibleFiles(), (std::map<std::string, std::string>{
+                                    {"G\\.hidden.DED", "h"}, {"G\\other.MSF", "o"}}));
+  // Durable at once: a crash now keeps the deletions.
+  EXPECT_EQ(fs_.diskAfterCrash(testing::FaultFs::Survivors::kNone).size(), 2u);
+  EXPECT_EQ(errorOf([] { killFiles("G\\*.DED"); }), err::kFileNotFound);
+  EXPECT_EQ(errorOf([] { killFiles("Missing\\x"); }), err::kFileNotFound);
+  fs_.failAt(fs_.operations() + 2, FsStatus::kAccessError);  // the removal
+  EXPECT_EQ(errorOf([] { killFiles("G\\other.MSF"); }), err::kPermissionDenied);
+  EXPECT_TRUE(fs_.visibleFile("G\\other.MSF").has_value());
+}
+
+TEST_F(FileCommandsTest, FileCopyReplacesTheTargetAsAWhole) {
+  fileCopy("G\\a.DED", "G\\b.DED");
+  fileCopy("G\\a.DED", "G\\new.DED");
+  EXPECT_EQ(fs_.visibleFile("G\\b.DED"), "a");
+  EXPECT_EQ(fs_.diskAfterCrash(testing::FaultFs::Survivors::kNone).at("G\\new.DED"), "a");
+  EXPECT_EQ(errorOf([] { fileCopy("G\\missing", "G\\x"); }), err::kFileNotFound);
+  EXPECT_EQ(errorOf([] { fileCopy("G\\a.DED", "H\\x"); }), err::kPathNotFound);
+  EXPECT_FALSE(fs_.visibleFile("G\\x").has_value());
+}
+
+TEST_F(FileCommandsTest, NameFileReplacesTheTargetDurably) {
+  nameFile("G\\a.DED", "G\\b.DED");
+  EXPECT_FALSE(fs_.visibleFile("G\\a.DED").has_value());
+  EXPECT_EQ(fs_.diskAfterCrash(testing::FaultFs::Survivors::kNone).at("G\\b.DED"), "a");
+  EXPECT_EQ(errorOf([] { nameFile("G\\a.DED", "G\\c.DED"); }), err::kFileNotFound);
+}
+
+TEST(ErrorNumberOfTest, FileSystemFailuresHaveTheRuntimesNumbers) {
+  EXPECT_EQ(errorNumberOf(FsStatus::kOk), 0);
+  EXPECT_EQ(errorNumberOf(FsStatus::kNotFound), err::kFileNotFound);
+  EXPECT_EQ(errorNumberOf(FsStatus::kPathNotFound), err::kPathNotFound);
+  EXPECT_EQ(errorNumberOf(FsStatus::kAccessDenied), err::kPermissionDenied);
+  EXPECT_EQ(errorNumberOf(FsStatus::kExists), err::kFileAlreadyExists);
+  EXPECT_EQ(errorNumberOf(FsStatus::kNoSpace), err::kDiskFull);
+  EXPECT_EQ(errorNumberOf(FsStatus::kIoError), err::kDeviceIoError);
+  EXPECT_EQ(errorNumberOf(FsStatus::kAccessError), err::kPathFileAccessError);
+  EXPECT_EQ(errorNumberOf(FsStatus::kTooManyOpen), err::kTooManyFiles);
+}
+
+}  // namespace
+}  // namespace tollwick
