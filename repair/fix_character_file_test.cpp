@@ -178,7 +178,7 @@ TEST_F(FixCharacterFileTest, FileThatDoesNotUnprotectShows3257AndChangesNothing)
   }
   const auto before = fileBytes(characters());
   EXPECT_EQ(repair(), -2);
-  EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"3257", 0, "Tollwick", 1}));
+  EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"<3257>", 0, "Tollwick", 1}));
   EXPECT_EQ(fileBytes(characters()), before);
   EXPECT_FALSE(fileBytes(temp()).has_value());
 }

@@ -126,7 +126,7 @@ TEST_F(SystemLoadTest, MissingHeaderShows3078AndIsMinusOne) {
   systemState().header = SystemHeaderRecord{};
   std::string directory = "Zelkor\\";
   EXPECT_EQ(sysLoadSystem(directory), -1);
-  EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"3078", 0, "Tollwick", 1}));
+  EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"<3078>", 0, "Tollwick", 1}));
   EXPECT_EQ(installationSettings().currentSystemDirectory, "Zelkor\\");
   EXPECT_EQ(systemState().header.systemDirectory, "");
 }
@@ -141,7 +141,7 @@ TEST_F(SystemLoadTest, MissingSystemDataFileEndsTheProgramAfterItsMessage) {
   EXPECT_THAT(dialog_.boxes,
               ElementsAre(ShownBox{
                   "You must install and run Zelkor before you can use this utility!", 64,
-                  "3081", 1}));
+                  "<3081>", 1}));
 }
 
 TEST_F(SystemLoadTest, DataFileFailuresShowTheJoinedMessageAndPassTheCodeOn) {
@@ -159,7 +159,7 @@ TEST_F(SystemLoadTest, DataFileFailuresShowTheJoinedMessageAndPassTheCodeOn) {
     install(c.spec);
     std::string directory = "Zelkor\\";
     EXPECT_EQ(sysLoadSystem(directory), c.code);
-    EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"30843085308630873088", 48, "3089", 1}));
+    EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"<3084><3085><3086><3087><3088>", 48, "<3089>", 1}));
   }
 }
 

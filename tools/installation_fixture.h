@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,16 @@ inline bool operator==(const SystemEntry& a, const SystemEntry& b) {
 }
 
 }  // namespace tollwick
+
+namespace tollwick::testing {
+
+// Boxes print readably in test failures.
+inline void PrintTo(const ShownBox& box, std::ostream* out) {
+  *out << "{\"" << box.prompt << "\", " << box.style << ", \"" << box.caption << "\", "
+       << box.answer << "}";
+}
+
+}  // namespace tollwick::testing
 
 namespace tollwick::kit {
 

@@ -1,0 +1,222 @@
+// The whole program as a user runs it: zelkor-kit makes an installation, tollwick runs
+// in it with scripted answers and a transcript of its boxes, and inspect looks at the
+// character file afterwards.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "resources/cls_resource.h"
+#include "resources/game_strings.h"
+#include "runtime/text.h"
+
+namespace tollwick {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+struct Box {
+  std::string caption;
+  std::string prompt;
+  int style = 0;
+  int answer = 0;
+  bool operator==(const Box&) const = default;
+};
+
+void PrintTo(const Box& box, std::ostream* out) {
+  *out << "{" << box.caption << " | " << box.prompt << " | " << box.style << " | " << box.answer
+       << "}";
+}
+
+std::string bin() { return TOLLWICK_BINARY_DIR "/bin"; }
+
+std::string quote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out += c;
+    }
+  }
+  return out + "'";
+}
+
+std::string readAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class TollwickEndToEndTest : public ::testing::Test {
+ protected:
+  TollwickEndToEndTest() {
+    std::random_device device;
+    work_ = fs::temp_directory_path() / ("tollwick-e2e-" + std::to_string(device()));
+    fs::create_directories(work_ / "wine");
+    install_ = work_ / "install";
+    // Game strings as the sample library holds them, for the expected boxes.
+    gResource().DllName(bin() + "/Zelkor.dll");
+  }
+  ~TollwickEndToEndTest() override {
+    gResource().DllName("");
+    std::error_code ignored;
+    fs::remove_all(work_, ignored);
+  }
+
+  // Runs a shell command; returns its exit code, standard output in `out`.
+  int shell(const std::string& command, std::string* out = nullptr) {
+    const fs::path outFile = work_ / "out.txt", rcFile = work_ / "rc.txt";
+    const std::string line =
+        "(" + command + ") >" + quote(outFile) + " 2>&1; echo $? >" + quote(rcFile);
+    if (std::system(line.c_str()) != 0) return -1;
+    if (out != nullptr) *out = readAll(outFile);
+    return std::stoi(readAll(rcFile));
+  }
+
+  void makeInstall(const std::string& options = "") {
+    std::string out;
+    ASSERT_EQ(shell(quote(bin() + "/zelkor-kit") + " make-install " + quote(install_) + " " +
+                        options,
+                    &out),
+              0)
+        << out;
+    ASSERT_TRUE(fs::exists(install_ / "tollwick")) << "tollwick is not built";
+  }
+
+  // Runs the installed tollwick; returns its exit code and fills boxes_.
+  int runTollwick(const std::string& answers) {
+    const fs::path transcript = work_ / "transcript.jsonl";
+    fs::remove(transcript);
+    const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX=" +
+                            quote(work_ / "wine") + " TOLLWICK_ANSWERS=" + quote(answers) +
+                            " TOLLWICK_TRANSCRIPT=" + quote(transcript) + " ";
+    const int code = shell(env + quote(install_ / "tollwick") + " </dev/null", &output_);
+    boxes_.clear();
+    std::ifstream in(transcript);
+    for (std::string line; std::getline(in, line);) {
+      const auto json = nlohmann::json::parse(line);
+      boxes_.push_back({json.at("caption"), json.at("prompt"), json.at("style"), json.at("answer")});
+    }
+    return code;
+  }
+
+  std::string inspect(const std::string& name) {
+    std::string out;
+    shell(quote(bin() + "/zelkor-kit") + " inspect " + quote(gameFile(name)), &out);
+    return out;
+  }
+
+  fs::path gameFile(const std::string& name) const { return install_ / "System" / "Zelkor" / name; }
+
+  static std::string gs(int32_t id) { return ansiToUtf8(gameString(id)); }
+  static Box fixQuestion(int answer) { return {"Tollwick", "Fix Character File Now?", 4, answer}; }
+  static Box done() { return {"Tollwick", "Done!", 0, 1}; }
+  static Box loadFailed(int32_t id) { return {"Tollwick", gs(id) + "Zelkor\\!", 0, 1}; }
+  static Box errorLoading() {
+    return {gs(gs::kSystemLoadErrorCaption), "There was an error loading the Zelkor system", 64, 1};
+  }
+  static Box dataFilesFailed() {
+    std::string prompt;
+    for (int32_t id = gs::kDataFilesFailed1; id <= gs::kDataFilesFailed5; ++id) prompt += gs(id);
+    return {gs(gs::kDataFilesFailedCaption), prompt, 48, 1};
+  }
+
+  fs::path work_, install_;
+  std::vector<Box> boxes_;
+  std::string output_;
+};
+
+const char* const kBloated =
+    "--live 4 --leading-spaces 1 --dead-empty-slot 3 --dead-nul-name 2 --dead-spaces-name 2 "
+    "--gap 1000 --size 1M";
+
+TEST_F(TollwickEndToEndTest, NormalRepairCompactsTheCharacterFile) {
+  makeInstall(kBloated);
+  const std::string before = inspect("ZELKORCharacters.DED");
+  ASSERT_THAT(before, HasSubstr("slots in use: 8\n"));
+  ASSERT_THAT(before, HasSubstr("length: 1048576 bytes\n"));
+
+  EXPECT_EQ(runTollwick("yes"), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(fixQuestion(6), done()));
+
+  const std::string after = inspect("ZELKORCharacters.DED");
+  EXPECT_THAT(after, HasSubstr("length: " + std::to_string(4022 + 4 * 5785) + " bytes\n"));
+  EXPECT_THAT(after, HasSubstr("count: 4\n"));
+  EXPECT_THAT(after, HasSubstr("slots in use: 4\n"));
+  EXPECT_THAT(after, HasSubstr("live records: 4\n"));
+  EXPECT_THAT(after, HasSubstr("dead bytes: 0\n"));
+  EXPECT_THAT(after, HasSubstr("slot 0 at 4023: live"));
+  EXPECT_THAT(after, HasSubstr("slot 3 at 21378: live"));
+  // The name that had leading spaces is left-aligned.
+  EXPECT_THAT(after, HasSubstr("\"Aldric" + std::string(24, ' ') + "\""));
+  EXPECT_THAT(after, HasSubstr("signature: the system signature"));
+  EXPECT_FALSE(fs::exists(gameFile("ZELKORCharactersTemp.DED")));
+}
+
+TEST_F(TollwickEndToEndTest, AnsweringNoLeavesTheCharacterFileAsItWas) {
+  makeInstall(kBloated);
+  const std::string before = readAll(gameFile("ZELKORCharacters.DED"));
+  EXPECT_EQ(runTollwick("no"), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(fixQuestion(7), done()));
+  EXPECT_EQ(readAll(gameFile("ZELKORCharacters.DED")), before);
+}
+
+TEST_F(TollwickEndToEndTest, MissingMasterHeaderIsToldAndTheRunGoesOn) {
+  makeInstall("--omit ZelkorSystemMain.MSF");
+  EXPECT_EQ(runTollwick("yes"), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick", "Zelkor has not been installed and run yet!", 48, 1},
+                                  fixQuestion(6), done()));
+}
+
+TEST_F(TollwickEndToEndTest, MissingSystemHeaderIsAFailedLoad) {
+  makeInstall("--omit ZelkorSystemHeader.MSF");
+  EXPECT_EQ(runTollwick("yes"), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick", gs(gs::kSystemHeaderNotLoaded), 0, 1},
+                                  loadFailed(gs::kSystemLoadFailedOther), errorLoading()));
+}
+
+TEST_F(TollwickEndToEndTest, MissingSystemDataFileEndsTheProgramAtOnce) {
+  makeInstall("--omit ZELKORSystemData.DED");
+  EXPECT_EQ(runTollwick("yes"), 1) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(Box{gs(gs::kNotInstalledCaption),
+                                      "You must install and run Zelkor before you can use this "
+                                      "utility!",
+                                      64, 1}));
+}
+
+TEST_F(TollwickEndToEndTest, DataFileOfAnotherSystemFailsTheLoadAndStaysUntouched) {
+  makeInstall("--foreign-signature ZELKORMazeMonsters.DED --unsigned ZELKORDungeon.DED");
+  const std::string foreign = readAll(gameFile("ZELKORMazeMonsters.DED"));
+  const std::string later = readAll(gameFile("ZELKORDungeon.DED"));
+  EXPECT_EQ(runTollwick("yes"), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(dataFilesFailed(), loadFailed(gs::kSystemLoadFailedUnprotect),
+                                  errorLoading()));
+  EXPECT_EQ(readAll(gameFile("ZELKORMazeMonsters.DED")), foreign);
+  EXPECT_EQ(readAll(gameFile("ZELKORDungeon.DED")), later);
+  EXPECT_THAT(inspect("ZELKORMazeMonsters.DED"), HasSubstr("signature: a foreign signature"));
+}
+
+TEST_F(TollwickEndToEndTest, CharacterFileThatDoesNotUnprotectFailsTheLoadUnchanged) {
+  makeInstall(std::string(kBloated) + " --damage ZELKORCharacters.DED");
+  const std::string before = readAll(gameFile("ZELKORCharacters.DED"));
+  EXPECT_EQ(runTollwick("yes"), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(dataFilesFailed(), loadFailed(gs::kSystemLoadFailedUnprotect),
+                                  errorLoading()));
+  EXPECT_EQ(readAll(gameFile("ZELKORCharacters.DED")), before);
+  EXPECT_THAT(inspect("ZELKORCharacters.DED"), HasSubstr("unprotects: no"));
+}
+
+}  // namespace
+}  // namespace tollwick
