@@ -168,6 +168,9 @@ std::optional<Raster> readRaster(std::span<const uint8_t> dib, bool halfHeight) 
   const std::size_t width = static_cast<std::size_t>(r.width);
   const std::size_t rows = static_cast<std::size_t>(r.height);
   if (compression == kRle8 || compression == kRle4) {
+    // A run of two bytes gives at most 255 pixels; a bitmap that claims far more pixels
+    // than its data could ever fill is refused before anything is allocated for it.
+    if (pixelCount > uint64_t{256} * (dib.size() - at) + 65536) return std::nullopt;
     std::vector<uint8_t> bottomUp(width * rows, 0);
     if (!decodeRle(dib.subspan(at), compression == kRle4, r.width, r.height, bottomUp)) {
       return std::nullopt;
