@@ -1,15 +1,14 @@
 // The resource-library facility on Linux and other POSIX systems: library files are
 // read whole into memory and their resources served by the portable PE reader. The
 // file is not kept open, so a released library can be deleted or replaced at once.
+// Wave sounds go to the sound facility (posix_audio_*.cpp).
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/posix/posix_resource_language.h"
 #include "platform/resource_library.h"
 #include "platform/seam.h"
@@ -68,29 +67,16 @@ class PeResourceModule : public ResourceModule {
   std::unique_ptr<pe::PeImage> image_;
 };
 
-// Program paths may use backslashes; the host file is found with slashes.
-std::string hostPath(const std::string& path) {
-  std::string host = path;
-  for (char& c : host) {
-    if (c == '\\') c = '/';
-  }
-  return host;
-}
-
-bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
-
 class PeResourceLoader : public ResourceLoader {
  public:
   std::unique_ptr<ResourceModule> load(const std::string& path) override {
     if (path.empty()) return nullptr;
-    std::vector<uint8_t> bytes;
-    if (!readWholeFile(hostPath(path), bytes)) return nullptr;
-    auto image = pe::PeImage::parse(std::move(bytes), posix::userInterfaceLanguage());
+    // Read through the file-system facility, which maps the program path (drive
+    // letters, backslashes, case) to the host's file.
+    ByteBuffer file;
+    if (use<FileSystem>().readFile(path, file) != FsStatus::kOk) return nullptr;
+    auto image = pe::PeImage::parse(std::vector<uint8_t>(file.begin(), file.end()),
+                                    posix::userInterfaceLanguage());
     if (!image) return nullptr;
     return std::make_unique<PeResourceModule>(std::move(image));
   }
