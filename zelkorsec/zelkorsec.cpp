@@ -36,10 +36,14 @@ ZELKORSEC_API int32_t ZELKORSEC_CALL ZelkorSecVerify(const void* buffer, int32_t
 
 ZELKORSEC_API int32_t ZELKORSEC_CALL ZelkorSecMangle(void* buffer, int32_t length, int32_t seed,
                                                      int32_t key) {
-  const auto material = zelkorsec::keyTable().find(key);
-  if (!material) return 0;
-  return zelkorsec::transform(*material, static_cast<uint8_t*>(buffer),
-                              coveredBytes(buffer, length), seed, length);
+  try {
+    const auto material = zelkorsec::keyTable().find(key);
+    if (!material) return 0;
+    return zelkorsec::transform(*material, static_cast<uint8_t*>(buffer),
+                                coveredBytes(buffer, length), seed, length);
+  } catch (const std::bad_alloc&) {
+    outOfMemory();
+  }
 }
 
 ZELKORSEC_API int32_t ZELKORSEC_CALL ZelkorSecMakeKey(int32_t check) {

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Unprotect + protect of an unchanged 256 MB protected file, against cp of the same file
+# in the same run: bench/protect_bench.sh [build directory] [megabytes] [rounds]
+# Targets: at most 1.5 x cp; peak resident memory at most file size + 32 MB.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${1:-$root/build}
+megabytes=${2:-256}
+rounds=${3:-5}
+cmake --build "$build" --target protect_bench ZELKORSEC >/dev/null
+bench="$build/bin/protect_bench"
+
+work=$(mktemp -d "$build/protect-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+file="$work/ZELKORCharacters.DED"
+export TOLLWICK_ANSWERS=no  # a failure report must not wait for a reader
+
+"$bench" make "$file" "$megabytes"
+cat "$file" >/dev/null  # both start from the page cache
+size_kb=$(($(stat -c %s "$file") / 1024))
+
+now() { date +%s.%N; }
+cp_times=()
+cycle_times=()
+peak_kb=0
+for ((i = 0; i < rounds; i++)); do
+  t0=$(now)
+  cp "$file" "$work/copy.DED"
+  t1=$(now)
+  rm -f "$work/copy.DED"
+  cp_times+=("$(echo "$t1 - $t0" | bc -l)")
+
+  t0=$(now)
+  out=$("$bench" cycle "$file")
+  t1=$(now)
+  cycle_times+=("$(echo "$t1 - $t0" | bc -l)")
+  kb=$(awk '/^peak_rss_kb/ {print $2}' <<<"$out")
+  ((kb > peak_kb)) && peak_kb=$kb
+done
+
+median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR + 1) / 2)]}'; }
+cp_median=$(median "${cp_times[@]}")
+cycle_median=$(median "${cycle_times[@]}")
+ratio=$(echo "$cycle_median / $cp_median" | bc -l)
+limit_kb=$((size_kb + 32 * 1024))
+
+printf 'file            %d MB protected (%d kB)\n' "$megabytes" "$size_kb"
+printf 'cp              median %.3f s  (%s)\n' "$cp_median" "${cp_times[*]}"
+printf 'unprotect+protect median %.3f s  (%s)\n' "$cycle_median" "${cycle_times[*]}"
+printf 'ratio to cp     %.2f  (target <= 1.5)\n' "$ratio"
+printf 'peak resident   %d kB (limit file size + 32 MB = %d kB)\n' "$peak_kb" "$limit_kb"
