@@ -129,6 +129,19 @@ class PrefixRegistryFile : public WineRegistryFile {
 
   int64_t now() override { return static_cast<int64_t>(std::time(nullptr)); }
 
+  std::string version() override {
+    struct stat st {};
+    if (::stat(path().c_str(), &st) != 0) return errno == ENOENT ? "missing" : "";
+    char text[160];
+    std::snprintf(text, sizeof text, "%llx:%llx:%llx:%lld.%09ld:%lld.%09ld",
+                  static_cast<unsigned long long>(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino),
+                  static_cast<unsigned long long>(st.st_size),
+                  static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec,
+                  static_cast<long long>(st.st_ctim.tv_sec), st.st_ctim.tv_nsec);
+    return text;
+  }
+
  private:
   std::string prefix() const { return prefix_.empty() ? winePrefix() : prefix_; }
   std::string path() const { return prefix() + "/system.reg"; }

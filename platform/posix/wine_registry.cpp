@@ -54,22 +54,40 @@ uint32_t size32(std::size_t size) { return static_cast<uint32_t>(size); }
 
 WineRegistry::WineRegistry(std::unique_ptr<WineRegistryFile> file) : file_(std::move(file)) {}
 
-int32_t WineRegistry::load(const wine::Document** document, bool* missing) {
+int32_t WineRegistry::load(const wine::Document** document) {
+  std::string version = file_->version();
+  if (cached_ && !version.empty() && version == cachedVersion_) {
+    *document = &*cached_;
+    return reg::kSuccess;
+  }
   std::string contents;
   switch (file_->read(contents)) {
     case WineRegistryFile::ReadResult::kFailed:
+      cached_.reset();
       return reg::kRegistryIoFailed;
     case WineRegistryFile::ReadResult::kMissing:
       contents = wine::emptyFileText();  // no file: an empty registry
-      if (missing != nullptr) *missing = true;
       break;
     case WineRegistryFile::ReadResult::kRead:
       break;
   }
-  // Parsing is what costs; the file is read every time so that changes are seen.
+  // Parsing is what costs: an unchanged text keeps its parse.
   if (!cached_ || cached_->text() != contents) cached_.emplace(std::move(contents));
+  cachedVersion_ = std::move(version);
   *document = &*cached_;
   return reg::kSuccess;
+}
+
+int32_t WineRegistry::store(const wine::Document& document, std::string text) {
+  // Never rewrite a file that was misread: what could not be understood might be lost.
+  if (!document.isRegistryFile() || document.damaged()) return reg::kBadDb;
+  if (text == document.text()) return reg::kSuccess;  // nothing changes
+  // The running wineserver holds the registry in memory and would overwrite the file
+  // with it: a change made now would be lost.
+  if (file_->inUse()) return reg::kSharingViolation;
+  const int32_t status = file_->replace(text);
+  cached_.reset();  // read again next time, whatever happened
+  return status;
 }
 
 const WineRegistry::OpenKey* WineRegistry::find(RegKey key) const {
@@ -135,14 +153,8 @@ int32_t WineRegistry::createKeyEx(RegKey key, const char* subKey, uint32_t samDe
   if (!document->isRegistryFile()) return reg::kBadDb;
   wine::KeyPath seen = view(*document, path, true);
   if (!seen.empty() && !document->hasKey(seen)) {
-    if (document->damaged()) return reg::kBadDb;
-    if (file_->inUse()) return reg::kSharingViolation;
-    wine::Document edited(document->text());
-    edited.createKey(seen, file_->now());
-    if (const int32_t status = file_->replace(edited.text()); status != reg::kSuccess) {
-      return status;
-    }
-    cached_.emplace(std::move(edited));
+    const int32_t status = store(*document, document->textWithKey(seen, file_->now()));
+    if (status != reg::kSuccess) return status;
   }
   *result = remember(std::move(seen), samDesired);
   return reg::kSuccess;
@@ -222,24 +234,14 @@ int32_t WineRegistry::setValueEx(RegKey key, const char* valueName, uint32_t /*r
   if (open == nullptr) return key == reg::kLocalMachine ? reg::kAccessDenied : reg::kInvalidHandle;
   if ((open->access & reg::kKeySetValue) == 0) return reg::kAccessDenied;
   if (data == nullptr && dataLength != 0) return reg::kInvalidParameter;
-  // The running wineserver holds the registry in memory and would overwrite the file
-  // with it: a change made now would be lost.
-  if (file_->inUse()) return reg::kSharingViolation;
   const wine::Document* document = nullptr;
   if (const int32_t status = load(&document); status != reg::kSuccess) return status;
-  // Never rewrite a file that was misread: what could not be understood might be lost.
   if (!document->isRegistryFile() || document->damaged()) return reg::kBadDb;
   if (!open->path.empty() && !document->hasKey(open->path)) return kKeyDeleted;
   if (open->path.empty()) return reg::kAccessDenied;  // no values at the root
-  wine::Document edited(document->text());
-  edited.setValue(open->path, toUtf16(valueName), storedValue(type, data, dataLength),
-                  file_->now());
-  if (edited.text() == document->text()) return reg::kSuccess;
-  if (const int32_t status = file_->replace(edited.text()); status != reg::kSuccess) {
-    return status;
-  }
-  cached_.emplace(std::move(edited));
-  return reg::kSuccess;
+  return store(*document,
+               document->textWithValue(open->path, toUtf16(valueName),
+                                       storedValue(type, data, dataLength), file_->now()));
 }
 
 int32_t WineRegistry::closeKey(RegKey key) {

@@ -32,6 +32,10 @@ class WineRegistryFile {
 
   // Seconds since 1970, to stamp new key sections.
   virtual int64_t now() = 0;
+
+  // A text that changes whenever the file does (identity, size, times), so that an
+  // unchanged file need not be read again; empty when it cannot be told.
+  virtual std::string version() { return ""; }
 };
 
 // Keys of HKEY_LOCAL_MACHINE only; other roots have no keys. As a 32-bit program sees
@@ -65,7 +69,9 @@ class WineRegistry : public Registry {
   };
 
   // The file as it is now, parsed; a status when it cannot be had.
-  int32_t load(const wine::Document** document, bool* missing = nullptr);
+  int32_t load(const wine::Document** document);
+  // Checks that `document` may be rewritten and replaces the file with `text`.
+  int32_t store(const wine::Document& document, std::string text);
   int32_t resolve(RegKey key, const char* subKey, wine::KeyPath* path) const;
   wine::KeyPath view(const wine::Document& document, const wine::KeyPath& path,
                      bool forCreate) const;
@@ -74,6 +80,7 @@ class WineRegistry : public Registry {
 
   std::unique_ptr<WineRegistryFile> file_;
   std::optional<wine::Document> cached_;
+  std::string cachedVersion_;
   std::map<RegKey, OpenKey> open_;
   RegKey nextHandle_ = 1;
 };

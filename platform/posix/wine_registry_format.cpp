@@ -385,6 +385,7 @@ void Document::parse() {
   sections_.clear();
   byPath_.clear();
   keys_.clear();
+  keys_[u""];
   damaged_ = false;
   win64_ = false;
   Line first = lineAt(text_, 0);
@@ -494,10 +495,17 @@ void Document::parseSectionHeader(std::string_view line, std::size_t begin, std:
 void Document::index() {
   for (std::size_t i = 0; i < sections_.size(); ++i) {
     const KeyPath& path = sections_[i].path;
-    byPath_[joinFolded(path, path.size())].push_back(i);
-    for (std::size_t levels = 0; levels <= path.size(); ++levels) {
-      keys_.insert(joinFolded(path, levels));
+    std::u16string prefix;
+    auto parent = keys_.try_emplace(prefix).first;
+    for (std::size_t level = 0; level < path.size(); ++level) {
+      const std::u16string folded = foldName(path[level]);
+      if (level > 0) prefix.push_back(u'\\');
+      prefix += folded;
+      const auto [child, added] = keys_.try_emplace(prefix);
+      if (added) parent->second.push_back(path[level]);
+      parent = child;
     }
+    byPath_[prefix].push_back(i);
   }
 }
 
@@ -557,16 +565,8 @@ std::vector<std::pair<std::u16string, const Value*>> Document::values(const KeyP
 }
 
 std::vector<std::u16string> Document::subkeys(const KeyPath& path) const {
-  std::vector<std::u16string> names;
-  std::unordered_set<std::u16string> seen;
-  const std::u16string prefix = joinFolded(path, path.size());
-  for (const Section& section : sections_) {
-    if (section.path.size() <= path.size()) continue;
-    if (joinFolded(section.path, path.size()) != prefix) continue;
-    const std::u16string& child = section.path[path.size()];
-    if (seen.insert(foldName(child)).second) names.push_back(child);
-  }
-  return names;
+  const auto found = keys_.find(joinFolded(path, path.size()));
+  return found == keys_.end() ? std::vector<std::u16string>() : found->second;
 }
 
 std::u16string Document::keyClass(const KeyPath& path) const {
@@ -590,9 +590,14 @@ KeyPath Document::storedSpelling(const KeyPath& path) const {
   return out;
 }
 
-void Document::splice(std::size_t begin, std::size_t end, const std::string& replacement) {
-  text_.replace(begin, end - begin, replacement);
-  parse();
+std::string Document::spliced(std::size_t begin, std::size_t end,
+                              const std::string& replacement) const {
+  std::string out;
+  out.reserve(text_.size() + replacement.size());
+  out.append(text_, 0, begin);
+  out += replacement;
+  out.append(text_, end, std::string::npos);
+  return out;
 }
 
 std::string Document::sectionText(const KeyPath& path, int64_t now) const {
@@ -606,35 +611,30 @@ std::string Document::sectionText(const KeyPath& path, int64_t now) const {
   return header + "] " + std::to_string(now) + "\n#time=" + hexLower(fileTime) + "\n";
 }
 
-void Document::insertSection(const KeyPath& path, const std::string& body, int64_t now) {
-  const KeyPath spelled = storedSpelling(path);
-  const std::string section = sectionText(spelled, now) + body;
+std::string Document::textWithSection(const KeyPath& path, const std::string& body,
+                                      int64_t now) const {
+  const std::string section = sectionText(storedSpelling(path), now) + body;
   // Wine keeps its keys in order; the new section goes before the first that sorts
   // after it, each section set off by an empty line.
   for (const Section& existing : sections_) {
     if (comparePaths(existing.path, path) > 0) {
-      splice(existing.begin, existing.begin, section + "\n");
-      return;
+      return spliced(existing.begin, existing.begin, section + "\n");
     }
   }
   std::string tail;
   if (!text_.empty() && text_.back() != '\n') tail = "\n";
-  splice(text_.size(), text_.size(), tail + "\n" + section);
+  return spliced(text_.size(), text_.size(), tail + "\n" + section);
 }
 
-void Document::setValue(const KeyPath& path, std::u16string_view name, const Value& value,
-                        int64_t now) {
-  const std::string line = formatValue(name, value);
+std::string Document::textWithValue(const KeyPath& path, std::u16string_view name,
+                                    const Value& value, int64_t now) const {
   if (const ValueLine* existing = findLine(path, name, nullptr)) {
-    // Keep the stored spelling of the name.
-    splice(existing->begin, existing->end, formatValue(existing->name, value));
-    return;
+    // The name keeps its stored spelling.
+    return spliced(existing->begin, existing->end, formatValue(existing->name, value));
   }
+  const std::string line = formatValue(name, value);
   const Section* section = lastSection(path);
-  if (section == nullptr) {
-    insertSection(path, line, now);
-    return;
-  }
+  if (section == nullptr) return textWithSection(path, line, now);
   std::size_t at = section->end;
   for (const ValueLine& other : section->values) {
     if (compareNames(other.name, name) > 0) {
@@ -643,12 +643,22 @@ void Document::setValue(const KeyPath& path, std::u16string_view name, const Val
     }
   }
   const bool needsNewline = at > 0 && text_[at - 1] != '\n';
-  splice(at, at, (needsNewline ? "\n" : "") + line);
+  return spliced(at, at, (needsNewline ? "\n" : "") + line);
+}
+
+std::string Document::textWithKey(const KeyPath& path, int64_t now) const {
+  return hasKey(path) ? text_ : textWithSection(path, "", now);
+}
+
+void Document::setValue(const KeyPath& path, std::u16string_view name, const Value& value,
+                        int64_t now) {
+  text_ = textWithValue(path, name, value, now);
+  parse();
 }
 
 void Document::createKey(const KeyPath& path, int64_t now) {
-  if (hasKey(path)) return;
-  insertSection(path, "", now);
+  text_ = textWithKey(path, now);
+  parse();
 }
 
 }  // namespace tollwick::platform::wine

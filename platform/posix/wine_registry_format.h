@@ -13,7 +13,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -100,13 +99,19 @@ class Document {
   // `path` with each level that already exists spelled as the file spells it.
   KeyPath storedSpelling(const KeyPath& path) const;
 
-  // Stores a value: its existing line is replaced, or a line is added in name order
-  // to the key's section (a section is added in key order when the key has none).
-  // Nothing else in the text changes. `now` (seconds since 1970) stamps a new section.
+  // The text with a value stored: its existing line replaced, or a line added in
+  // name order to the key's section (a section added in key order when the key has
+  // none). Nothing else in the text changes. `now` (seconds since 1970) stamps a new
+  // section.
+  std::string textWithValue(const KeyPath& path, std::u16string_view name, const Value& value,
+                            int64_t now) const;
+
+  // The text with a section without values added for a key that does not exist.
+  std::string textWithKey(const KeyPath& path, int64_t now) const;
+
+  // The same edits made to this document.
   void setValue(const KeyPath& path, std::u16string_view name, const Value& value,
                 int64_t now);
-
-  // Adds a section without values for a key that does not exist.
   void createKey(const KeyPath& path, int64_t now);
 
  private:
@@ -131,9 +136,9 @@ class Document {
   const ValueLine* findLine(const KeyPath& path, std::u16string_view name,
                             const Section** section) const;
   const Section* lastSection(const KeyPath& path) const;
-  void splice(std::size_t begin, std::size_t end, const std::string& replacement);
+  std::string spliced(std::size_t begin, std::size_t end, const std::string& replacement) const;
   std::string sectionText(const KeyPath& path, int64_t now) const;
-  void insertSection(const KeyPath& path, const std::string& body, int64_t now);
+  std::string textWithSection(const KeyPath& path, const std::string& body, int64_t now) const;
 
   std::string text_;
   bool registryFile_ = false;
@@ -142,8 +147,9 @@ class Document {
   std::vector<Section> sections_;
   // Folded path ("A\\B") to the sections of that key, in file order.
   std::map<std::u16string, std::vector<std::size_t>> byPath_;
-  // Folded paths of every key that exists, parents included.
-  std::unordered_set<std::u16string> keys_;
+  // Folded path of every key that exists, parents included, to the names of its
+  // direct subkeys as first spelled.
+  std::map<std::u16string, std::vector<std::u16string>> keys_;
 };
 
 }  // namespace tollwick::platform::wine
