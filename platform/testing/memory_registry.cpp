@@ -157,6 +157,7 @@ int32_t MemoryRegistry::queryInfoKey(RegKey key, char* className, uint32_t* clas
 
 int32_t MemoryRegistry::queryValueEx(RegKey key, const char* valueName, uint32_t* /*reserved*/,
                                      uint32_t* type, uint8_t* data, uint32_t* dataLength) {
+  queried.emplace_back(valueName == nullptr ? "" : valueName);
   std::string path;
   if (const int32_t status = resolve(key, nullptr, &path); status != reg::kSuccess) return status;
   if (data != nullptr && dataLength == nullptr) return reg::kInvalidParameter;

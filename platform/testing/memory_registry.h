@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/registry.h"
 #include "platform/seam.h"
@@ -26,11 +27,14 @@ class MemoryRegistry : public platform::Registry {
   void putValue(const std::string& path, const std::string& name, uint32_t type,
                 std::string data);       // creates the key when needed
   bool hasKey(const std::string& path) const;
+  void clear() { keys_ = {{"", Key{}}}; }  // no keys at all
   std::optional<StoredValue> value(const std::string& path, const std::string& name) const;
 
   // When non-zero, every setValueEx fails with this status and stores nothing.
   int32_t failWritesWith = 0;
   int setValueCalls = 0;
+  // Every value name asked for with queryValueEx, in order.
+  std::vector<std::string> queried;
   // Keys opened or created and not yet closed.
   std::size_t openKeys() const { return open_.size(); }
 

@@ -1,0 +1,122 @@
+#include "settings/read_registry.h"
+
+#include <string>
+
+#include "platform/dialog.h"
+#include "platform/process.h"
+#include "platform/seam.h"
+#include "resources/game_strings.h"
+#include "runtime/file_commands.h"
+#include "runtime/run_time_error.h"
+#include "runtime/text.h"
+#include "settings/installation_settings.h"
+#include "settings/registry.h"
+#include "startup/message_box.h"
+#include "system/file_names.h"
+
+namespace tollwick {
+namespace {
+
+std::string readSetting(const char* valueName) {
+  return regReadValue(kHkeyLocalMachine, installationSettings().settingsKey, valueName);
+}
+
+// A setting is on when its text holds an upper-case T anywhere (T, True, TRUE).
+bool isOn(const std::string& text) { return text.find('T') != std::string::npos; }
+
+void readFlag(const char* valueName, bool& flag) {
+  if (isOn(readSetting(valueName))) flag = true;  // flags are only ever set to true
+}
+
+// A path exists when a directory search with it as the pattern finds a normal file.
+bool exists(const std::string& pattern) { return !dirFirst(pattern).empty(); }
+
+// The game asked for its system files to be wiped: ask, delete them, clear the
+// request. A No ends the program at once with the request still standing.
+void carryOutWipeRequest() {
+  const std::string root = installationSettings().systemRootDirectory;
+  const std::string systemFolder = root + "Zelkor\\";
+  const bool systemFileFound = exists(systemFolder + gameString(gs::kWipeSystemFile));
+  const bool rootFileFound = exists(root + gameString(gs::kWipeRootFile));
+  if (rootFileFound || systemFileFound) {
+    if (sysMessageBox(gameString(gs::kWipePrompt), platform::box::kYesNo,
+                      gameString(gs::kWipeCaption)) == platform::box::kAnswerNo) {
+      platform::use<platform::Process>().endAtOnce();
+    }
+    if (exists(root + gameString(gs::kWipeRootTest))) {
+      killFiles(root + gameString(gs::kWipeRootPattern));
+    }
+    if (exists(systemFolder + gameString(gs::kWipeSystemTest))) {
+      killFiles(systemFolder + gameString(gs::kWipeSystemPattern));
+    }
+  }
+  // A failed write leaves the request for the next start.
+  regWriteValue(kHkeyLocalMachine, installationSettings().settingsKey, "WipeSystem", 1,
+                gameString(gs::kWipeDoneValue));
+}
+
+void readSettings() {
+  InstallationSettings& settings = installationSettings();
+  settings.settingsKey = kSettingsKey;
+
+  const std::string applicationDirectory = platform::use<platform::Process>().applicationDirectory();
+  settings.workingDirectory = readSetting("WorkingDirectory");
+  if (trimSpaces(settings.workingDirectory).empty()) settings.workingDirectory = applicationDirectory;
+  if (!settings.workingDirectory.empty() && settings.workingDirectory.back() != '\\') {
+    settings.workingDirectory += "\\";
+  }
+  settings.systemRootDirectory =
+      sysAddBackslash(settings.workingDirectory.empty() ? applicationDirectory
+                                                        : settings.workingDirectory) +
+      "System\\";
+
+  if (isOn(readSetting("WipeSystem"))) carryOutWipeRequest();
+
+  readFlag("NoBlood", settings.noBlood);
+  readFlag("NoLanguage", settings.noLanguage);
+  readFlag("AutoBackup", settings.autoBackup);
+  readFlag("NoFullScreen", settings.noFullScreen);
+  readFlag("NoMusic", settings.noMusic);
+  readFlag("NoFX", settings.noFx);
+  readFlag("NoPartyFX", settings.noPartyFx);
+  readFlag("NoDing", settings.noDing);
+  readFlag("NoHelpSound", settings.noHelpSound);
+  readFlag("NoAutosave", settings.noAutosave);
+  readFlag("MusicVolume", settings.musicVolume);
+  readFlag("NoAmbient", settings.noAmbient);
+  readFlag("NoUnderwater", settings.noUnderwater);
+  readFlag("NoAutomapEdges", settings.noAutomapEdges);
+  settings.graphicsMode = readSetting("GraphicsMode");
+  readFlag("NoAutolook", settings.noAutolook);
+  readFlag("NoParticles", settings.noParticles);
+  readFlag("NoLightFlares", settings.noLightFlares);
+  readFlag("NoMultiRoomCallback", settings.noMultiRoomCallback);
+
+  readFlag("LoadDefaultSystem", settings.loadDefaultSystem);
+  if (settings.loadDefaultSystem) {
+    settings.defaultSystemName = readSetting("DefaultSystem");
+    settings.currentSystemDirectory = readSetting("SystemDirectory");
+  } else {
+    settings.currentSystemDirectory = "Zelkor\\";
+    settings.defaultSystemName = gameString(gs::kDefaultSystemName);
+  }
+  if (trimSpaces(settings.currentSystemDirectory).empty()) {
+    settings.currentSystemDirectory = "Zelkor\\";
+  }
+}
+
+}  // namespace
+
+int16_t sarnReadRegistry() {
+  try {
+    readSettings();
+    return -1;
+  } catch (const RunTimeError& e) {
+    sysMessageBox(gameString(gs::kSettingsErrorOpening) + e.description() +
+                      "' occurred in MAINSHD:sarnReadRegistry!",
+                  platform::box::kOk);
+    return 0;
+  }
+}
+
+}  // namespace tollwick
