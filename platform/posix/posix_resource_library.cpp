@@ -75,8 +75,7 @@ class PeResourceLoader : public ResourceLoader {
     // letters, backslashes, case) to the host's file.
     ByteBuffer file;
     if (use<FileSystem>().readFile(path, file) != FsStatus::kOk) return nullptr;
-    auto image = pe::PeImage::parse(std::vector<uint8_t>(file.begin(), file.end()),
-                                    posix::userInterfaceLanguage());
+    auto image = pe::PeImage::parse(std::move(file), posix::userInterfaceLanguage());
     if (!image) return nullptr;
     return std::make_unique<PeResourceModule>(std::move(image));
   }

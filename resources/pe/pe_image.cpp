@@ -14,15 +14,15 @@ constexpr uint32_t kMaxSections = 96;
 constexpr uint32_t kHighBit = 0x80000000u;
 constexpr int kTreeLevels = 3;  // type, name, language
 
-bool fits(std::size_t size, uint64_t offset, uint64_t length) {
+bool fits(uint64_t size, uint64_t offset, uint64_t length) {
   return offset <= size && length <= size - offset;
 }
 
-uint16_t u16At(const std::vector<uint8_t>& b, uint64_t at) {
+uint16_t u16At(const platform::ByteBuffer& b, uint64_t at) {
   return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
 }
 
-uint32_t u32At(const std::vector<uint8_t>& b, uint64_t at) {
+uint32_t u32At(const platform::ByteBuffer& b, uint64_t at) {
   return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
          (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
@@ -62,12 +62,20 @@ std::string describeKey(const ResourceKey& key) {
   return ansiToUtf8(utf16ToAnsi(key.name));
 }
 
-std::unique_ptr<PeImage> PeImage::parse(std::vector<uint8_t> bytes, uint16_t uiLanguage) {
+std::unique_ptr<PeImage> PeImage::parse(std::span<const uint8_t> bytes, uint16_t uiLanguage) {
+  return parse(platform::ByteBuffer(bytes.begin(), bytes.end()), uiLanguage);
+}
+
+std::unique_ptr<PeImage> PeImage::parse(platform::ByteBuffer bytes, uint16_t uiLanguage) {
   std::unique_ptr<PeImage> image(new PeImage());
   image->bytes_ = std::move(bytes);
   image->uiLanguage_ = uiLanguage;
   if (!image->readHeaders()) return nullptr;
   image->readResourceTree();
+  for (std::size_t i = 0; i < image->resources_.size(); ++i) {
+    const Resource& r = image->resources_[i];
+    image->byTypeAndName_[indexKey(r.type, r.name)].push_back(i);
+  }
   image->indexStrings(uiLanguage);
   return image;
 }
@@ -186,10 +194,29 @@ void PeImage::walkDirectory(uint32_t base, uint32_t limit, uint32_t offset, int 
   }
 }
 
+// One text per type and name: each key is written as a tag, a length or id, and the
+// name's units, so that no two keys give the same text.
+std::u16string PeImage::indexKey(const ResourceKey& type, const ResourceKey& name) {
+  std::u16string key;
+  for (const ResourceKey* k : {&type, &name}) {
+    if (k->isName) {
+      key += u'N';
+      key += static_cast<char16_t>(k->name.size());
+      key += k->name;
+    } else {
+      key += u'I';
+      key += static_cast<char16_t>(k->id);
+    }
+  }
+  return key;
+}
+
 const Resource* PeImage::find(const ResourceKey& type, const ResourceKey& name,
                               uint16_t language) const {
-  for (const Resource& r : resources_) {
-    if (r.language == language && r.type == type && r.name == name) return &r;
+  const auto it = byTypeAndName_.find(indexKey(type, name));
+  if (it == byTypeAndName_.end()) return nullptr;
+  for (std::size_t i : it->second) {
+    if (resources_[i].language == language) return &resources_[i];
   }
   return nullptr;
 }
@@ -200,12 +227,14 @@ const Resource* PeImage::find(const ResourceKey& type, const ResourceKey& name) 
 
 const Resource* PeImage::choose(const ResourceKey& type, const ResourceKey& name,
                                 uint16_t uiLanguage) const {
+  const auto it = byTypeAndName_.find(indexKey(type, name));
+  if (it == byTypeAndName_.end()) return nullptr;
   const Resource* lowest = nullptr;
   const Resource* byRank[4] = {nullptr, nullptr, nullptr, nullptr};
   const uint16_t wanted[4] = {kLanguageNeutral, uiLanguage, primaryLanguage(uiLanguage),
                               kLanguageEnglishUs};
-  for (const Resource& r : resources_) {
-    if (!(r.type == type) || !(r.name == name)) continue;
+  for (std::size_t i : it->second) {
+    const Resource& r = resources_[i];
     for (int rank = 0; rank < 4; ++rank) {
       if (byRank[rank] == nullptr && r.language == wanted[rank]) byRank[rank] = &r;
     }

@@ -17,6 +17,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace tollwick::pe {
 
 // Resource types of the platform, by id.
@@ -68,7 +70,10 @@ class PeImage {
   // Reads the headers and the resource tree of `bytes`, and indexes the string table
   // with `uiLanguage` as the preferred language. Null when `bytes` is not a PE file
   // whose headers lie inside it.
-  static std::unique_ptr<PeImage> parse(std::vector<uint8_t> bytes,
+  static std::unique_ptr<PeImage> parse(platform::ByteBuffer bytes,
+                                        uint16_t uiLanguage = kLanguageEnglishUs);
+  // The same for bytes held in a plain vector (copied).
+  static std::unique_ptr<PeImage> parse(std::span<const uint8_t> bytes,
                                         uint16_t uiLanguage = kLanguageEnglishUs);
 
   bool isPe32Plus() const { return pe32Plus_; }
@@ -114,10 +119,11 @@ class PeImage {
                      uint64_t& budget);
   std::optional<ResourceKey> readName(uint32_t base, uint32_t limit, uint32_t offset) const;
   void indexStrings(uint16_t uiLanguage);
+  static std::u16string indexKey(const ResourceKey& type, const ResourceKey& name);
   const Resource* choose(const ResourceKey& type, const ResourceKey& name,
                          uint16_t uiLanguage) const;
 
-  std::vector<uint8_t> bytes_;
+  platform::ByteBuffer bytes_;  // the whole file, as read
   bool pe32Plus_ = false;
   uint16_t machine_ = 0;
   uint16_t uiLanguage_ = kLanguageEnglishUs;
@@ -131,6 +137,8 @@ class PeImage {
   uint32_t resourceRva_ = 0;
   std::vector<Resource> resources_;
   std::unordered_map<uint16_t, StringBlock> strings_;  // by block number
+  // Indexes into resources_ of each type and name, in tree order.
+  std::unordered_map<std::u16string, std::vector<std::size_t>> byTypeAndName_;
 };
 
 }  // namespace tollwick::pe

@@ -16,7 +16,7 @@ namespace tollwick::pe {
 
 // Returns a sum of what was read, so that nothing is optimised away.
 inline uint64_t exerciseReader(std::span<const uint8_t> bytes) {
-  auto image = PeImage::parse(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  auto image = PeImage::parse(bytes);
   if (!image) return 0;
   uint64_t sum = 0;
   char buffer[300];
