@@ -8,8 +8,11 @@
 // Nothing here throws run-time errors: every operation returns an FsStatus, which the
 // runtime turns into the matching error number.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <utility>
 #include <span>
 #include <string>
 #include <vector>
@@ -40,11 +43,19 @@ struct DirEntry {
   EntryKind kind = EntryKind::kOther;
 };
 
+// Memory for large byte buffers straight from the operating system, in huge pages
+// where it has them: reading a big file into fresh memory otherwise spends much of its
+// time faulting in small pages. allocateLargeBuffer throws std::bad_alloc on failure.
+inline constexpr size_t kLargeBufferThreshold = size_t{1} << 21;
+void* allocateLargeBuffer(size_t bytes);
+void releaseLargeBuffer(void* buffer, size_t bytes) noexcept;
+
 // A byte buffer whose resize does not zero the new bytes first: a file's image is
 // filled by a read right after it is sized, and zeroing it too would touch every page
 // twice. Value-initialising operations (resize with a value, assign) still fill.
 template <class T>
 struct UninitializedAllocator : std::allocator<T> {
+  using value_type = T;
   template <class U>
   struct rebind {
     using other = UninitializedAllocator<U>;
@@ -52,6 +63,19 @@ struct UninitializedAllocator : std::allocator<T> {
   UninitializedAllocator() = default;
   template <class U>
   UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+  T* allocate(size_t n) {
+    if (n >= kLargeBufferThreshold / sizeof(T)) {
+      return static_cast<T*>(allocateLargeBuffer(n * sizeof(T)));
+    }
+    return std::allocator<T>::allocate(n);
+  }
+  void deallocate(T* p, size_t n) noexcept {
+    if (n >= kLargeBufferThreshold / sizeof(T)) {
+      releaseLargeBuffer(p, n * sizeof(T));
+    } else {
+      std::allocator<T>::deallocate(p, n);
+    }
+  }
   template <class U>
   void construct(U* p) noexcept {
     ::new (static_cast<void*>(p)) U;

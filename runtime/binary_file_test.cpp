@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <random>
 #include <vector>
 
@@ -39,7 +40,9 @@ class BinaryFileTest : public ::testing::Test {
   }
   std::string readFile(const std::string& name) const {
     std::ifstream in(path(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
   }
   size_t entriesInDirectory() const {
     return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));

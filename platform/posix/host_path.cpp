@@ -54,11 +54,12 @@ std::string hostPath(const std::string& programPath, const std::string& prefix) 
   std::string host;
   if (rest.size() >= 2 && rest[1] == ':' &&
       std::isalpha(static_cast<unsigned char>(rest[0])) != 0) {
-    host = prefix + "/dosdevices/" +
-           static_cast<char>(std::tolower(static_cast<unsigned char>(rest[0]))) + ":";
+    host.append(prefix).append("/dosdevices/");
+    host.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(rest[0]))));
+    host.push_back(':');
     rest.remove_prefix(2);
   } else if (!rest.empty() && isSeparator(rest[0])) {
-    host = "/";
+    host.push_back('/');
   }
 
   // Once a component is missing, nothing below it can exist: stop looking.

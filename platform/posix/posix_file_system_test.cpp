@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <map>
 #include <random>
 
@@ -34,7 +35,9 @@ class PosixFileSystemTest : public ::testing::Test {
   }
   std::string readFile(const std::string& name) const {
     std::ifstream in(path(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
   }
   FsStatus append(WritableFile& file, const std::string& bytes) {
     return file.append({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
