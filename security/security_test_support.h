@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <set>
 #include <string>
@@ -20,8 +21,9 @@ namespace tollwick::testing {
 // The application directory of the build, where ZELKORSEC.so lies.
 inline constexpr const char* kBuiltApplicationDirectory = TOLLWICK_BINARY_DIR "/bin";
 
-// Bytes of a Windows-1252 text and back.
+// A byte string of the given values.
 std::string bytesOf(std::initializer_list<int> values);
+// `size` bytes of a fixed pseudo-random pattern.
 std::string patternedData(size_t size, uint32_t salt = 1);
 
 // Forwards to another library and keeps the handles made and not yet freed.
