@@ -37,7 +37,8 @@
  * ZelkorSecFreeKey(key): releases the handle. Returns 1 when it was live, 0 when it was
  * unknown (freeing an unknown or already freed handle is harmless).
  *
- * Handles may be made, used and freed from several threads at once. A transform the
+ * Handles may be made, used and freed from several threads at once. A large buffer may
+ * be transformed in slices on a few threads; the bytes are those of one pass. A transform the
  * library cannot carry out (the crypto provider fails or memory runs out) ends the
  * process after a message on standard error: an untransformed buffer must never pass
  * for a transformed one.
