@@ -17,10 +17,11 @@
 namespace tollwick {
 namespace {
 
-// Wrong key, foreign signature, damaged data: no message; the file is closed and, as
-// nothing of it was committed, its bytes on disk stay as they were.
+// Wrong key, foreign signature, damaged data: no message; the file is closed without
+// being committed, so its bytes on disk stay as they were.
 int16_t refuse(int16_t fileNumber, ScopedFileKey& key) {
   key.release();
+  setUnprotected(fileNumber, true);
   closeFile(fileNumber);
   return kFalse;
 }
