@@ -12,8 +12,10 @@
 #include <random>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/seam.h"
+#include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
 
 namespace tollwick {
@@ -193,6 +195,108 @@ TEST_F(BinaryFileTest, FileOpenWhenTheProgramEndsAtOnceIsNotWritten) {
       ::testing::ExitedWithCode(1), "");
   EXPECT_EQ(readFile("a.bin"), "protected");
   EXPECT_EQ(entriesInDirectory(), 1u);
+}
+
+// The real file system, except that the process ends just before operation `stopAt`:
+// the order of the steps on a real disk, for every point the program can die at.
+class DyingFileSystem : public platform::FileSystem {
+ public:
+  explicit DyingFileSystem(int stopAt) : stopAt_(stopAt) {}
+
+  platform::FsStatus readFile(const std::string& p, platform::ByteBuffer& out) override {
+    step();
+    return real_->readFile(p, out);
+  }
+  platform::FsStatus lookup(const std::string& p, platform::DirEntry& out) override {
+    step();
+    return real_->lookup(p, out);
+  }
+  platform::FsStatus listDirectory(const std::string& d,
+                                   std::vector<platform::DirEntry>& out) override {
+    step();
+    return real_->listDirectory(d, out);
+  }
+  platform::FsStatus createTempBeside(const std::string& target,
+                                      std::unique_ptr<platform::WritableFile>& out) override {
+    step();
+    std::unique_ptr<platform::WritableFile> file;
+    const platform::FsStatus status = real_->createTempBeside(target, file);
+    if (file) out = std::make_unique<DyingFile>(*this, std::move(file));
+    return status;
+  }
+  platform::FsStatus rename(const std::string& from, const std::string& to) override {
+    step();
+    return real_->rename(from, to);
+  }
+  platform::FsStatus syncDirectoryOf(const std::string& p) override {
+    step();
+    return real_->syncDirectoryOf(p);
+  }
+  platform::FsStatus remove(const std::string& p) override {
+    step();
+    return real_->remove(p);
+  }
+
+ private:
+  class DyingFile : public platform::WritableFile {
+   public:
+    DyingFile(DyingFileSystem& fs, std::unique_ptr<platform::WritableFile> file)
+        : fs_(fs), file_(std::move(file)) {}
+    const std::string& path() const override { return file_->path(); }
+    platform::FsStatus append(std::span<const uint8_t> bytes) override {
+      fs_.step();
+      return file_->append(bytes);
+    }
+    platform::FsStatus sync() override {
+      fs_.step();
+      return file_->sync();
+    }
+    platform::FsStatus close() override {
+      fs_.step();
+      return file_->close();
+    }
+
+   private:
+    DyingFileSystem& fs_;
+    std::unique_ptr<platform::WritableFile> file_;
+  };
+
+  void step() {
+    if (++count_ == stopAt_) std::_Exit(3);
+  }
+
+  int stopAt_;
+  int count_ = 0;
+  std::unique_ptr<platform::FileSystem> real_ =
+      platform::makeSystemFacility<platform::FileSystem>();
+};
+
+TEST_F(BinaryFileTest, ProcessDyingAtAnyStepLeavesTheOldOrTheNewFile) {
+  const std::string oldBytes = "old contents of the game file";
+  const std::string newBytes = "NEW contents, written by the repair";
+  // Nine operations: read, create temp, append, sync, close, rename, sync directory,
+  // then the rename over the old file and its directory sync.
+  for (int stopAt = 1; stopAt <= 10; ++stopAt) {
+    writeFile("a.DED", oldBytes);
+    EXPECT_EXIT(
+        {
+          DyingFileSystem dying(stopAt);
+          platform::Installed<platform::FileSystem> installed(dying);
+          openBinary(1, path("T.DED"));
+          putText(1, 1, newBytes);
+          closeFile(1);
+          nameFile(path("T.DED"), path("a.DED"));
+          std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(stopAt <= 9 ? 3 : 0), "")
+        << "stop at " << stopAt;
+    const std::string bytes = readFile("a.DED");
+    EXPECT_TRUE(bytes == oldBytes || bytes == newBytes) << "stop at " << stopAt << ": " << bytes;
+    if (stopAt > 9) {
+      EXPECT_EQ(bytes, newBytes);
+    }
+    for (const auto& entry : fs::directory_iterator(dir_)) fs::remove(entry.path());
+  }
 }
 
 }  // namespace
