@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Process-level checks of the tollwick executable: a wrong answer word and a second copy.
+# Usage: tollwick_process_test.sh PATH/TO/tollwick
+set -euo pipefail
+tollwick=$1
+work=$(mktemp -d)
+trap 'exec 3>&- 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir -p "$work/app" "$work/prefix"
+cp "$tollwick" "$work/app/tollwick"
+export WINEPREFIX="$work/prefix"   # an empty registry: the application directory is the game's
+unset DISPLAY WAYLAND_DISPLAY
+failures=0
+passes=0
+check() {  # check NAME CONDITION...
+  local name=$1
+  shift
+  if "$@"; then echo "ok   $name"; passes=$((passes + 1)); else echo "FAIL $name"; failures=$((failures + 1)); fi
+}
+
+# 1. A wrong word in TOLLWICK_ANSWERS: named on standard error, exit 1, no box, nothing read.
+set +e
+TOLLWICK_ANSWERS="yes,maybe" TOLLWICK_TRANSCRIPT="$work/bad.jsonl" "$work/app/tollwick" \
+  >"$work/bad.out" 2>"$work/bad.err" </dev/null
+status=$?
+set -e
+check "wrong answer word exits 1" test "$status" -eq 1
+check "wrong answer word is named" grep -q '"maybe"' "$work/bad.err"
+check "wrong answer word shows no box" test ! -e "$work/bad.jsonl"
+
+# 2. A second copy while the first waits at its first box (on a terminal fed by a fifo).
+mkfifo "$work/input"
+TOLLWICK_DIALOG=terminal "$work/app/tollwick" <"$work/input" >"$work/first.out" 2>&1 &
+first=$!
+exec 3>"$work/input"
+for _ in $(seq 100); do grep -q '\[OK\]' "$work/first.out" 2>/dev/null && break; sleep 0.05; done
+check "first copy waits at a box" grep -q '\[OK\]' "$work/first.out"
+set +e
+TOLLWICK_ANSWERS="yes" TOLLWICK_TRANSCRIPT="$work/second.jsonl" "$work/app/tollwick" \
+  >/dev/null 2>&1 </dev/null
+status=$?
+set -e
+check "second copy exits 1" test "$status" -eq 1
+expected='{"caption": "Tollwick 1.01  ", "prompt": "Sorry, only one instance of Tollwick can be run at a time.", "style": 48, "answer": 1}'
+check "second copy shows only the refusal" test "$(cat "$work/second.jsonl")" = "$expected"
+exec 3>&-
+wait "$first" || true
+
+echo "$passes passed, $failures failed"
+test "$failures" -eq 0
