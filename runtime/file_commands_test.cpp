@@ -104,17 +104,5 @@ TEST_F(FileCommandsTest, NameFileReplacesTheTargetDurably) {
   EXPECT_EQ(errorOf([] { nameFile("G\\a.DED", "G\\c.DED"); }), err::kFileNotFound);
 }
 
-TEST(ErrorNumberOfTest, FileSystemFailuresHaveTheRuntimesNumbers) {
-  EXPECT_EQ(errorNumberOf(FsStatus::kOk), 0);
-  EXPECT_EQ(errorNumberOf(FsStatus::kNotFound), err::kFileNotFound);
-  EXPECT_EQ(errorNumberOf(FsStatus::kPathNotFound), err::kPathNotFound);
-  EXPECT_EQ(errorNumberOf(FsStatus::kAccessDenied), err::kPermissionDenied);
-  EXPECT_EQ(errorNumberOf(FsStatus::kExists), err::kFileAlreadyExists);
-  EXPECT_EQ(errorNumberOf(FsStatus::kNoSpace), err::kDiskFull);
-  EXPECT_EQ(errorNumberOf(FsStatus::kIoError), err::kDeviceIoError);
-  EXPECT_EQ(errorNumberOf(FsStatus::kAccessError), err::kPathFileAccessError);
-  EXPECT_EQ(errorNumberOf(FsStatus::kTooManyOpen), err::kTooManyFiles);
-}
-
 }  // namespace
 }  // namespace tollwick
