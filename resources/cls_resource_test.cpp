@@ -32,7 +32,8 @@ std::map<int32_t, std::string> stringsOfSource() {
     std::smatch m;
     if (!std::regex_match(line, m, entry)) continue;
     std::string text = m[2];
-    for (std::size_t at = text.find("\"\""); at != std::string::npos; at = text.find("\"\"", at + 1)) {
+    for (std::size_t at = text.find("\"\""); at != std::string::npos;
+         at = text.find("\"\"", at + 1)) {
       text.erase(at, 1);  // "" stands for one quote
     }
     strings[std::stoi(m[1])] = utf8ToAnsi(text);
@@ -133,7 +134,9 @@ TEST(ClsResource, AssigningDllNameTwiceReleasesTheFirstLibrary) {
 
 TEST(ClsResource, AReleasedLibraryFileCanBeReplacedAndDeleted) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("tollwick-res-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  const fs::path dir =
+      fs::temp_directory_path() /
+      ("tollwick-res-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
   fs::create_directories(dir);
   const fs::path first = dir / "first.dll";
   fs::copy_file(sampleDll(), first, fs::copy_options::overwrite_existing);
@@ -158,7 +161,8 @@ TEST_F(ClsResourceTest, CustomDataComesBackByteForByte) {
   expectRecord(326, "Custom resource with identifier 400 not found.");
   EXPECT_TRUE(res.LoadDllData(70000).empty());
   expectRecord(326, "Custom resource with identifier 70000 not found.");
-  EXPECT_EQ(res.LoadDllData(400, "WAVE").size(), readAll(std::string(TOLLWICK_SOURCE_DIR) + "/sample/assets/chime.wav").size());
+  EXPECT_EQ(res.LoadDllData(400, "WAVE").size(),
+            readAll(std::string(TOLLWICK_SOURCE_DIR) + "/sample/assets/chime.wav").size());
 }
 
 TEST_F(ClsResourceTest, ZeroSizeDataIsEmptyWithoutAnError) {
@@ -284,7 +288,8 @@ TEST_F(ClsResourceTest, A24BitBitmapHasNoPalette) {
   EXPECT_EQ(picture->image().bitsPerPixel, 24);
   // Top-left pixel: blue 20 + 2 * 0, green 120, red 60 (rows are stored bottom-up).
   const auto& p = picture->image().pixels;
-  EXPECT_EQ((std::vector<uint8_t>{p[0], p[1], p[2], p[3]}), (std::vector<uint8_t>{20, 120, 60, 255}));
+  EXPECT_EQ((std::vector<uint8_t>{p[0], p[1], p[2], p[3]}),
+            (std::vector<uint8_t>{20, 120, 60, 255}));
 }
 
 TEST_F(ClsResourceTest, MoreThan256ColoursRecordSubscriptErrorAndDropThePalette) {
@@ -328,7 +333,8 @@ TEST_F(ClsResourceTest, PlayWaveHandsTheWholeWaveToTheSoundOutput) {
   platform::Installed<platform::SoundOutput> installed(sound);
   EXPECT_TRUE(res.PlayWave(400));
   ASSERT_EQ(sound.played.size(), 1u);
-  EXPECT_EQ(sound.played[0], readAll(std::string(TOLLWICK_SOURCE_DIR) + "/sample/assets/chime.wav"));
+  EXPECT_EQ(sound.played[0],
+            readAll(std::string(TOLLWICK_SOURCE_DIR) + "/sample/assets/chime.wav"));
   EXPECT_FALSE(res.PlayWave(401));
   sound.answer = false;
   EXPECT_FALSE(res.PlayWave(400));  // no device

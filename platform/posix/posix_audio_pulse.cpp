@@ -31,10 +31,14 @@ struct Playback {
 pa_sample_format_t sampleFormat(const pe::WaveSound& sound) {
   if (sound.formatTag == 3) return PA_SAMPLE_FLOAT32LE;
   switch (sound.bitsPerSample) {
-    case 8: return PA_SAMPLE_U8;
-    case 16: return PA_SAMPLE_S16LE;
-    case 24: return PA_SAMPLE_S24LE;
-    default: return PA_SAMPLE_S32LE;
+    case 8:
+      return PA_SAMPLE_U8;
+    case 16:
+      return PA_SAMPLE_S16LE;
+    case 24:
+      return PA_SAMPLE_S24LE;
+    default:
+      return PA_SAMPLE_S32LE;
   }
 }
 
@@ -55,8 +59,8 @@ void run(const std::shared_ptr<Playback>& playback, std::promise<bool> opened) {
   attributes.minreq = static_cast<uint32_t>(-1);
   attributes.fragsize = static_cast<uint32_t>(-1);
   int error = 0;
-  pa_simple* stream = pa_simple_new(nullptr, "Tollwick", PA_STREAM_PLAYBACK, nullptr, "wave",
-                                    &spec, nullptr, &attributes, &error);
+  pa_simple* stream = pa_simple_new(nullptr, "Tollwick", PA_STREAM_PLAYBACK, nullptr, "wave", &spec,
+                                    nullptr, &attributes, &error);
   opened.set_value(stream != nullptr);
   if (stream == nullptr) return;
   std::span<const uint8_t> rest = sound.samples;

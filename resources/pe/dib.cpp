@@ -83,7 +83,8 @@ bool decodeRle(std::span<const uint8_t> data, bool four, int32_t width, int32_t 
       const std::size_t bytes = four ? (value + 1u) / 2 : value;
       if (i + bytes > data.size()) return false;
       for (int k = 0; k < value; ++k) {
-        const uint8_t b = data[i + (four ? static_cast<std::size_t>(k / 2) : static_cast<std::size_t>(k))];
+        const uint8_t b =
+            data[i + (four ? static_cast<std::size_t>(k / 2) : static_cast<std::size_t>(k))];
         put(four ? static_cast<uint8_t>((k % 2 == 0) ? b >> 4 : b & 15) : b);
       }
       i += (bytes + 1) & ~std::size_t{1};
@@ -150,8 +151,15 @@ std::optional<Raster> readRaster(std::span<const uint8_t> dib, bool halfHeight) 
   }
 
   switch (r.bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: return std::nullopt;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+      break;
+    default:
+      return std::nullopt;
   }
   r.indexed = r.bitCount <= 8;
   uint64_t tableSize = colorsUsed;

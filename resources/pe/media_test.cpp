@@ -49,8 +49,8 @@ TEST(Dib, ColourTableSizeFollowsColoursUsedOrTheBitDepth) {
     uint32_t used;
     std::size_t expected;
   };
-  for (const Case& c : {Case{8, 0, 256}, Case{8, 3, 3}, Case{8, 256, 256}, Case{4, 0, 16},
-                        Case{1, 0, 2}}) {
+  for (const Case& c :
+       {Case{8, 0, 256}, Case{8, 3, 3}, Case{8, 256, 256}, Case{4, 0, 16}, Case{1, 0, 2}}) {
     const auto image = decodeBitmap(dib(1, 1, c.bits, 0, c.used, c.expected, {0, 0, 0, 0}));
     ASSERT_NE(image, nullptr) << c.bits << "/" << c.used;
     EXPECT_TRUE(image->indexed);
@@ -62,11 +62,10 @@ TEST(Dib, ColourTableSizeFollowsColoursUsedOrTheBitDepth) {
 
 TEST(Dib, PixelsOfEachDepthComeOutTopDown) {
   // 1 bit, 10 x 2: bottom row 1000000001, top row 0111111110.
-  const auto mono = decodeBitmap(dib(10, 2, 1, 0, 0, 2,
-                                     {0x80, 0x40, 0, 0, 0x7F, 0x80, 0, 0}));
+  const auto mono = decodeBitmap(dib(10, 2, 1, 0, 0, 2, {0x80, 0x40, 0, 0, 0x7F, 0x80, 0, 0}));
   ASSERT_NE(mono, nullptr);
   EXPECT_EQ(mono->pixels, (std::vector<uint8_t>{0, 1, 1, 1, 1, 1, 1, 1, 1, 0,  //
-                                                 1, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+                                                1, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
   // 4 bits, 3 x 1.
   const auto nibbles = decodeBitmap(dib(3, 1, 4, 0, 0, 16, {0x12, 0x30, 0, 0}));
   ASSERT_NE(nibbles, nullptr);
@@ -79,7 +78,8 @@ TEST(Dib, PixelsOfEachDepthComeOutTopDown) {
   // 16 bits with 5-6-5 bit fields (the masks follow the header): pure green.
   auto fields = dib(1, 1, 16, 3, 0, 0, {});
   for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) {
-    fields.insert(fields.end(), {static_cast<uint8_t>(mask), static_cast<uint8_t>(mask >> 8), 0, 0});
+    fields.insert(fields.end(),
+                  {static_cast<uint8_t>(mask), static_cast<uint8_t>(mask >> 8), 0, 0});
   }
   fields.insert(fields.end(), {0xE0, 0x07, 0, 0});
   const auto rgb565 = decodeBitmap(fields);
@@ -110,10 +110,10 @@ TEST(Dib, RunLengthEncodedBitmapsDecode) {
 TEST(Dib, DamagedHeadersGiveNoImage) {
   const std::vector<uint8_t> pixel = {0, 0, 0, 0};
   EXPECT_EQ(decodeBitmap({}), nullptr);
-  EXPECT_EQ(decodeBitmap(dib(0, 1, 24, 0, 0, 0, pixel)), nullptr);         // no width
-  EXPECT_EQ(decodeBitmap(dib(1, 1, 7, 0, 0, 0, pixel)), nullptr);          // no such depth
-  EXPECT_EQ(decodeBitmap(dib(2, 2, 24, 0, 0, 0, pixel)), nullptr);         // rows missing
-  EXPECT_EQ(decodeBitmap(dib(1, 1, 24, 9, 0, 0, pixel)), nullptr);         // unknown compression
+  EXPECT_EQ(decodeBitmap(dib(0, 1, 24, 0, 0, 0, pixel)), nullptr);            // no width
+  EXPECT_EQ(decodeBitmap(dib(1, 1, 7, 0, 0, 0, pixel)), nullptr);             // no such depth
+  EXPECT_EQ(decodeBitmap(dib(2, 2, 24, 0, 0, 0, pixel)), nullptr);            // rows missing
+  EXPECT_EQ(decodeBitmap(dib(1, 1, 24, 9, 0, 0, pixel)), nullptr);            // unknown compression
   EXPECT_EQ(decodeBitmap(dib(40000, 40000, 8, 1, 0, 256, {0, 1})), nullptr);  // claims too much
   auto shortHeader = dib(1, 1, 24, 0, 0, 0, pixel);
   put32(shortHeader, 0, 20);
@@ -155,8 +155,8 @@ std::vector<uint8_t> format(uint16_t tag, uint16_t channels, uint16_t bits) {
 }
 
 TEST(Wave, ChunksAreWalkedAndCheckedAgainstTheBytes) {
-  const auto padded = parseWave(riff({{"fmt ", format(1, 2, 16)}, {"LIST", {1, 2, 3}},
-                                      {"data", {1, 2, 3, 4, 5, 6, 7, 8, 9}}}));
+  const auto padded = parseWave(riff(
+      {{"fmt ", format(1, 2, 16)}, {"LIST", {1, 2, 3}}, {"data", {1, 2, 3, 4, 5, 6, 7, 8, 9}}}));
   ASSERT_TRUE(padded.has_value());
   EXPECT_EQ(padded->samples.size(), 8u);  // whole frames of 4 bytes only
   auto cut = riff({{"fmt ", format(1, 1, 8)}, {"data", {1, 2, 3, 4}}});

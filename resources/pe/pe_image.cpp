@@ -141,8 +141,7 @@ void PeImage::readResourceTree() {
   walkDirectory(base, limit, 0, 0, path, visited, budget);
 }
 
-std::optional<ResourceKey> PeImage::readName(uint32_t base, uint32_t limit,
-                                             uint32_t offset) const {
+std::optional<ResourceKey> PeImage::readName(uint32_t base, uint32_t limit, uint32_t offset) const {
   if (!fits(limit, offset, 2)) return std::nullopt;
   const uint32_t length = u16At(bytes_, uint64_t{base} + offset);
   if (!fits(limit, uint64_t{offset} + 2, uint64_t{length} * 2)) return std::nullopt;
@@ -189,8 +188,7 @@ void PeImage::walkDirectory(uint32_t base, uint32_t limit, uint32_t offset, int 
     const uint32_t size = u32At(bytes_, uint64_t{base} + target + 4);
     const auto data = mapRva(rva);
     if (size != 0 && (!data || data->second < size)) continue;  // not wholly in the file
-    resources_.push_back(
-        Resource{path[0], path[1], key->id, rva, data ? data->first : 0, size});
+    resources_.push_back(Resource{path[0], path[1], key->id, rva, data ? data->first : 0, size});
   }
 }
 

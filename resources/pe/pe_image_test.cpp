@@ -94,8 +94,8 @@ TEST(PeImage, StringsComeBackAsTheAnsiStringLoaderGivesThem) {
   const auto edge = load(edgeDll());
   ASSERT_TRUE(edge);
   // "Hello" with capacities 64, 6, 5, 2, 1.
-  const std::pair<int32_t, std::string> cut[] = {{64, "Hello"}, {6, "Hello"}, {5, "Hell"},
-                                                 {2, "H"}, {1, ""}};
+  const std::pair<int32_t, std::string> cut[] = {
+      {64, "Hello"}, {6, "Hello"}, {5, "Hell"}, {2, "H"}, {1, ""}};
   for (const auto& [capacity, text] : cut) {
     char buffer[80];
     std::fill(std::begin(buffer), std::end(buffer), 'x');
@@ -113,7 +113,7 @@ TEST(PeImage, StringsComeBackAsTheAnsiStringLoaderGivesThem) {
   EXPECT_EQ(edge->loadString(4, buffer, 16), 0);     // an absent slot of a present block
   EXPECT_EQ(edge->loadString(1000, buffer, 16), 0);  // an absent block
   EXPECT_EQ(str(*edge, 0x80000001u), "Hello");       // the high word is ignored
-  EXPECT_EQ(str(*edge, 3), "caf\xE9 \x80 ?");         // Windows-1252, '?' for the rest
+  EXPECT_EQ(str(*edge, 3), "caf\xE9 \x80 ?");        // Windows-1252, '?' for the rest
   EXPECT_EQ(str(*edge, 17), "block two");
   EXPECT_EQ(str(*edge, 0xFFFF), "last id");
 }
@@ -204,7 +204,8 @@ TEST(PeImage, EveryTruncationAndDamagedByteIsHandledInsideTheFile) {
     }
   };
   for (std::size_t length = 0; length < original.size(); length += (length < 1024 ? 1 : 61)) {
-    exercise(std::vector<uint8_t>(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(length)));
+    exercise(std::vector<uint8_t>(original.begin(),
+                                  original.begin() + static_cast<std::ptrdiff_t>(length)));
   }
   uint32_t seed = 12345;
   for (int i = 0; i < 3000; ++i) {
@@ -245,9 +246,7 @@ std::set<std::tuple<std::string, std::string, int, uint32_t, uint32_t>> wrestool
 std::set<std::tuple<std::string, std::string, int, uint32_t, uint32_t>> ourList(
     const PeImage& image) {
   std::set<std::tuple<std::string, std::string, int, uint32_t, uint32_t>> out;
-  auto text = [](const ResourceKey& k) {
-    return k.isName ? describeKey(k) : std::to_string(k.id);
-  };
+  auto text = [](const ResourceKey& k) { return k.isName ? describeKey(k) : std::to_string(k.id); };
   for (const Resource& r : image.resources()) {
     out.emplace(text(r.type), text(r.name), r.language, r.rva, r.size);
   }

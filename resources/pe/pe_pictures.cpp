@@ -64,8 +64,8 @@ std::unique_ptr<Image> loadPicture(const PeImage& image, uint16_t id, ImageKind 
     return r == nullptr ? nullptr : decodeBitmap(image.bytesOf(*r));
   }
   const bool cursor = kind == ImageKind::kCursor;
-  const Resource* group = image.find(ResourceKey::fromId(cursor ? rt::kGroupCursor : rt::kGroupIcon),
-                                     ResourceKey::fromId(id));
+  const Resource* group = image.find(
+      ResourceKey::fromId(cursor ? rt::kGroupCursor : rt::kGroupIcon), ResourceKey::fromId(id));
   if (group == nullptr) return nullptr;
   for (const GroupEntry& e : byPreference(readGroup(image.bytesOf(*group), cursor))) {
     const Resource* r = image.find(ResourceKey::fromId(cursor ? rt::kCursor : rt::kIcon),

@@ -29,11 +29,14 @@ inline uint64_t exerciseReader(std::span<const uint8_t> bytes) {
     if (!data.empty()) sum += data.front() + data.back();
     if (r.name.isName) continue;
     if (r.type == ResourceKey::fromId(rt::kBitmap)) {
-      if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kBitmap)) sum += p->pixels.size();
+      if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kBitmap))
+        sum += p->pixels.size();
     } else if (r.type == ResourceKey::fromId(rt::kGroupIcon)) {
-      if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kIcon)) sum += p->pixels.size();
+      if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kIcon))
+        sum += p->pixels.size();
     } else if (r.type == ResourceKey::fromId(rt::kGroupCursor)) {
-      if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kCursor)) sum += p->pixels.size();
+      if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kCursor))
+        sum += p->pixels.size();
     } else if (r.type == ResourceKey::fromName(u"WAVE")) {
       if (auto w = parseWave(data)) sum += w->samples.size();
     }

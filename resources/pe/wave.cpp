@@ -47,7 +47,8 @@ std::optional<WaveSound> parseWave(std::span<const uint8_t> bytes) {
       haveFormat = true;
     } else if (std::memcmp(id, "data", 4) == 0) {
       if (!haveFormat) return std::nullopt;
-      sound.samples = bytes.subspan(body, static_cast<std::size_t>(std::min<uint64_t>(size, available)));
+      sound.samples =
+          bytes.subspan(body, static_cast<std::size_t>(std::min<uint64_t>(size, available)));
       haveData = true;
       break;
     }
@@ -55,9 +56,9 @@ std::optional<WaveSound> parseWave(std::span<const uint8_t> bytes) {
     at = body + static_cast<std::size_t>(size) + (size & 1);  // chunks are padded to even sizes
   }
   if (!haveData) return std::nullopt;
-  const bool pcm = sound.formatTag == kPcm &&
-                   (sound.bitsPerSample == 8 || sound.bitsPerSample == 16 ||
-                    sound.bitsPerSample == 24 || sound.bitsPerSample == 32);
+  const bool pcm =
+      sound.formatTag == kPcm && (sound.bitsPerSample == 8 || sound.bitsPerSample == 16 ||
+                                  sound.bitsPerSample == 24 || sound.bitsPerSample == 32);
   const bool floating = sound.formatTag == kFloat && sound.bitsPerSample == 32;
   if (!(pcm || floating) || sound.channels == 0 || sound.channels > 8 || sound.sampleRate == 0 ||
       sound.sampleRate > 384000) {
