@@ -45,6 +45,10 @@ class clsResource {
   int32_t SaveDllData(int16_t index, const std::string& path,
                       const std::string& resformat = "CUSTOM", bool overwrite = true);
 
+  // The member description of LoadDllPicture (Windows-1252).
+  static constexpr const char* kLoadDllPictureDescription =
+      "L\xE4" "dt ein Bitmap, Icon oder Cursor aus einer Resource-DLL";
+
   // A bitmap (kind 0), icon (1) or cursor (2) as a picture; none otherwise. Missing:
   // error 326 "Picture resource with identifier <index> not found."; a picture that
   // cannot be made: error 481 "Invalid Picture". A bitmap of 8 bits per pixel gets a
