@@ -82,30 +82,25 @@ class CrashSweepTest : public kit::InstallationFixture {
 
   Files original_;
   SystemHeaderRecord header_;
-};
 
-TEST_F(CrashSweepTest, EveryGameFileIsACompleteProtectedVersionAfterACrashAnywhere) {
-  // The fault-free run: the versions of each file, and how many operations it makes.
-  std::map<std::string, std::set<std::string>> versions;
-  for (const auto& [path, bytes] : original_) versions[path].insert(bytes);
-  int64_t operations = 0;
-  {
-    FaultFs faultFs;
-    load(faultFs);
-    platform::Installed<platform::FileSystem> installed(faultFs);
-    // Phase by phase, to collect the versions in between.
-    fullRun();
-    operations = faultFs.operations();
-    for (const auto& [path, bytes] : faultFs.visibleFiles()) {
-      ASSERT_TRUE(isGameFile(path)) << "left behind: " << path;
-      versions[path].insert(bytes);
+  // The versions of each file that a fault-free run passes through (each committed
+  // whole by the file layer), and the number of file-system operations of the run.
+  void collectVersions() {
+    for (const auto& [path, bytes] : original_) versions_[path].insert(bytes);
+    {
+      FaultFs faultFs;
+      load(faultFs);
+      platform::Installed<platform::FileSystem> installed(faultFs);
+      fullRun();
+      operations_ = faultFs.operations();
+      for (const auto& [path, bytes] : faultFs.visibleFiles()) {
+        ASSERT_TRUE(isGameFile(path)) << "left behind: " << path;
+        versions_[path].insert(bytes);
+      }
+      ASSERT_FALSE(faultFs.visibleFile(temp()));
     }
-    ASSERT_FALSE(faultFs.visibleFile(std::string(kRoot) + "Zelkor\\ZELKORCharactersTemp.DED"));
-  }
-  ASSERT_GT(operations, 20);
-  // After the data file check alone the character file and the unsigned data file are
-  // restamped: that complete version is allowed too.
-  {
+    // After the data file check alone the character file and the unsigned data file
+    // carry the system signature: that complete version is met too.
     FaultFs faultFs;
     load(faultFs);
     platform::Installed<platform::FileSystem> installed(faultFs);
@@ -114,14 +109,38 @@ TEST_F(CrashSweepTest, EveryGameFileIsACompleteProtectedVersionAfterACrashAnywhe
     ASSERT_EQ(sysLoadMasterSystemHeader(), 0);
     std::string directory = "Zelkor\\";
     ASSERT_EQ(sysLoadSystem(directory), 0);
-    for (const auto& [path, bytes] : faultFs.visibleFiles()) versions[path].insert(bytes);
+    for (const auto& [path, bytes] : faultFs.visibleFiles()) versions_[path].insert(bytes);
+    ASSERT_EQ(versions_[characters()].size(), 3u);  // bloated, restamped, compacted
+    ASSERT_GT(operations_, 20);
   }
-  const std::string temp = std::string(kRoot) + "Zelkor\\" + kCharacterTempFileName;
-  const std::string characters = std::string(kRoot) + "Zelkor\\" + kCharacterFileName;
-  ASSERT_EQ(versions[characters].size(), 3u);  // bloated, restamped, compacted
 
-  int crashes = 0;
-  for (int64_t n = 1; n <= operations; ++n) {
+  // Every game file is present and one of its complete versions; the only other file
+  // allowed is the compacted copy, complete, left when the run stopped before its rename.
+  void expectCompleteVersions(const Files& disk, int64_t n) {
+    for (const auto& [path, bytes] : original_) {
+      const auto found = disk.find(path);
+      ASSERT_NE(found, disk.end()) << path << " missing, operation " << n;
+      ASSERT_TRUE(versions_[path].count(found->second))
+          << path << " is no complete version, operation " << n;
+    }
+    for (const auto& [path, bytes] : disk) {
+      if (!isGameFile(path) || original_.count(path)) continue;
+      ASSERT_EQ(path, temp()) << "operation " << n;
+      ASSERT_TRUE(versions_[characters()].count(bytes)) << "temp incomplete, operation " << n;
+    }
+  }
+
+  static std::string characters() { return std::string(kRoot) + "Zelkor\\" + kCharacterFileName; }
+  static std::string temp() { return std::string(kRoot) + "Zelkor\\" + kCharacterTempFileName; }
+
+  std::map<std::string, std::set<std::string>> versions_;
+  int64_t operations_ = 0;
+};
+
+TEST_F(CrashSweepTest, EveryGameFileIsACompleteProtectedVersionAfterACrashAnywhere) {
+  collectVersions();
+  RecordProperty("operations", std::to_string(operations_));
+  for (int64_t n = 1; n <= operations_; ++n) {
     FaultFs faultFs;
     load(faultFs);
     faultFs.crashAt(n);
@@ -130,28 +149,14 @@ TEST_F(CrashSweepTest, EveryGameFileIsACompleteProtectedVersionAfterACrashAnywhe
       fullRun();
     }
     ASSERT_TRUE(faultFs.faultFired()) << n;
-    ++crashes;
     for (auto survivors : {FaultFs::Survivors::kNone, FaultFs::Survivors::kAll,
                            FaultFs::Survivors::kSeededSubset}) {
-      const Files disk = faultFs.diskAfterCrash(survivors, static_cast<uint32_t>(n));
-      for (const auto& [path, bytes] : original_) {
-        const auto found = disk.find(path);
-        ASSERT_NE(found, disk.end()) << path << " missing after a crash at " << n;
-        ASSERT_TRUE(versions[path].count(found->second))
-            << path << " is no complete version after a crash at " << n;
-      }
-      for (const auto& [path, bytes] : disk) {
-        if (!isGameFile(path) || original_.count(path)) continue;
-        // The compacted copy may be left if the crash came before its rename.
-        ASSERT_EQ(path, temp) << "crash at " << n;
-        ASSERT_TRUE(versions[characters].count(bytes)) << "temp incomplete, crash at " << n;
-      }
+      expectCompleteVersions(faultFs.diskAfterCrash(survivors, static_cast<uint32_t>(n)), n);
     }
   }
-  EXPECT_EQ(crashes, operations);
 
   // Every version met is a protected file that unprotects with its key.
-  for (const auto& [path, set] : versions) {
+  for (const auto& [path, set] : versions_) {
     for (const std::string& bytes : set) {
       FaultFs faultFs;
       faultFs.putFile(path, bytes);
@@ -159,6 +164,33 @@ TEST_F(CrashSweepTest, EveryGameFileIsACompleteProtectedVersionAfterACrashAnywhe
       systemState().header = header_;
       const bool fixedKey = path.ends_with(".MSF");
       EXPECT_TRUE(plainImage(path, 0, fixedKey).has_value()) << path;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tollwick
+
+namespace tollwick {
+namespace {
+
+// A failing operation (not a crash): the run reports it and stops, and what programs
+// see afterwards is still only complete versions, with no hidden temporary file left.
+TEST_F(CrashSweepTest, AFailedOperationAnywhereLeavesOnlyCompleteVersions) {
+  collectVersions();
+  for (auto error : {platform::FsStatus::kIoError, platform::FsStatus::kNoSpace}) {
+    for (int64_t n = 1; n <= operations_; ++n) {
+      FaultFs faultFs;
+      load(faultFs);
+      faultFs.failAt(n, error);
+      {
+        platform::Installed<platform::FileSystem> installed(faultFs);
+        fullRun();
+      }
+      expectCompleteVersions(faultFs.visibleFiles(), n);
+      for (const auto& [path, bytes] : faultFs.visibleFiles()) {
+        ASSERT_TRUE(isGameFile(path)) << path << " left behind, operation " << n;
+      }
     }
   }
 }
