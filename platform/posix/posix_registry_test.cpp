@@ -1,0 +1,209 @@
+// The registry file of a real Wine prefix directory: atomic replacement, the running
+// wineserver's lock, and (when Wine is installed) Wine itself reading what we wrote.
+
+#include "platform/posix/posix_registry.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/seam.h"
+#include "settings/registry.h"
+
+namespace tollwick::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void spit(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+class TempPrefix {
+ public:
+  TempPrefix() {
+    std::string pattern = fs::path(::testing::TempDir()) / "tollwick-prefix-XXXXXX";
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempPrefix() { fs::remove_all(path_); }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+const std::string kSettings =
+    "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n\n"
+    "[Software\\\\Wow6432Node\\\\Varnholt\\\\Zelkor] 1796619687\n#time=1dd8608042a6cde\n"
+    "\"WipeSystem\"=\"T\"\n"
+    "\"WorkingDirectory\"=\"C:\\\\Games\\\\Zelkor\"\n";
+
+int16_t writeWipeSystem(Registry& registry, const std::string& text) {
+  Installed<Registry> installed(registry);
+  return regWriteValue(kHkeyLocalMachine, "SOFTWARE\\Varnholt\\Zelkor", "WipeSystem", 1, text);
+}
+
+TEST(PosixRegistry, AWriteReplacesTheFileALinkPointsAtAndKeepsItsMode) {
+  TempPrefix prefix;
+  fs::create_directory(prefix.path() / "real");
+  const fs::path real = prefix.path() / "real" / "system.reg";
+  spit(real, kSettings);
+  ::chmod(real.c_str(), 0640);
+  fs::create_symlink("real/system.reg", prefix.path() / "system.reg");
+  const auto registry = makeWinePrefixRegistry(prefix.path());
+
+  EXPECT_EQ(writeWipeSystem(*registry, "F"), -1);
+  EXPECT_TRUE(fs::is_symlink(prefix.path() / "system.reg"));
+  std::string expected = kSettings;
+  expected.replace(expected.find("\"WipeSystem\"=\"T\""), 16, "\"WipeSystem\"=hex(1):46,00");
+  EXPECT_EQ(slurp(real), expected);
+  struct stat st {};
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  for (const auto& entry : fs::directory_iterator(prefix.path() / "real")) {
+    EXPECT_EQ(entry.path().filename(), "system.reg") << "a temporary file was left";
+  }
+}
+
+TEST(PosixRegistry, WithoutAPrefixDirectoryNothingIsCreated) {
+  TempPrefix prefix;
+  const auto registry = makeWinePrefixRegistry(prefix.path() / "missing");
+  RegKey key = 0;
+  EXPECT_EQ(registry->openKeyEx(reg::kLocalMachine, "Software", 0, reg::kKeyRead, &key),
+            reg::kFileNotFound);
+  EXPECT_EQ(registry->createKeyEx(reg::kLocalMachine, "Software\\X", reg::kKeyAllAccess, &key),
+            reg::kFileNotFound);
+  EXPECT_FALSE(fs::exists(prefix.path() / "missing"));
+}
+
+// Another process takes the wineserver's lock as the server does (an fcntl write lock
+// on "<server dir>/server-<dev>-<inode>/lock", the server dir named in the prefix).
+TEST(PosixRegistry, WritesWaitForTheWineserverToLetGoOfItsLock) {
+  TempPrefix prefix;
+  TempPrefix serverRoot;
+  spit(prefix.path() / "system.reg", kSettings);
+  spit(prefix.path() / "wineserver", serverRoot.path().string());
+  struct stat st {};
+  ASSERT_EQ(::stat(prefix.path().c_str(), &st), 0);
+  char name[64];
+  std::snprintf(name, sizeof name, "server-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  fs::create_directory(serverRoot.path() / name);
+  const fs::path lockFile = serverRoot.path() / name / "lock";
+  spit(lockFile, "");
+  const auto registry = makeWinePrefixRegistry(prefix.path());
+  EXPECT_FALSE(wineServerRunning(prefix.path()));
+
+  int ready[2], release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::alarm(30);  // never outlive a test that went wrong
+    ::close(ready[0]);
+    ::close(release[1]);  // or the read below would never see the end
+    const int fd = ::open(lockFile.c_str(), O_RDWR);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    const char ok = (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0) ? 'y' : 'n';
+    (void)!::write(ready[1], &ok, 1);
+    char unused;
+    (void)!::read(release[0], &unused, 1);  // until the parent closes its end
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  ::close(release[0]);
+  char ok = 'n';
+  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+  ASSERT_EQ(ok, 'y');
+
+  EXPECT_TRUE(wineServerRunning(prefix.path()));
+  EXPECT_EQ(writeWipeSystem(*registry, "F"), 0);
+  EXPECT_EQ(slurp(prefix.path() / "system.reg"), kSettings);
+
+  ::close(release[1]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::close(ready[0]);
+  EXPECT_FALSE(wineServerRunning(prefix.path()));
+  EXPECT_EQ(writeWipeSystem(*registry, "F"), -1);
+  EXPECT_NE(slurp(prefix.path() / "system.reg"), kSettings);
+}
+
+// Wine's own programs, when installed (Debian: the wine64 package).
+std::string wineProgram() {
+  for (const char* candidate : {"/usr/lib/wine/wine64", "/usr/bin/wine64", "/usr/bin/wine"}) {
+    if (::access(candidate, X_OK) == 0) return candidate;
+  }
+  return "";
+}
+
+std::string run(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+TEST(PosixRegistry, WineReadsWhatWeWroteAndWeReadWhatWineWrote) {
+  const std::string wine = wineProgram();
+  if (wine.empty()) GTEST_SKIP() << "Wine is not installed";
+  const std::string server = fs::path(wine).parent_path() / "wineserver";
+  TempPrefix prefix;
+  const std::string env = "WINEPREFIX='" + prefix.path().string() + "' WINEDEBUG=-all ";
+  const std::string key = "'HKLM\\Software\\Varnholt\\Zelkor'";
+  // The first command makes the prefix; its wineserver then lingers a few seconds.
+  run(env + wine + " reg add " + key +
+      " /v WorkingDirectory /t REG_SZ /d 'C:\\Games\\Zelkor' /f /reg:32 2>&1");
+  run(env + wine + " reg add " + key + " /v WipeSystem /t REG_SZ /d T /f /reg:32 2>&1");
+  const auto registry = makeWinePrefixRegistry(prefix.path());
+  if (wineServerRunning(prefix.path())) {
+    const std::string before = slurp(prefix.path() / "system.reg");
+    EXPECT_EQ(writeWipeSystem(*registry, "F"), 0);
+    EXPECT_EQ(slurp(prefix.path() / "system.reg"), before);
+  }
+  run(env + server + " -w 2>&1");
+  ASSERT_FALSE(wineServerRunning(prefix.path()));
+
+  {
+    Installed<Registry> installed(*registry);
+    EXPECT_EQ(regReadValue(kHkeyLocalMachine, "SOFTWARE\\Varnholt\\Zelkor", "WorkingDirectory"),
+              "C:\\Games\\Zelkor");
+    EXPECT_EQ(regReadValue(kHkeyLocalMachine, "SOFTWARE\\Varnholt\\Zelkor", "WipeSystem"), "T");
+  }
+  EXPECT_EQ(writeWipeSystem(*registry, "caf\xE9 \"q\" \\ F"), -1);
+  const std::string shown =
+      run(env + wine + " reg query " + key + " /v WipeSystem /reg:32 2>&1");
+  // reg prints in the OEM code page; the rest of the line is plain ASCII.
+  EXPECT_NE(shown.find("WipeSystem    REG_SZ    caf"), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" \"q\" \\ F\r\n"), std::string::npos) << shown;
+  run(env + server + " -k 2>&1");
+}
+
+}  // namespace
+}  // namespace tollwick::platform
