@@ -23,13 +23,17 @@ now() { date +%s.%N; }
 cp_times=()
 cycle_times=()
 peak_kb=0
+# Each timed command starts with no dirty pages of this run pending: otherwise cp would
+# be throttled by the writeback of the previous copy.
 for ((i = 0; i < rounds; i++)); do
+  sync
   t0=$(now)
   cp "$file" "$work/copy.DED"
   t1=$(now)
   rm -f "$work/copy.DED"
   cp_times+=("$(echo "$t1 - $t0" | bc -l)")
 
+  sync
   t0=$(now)
   out=$("$bench" cycle "$file")
   t1=$(now)
