@@ -24,9 +24,9 @@ constexpr int64_t kRecord = charfile::kRecordSize;
 class FixCharacterFileTest : public kit::InstallationFixture {
  protected:
   FixCharacterFileTest() {
-    kit::InstallationSpec spec;
-    spec.omit = {kCharacterFileName};
-    signature_ = install(spec);
+    kit::InstallationOptions options;
+    options.omit = {kCharacterFileName};
+    signature_ = install(options);
     systemState().systemSignature = signature_;
   }
 

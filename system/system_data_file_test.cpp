@@ -23,14 +23,14 @@ class SystemDataFileTest : public kit::InstallationFixture {
 };
 
 TEST_F(SystemDataFileTest, WorksOutTheSignatureAndStampsEveryDataFileWithIt) {
-  kit::InstallationSpec spec;
-  spec.unsignedFiles = {"ZELKORMazeItems.DED", "ZELKORMultiConfig.DED"};
-  const int32_t signature = install(spec);
+  kit::InstallationOptions options;
+  options.unsignedFiles = {"ZELKORMazeItems.DED", "ZELKORMultiConfig.DED"};
+  const int32_t signature = install(options);
   ASSERT_NE(signature, 0);
   ASSERT_TRUE(carriesSignature(gameFile("ZELKORMazeItems.DED"), 0));
   EXPECT_EQ(sysLoadSystemDataFile(), 0);
   EXPECT_EQ(systemState().systemSignature, signature);
-  EXPECT_EQ(signature, SarnSignatureOfText(kit::InstallationSpec{}.signatureText));
+  EXPECT_EQ(signature, SarnSignatureOfText(kit::InstallationOptions{}.signatureText));
   for (const char* name : kSystemDataFiles) {
     EXPECT_TRUE(carriesSignature(gameFile(name), signature)) << name;
   }
@@ -38,11 +38,11 @@ TEST_F(SystemDataFileTest, WorksOutTheSignatureAndStampsEveryDataFileWithIt) {
 }
 
 TEST_F(SystemDataFileTest, ForeignSignatureStopsWithEarlierFilesRewrittenAndLaterUntouched) {
-  kit::InstallationSpec spec;
-  spec.unsignedFiles = {"ZELKORCharacters.DED", "ZELKORMazeItems.DED",
+  kit::InstallationOptions options;
+  options.unsignedFiles = {"ZELKORCharacters.DED", "ZELKORMazeItems.DED",
                         "ZELKORMazeMonsters.DED", "ZELKORDungeon.DED"};
-  spec.foreignSignature = {"ZELKORMazeItemIndex.DED"};
-  const int32_t signature = install(spec);
+  options.foreignSignature = {"ZELKORMazeItemIndex.DED"};
+  const int32_t signature = install(options);
   auto before = snapshot();
   EXPECT_EQ(sysLoadSystemDataFile(), -2);
   auto after = snapshot();
@@ -56,20 +56,20 @@ TEST_F(SystemDataFileTest, ForeignSignatureStopsWithEarlierFilesRewrittenAndLate
 }
 
 TEST_F(SystemDataFileTest, AbsentCharacterFileIsMinusOneBeforeAnyOtherDataFileIsOpened) {
-  kit::InstallationSpec spec;
-  spec.omit = {"ZELKORCharacters.DED"};
-  spec.unsignedFiles = {"ZELKORMazeItems.DED"};  // would change if it were rewritten
-  install(spec);
+  kit::InstallationOptions options;
+  options.omit = {"ZELKORCharacters.DED"};
+  options.unsignedFiles = {"ZELKORMazeItems.DED"};  // would change if it were rewritten
+  install(options);
   const auto before = snapshot();
   EXPECT_EQ(sysLoadSystemDataFile(), -1);
   EXPECT_EQ(snapshot(), before);
 }
 
 TEST_F(SystemDataFileTest, ResetSignatureSkipsAbsentFilesAcceptsAnyAndStampsZero) {
-  kit::InstallationSpec spec;
-  spec.omit = {"ZELKORCharacters.DED", "ZELKORDungeon.DED"};
-  spec.foreignSignature = {"ZELKORMazeItems.DED"};
-  install(spec);
+  kit::InstallationOptions options;
+  options.omit = {"ZELKORCharacters.DED", "ZELKORDungeon.DED"};
+  options.foreignSignature = {"ZELKORMazeItems.DED"};
+  install(options);
   EXPECT_EQ(sysLoadSystemDataFile(true), 0);
   EXPECT_EQ(systemState().systemSignature, 0);
   for (const char* name : {"ZELKORMazeItems.DED", "ZELKORMazeItemIndex.DED",
@@ -79,17 +79,17 @@ TEST_F(SystemDataFileTest, ResetSignatureSkipsAbsentFilesAcceptsAnyAndStampsZero
 }
 
 TEST_F(SystemDataFileTest, EmptySignatureTextIsNotSpecial) {
-  kit::InstallationSpec spec;
-  spec.signatureText = "";
-  install(spec);
+  kit::InstallationOptions options;
+  options.signatureText = "";
+  install(options);
   EXPECT_EQ(sysLoadSystemDataFile(), 0);
   EXPECT_EQ(systemState().systemSignature, SarnSignatureOfText(""));
 }
 
 TEST_F(SystemDataFileTest, SystemDataFileThatDoesNotUnprotectIsMinusTwo) {
-  kit::InstallationSpec spec;
-  spec.damaged = {kSystemDataFileName};
-  install(spec);
+  kit::InstallationOptions options;
+  options.damaged = {kSystemDataFileName};
+  install(options);
   systemState().systemSignature = 77;
   EXPECT_EQ(sysLoadSystemDataFile(), -2);
   EXPECT_EQ(systemState().systemSignature, 77);
@@ -115,9 +115,9 @@ TEST_F(SystemDataFileTest, DamagedSignaturePositionOrLengthIsReportedAndStopsThe
        "Input past end of file"},
       {kit::ContentBuilder().text("short").content(), "Input past end of file"},
   };
-  kit::InstallationSpec spec;
-  spec.unsignedFiles = {"ZELKORCharacters.DED"};
-  install(spec);
+  kit::InstallationOptions options;
+  options.unsignedFiles = {"ZELKORCharacters.DED"};
+  install(options);
   const auto before = snapshot();
   for (const Case& c : cases) {
     dialog_.boxes.clear();

@@ -120,9 +120,9 @@ TEST_F(SystemLoadTest, AppendsTheBackslashInTheCallersVariableAndLoads) {
 }
 
 TEST_F(SystemLoadTest, MissingHeaderShows3078AndIsMinusOne) {
-  kit::InstallationSpec spec;
-  spec.omit = {kSystemHeaderName};
-  install(spec);
+  kit::InstallationOptions options;
+  options.omit = {kSystemHeaderName};
+  install(options);
   systemState().header = SystemHeaderRecord{};
   std::string directory = "Zelkor\\";
   EXPECT_EQ(sysLoadSystem(directory), -1);
@@ -132,9 +132,9 @@ TEST_F(SystemLoadTest, MissingHeaderShows3078AndIsMinusOne) {
 }
 
 TEST_F(SystemLoadTest, MissingSystemDataFileEndsTheProgramAfterItsMessage) {
-  kit::InstallationSpec spec;
-  spec.omit = {kSystemDataFileName};
-  install(spec);
+  kit::InstallationOptions options;
+  options.omit = {kSystemDataFileName};
+  install(options);
   std::string directory = "Zelkor\\";
   EXPECT_THROW(sysLoadSystem(directory), ProgramEnded);
   EXPECT_EQ(process_.endCalls, 1);
@@ -146,17 +146,17 @@ TEST_F(SystemLoadTest, MissingSystemDataFileEndsTheProgramAfterItsMessage) {
 
 TEST_F(SystemLoadTest, DataFileFailuresShowTheJoinedMessageAndPassTheCodeOn) {
   struct Case {
-    kit::InstallationSpec spec;
+    kit::InstallationOptions options;
     int16_t code;
   };
-  kit::InstallationSpec foreign;
+  kit::InstallationOptions foreign;
   foreign.foreignSignature = {"ZELKORDungeon.DED"};
-  kit::InstallationSpec absent;
+  kit::InstallationOptions absent;
   absent.omit = {"ZELKORMazeItems.DED"};
   for (const Case& c : {Case{foreign, -2}, Case{absent, -1}}) {
     dialog_.boxes.clear();
     std::filesystem::remove_all(systemRoot());
-    install(c.spec);
+    install(c.options);
     std::string directory = "Zelkor\\";
     EXPECT_EQ(sysLoadSystem(directory), c.code);
     EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"<3084><3085><3086><3087><3088>", 48, "<3089>", 1}));
@@ -169,7 +169,7 @@ TEST_F(SystemLoadTest, LoadingAnotherSystemReplacesEveryFieldOfTheRecord) {
   ASSERT_EQ(sysLoadSystem(first), 0);
 
   // A second system in "Other\" with other texts.
-  kit::InstallationSpec other;
+  kit::InstallationOptions other;
   other.systemName = "Other";
   other.secondText = "Second";
   other.thirdText = "Third";

@@ -99,32 +99,32 @@ void CharacterFileBuilder::finish(int32_t signature) {
   closeFile(fileNumber_);
 }
 
-CharacterFilePlan planCharacterFile(const CharacterFileSpec& spec) {
+CharacterFilePlan planCharacterFile(const CharacterFileOptions& options) {
   using Kind = PlannedRecord::Kind;
-  const int inUse = spec.live + spec.deadNulName + spec.deadSpacesName;
-  if (spec.live < 0 || spec.deadNulName < 0 || spec.deadSpacesName < 0 ||
-      spec.deadEmptySlot < 0 || spec.gap < 0 || inUse > charfile::kSlotCount) {
+  const int inUse = options.live + options.deadNulName + options.deadSpacesName;
+  if (options.live < 0 || options.deadNulName < 0 || options.deadSpacesName < 0 ||
+      options.deadEmptySlot < 0 || options.gap < 0 || inUse > charfile::kSlotCount) {
     raiseError(err::kInvalidProcedureCall, "At most 1000 records can be in use");
   }
 
   std::vector<PlannedRecord> records;
-  for (int i = 0; i < spec.live; ++i) {
-    const std::string indent = i < spec.leadingSpaces ? "   " : "";
+  for (int i = 0; i < options.live; ++i) {
+    const std::string indent = i < options.leadingSpaces ? "   " : "";
     records.push_back({Kind::kLive, padName(indent + sampleName(i)), std::nullopt, 0});
   }
-  for (int i = 0; i < spec.deadNulName; ++i) {
+  for (int i = 0; i < options.deadNulName; ++i) {
     records.push_back({Kind::kNulName, padName(std::string(1, '\0') + "Lost " + std::to_string(i)),
                        std::nullopt, 0});
   }
-  for (int i = 0; i < spec.deadSpacesName; ++i) {
+  for (int i = 0; i < options.deadSpacesName; ++i) {
     records.push_back({Kind::kSpacesName, padName(""), std::nullopt, 0});
   }
-  for (int i = 0; i < spec.deadEmptySlot; ++i) {
+  for (int i = 0; i < options.deadEmptySlot; ++i) {
     records.push_back({Kind::kEmptySlot, padName("Deleted " + std::to_string(i)), std::nullopt, 0});
   }
 
   // Slots: the records in use, in shuffled order, spread over the whole index.
-  std::mt19937 random(spec.seed);
+  std::mt19937 random(options.seed);
   std::vector<size_t> slotOrder;
   for (size_t i = 0; i < static_cast<size_t>(inUse); ++i) slotOrder.push_back(i);
   shuffle(slotOrder, random);
@@ -134,24 +134,24 @@ CharacterFilePlan planCharacterFile(const CharacterFileSpec& spec) {
   shuffle(records, random);
 
   const auto n = static_cast<int64_t>(records.size());
-  const int64_t laidOut = charfile::kHeaderEnd + n * (charfile::kRecordSize + spec.gap);
-  if (spec.size != 0 && spec.size < laidOut) {
+  const int64_t laidOut = charfile::kHeaderEnd + n * (charfile::kRecordSize + options.gap);
+  if (options.size != 0 && options.size < laidOut) {
     raiseError(err::kInvalidProcedureCall,
                "The records need " + std::to_string(laidOut) + " bytes, more than the size asked");
   }
-  const int64_t extra = spec.size == 0 ? 0 : spec.size - laidOut;
+  const int64_t extra = options.size == 0 ? 0 : options.size - laidOut;
   const int64_t share = extra / (n + 1);
   int64_t next = charfile::kRecordAreaPosition;
   for (PlannedRecord& record : records) {
-    next += spec.gap + share;
+    next += options.gap + share;
     record.position = next;
     next += charfile::kRecordSize;
   }
 
   CharacterFilePlan plan;
   plan.records = std::move(records);
-  plan.count = spec.count.value_or(static_cast<int16_t>(inUse));
-  plan.length = spec.size == 0 ? next - 1 : spec.size;
+  plan.count = options.count.value_or(static_cast<int16_t>(inUse));
+  plan.length = options.size == 0 ? next - 1 : options.size;
   return plan;
 }
 

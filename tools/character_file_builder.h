@@ -49,7 +49,7 @@ class CharacterFileBuilder {
 };
 
 // What make-install puts into a character file.
-struct CharacterFileSpec {
+struct CharacterFileOptions {
   int live = 3;
   int leadingSpaces = 0;  // how many of the live names begin with spaces
   int deadEmptySlot = 0;  // records no slot points to any more
@@ -79,7 +79,7 @@ struct CharacterFilePlan {
 // records lie in shuffled order (seeded), `gap` dead bytes before each, and the dead
 // space that `size` asks for is shared out between the records. Error 5 when more than
 // 1000 slots would be in use, or when `size` is smaller than the laid-out file.
-CharacterFilePlan planCharacterFile(const CharacterFileSpec& spec);
+CharacterFilePlan planCharacterFile(const CharacterFileOptions& options);
 
 // Writes the planned file at `path`, protected with `signature`.
 void writeCharacterFile(const std::string& path, const CharacterFilePlan& plan,

@@ -43,8 +43,8 @@ InstallationFixture::~InstallationFixture() {
   fs::remove_all(root_, ignored);
 }
 
-int32_t InstallationFixture::install(const InstallationSpec& spec) {
-  const int32_t signature = writeGameFiles(root_, spec);
+int32_t InstallationFixture::install(const InstallationOptions& options) {
+  const int32_t signature = writeGameFiles(root_, options);
   return signature;
 }
 

@@ -44,9 +44,9 @@ class InstallationFixture : public ::testing::Test {
   InstallationFixture();
   ~InstallationFixture() override;
 
-  // Writes the game files of `spec` (no program files) and returns the system
+  // Writes the game files of `options` (no program files) and returns the system
   // signature; systemState().header then holds the system's header record.
-  int32_t install(const InstallationSpec& spec = {});
+  int32_t install(const InstallationOptions& options = {});
 
   // Host paths: the installation, System/, System/Zelkor/ and a file in it.
   const std::string& root() const { return root_; }

@@ -99,8 +99,8 @@ KitCommand parseKitCommand(const std::vector<std::string>& args) {
   if (verb != "make-install") throw std::invalid_argument("unknown command: " + verb);
   command.kind = KitCommand::Kind::kMakeInstall;
 
-  InstallationSpec& spec = command.spec;
-  CharacterFileSpec& c = spec.characters;
+  InstallationOptions& options = command.options;
+  CharacterFileOptions& c = options.characters;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help") {
@@ -108,7 +108,7 @@ KitCommand parseKitCommand(const std::vector<std::string>& args) {
       return command;
     }
     if (arg == "--blank-first-entry") {
-      spec.blankFirstEntry = true;
+      options.blankFirstEntry = true;
       continue;
     }
     if (arg.rfind("--", 0) != 0) {
@@ -127,15 +127,15 @@ KitCommand parseKitCommand(const std::vector<std::string>& args) {
     else if (arg == "--count") c.count = static_cast<int16_t>(parseNumber(arg, value, -32768, 32767));
     else if (arg == "--size") c.size = parseSize(value);
     else if (arg == "--seed") c.seed = static_cast<uint32_t>(parseNumber(arg, value, 0, 1LL << 32));
-    else if (arg == "--systems") spec.systems = static_cast<int>(parseNumber(arg, value, 1, 1000));
-    else if (arg == "--system-name") spec.systemName = value;
-    else if (arg == "--second-text") spec.secondText = value;
-    else if (arg == "--third-text") spec.thirdText = value;
-    else if (arg == "--signature-text") spec.signatureText = value;
-    else if (arg == "--omit") spec.omit.insert(value);
-    else if (arg == "--foreign-signature") spec.foreignSignature.insert(value);
-    else if (arg == "--unsigned") spec.unsignedFiles.insert(value);
-    else if (arg == "--damage") spec.damaged.insert(value);
+    else if (arg == "--systems") options.systems = static_cast<int>(parseNumber(arg, value, 1, 1000));
+    else if (arg == "--system-name") options.systemName = value;
+    else if (arg == "--second-text") options.secondText = value;
+    else if (arg == "--third-text") options.thirdText = value;
+    else if (arg == "--signature-text") options.signatureText = value;
+    else if (arg == "--omit") options.omit.insert(value);
+    else if (arg == "--foreign-signature") options.foreignSignature.insert(value);
+    else if (arg == "--unsigned") options.unsignedFiles.insert(value);
+    else if (arg == "--damage") options.damaged.insert(value);
     else throw std::invalid_argument("unknown option: " + arg);
   }
   if (command.target.empty()) throw std::invalid_argument("make-install needs a DIR");

@@ -12,7 +12,7 @@ namespace tollwick::kit {
 struct KitCommand {
   enum class Kind { kHelp, kMakeInstall, kInspect } kind = Kind::kHelp;
   std::string target;  // DIR for make-install, FILE for inspect
-  InstallationSpec spec;
+  InstallationOptions options;
 };
 
 // Parses the arguments after the program name. Throws std::invalid_argument with a

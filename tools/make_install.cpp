@@ -50,10 +50,10 @@ std::vector<uint8_t> sampleDataContent(const std::string& name) {
   return builder.content();
 }
 
-std::vector<SystemEntry> sampleSystems(const InstallationSpec& spec) {
+std::vector<SystemEntry> sampleSystems(const InstallationOptions& options) {
   std::vector<SystemEntry> systems;
-  systems.push_back({spec.blankFirstEntry ? "   " : spec.systemName, spec.secondText, "Zelkor\\"});
-  for (int i = 1; i < spec.systems; ++i) {
+  systems.push_back({options.blankFirstEntry ? "   " : options.systemName, options.secondText, "Zelkor\\"});
+  for (int i = 1; i < options.systems; ++i) {
     const std::string name = "Expansion " + std::to_string(i);
     systems.push_back({name, "An expansion system", name + "\\"});
   }
@@ -66,9 +66,9 @@ std::string systemDirectoryOf(const std::string& root) {
   return (fs::path(root) / "System" / "Zelkor").string();
 }
 
-SystemHeaderRecord sampleHeaderRecord(const InstallationSpec& spec) {
+SystemHeaderRecord sampleHeaderRecord(const InstallationOptions& options) {
   SystemHeaderRecord record;
-  record.texts = {spec.systemName, spec.secondText, spec.thirdText,
+  record.texts = {options.systemName, options.secondText, options.thirdText,
                   "Text 4", "Text 5", "", "Text 7", "Text 8", "Text 9", "Text 10",
                   "Text 11", "Text 12"};
   for (size_t i = 0; i < record.values.size(); ++i) {
@@ -79,7 +79,7 @@ SystemHeaderRecord sampleHeaderRecord(const InstallationSpec& spec) {
 }
 
 int32_t makeInstallation(const std::string& root, const std::string& programDirectory,
-                         const InstallationSpec& spec, std::ostream& log) {
+                         const InstallationOptions& options, std::ostream& log) {
   const fs::path top = fs::absolute(root);
   fs::create_directories(top);
   const fs::path from(programDirectory);
@@ -94,42 +94,42 @@ int32_t makeInstallation(const std::string& root, const std::string& programDire
     log << "warning: " << (from / "Zelkor.dll").string()
         << " is not built yet; the installation has no game strings\n";
   }
-  return writeGameFiles(top.string(), spec);
+  return writeGameFiles(top.string(), options);
 }
 
-int32_t writeGameFiles(const std::string& root, const InstallationSpec& spec) {
+int32_t writeGameFiles(const std::string& root, const InstallationOptions& options) {
   const fs::path systemRoot = fs::absolute(root) / "System";
   const fs::path system = systemRoot / "Zelkor";
   fs::create_directories(system);
 
   // The system's files are protected with the key text of this record.
-  systemState().header = sampleHeaderRecord(spec);
+  systemState().header = sampleHeaderRecord(options);
   const auto write = [&](const fs::path& directory, const std::string& name,
                          const std::vector<uint8_t>& content, int32_t signature, bool fixedKey) {
-    if (listed(spec.omit, name)) return;
+    if (listed(options.omit, name)) return;
     const std::string path = (directory / name).string();
     writeProtectedFile(path, content, signature, fixedKey);
-    if (listed(spec.damaged, name)) damage(path);
+    if (listed(options.damaged, name)) damage(path);
   };
 
   write(systemRoot, kMasterSystemHeaderName,
-        masterHeaderContent("Zelkor master system list", sampleSystems(spec)), 0, true);
+        masterHeaderContent("Zelkor master system list", sampleSystems(options)), 0, true);
   write(system, kSystemHeaderName,
         systemHeaderContent(systemState().header, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), 0, true);
-  write(system, kSystemDataFileName, systemDataContent(spec.signatureText), 0, false);
+  write(system, kSystemDataFileName, systemDataContent(options.signatureText), 0, false);
 
-  const int32_t signature = SarnSignatureOfText(spec.signatureText);
-  const int32_t foreign = SarnSignatureOfText(spec.signatureText + " (another system)");
+  const int32_t signature = SarnSignatureOfText(options.signatureText);
+  const int32_t foreign = SarnSignatureOfText(options.signatureText + " (another system)");
   for (const char* name : kSystemDataFiles) {
     int32_t carried = signature;
-    if (listed(spec.unsignedFiles, name)) carried = 0;
-    if (listed(spec.foreignSignature, name)) carried = foreign;
+    if (listed(options.unsignedFiles, name)) carried = 0;
+    if (listed(options.foreignSignature, name)) carried = foreign;
     if (std::string(name) != kCharacterFileName) {
       write(system, name, sampleDataContent(name), carried, false);
-    } else if (!listed(spec.omit, name)) {
+    } else if (!listed(options.omit, name)) {
       const std::string path = (system / name).string();
-      writeCharacterFile(path, planCharacterFile(spec.characters), carried, spec.characters.seed);
-      if (listed(spec.damaged, name)) damage(path);
+      writeCharacterFile(path, planCharacterFile(options.characters), carried, options.characters.seed);
+      if (listed(options.damaged, name)) damage(path);
     }
   }
   return signature;

@@ -12,14 +12,14 @@
 
 namespace tollwick::kit {
 
-struct InstallationSpec {
+struct InstallationOptions {
   int systems = 1;                      // systems listed in the master system header
   bool blankFirstEntry = false;         // entry 0 listed with a name of spaces
   std::string systemName = "Zelkor";    // text 1 of the system header
   std::string secondText = "The Realms Below";
   std::string thirdText = "Varnholt Interactive 1999";
   std::string signatureText = "ZELKOR STANDARD SYSTEM";
-  CharacterFileSpec characters;
+  CharacterFileOptions characters;
   std::set<std::string> omit;              // file names not written
   std::set<std::string> foreignSignature;  // data files protected with another signature
   std::set<std::string> unsignedFiles;     // data files protected with signature 0
@@ -35,14 +35,14 @@ std::string systemDirectoryOf(const std::string& root);
 // System/Zelkor/ZelkorSystemHeader.MSF, ZELKORSystemData.DED, the six data files and
 // the character file. Returns the system signature. Errors are run-time errors.
 int32_t makeInstallation(const std::string& root, const std::string& programDirectory,
-                         const InstallationSpec& spec, std::ostream& log);
+                         const InstallationOptions& options, std::ostream& log);
 
 // Writes only the game files of the installation (System/ and below) and leaves
 // systemState().header holding the system's header record. Returns the system
 // signature.
-int32_t writeGameFiles(const std::string& root, const InstallationSpec& spec);
+int32_t writeGameFiles(const std::string& root, const InstallationOptions& options);
 
-// The system header record that make-install writes for `spec`.
-SystemHeaderRecord sampleHeaderRecord(const InstallationSpec& spec);
+// The system header record that make-install writes for `options`.
+SystemHeaderRecord sampleHeaderRecord(const InstallationOptions& options);
 
 }  // namespace tollwick::kit

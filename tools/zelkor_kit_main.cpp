@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
         return kit::inspectFile(command.target, std::cout);
       case kit::KitCommand::Kind::kMakeInstall: {
         const std::string programDirectory = platform::use<platform::Process>().applicationDirectory();
-        kit::makeInstallation(command.target, programDirectory, command.spec, std::cerr);
+        kit::makeInstallation(command.target, programDirectory, command.options, std::cerr);
         std::cout << "made installation " << command.target << "\n";
         return 0;
       }

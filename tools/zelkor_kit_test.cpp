@@ -38,14 +38,14 @@ TEST(KitOptionsTest, MakeInstallReadsEveryOption) {
        "--blank-first-entry", "--foreign-signature", "ZELKORMazeItems.DED"});
   EXPECT_EQ(command.kind, KitCommand::Kind::kMakeInstall);
   EXPECT_EQ(command.target, "dir");
-  EXPECT_EQ(command.spec.characters.live, 200);
-  EXPECT_EQ(command.spec.characters.deadNulName, 3);
-  EXPECT_EQ(command.spec.characters.count, int16_t{-2});
-  EXPECT_EQ(command.spec.characters.size, 1 << 20);
-  EXPECT_TRUE(command.spec.blankFirstEntry);
-  EXPECT_EQ(command.spec.omit,
+  EXPECT_EQ(command.options.characters.live, 200);
+  EXPECT_EQ(command.options.characters.deadNulName, 3);
+  EXPECT_EQ(command.options.characters.count, int16_t{-2});
+  EXPECT_EQ(command.options.characters.size, 1 << 20);
+  EXPECT_TRUE(command.options.blankFirstEntry);
+  EXPECT_EQ(command.options.omit,
             (std::set<std::string>{"ZELKORDungeon.DED", "ZelkorSystemMain.MSF"}));
-  EXPECT_EQ(command.spec.foreignSignature, std::set<std::string>{"ZELKORMazeItems.DED"});
+  EXPECT_EQ(command.options.foreignSignature, std::set<std::string>{"ZELKORMazeItems.DED"});
 }
 
 TEST(KitOptionsTest, MistakesAreRefusedWithTheirArgument) {
@@ -61,21 +61,21 @@ TEST(KitOptionsTest, MistakesAreRefusedWithTheirArgument) {
 }
 
 TEST(CharacterFilePlanTest, SpreadsSlotsKeepsRecordsApartAndReachesTheSize) {
-  CharacterFileSpec spec;
-  spec.live = 200;
-  spec.deadNulName = 400;
-  spec.deadSpacesName = 400;
-  spec.deadEmptySlot = 10;
-  spec.gap = 3;
-  spec.size = 64 << 20;
-  const CharacterFilePlan plan = planCharacterFile(spec);
+  CharacterFileOptions options;
+  options.live = 200;
+  options.deadNulName = 400;
+  options.deadSpacesName = 400;
+  options.deadEmptySlot = 10;
+  options.gap = 3;
+  options.size = 64 << 20;
+  const CharacterFilePlan plan = planCharacterFile(options);
   EXPECT_EQ(plan.length, 64 << 20);
   EXPECT_EQ(plan.count, 1000);
   ASSERT_EQ(plan.records.size(), 1010u);
   std::set<int> slots;
   int64_t end = charfile::kHeaderEnd;
   for (const PlannedRecord& record : plan.records) {
-    EXPECT_GE(record.position, end + 1 + spec.gap);  // in order, apart, inside the size
+    EXPECT_GE(record.position, end + 1 + options.gap);  // in order, apart, inside the size
     end = record.position + charfile::kRecordSize - 1;
     if (record.slot) slots.insert(*record.slot);
     EXPECT_EQ(record.kind == PlannedRecord::Kind::kEmptySlot, !record.slot.has_value());
@@ -85,10 +85,10 @@ TEST(CharacterFilePlanTest, SpreadsSlotsKeepsRecordsApartAndReachesTheSize) {
 }
 
 TEST(CharacterFilePlanTest, RefusesMoreThan1000SlotsAndASizeTooSmall) {
-  CharacterFileSpec tooMany;
+  CharacterFileOptions tooMany;
   tooMany.live = 1001;
   EXPECT_THROW(planCharacterFile(tooMany), RunTimeError);
-  CharacterFileSpec tooSmall;
+  CharacterFileOptions tooSmall;
   tooSmall.live = 2;
   tooSmall.size = 4022 + 5785;
   EXPECT_THROW(planCharacterFile(tooSmall), RunTimeError);
@@ -97,13 +97,13 @@ TEST(CharacterFilePlanTest, RefusesMoreThan1000SlotsAndASizeTooSmall) {
 class KitInstallationTest : public InstallationFixture {};
 
 TEST_F(KitInstallationTest, InspectReportsTheCharacterFileAndChangesNothing) {
-  InstallationSpec spec;
-  spec.characters.live = 3;
-  spec.characters.leadingSpaces = 1;
-  spec.characters.deadNulName = 1;
-  spec.characters.deadSpacesName = 1;
-  spec.characters.count = 2;
-  install(spec);
+  InstallationOptions options;
+  options.characters.live = 3;
+  options.characters.leadingSpaces = 1;
+  options.characters.deadNulName = 1;
+  options.characters.deadSpacesName = 1;
+  options.characters.count = 2;
+  install(options);
   const std::string path = gameFile("ZELKORCharacters.DED");
   const auto before = fileBytes(path);
   const auto modified = fs::last_write_time(path);
@@ -124,11 +124,11 @@ TEST_F(KitInstallationTest, InspectReportsTheCharacterFileAndChangesNothing) {
 }
 
 TEST_F(KitInstallationTest, InspectTellsKeysAndSignatures) {
-  InstallationSpec spec;
-  spec.foreignSignature = {"ZELKORDungeon.DED"};
-  spec.unsignedFiles = {"ZELKORMultiConfig.DED"};
-  spec.damaged = {"ZELKORMazeItems.DED"};
-  install(spec);
+  InstallationOptions options;
+  options.foreignSignature = {"ZELKORDungeon.DED"};
+  options.unsignedFiles = {"ZELKORMultiConfig.DED"};
+  options.damaged = {"ZELKORMazeItems.DED"};
+  install(options);
   const auto report = [&](const std::string& path) {
     std::ostringstream out;
     inspectFile(path, out);

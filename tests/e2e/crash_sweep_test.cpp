@@ -32,15 +32,15 @@ constexpr const char* kRoot = "G\\System\\";
 class CrashSweepTest : public kit::InstallationFixture {
  protected:
   CrashSweepTest() {
-    kit::InstallationSpec spec;
-    spec.characters.live = 3;
-    spec.characters.leadingSpaces = 1;
-    spec.characters.deadNulName = 1;
-    spec.characters.deadEmptySlot = 1;
-    spec.characters.gap = 50;
+    kit::InstallationOptions options;
+    options.characters.live = 3;
+    options.characters.leadingSpaces = 1;
+    options.characters.deadNulName = 1;
+    options.characters.deadEmptySlot = 1;
+    options.characters.gap = 50;
     // Files that carry 0 are rewritten by the check, so the run changes them twice.
-    spec.unsignedFiles = {"ZELKORCharacters.DED", "ZELKORDungeon.DED"};
-    install(spec);
+    options.unsignedFiles = {"ZELKORCharacters.DED", "ZELKORDungeon.DED"};
+    install(options);
     header_ = systemState().header;
     for (const auto& entry : fs::recursive_directory_iterator(systemRoot())) {
       if (!entry.is_regular_file()) continue;
