@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <regex>
 
 #include "platform/testing/fake_resources.h"
@@ -49,6 +50,15 @@ void expectRecord(int32_t number, const std::string& description) {
 std::string assetText(const std::string& name) {
   const auto bytes = readAll(std::string(TOLLWICK_SOURCE_DIR) + "/sample/assets/" + name);
   return std::string(bytes.begin(), bytes.end());
+}
+
+// A new directory of its own under the temporary directory (test runs may overlap).
+std::filesystem::path freshTempDirectory(const std::string& stem) {
+  std::random_device random;
+  for (;;) {
+    const auto dir = std::filesystem::temp_directory_path() / (stem + std::to_string(random()));
+    if (std::filesystem::create_directory(dir)) return dir;
+  }
 }
 
 class ClsResourceTest : public ::testing::Test {
@@ -134,10 +144,7 @@ TEST(ClsResource, AssigningDllNameTwiceReleasesTheFirstLibrary) {
 
 TEST(ClsResource, AReleasedLibraryFileCanBeReplacedAndDeleted) {
   namespace fs = std::filesystem;
-  const fs::path dir =
-      fs::temp_directory_path() /
-      ("tollwick-res-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-  fs::create_directories(dir);
+  const fs::path dir = freshTempDirectory("tollwick-res-");
   const fs::path first = dir / "first.dll";
   fs::copy_file(sampleDll(), first, fs::copy_options::overwrite_existing);
   clsResource res;
@@ -216,10 +223,7 @@ class SaveDllDataTest : public ClsResourceTest {
  protected:
   void SetUp() override {
     ClsResourceTest::SetUp();
-    dir = std::filesystem::temp_directory_path() /
-          ("tollwick-save-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
+    dir = freshTempDirectory("tollwick-save-");
     target = (dir / "lore.txt").string();
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
