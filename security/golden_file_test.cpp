@@ -8,9 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "security/sarn_security.h"
@@ -35,11 +33,6 @@ std::string testdataPath(const char* file) {
   return std::string(TOLLWICK_SOURCE_DIR) + "/security/testdata/" + file;
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string hex(const std::string& bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string out;
@@ -62,7 +55,7 @@ TEST_P(GoldenFileTest, ProtectingTheDataGivesTheGoldenBytesAndUnprotectingThemTh
   if (write != nullptr && std::string(write) == "1") {
     std::ofstream(testdataPath(golden.file), std::ios::binary) << produced;
   }
-  const std::string expected = readFile(testdataPath(golden.file));
+  const std::string expected = testing::readWholeFile(testdataPath(golden.file));
   ASSERT_EQ(expected.size(), goldenPlainData().size() + 12) << "missing " << golden.file;
   EXPECT_EQ(hex(produced), hex(expected));
 

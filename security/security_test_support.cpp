@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 
 #include "runtime/binary_file.h"
@@ -75,9 +74,17 @@ void ProtectedFileTest::writeRaw(const std::string& name, const std::string& byt
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string readWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return "";
+  std::string bytes(static_cast<size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
+}
+
 std::string ProtectedFileTest::readRaw(const std::string& name) const {
-  std::ifstream in(path(name), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return readWholeFile(path(name));
 }
 
 void ProtectedFileTest::protect(const std::string& name, const std::string& plain,

@@ -25,6 +25,8 @@ inline constexpr const char* kBuiltApplicationDirectory = TOLLWICK_BINARY_DIR "/
 std::string bytesOf(std::initializer_list<int> values);
 // `size` bytes of a fixed pseudo-random pattern.
 std::string patternedData(size_t size, uint32_t salt = 1);
+// The bytes of a host file; empty when it cannot be read.
+std::string readWholeFile(const std::string& path);
 
 // Forwards to another library and keeps the handles made and not yet freed.
 class CountingLibrary : public platform::SecurityLibrary {
