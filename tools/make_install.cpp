@@ -80,6 +80,7 @@ SystemHeaderRecord sampleHeaderRecord(const InstallationOptions& options) {
 
 int32_t makeInstallation(const std::string& root, const std::string& programDirectory,
                          const InstallationOptions& options, std::ostream& log) {
+  planCharacterFile(options.characters);  // refuses impossible options before any write
   const fs::path top = fs::absolute(root);
   fs::create_directories(top);
   const fs::path from(programDirectory);
@@ -98,6 +99,7 @@ int32_t makeInstallation(const std::string& root, const std::string& programDire
 }
 
 int32_t writeGameFiles(const std::string& root, const InstallationOptions& options) {
+  const CharacterFilePlan plan = planCharacterFile(options.characters);
   const fs::path systemRoot = fs::absolute(root) / "System";
   const fs::path system = systemRoot / "Zelkor";
   fs::create_directories(system);
@@ -128,7 +130,7 @@ int32_t writeGameFiles(const std::string& root, const InstallationOptions& optio
       write(system, name, sampleDataContent(name), carried, false);
     } else if (!listed(options.omit, name)) {
       const std::string path = (system / name).string();
-      writeCharacterFile(path, planCharacterFile(options.characters), carried, options.characters.seed);
+      writeCharacterFile(path, plan, carried, options.characters.seed);
       if (listed(options.damaged, name)) damage(path);
     }
   }
