@@ -59,16 +59,28 @@ long peakResidentKb() {
   return -1;
 }
 
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 int cycle(const std::string& path) {
   const auto start = std::chrono::steady_clock::now();
+  auto phase = start;
   int16_t file = tollwick::freeFile();
   tollwick::openBinary(file, path);
+  const double open = secondsSince(phase);
+  phase = std::chrono::steady_clock::now();
   if (tollwick::SarnDecryptFile(file, kSignature) != kTrue) return 1;
+  const double unprotect = secondsSince(phase);
+  phase = std::chrono::steady_clock::now();
   if (tollwick::SarnEncryptFile(file, kSignature) != kTrue) return 1;
+  const double protect = secondsSince(phase);
+  phase = std::chrono::steady_clock::now();
   tollwick::closeFile(file);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("cycle_seconds %.4f\npeak_rss_kb %ld\n", seconds, peakResidentKb());
+  const double close = secondsSince(phase);
+  std::printf("cycle_seconds %.4f\nopen %.4f unprotect %.4f protect %.4f close %.4f\n",
+              secondsSince(start), open, unprotect, protect, close);
+  std::printf("peak_rss_kb %ld\n", peakResidentKb());
   return 0;
 }
 

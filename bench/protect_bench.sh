@@ -38,6 +38,7 @@ for ((i = 0; i < rounds; i++)); do
   out=$("$bench" cycle "$file")
   t1=$(now)
   cycle_times+=("$(echo "$t1 - $t0" | bc -l)")
+  phases=$(grep '^open' <<<"$out")
   kb=$(awk '/^peak_rss_kb/ {print $2}' <<<"$out")
   ((kb > peak_kb)) && peak_kb=$kb
 done
@@ -51,5 +52,6 @@ limit_kb=$((size_kb + 32 * 1024))
 printf 'file            %d MB protected (%d kB)\n' "$megabytes" "$size_kb"
 printf 'cp              median %.3f s  (%s)\n' "$cp_median" "${cp_times[*]}"
 printf 'unprotect+protect median %.3f s  (%s)\n' "$cycle_median" "${cycle_times[*]}"
+printf 'last cycle      %s (seconds)\n' "$phases"
 printf 'ratio to cp     %.2f  (target <= 1.5)\n' "$ratio"
 printf 'peak resident   %d kB (limit file size + 32 MB = %d kB)\n' "$peak_kb" "$limit_kb"
