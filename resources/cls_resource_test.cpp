@@ -72,10 +72,14 @@ class ClsResourceTest : public ::testing::Test {
 
 TEST_F(ClsResourceTest, EveryGameStringReadsBackAsTheSourceWritesIt) {
   const auto source = stringsOfSource();
-  for (int32_t id : kAllGameStringIds) {
-    ASSERT_EQ(source.count(id), 1u) << "Zelkor.rc lacks game string " << id;
-    EXPECT_EQ(res.LoadDllString(id), source.at(id)) << id;
-    expectRecord(0, "");
+  for (const std::string& dll : {sampleDll(), pe::testing::sample32Dll()}) {
+    res.DllName(dll);
+    ASSERT_EQ(res.DllName(), dll);
+    for (int32_t id : kAllGameStringIds) {
+      ASSERT_EQ(source.count(id), 1u) << "Zelkor.rc lacks game string " << id;
+      EXPECT_EQ(res.LoadDllString(id), source.at(id)) << dll << " id " << id;
+      expectRecord(0, "");
+    }
   }
   // The wipe is not asked again once the text written back is in place.
   EXPECT_EQ(source.at(gs::kWipeDoneValue).find('T'), std::string::npos);
