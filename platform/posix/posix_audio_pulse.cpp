@@ -19,7 +19,9 @@ namespace tollwick::platform {
 namespace {
 
 // How long play() waits for the sound server to accept the stream. Without a server
-// the connection fails at once; this only bounds a server that does not answer.
+// the connection fails at once; this only bounds a server that does not answer (the
+// worker then gives up on its own once the connection attempt ends, and the next
+// play() or the end of the program waits for it).
 constexpr auto kOpenTimeout = std::chrono::seconds(1);
 
 struct Playback {
