@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -38,10 +39,10 @@ std::string slurp(const fs::path& path) {
 class ScopedWinePrefix {
  public:
   ScopedWinePrefix() {
+    // A name of its own: other builds may run the same test at the same time.
+    std::random_device random;
     path_ = fs::path(::testing::TempDir()) /
-            ("tollwick-settings-prefix-" +
-             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(path_);
+            ("tollwick-settings-prefix-" + std::to_string(random()) + std::to_string(random()));
     fs::create_directories(path_ / "dosdevices");
     fs::create_directories(path_ / "drive_c");
     fs::create_directory_symlink("../drive_c", path_ / "dosdevices" / "c:");

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "platform/registry.h"
@@ -119,11 +119,10 @@ class MemoryStore {
 class WinePrefixStore {
  public:
   WinePrefixStore() {
-    static std::atomic<int> counter{0};
+    // A name of its own: other builds may run the same test at the same time.
+    std::random_device random;
     prefix_ = std::filesystem::path(::testing::TempDir()) /
-              ("tollwick-registry-" + std::to_string(counter++) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(prefix_);
+              ("tollwick-registry-" + std::to_string(random()) + std::to_string(random()));
     std::filesystem::create_directories(prefix_);
     store_ = platform::makeWinePrefixRegistry(prefix_.string());
   }
