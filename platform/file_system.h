@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <memory>
 #include <new>
-#include <utility>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tollwick::platform {
@@ -35,7 +35,7 @@ enum class EntryKind {
   kNormalFile,  // a regular file (or a link to one) that is not hidden
   kHiddenFile,  // a regular file the directory search must not show (Linux: dot names)
   kDirectory,
-  kOther,       // devices, sockets, broken links, ...
+  kOther,  // devices, sockets, broken links, ...
 };
 
 struct DirEntry {

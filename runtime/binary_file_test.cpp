@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <random>
+#include <sstream>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -26,8 +26,8 @@ namespace fs = std::filesystem;
 class BinaryFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tollwick-binary-" + std::to_string(std::random_device{}()));
+    dir_ =
+        fs::temp_directory_path() / ("tollwick-binary-" + std::to_string(std::random_device{}()));
     fs::create_directories(dir_);
   }
   void TearDown() override {
@@ -63,7 +63,9 @@ int32_t errorOf(const std::function<void()>& action) {
 }
 
 TEST_F(BinaryFileTest, ReadsLittleEndianFieldsAtOneBasedPositions) {
-  writeFile("a.bin", std::string("\x01\x02\xFE\xFF\x78\x56\x34\x12" "abc", 11));
+  writeFile("a.bin", std::string("\x01\x02\xFE\xFF\x78\x56\x34\x12"
+                                 "abc",
+                                 11));
   openBinary(1, path("a.bin"));
   EXPECT_EQ(lengthOfFile(1), 11);
   EXPECT_EQ(getInteger(1, 1), 0x0201);
@@ -131,8 +133,8 @@ TEST_F(BinaryFileTest, WritesExtendTheFileAndAMissingFileIsCreatedAtClose) {
 TEST_F(BinaryFileTest, ChangedFileIsReplacedAsAWholeAtClose) {
   writeFile("a.bin", "old contents");
   fs::create_hard_link(path("a.bin"), path("old-link"));
-  fs::permissions(path("a.bin"), fs::perms::owner_read | fs::perms::owner_write |
-                                     fs::perms::group_read);
+  fs::permissions(path("a.bin"),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   openBinary(1, path("a.bin"));
   putText(1, 1, "NEW");
   EXPECT_EQ(readFile("a.bin"), "old contents");

@@ -22,11 +22,16 @@ unsigned char foldCase(unsigned char c) {
   if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
   switch (c) {
-    case 0x9A: return 0x8A;  // s with caron
-    case 0x9C: return 0x8C;  // oe
-    case 0x9E: return 0x8E;  // z with caron
-    case 0xFF: return 0x9F;  // y with diaeresis
-    default: return c;
+    case 0x9A:
+      return 0x8A;  // s with caron
+    case 0x9C:
+      return 0x8C;  // oe
+    case 0x9E:
+      return 0x8E;  // z with caron
+    case 0xFF:
+      return 0x9F;  // y with diaeresis
+    default:
+      return c;
   }
 }
 
@@ -47,7 +52,9 @@ SplitPath splitPath(const std::string& path) {
   return {path.substr(0, cut + 1), path.substr(cut + 1)};
 }
 
-bool hasWildcards(std::string_view name) { return name.find_first_of("*?") != std::string_view::npos; }
+bool hasWildcards(std::string_view name) {
+  return name.find_first_of("*?") != std::string_view::npos;
+}
 
 // Every entry matching `pattern` whose kind passes `wanted`, sorted by name so that the
 // first match does not depend on the host's directory order. A missing directory or
@@ -84,15 +91,24 @@ bool isNormalFile(EntryKind kind) { return kind == EntryKind::kNormalFile; }
 
 int32_t errorNumberOf(FsStatus status) {
   switch (status) {
-    case FsStatus::kOk: return 0;
-    case FsStatus::kNotFound: return err::kFileNotFound;
-    case FsStatus::kPathNotFound: return err::kPathNotFound;
-    case FsStatus::kAccessDenied: return err::kPermissionDenied;
-    case FsStatus::kExists: return err::kFileAlreadyExists;
-    case FsStatus::kNoSpace: return err::kDiskFull;
-    case FsStatus::kIoError: return err::kDeviceIoError;
-    case FsStatus::kTooManyOpen: return err::kTooManyFiles;
-    case FsStatus::kAccessError: break;
+    case FsStatus::kOk:
+      return 0;
+    case FsStatus::kNotFound:
+      return err::kFileNotFound;
+    case FsStatus::kPathNotFound:
+      return err::kPathNotFound;
+    case FsStatus::kAccessDenied:
+      return err::kPermissionDenied;
+    case FsStatus::kExists:
+      return err::kFileAlreadyExists;
+    case FsStatus::kNoSpace:
+      return err::kDiskFull;
+    case FsStatus::kIoError:
+      return err::kDeviceIoError;
+    case FsStatus::kTooManyOpen:
+      return err::kTooManyFiles;
+    case FsStatus::kAccessError:
+      break;
   }
   return err::kPathFileAccessError;
 }

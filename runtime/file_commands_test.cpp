@@ -76,8 +76,8 @@ TEST_F(FileCommandsTest, PathMatchesFilesAndDirectoriesButNotHiddenFiles) {
 
 TEST_F(FileCommandsTest, KillFilesDeletesEveryNormalFileMatching) {
   killFiles("G\\*.DED");
-  EXPECT_EQ(fs_.visibleFiles(), (std::map<std::string, std::string>{
-                                    {"G\\.hidden.DED", "h"}, {"G\\other.MSF", "o"}}));
+  EXPECT_EQ(fs_.visibleFiles(),
+            (std::map<std::string, std::string>{{"G\\.hidden.DED", "h"}, {"G\\other.MSF", "o"}}));
   // Durable at once: a crash now keeps the deletions.
   EXPECT_EQ(fs_.diskAfterCrash(testing::FaultFs::Survivors::kNone).size(), 2u);
   EXPECT_EQ(errorOf([] { killFiles("G\\*.DED"); }), err::kFileNotFound);

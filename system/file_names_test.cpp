@@ -30,8 +30,8 @@ TEST(SysAddBackslashTest, AddsOneBackslashOnlyWhenMissing) {
 class FileNamesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("tollwick-names-" + std::to_string(std::random_device{}()));
+    root_ =
+        fs::temp_directory_path() / ("tollwick-names-" + std::to_string(std::random_device{}()));
     fs::create_directories(root_ / "System" / "Zelkor");
     resetInstallationSettings();
     installationSettings().systemRootDirectory = root_.string() + "\\System\\";
@@ -47,7 +47,9 @@ class FileNamesTest : public ::testing::Test {
     return root_.string() + "\\System\\Zelkor\\" + name;
   }
   void touch(const fs::path& host) const { std::ofstream(host) << "x"; }
-  fs::path hostInSystem(const std::string& name) const { return root_ / "System" / "Zelkor" / name; }
+  fs::path hostInSystem(const std::string& name) const {
+    return root_ / "System" / "Zelkor" / name;
+  }
 
   fs::path root_;
 };

@@ -91,8 +91,6 @@ std::string hostPath(const std::string& programPath, const std::string& prefix) 
   return host;
 }
 
-std::string hostPath(const std::string& programPath) {
-  return hostPath(programPath, winePrefix());
-}
+std::string hostPath(const std::string& programPath) { return hostPath(programPath, winePrefix()); }
 
 }  // namespace tollwick::platform

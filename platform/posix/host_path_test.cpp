@@ -18,9 +18,9 @@ namespace fs = std::filesystem;
 class HostPathTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    prefix_ = (fs::temp_directory_path() /
-               ("tollwick-prefix-" + std::to_string(std::random_device{}())))
-                  .string();
+    prefix_ =
+        (fs::temp_directory_path() / ("tollwick-prefix-" + std::to_string(std::random_device{}())))
+            .string();
     fs::create_directories(prefix_ + "/drive_c/Games/Zelkor/System");
     fs::create_directories(prefix_ + "/dosdevices");
     fs::create_directory_symlink("../drive_c", prefix_ + "/dosdevices/c:");
@@ -67,7 +67,8 @@ TEST_F(HostPathTest, Windows1252NamesBecomeUtf8AndFoldAccentedLetters) {
 
 TEST_F(HostPathTest, PathsWithoutADriveStayAbsoluteOrRelative) {
   EXPECT_EQ(hostPath(prefix_ + "\\drive_c\\GAMES", prefix_), prefix_ + "/drive_c/Games");
-  EXPECT_EQ(hostPath(prefix_ + "/drive_c/Games\\Zelkor", "/unused"), prefix_ + "/drive_c/Games/Zelkor");
+  EXPECT_EQ(hostPath(prefix_ + "/drive_c/Games\\Zelkor", "/unused"),
+            prefix_ + "/drive_c/Games/Zelkor");
   EXPECT_EQ(hostPath("no-such-dir-4711\\File.txt", prefix_), "no-such-dir-4711/File.txt");
 }
 

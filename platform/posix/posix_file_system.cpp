@@ -45,22 +45,30 @@ bool isDirectory(const std::string& host) {
 // errno of a failed call on `host`, as a status.
 FsStatus statusOf(int error, const std::string& host) {
   switch (error) {
-    case ENOENT: return isDirectory(parentOf(host)) ? FsStatus::kNotFound : FsStatus::kPathNotFound;
-    case ENOTDIR: return FsStatus::kPathNotFound;
+    case ENOENT:
+      return isDirectory(parentOf(host)) ? FsStatus::kNotFound : FsStatus::kPathNotFound;
+    case ENOTDIR:
+      return FsStatus::kPathNotFound;
     case EACCES:
     case EPERM:
     case EROFS:
     case ETXTBSY:
-    case EBUSY: return FsStatus::kAccessDenied;
+    case EBUSY:
+      return FsStatus::kAccessDenied;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG: return FsStatus::kNoSpace;
-    case EIO: return FsStatus::kIoError;
+    case EFBIG:
+      return FsStatus::kNoSpace;
+    case EIO:
+      return FsStatus::kIoError;
     case EEXIST:
-    case ENOTEMPTY: return FsStatus::kExists;
+    case ENOTEMPTY:
+      return FsStatus::kExists;
     case EMFILE:
-    case ENFILE: return FsStatus::kTooManyOpen;
-    default: return FsStatus::kAccessError;
+    case ENFILE:
+      return FsStatus::kTooManyOpen;
+    default:
+      return FsStatus::kAccessError;
   }
 }
 
@@ -113,9 +121,7 @@ class PosixWritableFile : public WritableFile {
     return FsStatus::kOk;
   }
 
-  FsStatus sync() override {
-    return ::fsync(fd_) == 0 ? FsStatus::kOk : statusOf(errno, host_);
-  }
+  FsStatus sync() override { return ::fsync(fd_) == 0 ? FsStatus::kOk : statusOf(errno, host_); }
 
   FsStatus close() override {
     const int fd = fd_;

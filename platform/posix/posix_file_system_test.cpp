@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <map>
 #include <random>
+#include <sstream>
 
 namespace tollwick::platform {
 namespace {
@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 class PosixFileSystemTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tollwick-posixfs-" + std::to_string(std::random_device{}()));
+    dir_ =
+        fs::temp_directory_path() / ("tollwick-posixfs-" + std::to_string(std::random_device{}()));
     fs::create_directories(dir_);
   }
   void TearDown() override {
@@ -103,8 +104,8 @@ TEST_F(PosixFileSystemTest, ReadsWholeFilesOfAnySize) {
 
 TEST_F(PosixFileSystemTest, TemporaryFileIsHiddenExclusiveAndKeepsTheTargetsMode) {
   writeFile("Game.DED", "old");
-  fs::permissions(path("Game.DED"), fs::perms::owner_read | fs::perms::owner_write |
-                                        fs::perms::group_read);
+  fs::permissions(path("Game.DED"),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   std::unique_ptr<WritableFile> first, second;
   ASSERT_EQ(fs_->createTempBeside(path("Game.DED"), first), FsStatus::kOk);
   ASSERT_EQ(fs_->createTempBeside(path("Game.DED"), second), FsStatus::kOk);

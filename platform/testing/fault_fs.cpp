@@ -95,9 +95,15 @@ std::map<std::string, std::string> FaultFs::diskAfterCrash(Survivors survivors,
                       (survivors == Survivors::kSeededSubset && (random() & 1) != 0);
     if (!kept) continue;
     switch (op.kind) {
-      case OpKind::kWrite: data[op.inode] = op.data; break;
-      case OpKind::kCreate: names[op.path] = op.inode; break;
-      case OpKind::kRemove: names.erase(op.path); break;
+      case OpKind::kWrite:
+        data[op.inode] = op.data;
+        break;
+      case OpKind::kCreate:
+        names[op.path] = op.inode;
+        break;
+      case OpKind::kRemove:
+        names.erase(op.path);
+        break;
       case OpKind::kRename:
         if (const auto it = names.find(op.path); it != names.end()) {
           names[op.to] = it->second;
