@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <map>
 
 #include "platform/registry.h"
 
@@ -496,14 +497,14 @@ void Document::index() {
   for (std::size_t i = 0; i < sections_.size(); ++i) {
     const KeyPath& path = sections_[i].path;
     std::u16string prefix;
-    auto parent = keys_.try_emplace(prefix).first;
+    // Elements of an unordered map stay where they are when it grows; iterators do not.
+    std::vector<std::u16string>* siblings = &keys_[prefix];
     for (std::size_t level = 0; level < path.size(); ++level) {
-      const std::u16string folded = foldName(path[level]);
       if (level > 0) prefix.push_back(u'\\');
-      prefix += folded;
+      prefix += foldName(path[level]);
       const auto [child, added] = keys_.try_emplace(prefix);
-      if (added) parent->second.push_back(path[level]);
-      parent = child;
+      if (added) siblings->push_back(path[level]);
+      siblings = &child->second;
     }
     byPath_[prefix].push_back(i);
   }

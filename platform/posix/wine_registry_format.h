@@ -9,7 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -146,10 +146,10 @@ class Document {
   bool win64_ = false;
   std::vector<Section> sections_;
   // Folded path ("A\\B") to the sections of that key, in file order.
-  std::map<std::u16string, std::vector<std::size_t>> byPath_;
+  std::unordered_map<std::u16string, std::vector<std::size_t>> byPath_;
   // Folded path of every key that exists, parents included, to the names of its
   // direct subkeys as first spelled.
-  std::map<std::u16string, std::vector<std::u16string>> keys_;
+  std::unordered_map<std::u16string, std::vector<std::u16string>> keys_;
 };
 
 }  // namespace tollwick::platform::wine
