@@ -22,10 +22,10 @@ inline constexpr RegKey kUsers = static_cast<int32_t>(0x80000003u);
 
 // Status codes (the system error numbers the registry functions return).
 inline constexpr int32_t kSuccess = 0;
-inline constexpr int32_t kFileNotFound = 2;         // no such key or value
+inline constexpr int32_t kFileNotFound = 2;  // no such key or value
 inline constexpr int32_t kAccessDenied = 5;
 inline constexpr int32_t kInvalidHandle = 6;
-inline constexpr int32_t kSharingViolation = 32;    // the store is held by another program
+inline constexpr int32_t kSharingViolation = 32;  // the store is held by another program
 inline constexpr int32_t kInvalidParameter = 87;
 inline constexpr int32_t kMoreData = 234;           // the caller's buffer is too small
 inline constexpr int32_t kBadDb = 1009;             // the store is damaged or not a registry
@@ -68,19 +68,18 @@ class Registry {
 
   // RegOpenKeyExA: opens `subKey` (backslash-separated; empty or null opens `key`
   // itself) below `key` with `samDesired` access. Status 2 when there is no such key.
-  virtual int32_t openKeyEx(RegKey key, const char* subKey, uint32_t options,
-                            uint32_t samDesired, RegKey* result) = 0;
+  virtual int32_t openKeyEx(RegKey key, const char* subKey, uint32_t options, uint32_t samDesired,
+                            RegKey* result) = 0;
 
   // RegQueryInfoKeyA: every out-parameter may be null. `classLength` is the class
   // buffer's capacity in, the class name's length (without its zero) out. Lengths of
   // names are in characters, `maxValueLength` is the longest value data in bytes as
   // stored (never less than what RegQueryValueExA returns for any value of the key).
   virtual int32_t queryInfoKey(RegKey key, char* className, uint32_t* classLength,
-                               uint32_t* reserved, uint32_t* subKeys,
-                               uint32_t* maxSubKeyLength, uint32_t* maxClassLength,
-                               uint32_t* values, uint32_t* maxValueNameLength,
-                               uint32_t* maxValueLength, uint32_t* securityDescriptorLength,
-                               RegFileTime* lastWriteTime) = 0;
+                               uint32_t* reserved, uint32_t* subKeys, uint32_t* maxSubKeyLength,
+                               uint32_t* maxClassLength, uint32_t* values,
+                               uint32_t* maxValueNameLength, uint32_t* maxValueLength,
+                               uint32_t* securityDescriptorLength, RegFileTime* lastWriteTime) = 0;
 
   // RegQueryValueExA: the value named `valueName` (null or empty: the key's default
   // value). `dataLength` is the buffer's capacity in and the data's length out; with a
@@ -92,8 +91,8 @@ class Registry {
 
   // RegSetValueExA: stores `dataLength` bytes of `data` as the value `valueName` with
   // type `type`. The key must have been opened with set-value access.
-  virtual int32_t setValueEx(RegKey key, const char* valueName, uint32_t reserved,
-                             uint32_t type, const uint8_t* data, uint32_t dataLength) = 0;
+  virtual int32_t setValueEx(RegKey key, const char* valueName, uint32_t reserved, uint32_t type,
+                             const uint8_t* data, uint32_t dataLength) = 0;
 
   // RegCloseKey. Closing a predefined root succeeds and does nothing.
   virtual int32_t closeKey(RegKey key) = 0;

@@ -59,9 +59,11 @@ void readSettings() {
   InstallationSettings& settings = installationSettings();
   settings.settingsKey = kSettingsKey;
 
-  const std::string applicationDirectory = platform::use<platform::Process>().applicationDirectory();
+  const std::string applicationDirectory =
+      platform::use<platform::Process>().applicationDirectory();
   settings.workingDirectory = readSetting("WorkingDirectory");
-  if (trimSpaces(settings.workingDirectory).empty()) settings.workingDirectory = applicationDirectory;
+  if (trimSpaces(settings.workingDirectory).empty())
+    settings.workingDirectory = applicationDirectory;
   if (!settings.workingDirectory.empty() && settings.workingDirectory.back() != '\\') {
     settings.workingDirectory += "\\";
   }

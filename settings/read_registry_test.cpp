@@ -33,8 +33,8 @@ constexpr const char* kRoot = "C:\\Games\\Zelkor\\System\\";
 
 std::map<uint32_t, std::string> wipeGameStrings() {
   auto strings = testing::numberedGameStrings();
-  strings[253] = "Wipe.flg";        // looked for in the system root
-  strings[254] = "Wipe.flg";        // looked for in "Zelkor\"
+  strings[253] = "Wipe.flg";  // looked for in the system root
+  strings[254] = "Wipe.flg";  // looked for in "Zelkor\"
   strings[255] = "Wipe the game systems?";
   strings[256] = "Wipe";
   strings[257] = "ZelkorSystemMain.MSF";
@@ -94,13 +94,30 @@ TEST_F(ReadRegistryTest, NoSettingsKeyGivesTheDefaults) {
 TEST_F(ReadRegistryTest, SettingsAreReadInTheirOrder) {
   set("LoadDefaultSystem", "T");
   sarnReadRegistry();
-  const std::vector<std::string> expected = {
-      "WorkingDirectory", "WipeSystem",    "NoBlood",       "NoLanguage",
-      "AutoBackup",       "NoFullScreen",  "NoMusic",       "NoFX",
-      "NoPartyFX",        "NoDing",        "NoHelpSound",   "NoAutosave",
-      "MusicVolume",      "NoAmbient",     "NoUnderwater",  "NoAutomapEdges",
-      "GraphicsMode",     "NoAutolook",    "NoParticles",   "NoLightFlares",
-      "NoMultiRoomCallback", "LoadDefaultSystem", "DefaultSystem", "SystemDirectory"};
+  const std::vector<std::string> expected = {"WorkingDirectory",
+                                             "WipeSystem",
+                                             "NoBlood",
+                                             "NoLanguage",
+                                             "AutoBackup",
+                                             "NoFullScreen",
+                                             "NoMusic",
+                                             "NoFX",
+                                             "NoPartyFX",
+                                             "NoDing",
+                                             "NoHelpSound",
+                                             "NoAutosave",
+                                             "MusicVolume",
+                                             "NoAmbient",
+                                             "NoUnderwater",
+                                             "NoAutomapEdges",
+                                             "GraphicsMode",
+                                             "NoAutolook",
+                                             "NoParticles",
+                                             "NoLightFlares",
+                                             "NoMultiRoomCallback",
+                                             "LoadDefaultSystem",
+                                             "DefaultSystem",
+                                             "SystemDirectory"};
   EXPECT_EQ(registry_.queried, expected);
 }
 
@@ -258,10 +275,9 @@ TEST_F(ReadRegistryTest, WipePatternMatchingNothingIsReportedWithGameString264) 
 
   EXPECT_EQ(sarnReadRegistry(), 0);
   ASSERT_EQ(dialog_.boxes.size(), 2u);
-  EXPECT_EQ(dialog_.boxes[1],
-            (ShownBox{"Error reading the settings: 'File not found' occurred in "
-                      "MAINSHD:sarnReadRegistry!",
-                      platform::box::kOk, "Tollwick", 1}));
+  EXPECT_EQ(dialog_.boxes[1], (ShownBox{"Error reading the settings: 'File not found' occurred in "
+                                        "MAINSHD:sarnReadRegistry!",
+                                        platform::box::kOk, "Tollwick", 1}));
   EXPECT_EQ(settings_.systemRootDirectory, kRoot);  // set before the error
   EXPECT_EQ(settings_.currentSystemDirectory, "");
   EXPECT_EQ(settings_.defaultSystemName, "");

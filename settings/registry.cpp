@@ -45,8 +45,8 @@ uint32_t dwordFromText(const std::string& valueText) {
   uint32_t number = 0;
   for (std::size_t i = 2; i < text.size() && isHexDigit(text[i]); ++i) {
     const char c = text[i];
-    const uint32_t digit = c <= '9' ? static_cast<uint32_t>(c - '0')
-                                    : static_cast<uint32_t>((c | 0x20) - 'a' + 10);
+    const uint32_t digit =
+        c <= '9' ? static_cast<uint32_t>(c - '0') : static_cast<uint32_t>((c | 0x20) - 'a' + 10);
     number = (number << 4) | digit;
   }
   return number;
@@ -57,8 +57,7 @@ uint32_t dwordFromText(const std::string& valueText) {
 std::string regReadValue(int32_t root, const std::string& keyPath, const std::string& valueName) {
   platform::Registry& registry = platform::use<platform::Registry>();
   platform::RegKey key = 0;
-  if (registry.openKeyEx(rootKey(root), keyPath.c_str(), 0, reg::kKeyRead, &key) !=
-      reg::kSuccess) {
+  if (registry.openKeyEx(rootKey(root), keyPath.c_str(), 0, reg::kKeyRead, &key) != reg::kSuccess) {
     return "";
   }
   // Only the longest value data size is used; the status is not examined.
@@ -68,8 +67,7 @@ std::string regReadValue(int32_t root, const std::string& keyPath, const std::st
   uint32_t maxValueLength = 0, securityDescriptor = 0;
   platform::RegFileTime lastWrite;
   registry.queryInfoKey(key, className, &classLength, nullptr, &subKeys, &maxSubKey, &maxClass,
-                        &values, &maxValueName, &maxValueLength, &securityDescriptor,
-                        &lastWrite);
+                        &values, &maxValueName, &maxValueLength, &securityDescriptor, &lastWrite);
 
   std::vector<uint8_t> buffer(maxValueLength, ' ');
   uint32_t type = 0;

@@ -47,8 +47,8 @@ class CountingRegistry : public platform::Registry {
                        uint32_t* sub, uint32_t* maxSub, uint32_t* maxCls, uint32_t* vals,
                        uint32_t* maxName, uint32_t* maxData, uint32_t* sd,
                        platform::RegFileTime* t) override {
-    return inner_.queryInfoKey(key, cls, clsLen, r, sub, maxSub, maxCls, vals, maxName, maxData,
-                               sd, t);
+    return inner_.queryInfoKey(key, cls, clsLen, r, sub, maxSub, maxCls, vals, maxName, maxData, sd,
+                               t);
   }
   int32_t queryValueEx(platform::RegKey key, const char* name, uint32_t* r, uint32_t* type,
                        uint8_t* data, uint32_t* len) override {
@@ -73,15 +73,15 @@ class CountingRegistry : public platform::Registry {
 };
 
 // Stores values through the seam itself and reads back what a store holds.
-void putThroughSeam(platform::Registry& registry, const std::string& path,
-                    const std::string& name, uint32_t type, const std::string& data) {
+void putThroughSeam(platform::Registry& registry, const std::string& path, const std::string& name,
+                    uint32_t type, const std::string& data) {
   platform::RegKey key = 0;
   ASSERT_EQ(registry.createKeyEx(reg::kLocalMachine, path.c_str(), reg::kKeyAllAccess, &key),
             reg::kSuccess);
-  ASSERT_EQ(registry.setValueEx(key, name.c_str(), 0, type,
-                                reinterpret_cast<const uint8_t*>(data.data()),
-                                static_cast<uint32_t>(data.size())),
-            reg::kSuccess);
+  ASSERT_EQ(
+      registry.setValueEx(key, name.c_str(), 0, type, reinterpret_cast<const uint8_t*>(data.data()),
+                          static_cast<uint32_t>(data.size())),
+      reg::kSuccess);
   registry.closeKey(key);
 }
 
@@ -94,8 +94,7 @@ std::optional<Stored> readThroughSeam(platform::Registry& registry, const std::s
   }
   uint32_t type = 0, length = 0;
   std::optional<Stored> out;
-  if (registry.queryValueEx(key, name.c_str(), nullptr, &type, nullptr, &length) ==
-      reg::kSuccess) {
+  if (registry.queryValueEx(key, name.c_str(), nullptr, &type, nullptr, &length) == reg::kSuccess) {
     std::string data(length, '\0');
     registry.queryValueEx(key, name.c_str(), nullptr, &type,
                           reinterpret_cast<uint8_t*>(data.data()), &length);
@@ -258,9 +257,15 @@ TYPED_TEST(RegistryStoreTest, WritingTextStoresExactlyItsBytes) {
 TYPED_TEST(RegistryStoreTest, WritingDwordTextStoresItsHexadecimalValue) {
   this->put("Existing", reg::kSz, "x\0"s);
   const std::pair<std::string, uint32_t> cases[] = {
-      {"1A", 26u},          {"&H12345678", 0x123456u}, {"FFFF", 0xFFFFu},
-      {"  ff  ", 0xFFu},    {"FFFFFFFF", 0xFFFFFFFFu}, {"123456789", 0x12345678u},
-      {"80000000", 0x80000000u}, {"xyz", 0u},          {"", 0u},
+      {"1A", 26u},
+      {"&H12345678", 0x123456u},
+      {"FFFF", 0xFFFFu},
+      {"  ff  ", 0xFFu},
+      {"FFFFFFFF", 0xFFFFFFFFu},
+      {"123456789", 0x12345678u},
+      {"80000000", 0x80000000u},
+      {"xyz", 0u},
+      {"", 0u},
       {"12G4", 0x12u},
   };
   for (const auto& [text, number] : cases) {

@@ -133,12 +133,11 @@ class PrefixRegistryFile : public WineRegistryFile {
     struct stat st {};
     if (::stat(path().c_str(), &st) != 0) return errno == ENOENT ? "missing" : "";
     char text[160];
-    std::snprintf(text, sizeof text, "%llx:%llx:%llx:%lld.%09ld:%lld.%09ld",
-                  static_cast<unsigned long long>(st.st_dev),
-                  static_cast<unsigned long long>(st.st_ino),
-                  static_cast<unsigned long long>(st.st_size),
-                  static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec,
-                  static_cast<long long>(st.st_ctim.tv_sec), st.st_ctim.tv_nsec);
+    std::snprintf(
+        text, sizeof text, "%llx:%llx:%llx:%lld.%09ld:%lld.%09ld",
+        static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+        static_cast<unsigned long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
+        st.st_mtim.tv_nsec, static_cast<long long>(st.st_ctim.tv_sec), st.st_ctim.tv_nsec);
     return text;
   }
 

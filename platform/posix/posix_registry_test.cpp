@@ -198,8 +198,7 @@ TEST(PosixRegistry, WineReadsWhatWeWroteAndWeReadWhatWineWrote) {
     EXPECT_EQ(regReadValue(kHkeyLocalMachine, "SOFTWARE\\Varnholt\\Zelkor", "WipeSystem"), "T");
   }
   EXPECT_EQ(writeWipeSystem(*registry, "caf\xE9 \"q\" \\ F"), -1);
-  const std::string shown =
-      run(env + wine + " reg query " + key + " /v WipeSystem /reg:32");
+  const std::string shown = run(env + wine + " reg query " + key + " /v WipeSystem /reg:32");
   // reg prints in the OEM code page; the rest of the line is plain ASCII.
   EXPECT_NE(shown.find("WipeSystem    REG_SZ    caf"), std::string::npos) << shown;
   EXPECT_NE(shown.find(" \"q\" \\ F\r\n"), std::string::npos) << shown;

@@ -59,8 +59,7 @@ class WineRegistry : public Registry {
   int32_t setValueEx(RegKey key, const char* valueName, uint32_t reserved, uint32_t type,
                      const uint8_t* data, uint32_t dataLength) override;
   int32_t closeKey(RegKey key) override;
-  int32_t createKeyEx(RegKey key, const char* subKey, uint32_t samDesired,
-                      RegKey* result) override;
+  int32_t createKeyEx(RegKey key, const char* subKey, uint32_t samDesired, RegKey* result) override;
 
  private:
   struct OpenKey {

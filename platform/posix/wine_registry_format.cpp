@@ -238,8 +238,7 @@ std::string escapeText(std::u16string_view text, std::string_view specials) {
   return out;
 }
 
-std::optional<std::u16string> unescapeText(std::string_view line, std::size_t& pos,
-                                           char endChar) {
+std::optional<std::u16string> unescapeText(std::string_view line, std::size_t& pos, char endChar) {
   std::u16string out;
   while (pos < line.size()) {
     const char c = line[pos];
@@ -255,14 +254,38 @@ std::optional<std::u16string> unescapeText(std::string_view line, std::size_t& p
     if (pos >= line.size()) return std::nullopt;  // the escape is cut off
     const char e = line[pos];
     switch (e) {
-      case 'a': out.push_back(u'\a'); ++pos; continue;
-      case 'b': out.push_back(u'\b'); ++pos; continue;
-      case 'e': out.push_back(0x1B); ++pos; continue;
-      case 'f': out.push_back(u'\f'); ++pos; continue;
-      case 'n': out.push_back(u'\n'); ++pos; continue;
-      case 'r': out.push_back(u'\r'); ++pos; continue;
-      case 't': out.push_back(u'\t'); ++pos; continue;
-      case 'v': out.push_back(u'\v'); ++pos; continue;
+      case 'a':
+        out.push_back(u'\a');
+        ++pos;
+        continue;
+      case 'b':
+        out.push_back(u'\b');
+        ++pos;
+        continue;
+      case 'e':
+        out.push_back(0x1B);
+        ++pos;
+        continue;
+      case 'f':
+        out.push_back(u'\f');
+        ++pos;
+        continue;
+      case 'n':
+        out.push_back(u'\n');
+        ++pos;
+        continue;
+      case 'r':
+        out.push_back(u'\r');
+        ++pos;
+        continue;
+      case 't':
+        out.push_back(u'\t');
+        ++pos;
+        continue;
+      case 'v':
+        out.push_back(u'\v');
+        ++pos;
+        continue;
       case 'x': {
         ++pos;
         unsigned value = 0;
@@ -293,7 +316,9 @@ std::optional<std::u16string> unescapeText(std::string_view line, std::size_t& p
 }
 
 std::optional<Value> parseValueData(std::string_view data) {
-  auto startsWith = [&](std::string_view prefix) { return data.substr(0, prefix.size()) == prefix; };
+  auto startsWith = [&](std::string_view prefix) {
+    return data.substr(0, prefix.size()) == prefix;
+  };
   if (startsWith("\"")) return parseQuotedString(data.substr(1), reg::kSz);
   if (startsWith("str:\"")) return parseQuotedString(data.substr(5), reg::kSz);
   if (startsWith("str(2):\"")) return parseQuotedString(data.substr(8), reg::kExpandSz);
@@ -390,8 +415,8 @@ void Document::parse() {
   damaged_ = false;
   win64_ = false;
   Line first = lineAt(text_, 0);
-  registryFile_ = std::string_view(text_).substr(first.begin, first.contentEnd - first.begin) ==
-                  kSignature;
+  registryFile_ =
+      std::string_view(text_).substr(first.begin, first.contentEnd - first.begin) == kSignature;
   if (!registryFile_) return;
 
   bool inSection = false;  // false before the first key and after a bad key line
@@ -439,8 +464,8 @@ void Document::parse() {
     ValueLine value;
     value.begin = line.begin;
     std::size_t at = 1;
-    std::optional<std::u16string> name =
-        content.front() == '@' ? std::optional<std::u16string>(u"") : unescapeText(content, at, '"');
+    std::optional<std::u16string> name = content.front() == '@' ? std::optional<std::u16string>(u"")
+                                                                : unescapeText(content, at, '"');
     std::string data;
     bool ok = name.has_value();
     if (ok) {

@@ -9,10 +9,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -46,8 +46,7 @@ std::string escapeText(std::u16string_view text, std::string_view specials);
 // Reads escaped text from `line` at `pos` up to the first unescaped `endChar` and
 // leaves `pos` just past it. Bytes above 127 are read as UTF-8. nullopt when the end
 // character is missing or an escape is malformed ("\x" without a digit).
-std::optional<std::u16string> unescapeText(std::string_view line, std::size_t& pos,
-                                           char endChar);
+std::optional<std::u16string> unescapeText(std::string_view line, std::size_t& pos, char endChar);
 
 // Reads the data part of a value line (after "="), with continuation lines already
 // joined. nullopt for an unknown type or data not valid for its type.
@@ -110,8 +109,7 @@ class Document {
   std::string textWithKey(const KeyPath& path, int64_t now) const;
 
   // The same edits made to this document.
-  void setValue(const KeyPath& path, std::u16string_view name, const Value& value,
-                int64_t now);
+  void setValue(const KeyPath& path, std::u16string_view name, const Value& value, int64_t now);
   void createKey(const KeyPath& path, int64_t now);
 
  private:

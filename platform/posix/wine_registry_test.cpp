@@ -58,7 +58,8 @@ TEST(WineRegistryFormat, EveryValueWineWroteReadsAsWineStoredIt) {
       {u"LoadDefaultSystem", {reg::kSz, utf16(u"True\0"s)}},
       {u"Multi", {reg::kMultiSz, utf16(u"first\0second part\0\0"s)}},
       {u"None", {reg::kNone, {0, 0}}},
-      {u"Quote \"q\" and \\back", {reg::kSz, utf16(u"C:\\Games\\\"X\" caf\u00e9 1\u00e92 tab\tend\0"s)}},
+      {u"Quote \"q\" and \\back",
+       {reg::kSz, utf16(u"C:\\Games\\\"X\" caf\u00e9 1\u00e92 tab\tend\0"s)}},
       {u"Qword", {reg::kQword, {0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}}},
       {u"WorkingDirectory", {reg::kSz, utf16(u"C:\\Games\\Zelkor\0"s)}},
   };
@@ -71,11 +72,12 @@ TEST(WineRegistryFormat, EveryValueWineWroteReadsAsWineStoredIt) {
   const Value* inner = doc.findValue({u"SOFTWARE", u"varnholt", u"zelkor", u"sub [X]"}, u"INNER");
   ASSERT_NE(inner, nullptr);
   EXPECT_EQ(inner->data, utf16(u"in\0"s));
-  const Value* wow = doc.findValue({u"Software", u"Wow6432Node", u"Varnholt", u"Zelkor"},
-                                   u"WorkingDirectory");
+  const Value* wow =
+      doc.findValue({u"Software", u"Wow6432Node", u"Varnholt", u"Zelkor"}, u"WorkingDirectory");
   ASSERT_NE(wow, nullptr);
   EXPECT_EQ(wow->data, utf16(u"C:\\Games\\Zelkor32\0"s));
-  const Value* link = doc.findValue({u"Software", u"Wow6432Node", u"Classes"}, u"SymbolicLinkValue");
+  const Value* link =
+      doc.findValue({u"Software", u"Wow6432Node", u"Classes"}, u"SymbolicLinkValue");
   ASSERT_NE(link, nullptr);
   EXPECT_EQ(link->type, reg::kLink);
   EXPECT_EQ(link->data.size(), 92u);  // "\Registry\Machine\Software\Classes\Wow6432Node" in UTF-16
@@ -126,8 +128,7 @@ TEST(WineRegistryFormat, NewValuesAndKeysTakeTheirPlaceInWinesOrder) {
             std::string::npos);
 
   // A new key keeps the spelling of the levels that exist and sorts before its sibling.
-  doc.setValue({u"SOFTWARE", u"VARNHOLT", u"Alpha"}, u"V", {reg::kDword, {2, 0, 0, 0}},
-               1796619687);
+  doc.setValue({u"SOFTWARE", u"VARNHOLT", u"Alpha"}, u"V", {reg::kDword, {2, 0, 0, 0}}, 1796619687);
   EXPECT_NE(doc.text().find("\n\n[Software\\\\Varnholt\\\\Alpha] 1796619687\n"
                             "#time=1dd860803a52d80\n\"V\"=dword:00000002\n\n"
                             "[Software\\\\Varnholt\\\\Zelkor] "),
@@ -149,8 +150,10 @@ TEST(WineRegistryFormat, EscapesAreWrittenAsWineWritesThem) {
       {u"\u00e9d", "\\x00e9d"},           // a hexadecimal digit follows: four digits
       {u"\U0001F600", "\\xd83d\\xde00"},  // outside the BMP: both halves
       {u"a\tb\nc\rd\ae\bf\vg\fh\x1B", "a\\tb\\nc\\rd\\ae\\bf\\vg\\fh\\e"},
-      {u"\x01x\x01" u"7", "\\1x\\0017"},      // octal; three digits before an octal digit
-      {u"end\0"s, "end"},                  // the terminator is not written
+      {u"\x01x\x01"
+       u"7",
+       "\\1x\\0017"},      // octal; three digits before an octal digit
+      {u"end\0"s, "end"},  // the terminator is not written
       {u"mid\0dle"s, "mid\\0dle"},
       {u"\x7F", "\x7F"},
   };
@@ -170,12 +173,12 @@ TEST(WineRegistryFormat, EscapesAreWrittenAsWineWritesThem) {
 
 TEST(WineRegistryFormat, EscapesWineReadsButDoesNotWrite) {
   const std::pair<std::string, std::u16string> cases[] = {
-      {"\\q\"", u"q"},                // any other escaped character stands for itself
-      {"\\x41\"", u"A"},              // one to four hexadecimal digits
+      {"\\q\"", u"q"},    // any other escaped character stands for itself
+      {"\\x41\"", u"A"},  // one to four hexadecimal digits
       {"\\x00410\"", u"A0"},
-      {"\\101\"", u"A"},              // one to three octal digits
+      {"\\101\"", u"A"},                // one to three octal digits
       {"caf\xC3\xA9\"", u"caf\u00e9"},  // raw UTF-8
-      {"\xFF\"", u"\uFFFD"},          // malformed UTF-8 as Wine converts it
+      {"\xFF\"", u"\uFFFD"},            // malformed UTF-8 as Wine converts it
   };
   for (const auto& [escaped, text] : cases) {
     std::size_t pos = 0;
@@ -205,22 +208,16 @@ TEST(WineRegistryFormat, LongBinaryDataWrapsAsWineWrapsIt) {
 // A file with one bad line among good ones: the bad value reads as missing, the good
 // ones as written, and the document knows it is damaged.
 TEST(WineRegistryFormat, DamagedLinesReadAsMissingAndMarkTheFile) {
-  const std::string head = std::string(wine::kSignature) + "\n\n[Software\\\\V] 1\n\"Good\"=\"yes\"\n";
+  const std::string head =
+      std::string(wine::kSignature) + "\n\n[Software\\\\V] 1\n\"Good\"=\"yes\"\n";
   const std::pair<const char*, std::string> cases[] = {
-      {"truncated line", "\"Bad\"=\"C:\\\\Ga"},
-      {"truncated hex", "\"Bad\"=hex:00,01,\\"},
-      {"bad escape", "\"Bad\"=\"a\\x\"\n"},
-      {"unknown type", "\"Bad\"=str(3):\"x\"\n"},
-      {"unknown word", "\"Bad\"=word:1\n"},
-      {"nine-digit dword", "\"Bad\"=dword:123456789\n"},
-      {"dword with junk", "\"Bad\"=dword:12x\n"},
-      {"empty dword", "\"Bad\"=dword:\n"},
-      {"odd hex digits", "\"Bad\"=hex:0,01\n"},
-      {"three hex digits", "\"Bad\"=hex:001,02\n"},
-      {"bad hex type", "\"Bad\"=hex(zz):00\n"},
-      {"junk after string", "\"Bad\"=\"x\" y\n"},
-      {"no equals sign", "\"Bad\" \"x\"\n"},
-      {"unterminated name", "\"Bad=\"x\"\n"},
+      {"truncated line", "\"Bad\"=\"C:\\\\Ga"},   {"truncated hex", "\"Bad\"=hex:00,01,\\"},
+      {"bad escape", "\"Bad\"=\"a\\x\"\n"},       {"unknown type", "\"Bad\"=str(3):\"x\"\n"},
+      {"unknown word", "\"Bad\"=word:1\n"},       {"nine-digit dword", "\"Bad\"=dword:123456789\n"},
+      {"dword with junk", "\"Bad\"=dword:12x\n"}, {"empty dword", "\"Bad\"=dword:\n"},
+      {"odd hex digits", "\"Bad\"=hex:0,01\n"},   {"three hex digits", "\"Bad\"=hex:001,02\n"},
+      {"bad hex type", "\"Bad\"=hex(zz):00\n"},   {"junk after string", "\"Bad\"=\"x\" y\n"},
+      {"no equals sign", "\"Bad\" \"x\"\n"},      {"unterminated name", "\"Bad=\"x\"\n"},
   };
   for (const auto& [label, line] : cases) {
     SCOPED_TRACE(label);
@@ -241,7 +238,7 @@ TEST(WineRegistryFormat, DamagedLinesReadAsMissingAndMarkTheFile) {
 
 TEST(WineRegistryFormat, OnlyTheSignatureMakesARegistryFile) {
   for (const std::string& text : {"REGEDIT4\n[Software\\\\V]\n\"A\"=\"b\"\n"s, ""s,
-                                 "WINE REGISTRY Version 1\n"s, " WINE REGISTRY Version 2\n"s}) {
+                                  "WINE REGISTRY Version 1\n"s, " WINE REGISTRY Version 2\n"s}) {
     const Document doc(text);
     EXPECT_FALSE(doc.isRegistryFile());
     EXPECT_FALSE(doc.hasKey({u"Software", u"V"}));
@@ -270,7 +267,8 @@ TEST(WineRegistryFormat, NoCutOrFlipOfAWineFileCrashesTheParser) {
     for (const auto& [name, value] : doc.values(kZelkor)) {
       if (name.ends_with(u'\0')) continue;  // Wine cannot write such a name either
       // Whatever reads back from a damaged file formats into a line that reads the same.
-      const Document again(std::string(wine::kSignature) + "\n[K]\n" + wine::formatValue(name, *value));
+      const Document again(std::string(wine::kSignature) + "\n[K]\n" +
+                           wine::formatValue(name, *value));
       const Value* back = again.findValue({u"K"}, name);
       ASSERT_NE(back, nullptr);
       EXPECT_EQ(*back, *value);
@@ -349,7 +347,9 @@ TEST_F(WineRegistryStore, ThirtyTwoBitViewLooksUnderWow6432NodeFirst) {
   ASSERT_EQ(open("SOFTWARE\\Varnholt\\Zelkor", &key), reg::kSuccess);
   uint32_t type = 0;
   EXPECT_EQ(query(key, "Quote \"q\" and \\back", &type),
-            "C:\\Games\\\"X\" caf\xE9 1\xE9" "2 tab\tend"s + '\0');
+            "C:\\Games\\\"X\" caf\xE9 1\xE9"
+            "2 tab\tend"s +
+                '\0');
   EXPECT_EQ(type, reg::kSz);
   EXPECT_EQ(query(key, "Multi", &type), "first\0second part\0\0"s);
   EXPECT_EQ(type, reg::kMultiSz);
@@ -358,9 +358,8 @@ TEST_F(WineRegistryStore, ThirtyTwoBitViewLooksUnderWow6432NodeFirst) {
   EXPECT_EQ(query(key, nullptr), "default"s + '\0');
 
   uint32_t values = 0, longestName = 0, longestData = 0, subKeys = 0, classLength = 0;
-  EXPECT_EQ(registry_.queryInfoKey(key, nullptr, &classLength, nullptr, &subKeys, nullptr,
-                                   nullptr, &values, &longestName, &longestData, nullptr,
-                                   nullptr),
+  EXPECT_EQ(registry_.queryInfoKey(key, nullptr, &classLength, nullptr, &subKeys, nullptr, nullptr,
+                                   &values, &longestName, &longestData, nullptr, nullptr),
             reg::kSuccess);
   EXPECT_EQ(values, 12u);
   EXPECT_EQ(subKeys, 1u);
@@ -379,11 +378,10 @@ TEST_F(WineRegistryStore, ThirtyTwoBitViewLooksUnderWow6432NodeFirst) {
 TEST_F(WineRegistryStore, OtherRootsHaveNoKeys) {
   file_.contents = fixture();
   RegKey key = 0;
-  EXPECT_EQ(registry_.openKeyEx(reg::kCurrentUser, "Software\\Varnholt\\Zelkor", 0,
-                                reg::kKeyRead, &key),
-            reg::kFileNotFound);
-  EXPECT_EQ(registry_.createKeyEx(reg::kUsers, "X", reg::kKeyAllAccess, &key),
-            reg::kFileNotFound);
+  EXPECT_EQ(
+      registry_.openKeyEx(reg::kCurrentUser, "Software\\Varnholt\\Zelkor", 0, reg::kKeyRead, &key),
+      reg::kFileNotFound);
+  EXPECT_EQ(registry_.createKeyEx(reg::kUsers, "X", reg::kKeyAllAccess, &key), reg::kFileNotFound);
   EXPECT_EQ(registry_.openKeyEx(12345, "X", 0, reg::kKeyRead, &key), reg::kInvalidHandle);
 }
 

@@ -117,8 +117,7 @@ int32_t MemoryRegistry::queryInfoKey(RegKey key, char* className, uint32_t* clas
                                      uint32_t* /*reserved*/, uint32_t* subKeys,
                                      uint32_t* maxSubKeyLength, uint32_t* maxClassLength,
                                      uint32_t* values, uint32_t* maxValueNameLength,
-                                     uint32_t* maxValueLength,
-                                     uint32_t* securityDescriptorLength,
+                                     uint32_t* maxValueLength, uint32_t* securityDescriptorLength,
                                      platform::RegFileTime* lastWriteTime) {
   std::string path;
   if (const int32_t status = resolve(key, nullptr, &path); status != reg::kSuccess) return status;
@@ -188,8 +187,9 @@ int32_t MemoryRegistry::setValueEx(RegKey key, const char* valueName, uint32_t /
   if (data == nullptr && dataLength != 0) return reg::kInvalidParameter;
   if (failWritesWith != 0) return failWritesWith;
   const std::string name = valueName == nullptr ? "" : valueName;
-  std::string bytes = dataLength == 0 ? std::string()
-                                      : std::string(reinterpret_cast<const char*>(data), dataLength);
+  std::string bytes = dataLength == 0
+                          ? std::string()
+                          : std::string(reinterpret_cast<const char*>(data), dataLength);
   keys_[open->second.path].values[fold(name)] = {name, StoredValue{type, std::move(bytes)}};
   return reg::kSuccess;
 }

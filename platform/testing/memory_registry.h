@@ -25,7 +25,7 @@ class MemoryRegistry : public platform::Registry {
   // Test set-up and inspection, by backslash-separated path below HKEY_LOCAL_MACHINE.
   void addKey(const std::string& path);  // with its parents
   void putValue(const std::string& path, const std::string& name, uint32_t type,
-                std::string data);       // creates the key when needed
+                std::string data);  // creates the key when needed
   bool hasKey(const std::string& path) const;
   void clear() { keys_ = {{"", Key{}}}; }  // no keys at all
   std::optional<StoredValue> value(const std::string& path, const std::string& name) const;
@@ -38,8 +38,8 @@ class MemoryRegistry : public platform::Registry {
   // Keys opened or created and not yet closed.
   std::size_t openKeys() const { return open_.size(); }
 
-  int32_t openKeyEx(platform::RegKey key, const char* subKey, uint32_t options,
-                    uint32_t samDesired, platform::RegKey* result) override;
+  int32_t openKeyEx(platform::RegKey key, const char* subKey, uint32_t options, uint32_t samDesired,
+                    platform::RegKey* result) override;
   int32_t queryInfoKey(platform::RegKey key, char* className, uint32_t* classLength,
                        uint32_t* reserved, uint32_t* subKeys, uint32_t* maxSubKeyLength,
                        uint32_t* maxClassLength, uint32_t* values, uint32_t* maxValueNameLength,
@@ -47,8 +47,8 @@ class MemoryRegistry : public platform::Registry {
                        platform::RegFileTime* lastWriteTime) override;
   int32_t queryValueEx(platform::RegKey key, const char* valueName, uint32_t* reserved,
                        uint32_t* type, uint8_t* data, uint32_t* dataLength) override;
-  int32_t setValueEx(platform::RegKey key, const char* valueName, uint32_t reserved,
-                     uint32_t type, const uint8_t* data, uint32_t dataLength) override;
+  int32_t setValueEx(platform::RegKey key, const char* valueName, uint32_t reserved, uint32_t type,
+                     const uint8_t* data, uint32_t dataLength) override;
   int32_t closeKey(platform::RegKey key) override;
   int32_t createKeyEx(platform::RegKey key, const char* subKey, uint32_t samDesired,
                       platform::RegKey* result) override;
