@@ -177,6 +177,19 @@ TEST(PosixRegistry, WineReadsWhatWeWroteAndWeReadWhatWineWrote) {
   const std::string server = fs::path(wine).parent_path() / "wineserver";
   TempPrefix prefix;
   const std::string env = "WINEPREFIX='" + prefix.path().string() + "' WINEDEBUG=-all ";
+  // Stops the prefix's wineserver and removes the server directory Debian's Wine made
+  // for it (named in "<prefix>/wineserver", below /tmp), however the test ends.
+  struct ServerCleanup {
+    std::string command;
+    fs::path prefix;
+    ~ServerCleanup() {
+      run(command + " -k");
+      run(command + " -w");
+      std::string name = slurp(prefix / "wineserver");
+      while (!name.empty() && (name.back() == '\n' || name.back() == '\0')) name.pop_back();
+      if (!name.empty() && name.find('/') == std::string::npos) fs::remove_all("/tmp/" + name);
+    }
+  } cleanup{env + server, prefix.path()};
   const std::string key = "'HKLM\\Software\\Varnholt\\Zelkor'";
   // The first command makes the prefix; its wineserver then lingers a few seconds.
   run(env + wine + " reg add " + key +
@@ -202,7 +215,6 @@ TEST(PosixRegistry, WineReadsWhatWeWroteAndWeReadWhatWineWrote) {
   // reg prints in the OEM code page; the rest of the line is plain ASCII.
   EXPECT_NE(shown.find("WipeSystem    REG_SZ    caf"), std::string::npos) << shown;
   EXPECT_NE(shown.find(" \"q\" \\ F\r\n"), std::string::npos) << shown;
-  run(env + server + " -k");
 }
 
 }  // namespace
