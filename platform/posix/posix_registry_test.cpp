@@ -211,6 +211,16 @@ TEST(PosixRegistry, WineReadsWhatWeWroteAndWeReadWhatWineWrote) {
     EXPECT_EQ(regReadValue(kHkeyLocalMachine, "SOFTWARE\\Varnholt\\Zelkor", "WipeSystem"), "T");
   }
   EXPECT_EQ(writeWipeSystem(*registry, "caf\xE9 \"q\" \\ F"), -1);
+  RegKey created = 0;
+  ASSERT_EQ(registry->createKeyEx(reg::kLocalMachine, "SOFTWARE\\Varnholt\\Zelkor\\Sub [1]",
+                                  reg::kKeyAllAccess, &created),
+            reg::kSuccess);
+  const uint8_t count[4] = {0x1A, 0, 0, 0};
+  EXPECT_EQ(registry->setValueEx(created, "Count", 0, reg::kDword, count, 4), reg::kSuccess);
+  registry->closeKey(created);
+  const std::string subKey =
+      run(env + wine + " reg query 'HKLM\\Software\\Varnholt\\Zelkor\\Sub [1]' /reg:32");
+  EXPECT_NE(subKey.find("Count    REG_DWORD    0x1a"), std::string::npos) << subKey;
   const std::string shown = run(env + wine + " reg query " + key + " /v WipeSystem /reg:32");
   // reg prints in the OEM code page; the rest of the line is plain ASCII.
   EXPECT_NE(shown.find("WipeSystem    REG_SZ    caf"), std::string::npos) << shown;
