@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <regex>
 
 #include "platform/testing/fake_resources.h"
+#include "platform/testing/scratch_directory.h"
 #include "resources/game_strings.h"
 #include "resources/pe/pe_test_support.h"
 #include "runtime/error_record.h"
@@ -53,14 +53,6 @@ std::string assetText(const std::string& name) {
 }
 
 // A new directory of its own under the temporary directory (test runs may overlap).
-std::filesystem::path freshTempDirectory(const std::string& stem) {
-  std::random_device random;
-  for (;;) {
-    const auto dir = std::filesystem::temp_directory_path() / (stem + std::to_string(random()));
-    if (std::filesystem::create_directory(dir)) return dir;
-  }
-}
-
 class ClsResourceTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -148,8 +140,8 @@ TEST(ClsResource, AssigningDllNameTwiceReleasesTheFirstLibrary) {
 
 TEST(ClsResource, AReleasedLibraryFileCanBeReplacedAndDeleted) {
   namespace fs = std::filesystem;
-  const fs::path dir = freshTempDirectory("tollwick-res-");
-  const fs::path first = dir / "first.dll";
+  const testing::ScratchDirectory dir("tollwick-res-");
+  const fs::path first = dir.path() / "first.dll";
   fs::copy_file(sampleDll(), first, fs::copy_options::overwrite_existing);
   clsResource res;
   res.DllName(first.string());
@@ -158,7 +150,6 @@ TEST(ClsResource, AReleasedLibraryFileCanBeReplacedAndDeleted) {
   fs::copy_file(edgeDll(), first, fs::copy_options::overwrite_existing);
   EXPECT_TRUE(fs::remove(first));
   EXPECT_EQ(res.LoadDllString(1), "Hello");
-  fs::remove_all(dir);
 }
 
 TEST_F(ClsResourceTest, CustomDataComesBackByteForByte) {
@@ -227,10 +218,8 @@ class SaveDllDataTest : public ClsResourceTest {
  protected:
   void SetUp() override {
     ClsResourceTest::SetUp();
-    dir = freshTempDirectory("tollwick-save-");
-    target = (dir / "lore.txt").string();
+    target = dir.file("lore.txt");
   }
-  void TearDown() override { std::filesystem::remove_all(dir); }
 
   void writeTarget(const std::string& text) { std::ofstream(target, std::ios::binary) << text; }
   std::string targetText() {
@@ -238,7 +227,7 @@ class SaveDllDataTest : public ClsResourceTest {
     return std::string(bytes.begin(), bytes.end());
   }
 
-  std::filesystem::path dir;
+  testing::ScratchDirectory dir{"tollwick-save-"};
   std::string target;
 };
 

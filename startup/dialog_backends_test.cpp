@@ -1,11 +1,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "platform/testing/scratch_directory.h"
 #include "runtime/run_time_error.h"
 #include "startup/answers_dialog.h"
 #include "startup/dialog_choice.h"
@@ -88,18 +87,14 @@ TEST(TerminalDialog, AnOutputThatCannotBeWrittenIsARunTimeErrorNotAnAnswer) {
 
 class TranscriptFile : public ::testing::Test {
  protected:
-  void TearDown() override { std::filesystem::remove(path_); }
   std::string read() {
     std::ifstream in(path_);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
   }
-  std::string path_ = (std::filesystem::temp_directory_path() /
-                       ("tollwick-transcript-" + std::to_string(::testing::UnitTest::GetInstance()
-                                                                    ->random_seed()) +
-                        ".jsonl"))
-                          .string();
+  testing::ScratchDirectory scratch_{"tollwick-transcript-"};
+  std::string path_ = scratch_.file("transcript.jsonl");
 };
 
 TEST_F(TranscriptFile, RecordsEveryBoxWithItsAnswerAsOneJsonLine) {
@@ -139,11 +134,11 @@ TEST(DialogChoice, AnswersTakePrecedenceAndTheTranscriptWrapsAnyBackend) {
   EXPECT_EQ(out.str(), "");  // nothing shown
 
   env.answers.reset();
-  env.transcript = (std::filesystem::temp_directory_path() / "tollwick-choice.jsonl").string();
+  const testing::ScratchDirectory scratch("tollwick-choice-");
+  env.transcript = scratch.file("transcript.jsonl");
   dialog = chooseDialog(env, in, out, bad);
   EXPECT_EQ(dialog->show("Go?", 4, "T"), kYes);  // the terminal read "yes"
   EXPECT_NE(dynamic_cast<TranscriptDialog*>(dialog.get()), nullptr);
-  std::filesystem::remove(*env.transcript);
 }
 
 TEST(DialogChoice, AWrongAnswerWordGivesNoDialog) {

@@ -7,11 +7,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "platform/seam.h"
 #include "platform/testing/fault_fs.h"
 #include "platform/testing/recording_dialog.h"
+#include "platform/testing/scratch_directory.h"
 #include "settings/installation_settings.h"
 
 namespace tollwick {
@@ -30,8 +30,6 @@ TEST(SysAddBackslashTest, AddsOneBackslashOnlyWhenMissing) {
 class FileNamesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ =
-        fs::temp_directory_path() / ("tollwick-names-" + std::to_string(std::random_device{}()));
     fs::create_directories(root_ / "System" / "Zelkor");
     resetInstallationSettings();
     installationSettings().systemRootDirectory = root_.string() + "\\System\\";
@@ -39,7 +37,6 @@ class FileNamesTest : public ::testing::Test {
   }
   void TearDown() override {
     resetInstallationSettings();
-    fs::remove_all(root_);
   }
 
   // Program path of `name` in the current system's directory.
@@ -51,7 +48,8 @@ class FileNamesTest : public ::testing::Test {
     return root_ / "System" / "Zelkor" / name;
   }
 
-  fs::path root_;
+  tollwick::testing::ScratchDirectory scratch_{"tollwick-names-"};
+  fs::path root_ = scratch_.path();
 };
 
 TEST_F(FileNamesTest, OnlyNormalFilesExist) {

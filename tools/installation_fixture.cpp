@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 
 #include "runtime/binary_file.h"
 #include "security/sarn_security.h"
@@ -15,19 +14,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string freshDirectory() {
-  std::random_device device;
-  for (;;) {
-    const fs::path candidate =
-        fs::temp_directory_path() / ("tollwick-test-" + std::to_string(device()));
-    if (fs::create_directory(candidate)) return candidate.string();
-  }
-}
 
 }  // namespace
 
 InstallationFixture::InstallationFixture()
-    : strings_(testing::numberedGameStrings()), root_(freshDirectory()) {
+    : strings_(testing::numberedGameStrings()), root_(scratch_.path().string()) {
   process_.directory = TOLLWICK_BINARY_DIR "/bin";
   resetSystemState();
   resetInstallationSettings();
@@ -39,8 +30,6 @@ InstallationFixture::~InstallationFixture() {
   abandonAllFiles();
   resetSystemState();
   resetInstallationSettings();
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
 }
 
 int32_t InstallationFixture::install(const InstallationOptions& options) {

@@ -15,6 +15,7 @@
 #include "platform/testing/fake_process.h"
 #include "platform/testing/fake_resources.h"
 #include "platform/testing/recording_dialog.h"
+#include "platform/testing/scratch_directory.h"
 #include "system/system_state.h"
 #include "tools/make_install.h"
 
@@ -73,6 +74,7 @@ class InstallationFixture : public ::testing::Test {
   testing::ScopedGameStrings strings_;
 
  private:
+  testing::ScratchDirectory scratch_{"tollwick-install-"};
   std::string root_;
 };
 

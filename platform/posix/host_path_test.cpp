@@ -7,7 +7,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
+
+#include "platform/testing/scratch_directory.h"
 
 namespace tollwick::platform {
 namespace {
@@ -18,19 +19,15 @@ namespace fs = std::filesystem;
 class HostPathTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    prefix_ =
-        (fs::temp_directory_path() / ("tollwick-prefix-" + std::to_string(std::random_device{}())))
-            .string();
     fs::create_directories(prefix_ + "/drive_c/Games/Zelkor/System");
     fs::create_directories(prefix_ + "/dosdevices");
     fs::create_directory_symlink("../drive_c", prefix_ + "/dosdevices/c:");
     std::ofstream(prefix_ + "/drive_c/Games/Zelkor/System/ZelkorSystemMain.MSF") << "x";
   }
-  void TearDown() override { fs::remove_all(prefix_); }
-
   std::string drive(const std::string& rest) const { return prefix_ + "/dosdevices/c:" + rest; }
 
-  std::string prefix_;
+  tollwick::testing::ScratchDirectory scratch_{"tollwick-prefix-"};
+  std::string prefix_ = scratch_.path().string();
 };
 
 TEST_F(HostPathTest, DriveLetterGoesThroughDosDevicesAndBackslashesBecomeSlashes) {

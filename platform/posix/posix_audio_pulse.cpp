@@ -48,10 +48,10 @@ pa_sample_format_t sampleFormat(const pe::WaveSound& sound) {
 // so that a stop request is noticed within a fraction of a second.
 void run(const std::shared_ptr<Playback>& playback, std::promise<bool> opened) {
   const pe::WaveSound& sound = playback->sound;
-  pa_sample_spec spec{};
-  spec.format = sampleFormat(sound);
-  spec.rate = sound.sampleRate;
-  spec.channels = static_cast<uint8_t>(sound.channels);
+  pa_sample_spec streamFormat{};
+  streamFormat.format = sampleFormat(sound);
+  streamFormat.rate = sound.sampleRate;
+  streamFormat.channels = static_cast<uint8_t>(sound.channels);
   const std::size_t frame = std::size_t{sound.channels} * (sound.bitsPerSample / 8);
   const std::size_t piece = std::max<std::size_t>(frame, frame * (sound.sampleRate / 20));
   pa_buffer_attr attributes{};
@@ -61,7 +61,7 @@ void run(const std::shared_ptr<Playback>& playback, std::promise<bool> opened) {
   attributes.minreq = static_cast<uint32_t>(-1);
   attributes.fragsize = static_cast<uint32_t>(-1);
   int error = 0;
-  pa_simple* stream = pa_simple_new(nullptr, "Tollwick", PA_STREAM_PLAYBACK, nullptr, "wave", &spec,
+  pa_simple* stream = pa_simple_new(nullptr, "Tollwick", PA_STREAM_PLAYBACK, nullptr, "wave", &streamFormat,
                                     nullptr, &attributes, &error);
   opened.set_value(stream != nullptr);
   if (stream == nullptr) return;

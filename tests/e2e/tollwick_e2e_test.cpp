@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/testing/scratch_directory.h"
 #include "resources/cls_resource.h"
 #include "resources/game_strings.h"
 #include "runtime/text.h"
@@ -62,8 +62,6 @@ std::string readAll(const fs::path& path) {
 class TollwickEndToEndTest : public ::testing::Test {
  protected:
   TollwickEndToEndTest() {
-    std::random_device device;
-    work_ = fs::temp_directory_path() / ("tollwick-e2e-" + std::to_string(device()));
     fs::create_directories(work_ / "wine");
     install_ = work_ / "install";
     // Game strings as the sample library holds them, for the expected boxes.
@@ -71,8 +69,6 @@ class TollwickEndToEndTest : public ::testing::Test {
   }
   ~TollwickEndToEndTest() override {
     gResource().DllName("");
-    std::error_code ignored;
-    fs::remove_all(work_, ignored);
   }
 
   // Runs a shell command; returns its exit code, standard output in `out`.
@@ -133,7 +129,9 @@ class TollwickEndToEndTest : public ::testing::Test {
     return {gs(gs::kDataFilesFailedCaption), prompt, 48, 1};
   }
 
-  fs::path work_, install_;
+  testing::ScratchDirectory scratch_{"tollwick-e2e-"};
+  fs::path work_ = scratch_.path();
+  fs::path install_;
   std::vector<Box> boxes_;
   std::string output_;
 };

@@ -1,0 +1,25 @@
+#pragma once
+// A fresh directory of its own under the system's temporary directory for one test,
+// removed with everything in it (write permissions restored first) when the object dies.
+
+#include <filesystem>
+#include <string>
+
+namespace tollwick::testing {
+
+class ScratchDirectory {
+ public:
+  explicit ScratchDirectory(const std::string& stem = "tollwick-test-");
+  ~ScratchDirectory();
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The host path of `name` inside the directory.
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace tollwick::testing
