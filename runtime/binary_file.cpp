@@ -27,13 +27,25 @@ struct OpenFile {
   std::string path;
   platform::ByteBuffer image;
   // What the file held at open: a missing file is always written at commit; an
-  // existing one only when its length or the hash of its bytes changed. A hash rather
-  // than a copy keeps the memory of a file at its own size.
+  // existing one only when its bytes changed.
   bool existed = false;
+  // Change tracking: `version` names the image's state and `cleanVersion` the state
+  // that equals the file on disk (none for a missing file). Only when the image leaves
+  // that state through a change nobody promises to undo is the disk's content hashed
+  // (a hash rather than a copy keeps the memory of a file at its own size), and at
+  // close the image is hashed again only if it is not back at the clean state.
+  uint64_t version = 0;
+  uint64_t cleanVersion = 0;
+  bool hashed = false;
   size_t originalLength = 0;
   XXH128_hash_t originalHash{};
   bool unprotected = false;
 };
+
+uint64_t newVersion() {
+  static uint64_t lastVersion = 0;
+  return ++lastVersion;
+}
 
 std::array<std::optional<OpenFile>, kHighestFileNumber + 1>& table() {
   static std::array<std::optional<OpenFile>, kHighestFileNumber + 1> files;
@@ -55,10 +67,24 @@ XXH128_hash_t hashOf(std::span<const uint8_t> bytes) {
   return XXH3_128bits(bytes.data(), bytes.size());
 }
 
+bool isClean(const OpenFile& file) { return file.existed && file.version == file.cleanVersion; }
+
 bool changedSinceOpen(const OpenFile& file) {
   if (!file.existed) return true;
-  if (file.image.size() != file.originalLength) return true;
+  if (isClean(file)) return false;
+  if (!file.hashed || file.image.size() != file.originalLength) return true;
   return XXH128_isEqual(hashOf(file.image), file.originalHash) == 0;
+}
+
+// Before a change that may not be undone exactly: a clean image is the disk's content,
+// the last chance to take its hash for the comparison at close.
+void beforeUntrackedChange(OpenFile& file) {
+  if (isClean(file) && !file.hashed) {
+    file.originalLength = file.image.size();
+    file.originalHash = hashOf(file.image);
+    file.hashed = true;
+  }
+  file.version = newVersion();
 }
 
 // The byte offset of a read of `length` bytes at one-based `position`: error 5 for a
@@ -84,6 +110,13 @@ void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> byte
   const uint64_t offset = static_cast<uint64_t>(position - 1);
   if (offset > std::numeric_limits<size_t>::max() - bytes.size()) raiseError(err::kOutOfMemory);
   const size_t end = static_cast<size_t>(offset) + bytes.size();
+  // Writing bytes back as they are is no change (a protect that stores the header it
+  // found, a field rewritten with its value).
+  if (end <= file.image.size() &&
+      (bytes.empty() || std::memcmp(file.image.data() + offset, bytes.data(), bytes.size()) == 0)) {
+    return;
+  }
+  beforeUntrackedChange(file);
   if (end > file.image.size()) {
     const size_t oldSize = file.image.size();
     try {
@@ -128,9 +161,9 @@ void openBinary(int16_t fileNumber, const std::string& path) {
   } else {
     raiseIfFailed(status);
     file.existed = true;
-    file.originalLength = file.image.size();
-    file.originalHash = hashOf(file.image);
   }
+  file.version = newVersion();
+  file.cleanVersion = file.version;
   table()[static_cast<size_t>(fileNumber)] = std::move(file);
 }
 
@@ -202,8 +235,21 @@ void putText(int16_t fileNumber, int64_t position, const std::string& text) {
 }
 
 std::span<uint8_t> fileImage(int16_t fileNumber) {
-  platform::ByteBuffer& image = openFile(fileNumber).image;
-  return {image.data(), image.size()};
+  OpenFile& file = openFile(fileNumber);
+  beforeUntrackedChange(file);
+  return {file.image.data(), file.image.size()};
+}
+
+uint64_t imageVersion(int16_t fileNumber) { return openFile(fileNumber).version; }
+
+std::span<uint8_t> imageForTransform(int16_t fileNumber) {
+  OpenFile& file = openFile(fileNumber);
+  file.version = newVersion();
+  return {file.image.data(), file.image.size()};
+}
+
+void restoreImageVersion(int16_t fileNumber, uint64_t version) {
+  openFile(fileNumber).version = version;
 }
 
 void setUnprotected(int16_t fileNumber, bool unprotected) {

@@ -51,8 +51,25 @@ void putText(int16_t fileNumber, int64_t position, const std::string& text);
 
 // The image of the open file, for the protected-file layer that transforms the data
 // region in place (no second copy). Valid until the next write that changes the
-// length or until close.
+// length or until close. The caller may change any byte through it: whether the file
+// changed is then decided at close by comparing hashes.
 std::span<uint8_t> fileImage(int16_t fileNumber);
+
+// Exact change tracking, for a layer that transforms the image in place and later
+// undoes the transform (the protected-file layer): it spares the hashes of the whole
+// image that decide otherwise whether a file changed.
+//
+// imageVersion names the image's current state: every write that changes a byte and
+// every writable access gives the image a new version, never given out before.
+uint64_t imageVersion(int16_t fileNumber);
+// The image, writable, for a transform in place (a new version, as for fileImage). The
+// caller either undoes the transform and says so with restoreImageVersion, or leaves
+// the file counted as changed.
+std::span<uint8_t> imageForTransform(int16_t fileNumber);
+// Declares that the image holds again exactly the bytes it held at `version` (taken
+// from imageVersion of this open file). A file back at the version it had when opened
+// counts as unchanged without a comparison.
+void restoreImageVersion(int16_t fileNumber, uint64_t version);
 
 // The protected-file layer marks a file unprotected after unprotecting its image and
 // protected again after protecting it; an unprotected file is never committed.

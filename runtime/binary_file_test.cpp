@@ -162,6 +162,39 @@ TEST_F(BinaryFileTest, UnchangedFileIsNotWritten) {
   EXPECT_EQ(fs::last_write_time(path("a.bin")), before);
 }
 
+TEST_F(BinaryFileTest, AnImageTransformedAndRestoredIsNotWritten) {
+  writeFile("a.bin", "same bytes");
+  fs::create_hard_link(path("a.bin"), path("link"));
+  const auto before = fs::last_write_time(path("a.bin"));
+  openBinary(1, path("a.bin"));
+  const uint64_t opened = imageVersion(1);
+  for (uint8_t& b : imageForTransform(1)) b = static_cast<uint8_t>(b ^ 0x5A);
+  const uint64_t transformed = imageVersion(1);
+  EXPECT_NE(transformed, opened);
+  putText(1, 1, ")");  // the byte it holds (s ^ 0x5A): no change, no new version
+  EXPECT_EQ(imageVersion(1), transformed);
+  putText(1, 1, "S");
+  EXPECT_NE(imageVersion(1), transformed);
+  putText(1, 1, ")");
+  for (uint8_t& b : imageForTransform(1)) b = static_cast<uint8_t>(b ^ 0x5A);
+  restoreImageVersion(1, opened);
+  closeFile(1);
+  EXPECT_TRUE(fs::equivalent(path("a.bin"), path("link")));
+  EXPECT_EQ(fs::last_write_time(path("a.bin")), before);
+
+  // Without the restore a transformed image counts as changed, and so does one
+  // restored to any state but the one it had at open.
+  openBinary(1, path("a.bin"));
+  putText(1, 1, "S");
+  const uint64_t changed = imageVersion(1);
+  for (uint8_t& b : imageForTransform(1)) b = static_cast<uint8_t>(b ^ 0x5A);
+  for (uint8_t& b : imageForTransform(1)) b = static_cast<uint8_t>(b ^ 0x5A);
+  restoreImageVersion(1, changed);
+  closeFile(1);
+  EXPECT_EQ(readFile("a.bin"), "Same bytes");
+  EXPECT_FALSE(fs::equivalent(path("a.bin"), path("link")));
+}
+
 TEST_F(BinaryFileTest, UnprotectedOrAbandonedFileIsNeverWritten) {
   writeFile("a.bin", "protected");
   openBinary(1, path("a.bin"));

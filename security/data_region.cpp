@@ -21,7 +21,7 @@ uint8_t* dataOf(int16_t fileNumber, int32_t dataLength) {
   // may not expect a null one.
   static uint8_t none = 0;
   if (dataLength == 0) return &none;
-  return fileImage(fileNumber).subspan(static_cast<size_t>(kProtectionHeaderLength)).data();
+  return imageForTransform(fileNumber).subspan(static_cast<size_t>(kProtectionHeaderLength)).data();
 }
 
 }  // namespace tollwick

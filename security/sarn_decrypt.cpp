@@ -11,6 +11,7 @@
 #include "security/protection_header.h"
 #include "security/sarn_security.h"
 #include "security/text_check.h"
+#include "security/unprotect_note.h"
 #include "startup/message_box.h"
 #include "system/system_state.h"
 
@@ -38,15 +39,16 @@ int16_t SarnDecryptFile(int16_t& fileNumber, int32_t expectedSignature, bool use
 
     // A file shorter than its header cannot be a protected file: refused like damaged
     // data, without reading past its end.
+    const uint64_t versionBefore = imageVersion(fileNumber);
     const int64_t fileLength = lengthOfFile(fileNumber);
     if (fileLength < kProtectionHeaderLength) return refuse(fileNumber, key);
     std::array<uint8_t, kProtectionHeaderLength> stored{};
     getBytes(fileNumber, 1, stored);
 
+    const int32_t keyTextCheck = checkValueOfText(SarnKeyText(header, useFixedKey), 0);
     HeaderField keyCheck = HeaderField::ofBytes(&stored[0]);
     const int32_t chain1 = keyCheck.mangle(0, key.get());
-    if (keyCheck.value() != 0 &&
-        keyCheck.value() != checkValueOfText(SarnKeyText(header, useFixedKey), 0)) {
+    if (keyCheck.value() != 0 && keyCheck.value() != keyTextCheck) {
       return refuse(fileNumber, key);
     }
     HeaderField dataCheck = HeaderField::ofBytes(&stored[4]);
@@ -67,6 +69,8 @@ int16_t SarnDecryptFile(int16_t& fileNumber, int32_t expectedSignature, bool use
     if (library.verify(data, dataLength, chain1) != dataCheck.value()) {
       return refuse(fileNumber, key);
     }
+    noteUnprotected(fileNumber, {versionBefore, imageVersion(fileNumber), keyTextCheck,
+                                 dataCheck.value(), stored});
     key.release();
     result = kTrue;
   } catch (const RunTimeError& error) {

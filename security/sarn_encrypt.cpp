@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "platform/seam.h"
 #include "platform/security_library.h"
@@ -12,6 +13,7 @@
 #include "security/protection_header.h"
 #include "security/sarn_security.h"
 #include "security/text_check.h"
+#include "security/unprotect_note.h"
 #include "startup/message_box.h"
 #include "system/system_state.h"
 
@@ -43,11 +45,16 @@ int16_t SarnEncryptFile(int16_t& fileNumber, int32_t signature, bool useFixedKey
     // Until the transform below has run, the image holds plain data.
     setUnprotected(fileNumber, true);
 
-    HeaderField keyCheck =
-        HeaderField::ofValue(checkValueOfText(SarnKeyText(header, useFixedKey), 0));
+    const int32_t keyTextCheck = checkValueOfText(SarnKeyText(header, useFixedKey), 0);
+    HeaderField keyCheck = HeaderField::ofValue(keyTextCheck);
     const int32_t chain1 = keyCheck.mangle(0, key.get());
-    HeaderField dataCheck =
-        HeaderField::ofValue(library.verify(dataOf(fileNumber, dataLength), dataLength, chain1));
+    // Data untouched since it was unprotected with the same key: its check value is the
+    // one verified then (the chain values depend on key, seed and length only).
+    const std::optional<UnprotectNote> note = takeUnprotectNote(fileNumber);
+    const bool untouched = note && note->keyTextCheck == keyTextCheck;
+    HeaderField dataCheck = HeaderField::ofValue(
+        untouched ? note->dataCheck
+                  : library.verify(dataOf(fileNumber, dataLength), dataLength, chain1));
     const int32_t chain2 = dataCheck.mangle(chain1, key.get());
     HeaderField stored = HeaderField::ofValue(signature);
     stored.mangle(FixedKeySeed, key.get());
@@ -60,6 +67,9 @@ int16_t SarnEncryptFile(int16_t& fileNumber, int32_t signature, bool useFixedKey
     putBytes(fileNumber, 1, fields);
 
     library.mangle(dataOf(fileNumber, dataLength), dataLength, chain2, key.get());
+    // Same key, same data, same header: the transform has put back exactly the bytes
+    // the unprotect started from.
+    if (untouched && fields == note->header) restoreImageVersion(fileNumber, note->versionBefore);
     setUnprotected(fileNumber, false);
     key.release();
     result = kTrue;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 
 #include "platform/seam.h"
 #include "platform/security_library.h"
@@ -85,6 +86,60 @@ TEST_F(SarnSecurityTest, RewrittenDataIsProtectedAgainInPlace) {
   ASSERT_EQ(SarnEncryptFile(file), kTrue);
   closeFile(file);
   EXPECT_EQ(unprotect("A.DED"), "SECOND contents, and longer");
+}
+
+// Unprotect then protect with nothing changed: the file is not written. Anything that
+// makes the stored bytes differ is: another signature, or a KeyCheck of 0 that the
+// protect replaces by the key text's check.
+TEST_F(SarnSecurityTest, AFileProtectedAgainUnchangedIsNotRewritten) {
+  const auto cycle = [&](const std::string& name, int32_t signature) {
+    const std::string before = readRaw(name);
+    std::filesystem::create_hard_link(path(name), path("link"));
+    int16_t file = freeFile();
+    openBinary(file, path(name));
+    EXPECT_EQ(SarnDecryptFile(file), kTrue);
+    EXPECT_EQ(SarnEncryptFile(file, signature), kTrue);
+    closeFile(file);
+    const bool kept = std::filesystem::equivalent(path(name), path("link"));
+    std::filesystem::remove(path("link"));
+    EXPECT_EQ(kept, readRaw(name) == before) << name;
+    return kept;
+  };
+  protect("A.DED", patternedData(5000), 0x55);
+  EXPECT_TRUE(cycle("A.DED", 0x55));
+  EXPECT_FALSE(cycle("A.DED", 0x66));
+  EXPECT_EQ(unprotect("A.DED", 0x66), patternedData(5000));
+
+  protect("Zero.DED", "any key");
+  storeField("Zero.DED", 0, 0, 0);
+  EXPECT_FALSE(cycle("Zero.DED", 0));
+  EXPECT_EQ(unprotect("Zero.DED"), "any key");
+}
+
+// What an unprotect remembers about a file never serves another file opened on the same
+// number, nor the same file once its data was rewritten.
+TEST_F(SarnSecurityTest, ProtectComputesTheCheckOfDataItDidNotUnprotect) {
+  protect("A.DED", "aaaa data");
+  protect("B.DED", "bbbb data");
+  int16_t file = freeFile();
+  openBinary(file, path("A.DED"));
+  ASSERT_EQ(SarnDecryptFile(file), kTrue);
+  closeFile(file);  // left unprotected: not written
+  openBinary(file, path("B.DED"));
+  ASSERT_EQ(SarnEncryptFile(file), kTrue);  // B's protected bytes taken as its plain data
+  closeFile(file);
+  openBinary(file, path("B.DED"));
+  ASSERT_EQ(SarnDecryptFile(file), kTrue);
+  ASSERT_EQ(SarnEncryptFile(file), kTrue);
+  closeFile(file);
+  ASSERT_EQ(unprotect("A.DED"), "aaaa data");
+
+  openBinary(file, path("A.DED"));
+  ASSERT_EQ(SarnDecryptFile(file), kTrue);
+  putText(file, SarnDataStart(), "AAAA");
+  ASSERT_EQ(SarnEncryptFile(file), kTrue);
+  closeFile(file);
+  EXPECT_EQ(unprotect("A.DED"), "AAAA data");
 }
 
 TEST_F(SarnSecurityTest, TheFirstPlainByteIsAtDataStart) {
