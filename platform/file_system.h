@@ -43,6 +43,21 @@ struct DirEntry {
   EntryKind kind = EntryKind::kOther;
 };
 
+// What tells, without reading it, that a file still holds the bytes read from it
+// earlier: the same device and file number, size, and modification and change times
+// in nanoseconds. `known` is false when the implementation cannot vouch for that (no
+// such facility, or a file changed so recently that a later change could leave its
+// times as they are).
+struct FileIdentity {
+  bool known = false;
+  uint64_t device = 0;
+  uint64_t file = 0;
+  uint64_t size = 0;
+  int64_t modifiedNs = 0;
+  int64_t changedNs = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
 // Memory for large byte buffers straight from the operating system, in huge pages
 // where it has them: reading a big file into fresh memory otherwise spends much of its
 // time faulting in small pages. allocateLargeBuffer throws std::bad_alloc on failure.
@@ -110,6 +125,21 @@ class FileSystem {
   // file is missing but its directory exists, kPathNotFound when the directory is
   // missing, kAccessError when `path` is not a regular file.
   virtual FsStatus readFile(const std::string& path, ByteBuffer& out) = 0;
+
+  // readFile, and the identity of the bytes read (see FileIdentity; unknown unless
+  // the file did not change while it was read). By default the identity is unknown.
+  virtual FsStatus readFileWithIdentity(const std::string& path, ByteBuffer& out,
+                                        FileIdentity& identity) {
+    identity = FileIdentity{};
+    return readFile(path, out);
+  }
+
+  // The identity of the regular file at `path` now (unknown by default).
+  virtual FsStatus identify(const std::string& path, FileIdentity& out) {
+    (void)path;
+    out = FileIdentity{};
+    return FsStatus::kOk;
+  }
 
   // The entry `path` names: its name as stored and its kind. kNotFound / kPathNotFound
   // as for readFile.

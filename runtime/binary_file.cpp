@@ -40,7 +40,49 @@ struct OpenFile {
   size_t originalLength = 0;
   XXH128_hash_t originalHash{};
   bool unprotected = false;
+  // The identity of the bytes on disk the image was read from (see the image cache).
+  platform::FileIdentity identity;
 };
+
+// The image of the last large file closed unchanged, kept for the next open of the
+// same file while the file on disk provably still holds those bytes: a loader that
+// checks a game file and the routine that then works on it read it from disk once.
+// One image at most, and it is dropped before any other large file is read, so the
+// cache never holds memory beside a second large image.
+struct CachedImage {
+  platform::FileIdentity identity;
+  platform::ByteBuffer image;
+};
+
+constexpr size_t kCachedImageMinimum = platform::kLargeBufferThreshold;
+
+std::optional<CachedImage>& cachedImage() {
+  static std::optional<CachedImage> cached;
+  return cached;
+}
+
+// Moves the cached image into `file` when it is the image of the file at `path`.
+bool takeCachedImage(platform::FileSystem& files, const std::string& path, OpenFile& file) {
+  std::optional<CachedImage>& cached = cachedImage();
+  if (!cached) return false;
+  platform::FileIdentity now;
+  if (files.identify(path, now) == platform::FsStatus::kOk && now.known &&
+      now == cached->identity) {
+    file.image = std::move(cached->image);
+    file.identity = now;
+    cached.reset();
+    return true;
+  }
+  if (now.size >= kCachedImageMinimum) cached.reset();
+  return false;
+}
+
+void keepImage(OpenFile& file) {
+  if (!file.identity.known || file.image.size() < kCachedImageMinimum) return;
+  std::optional<CachedImage>& cached = cachedImage();
+  cached.reset();  // the old image is released before the new one is kept
+  cached.emplace(CachedImage{file.identity, std::move(file.image)});
+}
 
 uint64_t newVersion() {
   static uint64_t lastVersion = 0;
@@ -148,9 +190,12 @@ void openBinary(int16_t fileNumber, const std::string& path) {
   if (path.empty()) raiseError(err::kPathFileAccessError);
   OpenFile file;
   file.path = path;
-  platform::FsStatus status;
+  platform::FsStatus status = platform::FsStatus::kOk;
+  auto& files = platform::use<platform::FileSystem>();
   try {
-    status = platform::use<platform::FileSystem>().readFile(path, file.image);
+    if (!takeCachedImage(files, path, file)) {
+      status = files.readFileWithIdentity(path, file.image, file.identity);
+    }
   } catch (const std::bad_alloc&) {
     raiseError(err::kOutOfMemory);
   } catch (const std::length_error&) {
@@ -171,12 +216,17 @@ void closeFile(int16_t fileNumber) {
   OpenFile file = std::move(openFile(fileNumber));
   // The number is free again whatever the commit does.
   table()[static_cast<size_t>(fileNumber)].reset();
-  if (file.unprotected || !changedSinceOpen(file)) return;
-  writeFileAtomically(file.path, file.image);
+  if (file.unprotected) return;
+  if (changedSinceOpen(file)) {
+    writeFileAtomically(file.path, file.image);
+    return;
+  }
+  keepImage(file);
 }
 
 void abandonAllFiles() {
   for (auto& slot : table()) slot.reset();
+  cachedImage().reset();
 }
 
 bool isOpen(int16_t fileNumber) {

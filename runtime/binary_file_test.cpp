@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -305,6 +307,120 @@ class DyingFileSystem : public platform::FileSystem {
   std::unique_ptr<platform::FileSystem> real_ =
       platform::makeSystemFacility<platform::FileSystem>();
 };
+
+// The real file system, counting whole-file reads.
+class CountingFileSystem : public platform::FileSystem {
+ public:
+  platform::FsStatus readFile(const std::string& p, platform::ByteBuffer& out) override {
+    ++reads;
+    return real_->readFile(p, out);
+  }
+  platform::FsStatus readFileWithIdentity(const std::string& p, platform::ByteBuffer& out,
+                                          platform::FileIdentity& identity) override {
+    ++reads;
+    return real_->readFileWithIdentity(p, out, identity);
+  }
+  platform::FsStatus identify(const std::string& p, platform::FileIdentity& out) override {
+    return real_->identify(p, out);
+  }
+  platform::FsStatus lookup(const std::string& p, platform::DirEntry& out) override {
+    return real_->lookup(p, out);
+  }
+  platform::FsStatus listDirectory(const std::string& d,
+                                   std::vector<platform::DirEntry>& out) override {
+    return real_->listDirectory(d, out);
+  }
+  platform::FsStatus createTempBeside(const std::string& target,
+                                      std::unique_ptr<platform::WritableFile>& out) override {
+    return real_->createTempBeside(target, out);
+  }
+  platform::FsStatus rename(const std::string& from, const std::string& to) override {
+    return real_->rename(from, to);
+  }
+  platform::FsStatus syncDirectoryOf(const std::string& p) override {
+    return real_->syncDirectoryOf(p);
+  }
+  platform::FsStatus remove(const std::string& p) override { return real_->remove(p); }
+
+  int reads = 0;
+
+ private:
+  std::unique_ptr<platform::FileSystem> real_ =
+      platform::makeSystemFacility<platform::FileSystem>();
+};
+
+// Large enough for the file layer to keep its image after an unchanged close.
+std::string largeContents(char fill) {
+  std::string bytes(size_t{3} << 20, fill);
+  for (size_t i = 0; i < bytes.size(); i += 4093) bytes[i] = static_cast<char>(i >> 12);
+  return bytes;
+}
+
+// A file changed just now may change again without its times changing: only an older
+// one is known to be the same by its times.
+void letTheFileAge() { std::this_thread::sleep_for(std::chrono::milliseconds(150)); }
+
+TEST_F(BinaryFileTest, ALargeFileClosedUnchangedIsNotReadAgainWhileItStaysTheSame) {
+  CountingFileSystem counting;
+  platform::Installed<platform::FileSystem> installed(counting);
+  const std::string first = largeContents('a');
+  writeFile("big.DED", first);
+  letTheFileAge();
+
+  openBinary(1, path("big.DED"));
+  closeFile(1);
+  openBinary(2, path("BIG.ded"));  // the same file under another spelling
+  EXPECT_EQ(counting.reads, 1);
+  EXPECT_EQ(getText(2, 1, static_cast<int64_t>(first.size())), first);
+  putText(2, 1, "x");
+  putText(2, 1, first.substr(0, 1));  // changed and changed back: still the disk's bytes
+  closeFile(2);
+  EXPECT_EQ(readFile("big.DED"), first);
+
+  // Changed on disk behind the program's back, with the same length: read again.
+  const std::string second = largeContents('b');
+  writeFile("big.DED", second);
+  openBinary(1, path("big.DED"));
+  EXPECT_EQ(counting.reads, 2);
+  EXPECT_EQ(getText(1, 1, static_cast<int64_t>(second.size())), second);
+  closeFile(1);
+  // Just changed, so not known to stay the same: read again.
+  openBinary(1, path("big.DED"));
+  EXPECT_EQ(counting.reads, 3);
+  closeFile(1);
+}
+
+TEST_F(BinaryFileTest, AKeptImageGivesWayToAnyOtherLargeFileAndToAReplacement) {
+  CountingFileSystem counting;
+  platform::Installed<platform::FileSystem> installed(counting);
+  writeFile("a.DED", largeContents('a'));
+  writeFile("b.DED", largeContents('b'));
+  writeFile("small.DED", "small");
+  letTheFileAge();
+
+  openBinary(1, path("a.DED"));
+  closeFile(1);
+  openBinary(1, path("small.DED"));  // a small file read beside it keeps it
+  closeFile(1);
+  openBinary(1, path("a.DED"));
+  EXPECT_EQ(counting.reads, 2);
+  closeFile(1);
+  // Another large file is not read while the kept image still holds its memory.
+  openBinary(1, path("b.DED"));
+  closeFile(1);
+  openBinary(1, path("a.DED"));
+  EXPECT_EQ(counting.reads, 4);
+  closeFile(1);
+
+  // A changed file written back replaces the file on disk: the next open reads it.
+  openBinary(1, path("a.DED"));
+  putText(1, 1, "NEW");
+  closeFile(1);
+  openBinary(1, path("a.DED"));
+  EXPECT_EQ(counting.reads, 5);
+  EXPECT_EQ(getText(1, 1, 3), "NEW");
+  closeFile(1);
+}
 
 TEST_F(BinaryFileTest, ProcessDyingAtAnyStepLeavesTheOldOrTheNewFile) {
   const std::string oldBytes = "old contents of the game file";

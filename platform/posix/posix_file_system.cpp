@@ -8,11 +8,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <new>
 #include <random>
 
@@ -89,6 +91,36 @@ EntryKind kindOf(const struct stat& st, const std::string& name) {
   return (!name.empty() && name[0] == '.') ? EntryKind::kHiddenFile : EntryKind::kNormalFile;
 }
 
+int64_t nanosecondsOf(const struct timespec& time) {
+  return int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+}
+
+// The identity of the regular file `st` describes. File times come from a clock that
+// ticks coarsely (and some file systems keep whole seconds only): a change within the
+// same tick as the last one would leave them as they are. So a file is vouched for
+// only when its last change lies safely behind the present.
+FileIdentity identityOf(const struct stat& st) {
+  FileIdentity identity;
+  if (!S_ISREG(st.st_mode)) return identity;
+  identity.device = static_cast<uint64_t>(st.st_dev);
+  identity.file = static_cast<uint64_t>(st.st_ino);
+  identity.size = static_cast<uint64_t>(st.st_size);
+  identity.modifiedNs = nanosecondsOf(st.st_mtim);
+  identity.changedNs = nanosecondsOf(st.st_ctim);
+  struct timespec now {};
+  if (::clock_gettime(CLOCK_REALTIME, &now) != 0) return identity;
+  const bool wholeSeconds = st.st_mtim.tv_nsec == 0 && st.st_ctim.tv_nsec == 0;
+  const int64_t margin = wholeSeconds ? int64_t{3'000'000'000} : int64_t{50'000'000};
+  identity.known = std::max(identity.modifiedNs, identity.changedNs) + margin < nanosecondsOf(now);
+  return identity;
+}
+
+bool sameTimesAndSize(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         nanosecondsOf(a.st_mtim) == nanosecondsOf(b.st_mtim) &&
+         nanosecondsOf(a.st_ctim) == nanosecondsOf(b.st_ctim);
+}
+
 std::string randomSuffix() {
   static std::atomic<unsigned> counter{0};
   static const unsigned seed = std::random_device{}();
@@ -139,12 +171,28 @@ class PosixWritableFile : public WritableFile {
 class PosixFileSystem : public FileSystem {
  public:
   FsStatus readFile(const std::string& path, ByteBuffer& out) override {
+    FileIdentity identity;
+    return readFileWithIdentity(path, out, identity);
+  }
+
+  FsStatus readFileWithIdentity(const std::string& path, ByteBuffer& out,
+                                FileIdentity& identity) override {
+    identity = FileIdentity{};
     const std::string host = hostPath(path);
     const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return statusOf(errno, host);
-    const FsStatus status = readAll(fd, host, out);
+    const FsStatus status = readAll(fd, host, out, identity);
     ::close(fd);
     return status;
+  }
+
+  FsStatus identify(const std::string& path, FileIdentity& out) override {
+    out = FileIdentity{};
+    const std::string host = hostPath(path);
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0) return statusOf(errno, host);
+    out = identityOf(st);
+    return FsStatus::kOk;
   }
 
   FsStatus lookup(const std::string& path, DirEntry& out) override {
@@ -232,7 +280,10 @@ class PosixFileSystem : public FileSystem {
   }
 
  private:
-  static FsStatus readAll(int fd, const std::string& host, ByteBuffer& out) {
+  // Reads the whole file; its identity is known when nothing about it changed while it
+  // was read.
+  static FsStatus readAll(int fd, const std::string& host, ByteBuffer& out,
+                          FileIdentity& identity) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return statusOf(errno, host);
     if (!S_ISREG(st.st_mode)) return FsStatus::kAccessError;
@@ -263,6 +314,11 @@ class PosixFileSystem : public FileSystem {
       filled += static_cast<size_t>(got);
     }
     out.resize(filled);
+    struct stat after {};
+    if (::fstat(fd, &after) == 0 && sameTimesAndSize(st, after) &&
+        static_cast<uint64_t>(filled) == static_cast<uint64_t>(after.st_size)) {
+      identity = identityOf(after);
+    }
     return FsStatus::kOk;
   }
 };

@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <random>
 #include <sstream>
+#include <thread>
 
 namespace tollwick::platform {
 namespace {
@@ -68,6 +70,37 @@ TEST_F(PosixFileSystemTest, ListsEntriesWithTheirKinds) {
   EXPECT_EQ(entry.name, "Normal.DED");
   EXPECT_EQ(entry.kind, EntryKind::kNormalFile);
   EXPECT_EQ(fs_->listDirectory(path("none"), entries), FsStatus::kPathNotFound);
+}
+
+// A file's identity vouches for its bytes only once its last change lies behind the
+// clock's coarsest tick; any change or replacement gives another identity.
+TEST_F(PosixFileSystemTest, AnIdentityIsKnownForAFileThatIsNotChanging) {
+  writeFile("a.DED", "contents");
+  ByteBuffer bytes;
+  FileIdentity read;
+  ASSERT_EQ(fs_->readFileWithIdentity(path("a.DED"), bytes, read), FsStatus::kOk);
+  EXPECT_FALSE(read.known) << "changed just now";
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+
+  ASSERT_EQ(fs_->readFileWithIdentity(path("a.DED"), bytes, read), FsStatus::kOk);
+  EXPECT_TRUE(read.known);
+  EXPECT_EQ(read.size, 8u);
+  FileIdentity now;
+  ASSERT_EQ(fs_->identify(path("A.ded"), now), FsStatus::kOk);
+  EXPECT_EQ(now, read);
+
+  writeFile("a.DED", "CONTENTS");
+  ASSERT_EQ(fs_->identify(path("a.DED"), now), FsStatus::kOk);
+  EXPECT_NE(now, read);
+  writeFile("b.DED", "contents");
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  fs::rename(path("b.DED"), path("a.DED"));
+  ASSERT_EQ(fs_->identify(path("a.DED"), now), FsStatus::kOk);
+  EXPECT_NE(now.file, read.file);
+  EXPECT_EQ(fs_->identify(path("missing"), now), FsStatus::kNotFound);
+  fs::create_directory(path("Folder"));
+  ASSERT_EQ(fs_->identify(path("Folder"), now), FsStatus::kOk);
+  EXPECT_FALSE(now.known);
 }
 
 TEST_F(PosixFileSystemTest, FailuresBecomeStatuses) {
