@@ -3,6 +3,10 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <xxhash.h>
+#ifdef ZELKORSEC_XXH_DISPATCH
+#define XXH_DISPATCH_DISABLE_REPLACE
+#include <xxh_x86dispatch.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -138,7 +142,12 @@ void xorKeystreamParallel(const KeyMaterial& key, const Block& counter, uint8_t*
 }  // namespace
 
 uint32_t checkValue(const void* bytes, size_t size, uint32_t seed) {
+#ifdef ZELKORSEC_XXH_DISPATCH
+  // The same XXH3, with the widest vector unit this processor has.
+  const XXH64_hash_t hash = XXH3_64bits_withSeed_dispatch(bytes, size, seed);
+#else
   const XXH64_hash_t hash = XXH3_64bits_withSeed(bytes, size, seed);
+#endif
   return static_cast<uint32_t>(hash & 0xFFFFFFFFu);
 }
 
