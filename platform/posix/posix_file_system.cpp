@@ -109,7 +109,9 @@ FileIdentity identityOf(const struct stat& st) {
   identity.changedNs = nanosecondsOf(st.st_ctim);
   struct timespec now {};
   if (::clock_gettime(CLOCK_REALTIME, &now) != 0) return identity;
-  const bool wholeSeconds = st.st_mtim.tv_nsec == 0 && st.st_ctim.tv_nsec == 0;
+  // A time without nanoseconds marks a file system that keeps coarse times (FAT keeps
+  // two-second ones): only a file older than that is vouched for.
+  const bool wholeSeconds = st.st_mtim.tv_nsec == 0 || st.st_ctim.tv_nsec == 0;
   const int64_t margin = wholeSeconds ? int64_t{3'000'000'000} : int64_t{50'000'000};
   identity.known = std::max(identity.modifiedNs, identity.changedNs) + margin < nanosecondsOf(now);
   return identity;
