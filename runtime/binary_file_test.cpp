@@ -18,6 +18,8 @@
 #include "platform/process.h"
 #include "platform/seam.h"
 #include "runtime/file_commands.h"
+#include "platform/testing/raised_error.h"
+#include "platform/testing/scratch_directory.h"
 #include "runtime/run_time_error.h"
 
 namespace tollwick {
@@ -27,42 +29,22 @@ namespace fs = std::filesystem;
 
 class BinaryFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("tollwick-binary-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    abandonAllFiles();
-    fs::remove_all(dir_);
-  }
+  void TearDown() override { abandonAllFiles(); }
 
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
+  std::string path(const std::string& name) const { return scratch_.file(name); }
   void writeFile(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path(name), std::ios::binary) << bytes;
+    scratch_.write(name, bytes);
   }
-  std::string readFile(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-  }
+  std::string readFile(const std::string& name) const { return scratch_.read(name); }
   size_t entriesInDirectory() const {
     return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
   }
 
-  fs::path dir_;
+  testing::ScratchDirectory scratch_{"tollwick-binary-"};
+  fs::path dir_ = scratch_.path();
 };
 
-int32_t errorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const RunTimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::errorNumberRaisedBy;
 
 TEST_F(BinaryFileTest, ReadsLittleEndianFieldsAtOneBasedPositions) {
   writeFile("a.bin", std::string("\x01\x02\xFE\xFF\x78\x56\x34\x12"
@@ -84,31 +66,31 @@ TEST_F(BinaryFileTest, ReadsLittleEndianFieldsAtOneBasedPositions) {
 TEST_F(BinaryFileTest, ReadsPastTheEndAndBadArgumentsAreRunTimeErrors) {
   writeFile("a.bin", "12345");
   openBinary(1, path("a.bin"));
-  EXPECT_EQ(errorOf([] { getLong(1, 3); }), err::kInputPastEndOfFile);
-  EXPECT_EQ(errorOf([] { getText(1, 7, 0); }), err::kInputPastEndOfFile);
-  EXPECT_EQ(errorOf([] { getText(1, 1, INT64_MAX); }), err::kInputPastEndOfFile);
-  EXPECT_EQ(errorOf([] { getInteger(1, 0); }), err::kInvalidProcedureCall);
-  EXPECT_EQ(errorOf([] { getText(1, 1, -1); }), err::kInvalidProcedureCall);
-  EXPECT_EQ(errorOf([] { putLong(1, -4, 1); }), err::kInvalidProcedureCall);
-  EXPECT_EQ(errorOf([] { getInteger(2, 1); }), err::kBadFileNameOrNumber);
-  EXPECT_EQ(errorOf([] { closeFile(0); }), err::kBadFileNameOrNumber);
-  EXPECT_EQ(errorOf([this] { openBinary(1, path("b.bin")); }), err::kBadFileNameOrNumber);
-  EXPECT_EQ(errorOf([this] { openBinary(512, path("b.bin")); }), err::kBadFileNameOrNumber);
+  EXPECT_EQ(errorNumberRaisedBy([] { getLong(1, 3); }), err::kInputPastEndOfFile);
+  EXPECT_EQ(errorNumberRaisedBy([] { getText(1, 7, 0); }), err::kInputPastEndOfFile);
+  EXPECT_EQ(errorNumberRaisedBy([] { getText(1, 1, INT64_MAX); }), err::kInputPastEndOfFile);
+  EXPECT_EQ(errorNumberRaisedBy([] { getInteger(1, 0); }), err::kInvalidProcedureCall);
+  EXPECT_EQ(errorNumberRaisedBy([] { getText(1, 1, -1); }), err::kInvalidProcedureCall);
+  EXPECT_EQ(errorNumberRaisedBy([] { putLong(1, -4, 1); }), err::kInvalidProcedureCall);
+  EXPECT_EQ(errorNumberRaisedBy([] { getInteger(2, 1); }), err::kBadFileNameOrNumber);
+  EXPECT_EQ(errorNumberRaisedBy([] { closeFile(0); }), err::kBadFileNameOrNumber);
+  EXPECT_EQ(errorNumberRaisedBy([this] { openBinary(1, path("b.bin")); }), err::kBadFileNameOrNumber);
+  EXPECT_EQ(errorNumberRaisedBy([this] { openBinary(512, path("b.bin")); }), err::kBadFileNameOrNumber);
   closeFile(1);
-  EXPECT_EQ(errorOf([] { closeFile(1); }), err::kBadFileNameOrNumber);
+  EXPECT_EQ(errorNumberRaisedBy([] { closeFile(1); }), err::kBadFileNameOrNumber);
 }
 
 TEST_F(BinaryFileTest, OpenReportsMissingDirectoriesAndNonFiles) {
-  EXPECT_EQ(errorOf([this] { openBinary(1, path("no-such-dir/a.bin")); }), err::kPathNotFound);
+  EXPECT_EQ(errorNumberRaisedBy([this] { openBinary(1, path("no-such-dir/a.bin")); }), err::kPathNotFound);
   fs::create_directory(path("sub"));
-  EXPECT_EQ(errorOf([this] { openBinary(1, path("sub")); }), err::kPathFileAccessError);
+  EXPECT_EQ(errorNumberRaisedBy([this] { openBinary(1, path("sub")); }), err::kPathFileAccessError);
   EXPECT_FALSE(isOpen(1));
 }
 
 TEST_F(BinaryFileTest, FreeFileGivesTheLowestFreeNumberUntilAllAreTaken) {
   EXPECT_EQ(freeFile(), 1);
   for (int16_t n = 1; n <= 511; ++n) openBinary(n, path("f" + std::to_string(n)));
-  EXPECT_EQ(errorOf([] { freeFile(); }), err::kTooManyFiles);
+  EXPECT_EQ(errorNumberRaisedBy([] { freeFile(); }), err::kTooManyFiles);
   closeFile(7);
   EXPECT_EQ(freeFile(), 7);
   abandonAllFiles();

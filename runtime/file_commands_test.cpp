@@ -9,6 +9,8 @@
 
 #include "platform/seam.h"
 #include "platform/testing/fault_fs.h"
+#include "platform/testing/raised_error.h"
+#include "platform/testing/scratch_directory.h"
 #include "runtime/run_time_error.h"
 
 namespace tollwick {
@@ -16,14 +18,7 @@ namespace {
 
 using platform::FsStatus;
 
-int32_t errorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const RunTimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::errorNumberRaisedBy;
 
 TEST(FileNameMatchesTest, WildcardsAndCaseFollowWindows) {
   EXPECT_TRUE(fileNameMatches("ZELKORCharacters.DED", "*.DED"));
@@ -64,7 +59,7 @@ TEST_F(FileCommandsTest, DirFirstFindsNormalFilesOnly) {
   EXPECT_EQ(dirFirst("Missing\\*.DED"), "");
   EXPECT_EQ(dirFirst("G\\"), "");
   fs_.failAt(fs_.operations() + 1, FsStatus::kAccessDenied);
-  EXPECT_EQ(errorOf([] { dirFirst("G\\*.DED"); }), err::kPermissionDenied);
+  EXPECT_EQ(errorNumberRaisedBy([] { dirFirst("G\\*.DED"); }), err::kPermissionDenied);
 }
 
 TEST_F(FileCommandsTest, PathMatchesFilesAndDirectoriesButNotHiddenFiles) {
@@ -80,10 +75,10 @@ TEST_F(FileCommandsTest, KillFilesDeletesEveryNormalFileMatching) {
             (std::map<std::string, std::string>{{"G\\.hidden.DED", "h"}, {"G\\other.MSF", "o"}}));
   // Durable at once: a crash now keeps the deletions.
   EXPECT_EQ(fs_.diskAfterCrash(testing::FaultFs::Survivors::kNone).size(), 2u);
-  EXPECT_EQ(errorOf([] { killFiles("G\\*.DED"); }), err::kFileNotFound);
-  EXPECT_EQ(errorOf([] { killFiles("Missing\\x"); }), err::kFileNotFound);
+  EXPECT_EQ(errorNumberRaisedBy([] { killFiles("G\\*.DED"); }), err::kFileNotFound);
+  EXPECT_EQ(errorNumberRaisedBy([] { killFiles("Missing\\x"); }), err::kFileNotFound);
   fs_.failAt(fs_.operations() + 2, FsStatus::kAccessError);  // the removal
-  EXPECT_EQ(errorOf([] { killFiles("G\\other.MSF"); }), err::kPermissionDenied);
+  EXPECT_EQ(errorNumberRaisedBy([] { killFiles("G\\other.MSF"); }), err::kPermissionDenied);
   EXPECT_TRUE(fs_.visibleFile("G\\other.MSF").has_value());
 }
 
@@ -92,8 +87,8 @@ TEST_F(FileCommandsTest, FileCopyReplacesTheTargetAsAWhole) {
   fileCopy("G\\a.DED", "G\\new.DED");
   EXPECT_EQ(fs_.visibleFile("G\\b.DED"), "a");
   EXPECT_EQ(fs_.diskAfterCrash(testing::FaultFs::Survivors::kNone).at("G\\new.DED"), "a");
-  EXPECT_EQ(errorOf([] { fileCopy("G\\missing", "G\\x"); }), err::kFileNotFound);
-  EXPECT_EQ(errorOf([] { fileCopy("G\\a.DED", "H\\x"); }), err::kPathNotFound);
+  EXPECT_EQ(errorNumberRaisedBy([] { fileCopy("G\\missing", "G\\x"); }), err::kFileNotFound);
+  EXPECT_EQ(errorNumberRaisedBy([] { fileCopy("G\\a.DED", "H\\x"); }), err::kPathNotFound);
   EXPECT_FALSE(fs_.visibleFile("G\\x").has_value());
 }
 
@@ -101,7 +96,7 @@ TEST_F(FileCommandsTest, NameFileReplacesTheTargetDurably) {
   nameFile("G\\a.DED", "G\\b.DED");
   EXPECT_FALSE(fs_.visibleFile("G\\a.DED").has_value());
   EXPECT_EQ(fs_.diskAfterCrash(testing::FaultFs::Survivors::kNone).at("G\\b.DED"), "a");
-  EXPECT_EQ(errorOf([] { nameFile("G\\a.DED", "G\\c.DED"); }), err::kFileNotFound);
+  EXPECT_EQ(errorNumberRaisedBy([] { nameFile("G\\a.DED", "G\\c.DED"); }), err::kFileNotFound);
 }
 
 }  // namespace

@@ -23,33 +23,28 @@ mkdir -p "$seeds" "$corpus"
 cp "$dir/bin/Zelkor.dll" "$dir/sample/Zelkor32.dll" "$dir/resources/testdata/edge.dll" "$seeds/"
 cp "$kept"/* "$seeds/" 2>/dev/null || true
 
-echo "fuzz: resources_pe_fuzzer for ${seconds}s"
-status=0
-"$dir/bin/resources_pe_fuzzer" "$corpus" "$seeds" \
-  -max_total_time="$seconds" -max_len=32768 -timeout=10 -rss_limit_mb=2048 \
-  -artifact_prefix="$kept/" -print_final_stats=1 >"$dir/fuzz.log" 2>&1 || status=$?
-grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb|SUMMARY|Test unit written)" \
-  "$dir/fuzz.log" || true
-if ((status != 0)); then
-  echo "fuzz: FAILED (exit $status); the failing input is in $kept (see $dir/fuzz.log)"
-  exit "$status"
-fi
-echo "fuzz: no failure in ${seconds}s"
+# run_fuzzer NAME SECONDS MAX_LEN ARTIFACT_PREFIX CORPUS SEEDS: runs one target, prints its
+# closing figures, and fails when it found an input that breaks it.
+run_fuzzer() {
+  local name=$1 seconds=$2 max_len=$3 artifacts=$4 corpus=$5 seeds=$6
+  local log=$dir/fuzz-$name.log status=0
+  echo "fuzz: $name for ${seconds}s"
+  "$dir/bin/$name" "$corpus" "$seeds" -max_total_time="$seconds" -max_len="$max_len" \
+    -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$artifacts" -print_final_stats=1 \
+    >"$log" 2>&1 || status=$?
+  grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb|SUMMARY|Test unit written)" \
+    "$log" || true
+  if ((status != 0)); then
+    echo "fuzz: $name FAILED (exit $status); see $log and the input under $artifacts"
+    exit "$status"
+  fi
+  echo "fuzz: no failure in ${seconds}s"
+}
 
-half=$((seconds / 2))
+run_fuzzer resources_pe_fuzzer "$seconds" 32768 "$kept/" "$corpus" "$seeds"
+
 reg_seeds=$dir/fuzz-registry-seeds
 reg_corpus=$dir/fuzz-registry-corpus
 mkdir -p "$reg_seeds" "$reg_corpus"
 cp "$root/settings/testdata/wine_system.reg" "$reg_seeds/"
-echo "fuzz: wine_registry_fuzzer for ${half}s"
-status=0
-"$dir/bin/wine_registry_fuzzer" "$reg_corpus" "$reg_seeds" \
-  -max_total_time="$half" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
-  -artifact_prefix="$dir/registry-" -print_final_stats=1 >"$dir/fuzz-registry.log" 2>&1 || status=$?
-grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb|SUMMARY|Test unit written)" \
-  "$dir/fuzz-registry.log" || true
-if ((status != 0)); then
-  echo "fuzz: registry parser FAILED (exit $status); see $dir/fuzz-registry.log"
-  exit "$status"
-fi
-echo "fuzz: no failure in ${half}s"
+run_fuzzer wine_registry_fuzzer $((seconds / 2)) 65536 "$dir/registry-" "$reg_corpus" "$reg_seeds"

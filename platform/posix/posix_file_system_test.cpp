@@ -15,6 +15,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/testing/scratch_directory.h"
+
 namespace tollwick::platform {
 namespace {
 
@@ -22,31 +24,17 @@ namespace fs = std::filesystem;
 
 class PosixFileSystemTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("tollwick-posixfs-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(dir_);
-  }
-
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string path(const std::string& name) const { return scratch_.file(name); }
   void writeFile(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path(name), std::ios::binary) << bytes;
+    scratch_.write(name, bytes);
   }
-  std::string readFile(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-  }
+  std::string readFile(const std::string& name) const { return scratch_.read(name); }
   FsStatus append(WritableFile& file, const std::string& bytes) {
     return file.append({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
   }
 
-  fs::path dir_;
+  tollwick::testing::ScratchDirectory scratch_{"tollwick-posixfs-"};
+  fs::path dir_ = scratch_.path();
   std::unique_ptr<FileSystem> fs_ = makePosixFileSystem();
 };
 

@@ -1,6 +1,8 @@
 #include "platform/testing/scratch_directory.h"
 
+#include <fstream>
 #include <random>
+#include <sstream>
 
 namespace tollwick::testing {
 
@@ -12,6 +14,17 @@ ScratchDirectory::ScratchDirectory(const std::string& stem) {
   do {
     path_ = fs::temp_directory_path() / (stem + std::to_string(random()) + std::to_string(random()));
   } while (!fs::create_directory(path_));
+}
+
+void ScratchDirectory::write(const std::string& name, const std::string& bytes) const {
+  std::ofstream(file(name), std::ios::binary) << bytes;
+}
+
+std::string ScratchDirectory::read(const std::string& name) const {
+  std::ifstream in(file(name), std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
 }
 
 ScratchDirectory::~ScratchDirectory() {

@@ -17,6 +17,9 @@ class ScratchDirectory {
   const std::filesystem::path& path() const { return path_; }
   // The host path of `name` inside the directory.
   std::string file(const std::string& name) const { return (path_ / name).string(); }
+  // Writes `bytes` as the whole file `name`; reads the whole file back ("" if absent).
+  void write(const std::string& name, const std::string& bytes) const;
+  std::string read(const std::string& name) const;
 
  private:
   std::filesystem::path path_;
