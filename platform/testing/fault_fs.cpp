@@ -266,4 +266,15 @@ FsStatus FaultFs::remove(const std::string& path) {
   return FsStatus::kOk;
 }
 
+std::vector<std::map<std::string, std::string>> FaultFs::possibleDisksAfterCrash(
+    uint32_t seededSubsets) const {
+  std::vector<std::map<std::string, std::string>> disks;
+  disks.push_back(diskAfterCrash(Survivors::kNone));
+  disks.push_back(diskAfterCrash(Survivors::kAll));
+  for (uint32_t seed = 2; seed < 2 + seededSubsets; ++seed) {
+    disks.push_back(diskAfterCrash(Survivors::kSeededSubset, seed));
+  }
+  return disks;
+}
+
 }  // namespace tollwick::testing

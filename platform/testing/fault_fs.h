@@ -47,6 +47,10 @@ class FaultFs : public platform::FileSystem {
   // The disk after a crash now: durable state plus the pending operations that
   // `survivors` keeps, in their order.
   std::map<std::string, std::string> diskAfterCrash(Survivors survivors, uint32_t seed = 0) const;
+  // The disks a crash now could leave, in this order: none of the pending operations,
+  // all of them, then `seededSubsets` subsets drawn with seeds 2, 3, ...
+  std::vector<std::map<std::string, std::string>> possibleDisksAfterCrash(
+      uint32_t seededSubsets = 6) const;
 
   platform::FsStatus readFile(const std::string& path, platform::ByteBuffer& out) override;
   platform::FsStatus lookup(const std::string& path, platform::DirEntry& out) override;
