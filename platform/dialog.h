@@ -2,6 +2,7 @@
 // The dialog facility: modal message boxes, the only way the program speaks to its user.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace tollwick::platform {
@@ -31,5 +32,9 @@ class Dialog {
   virtual void setBusyPointer() {}
   virtual void processPendingMessages() {}
 };
+
+// The desktop's own modal dialog (real windows), made by the operating system's layer;
+// null where there is none: no desktop toolkit in this build, or no display it can open.
+std::unique_ptr<Dialog> makeDesktopDialog();
 
 }  // namespace tollwick::platform

@@ -1,0 +1,35 @@
+#pragma once
+// The dynamic-library facility: opening a shared library by path and finding its
+// exported functions by name, with the operating system's own word when either fails.
+// What a library that cannot be loaded means to the program (a run-time error naming
+// it) is decided above this layer.
+
+#include <memory>
+#include <string>
+
+namespace tollwick::platform {
+
+// Any exported function, to be cast to its real type by the caller.
+using SymbolAddress = void (*)();
+
+// One loaded library; unloaded when destroyed, so keep it as long as any function or
+// handle it gave out is in use.
+class DynamicLibrary {
+ public:
+  virtual ~DynamicLibrary() = default;
+
+  // The export `name` (undecorated), or null when the library has none by that name.
+  virtual SymbolAddress symbol(const std::string& name) = 0;
+};
+
+class DynamicLibraries {
+ public:
+  virtual ~DynamicLibraries() = default;
+
+  // Loads the library at the program path `path` (Windows-1252). Null, with the
+  // system's description of the failure in `error`, when it cannot be loaded: missing,
+  // unreadable, not a library, or built for another architecture.
+  virtual std::unique_ptr<DynamicLibrary> open(const std::string& path, std::string& error) = 0;
+};
+
+}  // namespace tollwick::platform
