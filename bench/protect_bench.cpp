@@ -19,7 +19,6 @@
 
 namespace {
 
-using tollwick::kTrue;
 
 constexpr int32_t kSignature = 0x1CE5EED;
 
@@ -44,7 +43,7 @@ int make(const std::string& path, long megabytes) {
     for (size_t b = 0; b < 4; ++b) image[i + b] = static_cast<uint8_t>(state >> (8 * b));
   }
   int16_t number = file;
-  if (tollwick::SarnEncryptFile(number, kSignature) != kTrue) return 1;
+  if (!tollwick::SarnEncryptFile(number, tollwick::loadedKeyText(false), kSignature)) return 1;
   tollwick::closeFile(file);
   return 0;
 }
@@ -70,10 +69,10 @@ int cycle(const std::string& path) {
   tollwick::openBinary(file, path);
   const double open = secondsSince(phase);
   phase = std::chrono::steady_clock::now();
-  if (tollwick::SarnDecryptFile(file, kSignature) != kTrue) return 1;
+  if (!tollwick::SarnDecryptFile(file, tollwick::loadedKeyText(false), kSignature)) return 1;
   const double unprotect = secondsSince(phase);
   phase = std::chrono::steady_clock::now();
-  if (tollwick::SarnEncryptFile(file, kSignature) != kTrue) return 1;
+  if (!tollwick::SarnEncryptFile(file, tollwick::loadedKeyText(false), kSignature)) return 1;
   const double protect = secondsSince(phase);
   phase = std::chrono::steady_clock::now();
   tollwick::closeFile(file);

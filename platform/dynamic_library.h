@@ -9,6 +9,13 @@
 
 namespace tollwick::platform {
 
+// The file name ending of a shared library on this system.
+#if defined(_WIN32)
+inline constexpr const char* kSharedLibrarySuffix = ".dll";
+#else
+inline constexpr const char* kSharedLibrarySuffix = ".so";
+#endif
+
 // Any exported function, to be cast to its real type by the caller.
 using SymbolAddress = void (*)();
 

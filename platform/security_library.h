@@ -1,10 +1,11 @@
 #pragma once
 // The security library facility: the four exports of the library that protects game
-// files (ZELKORSEC). The operating system's implementation loads the library from the
+// files (ZELKORSEC). The program's implementation loads the library from the
 // application directory on first use and resolves each export by name; a library that
 // cannot be loaded is run-time error 53 ("File not found: <library file>"), a missing
 // export error 453 ("Can't find DLL entry point <export> in <library file>"), raised by
-// the call that needed it. The meaning of the calls is documented in
+// the call that needed it (security/security_library.cpp loads it through the
+// dynamic-library facility). The meaning of the calls is documented in
 // zelkorsec/zelkorsec.h.
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "runtime/text.h"
+#include "base/text.h"
 
 namespace tollwick {
 

@@ -11,7 +11,7 @@
 #include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
-#include "startup/message_box.h"
+#include "runtime/message_box.h"
 #include "system/file_names.h"
 #include "system/system_state.h"
 
@@ -54,40 +54,19 @@ int16_t copyLiveRecords(int16_t oldFile, int16_t newFile, int16_t oldCount) {
   return kept;
 }
 
-// The protected-file layer makes its key from the system header record in the system
-// state; for the life of this object that record is the one the caller passed.
-class KeyRecordInUse {
- public:
-  explicit KeyRecordInUse(const SystemHeaderRecord& record)
-      : replaced_(&record != &systemState().header) {
-    if (!replaced_) return;
-    saved_ = systemState().header;
-    systemState().header = record;
-  }
-  ~KeyRecordInUse() {
-    if (replaced_) systemState().header = std::move(saved_);
-  }
-  KeyRecordInUse(const KeyRecordInUse&) = delete;
-  KeyRecordInUse& operator=(const KeyRecordInUse&) = delete;
-
- private:
-  bool replaced_;
-  SystemHeaderRecord saved_;
-};
-
 }  // namespace
 
 int16_t sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
-  const KeyRecordInUse keyRecord(record);
   int16_t result = 0;
   try {
     std::string oldPath = sysGetFileName(kCharacterFileName);
     if (sysFileExists(oldPath) == 0) return result;
 
     const int32_t signature = systemState().systemSignature;
+    const std::string keyText = systemKeyText(record);
     int16_t oldFile = freeFile();
     openBinary(oldFile, oldPath);
-    if (SarnDecryptFile(oldFile, signature) != kTrue) {
+    if (!SarnDecryptFile(oldFile, keyText, signature)) {
       sysShowMessage(gameString(gs::kCharacterFileLocked));
       if (isOpen(oldFile)) closeFile(oldFile);
       return -2;
@@ -105,11 +84,11 @@ int16_t sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
     const int16_t oldCount = getInteger(oldFile, charfile::kCountPosition);
     copyLiveRecords(oldFile, newFile, oldCount);
 
-    if (SarnEncryptFile(newFile, signature) != kTrue) return -3;
+    if (!SarnEncryptFile(newFile, keyText, signature)) return -3;
     closeFile(newFile);
     // The old file is protected again as it was (its bytes do not change, so the file
     // layer does not rewrite it) before the compacted copy takes its place.
-    if (SarnEncryptFile(oldFile, signature) != kTrue) return -3;
+    if (!SarnEncryptFile(oldFile, keyText, signature)) return -3;
     closeFile(oldFile);
 
     // One atomic rename: the character file is the complete old or the complete new

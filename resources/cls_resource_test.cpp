@@ -12,9 +12,9 @@
 #include "platform/testing/fake_resources.h"
 #include "platform/testing/scratch_directory.h"
 #include "resources/game_strings.h"
-#include "resources/pe/pe_test_support.h"
+#include "platform/pe/pe_test_support.h"
 #include "runtime/error_record.h"
-#include "runtime/text.h"
+#include "base/text.h"
 
 namespace tollwick {
 namespace {

@@ -18,7 +18,7 @@
 #include "platform/process.h"
 #include "platform/seam.h"
 #include "runtime/file_commands.h"
-#include "platform/testing/raised_error.h"
+#include "runtime/testing/raised_error.h"
 #include "platform/testing/scratch_directory.h"
 #include "runtime/run_time_error.h"
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "platform/seam.h"
 #include "runtime/run_time_error.h"
 
@@ -16,28 +17,6 @@ using platform::FileSystem;
 using platform::FsStatus;
 
 FileSystem& fs() { return platform::use<FileSystem>(); }
-
-// Windows-1252 letters folded to upper case, as the file system compares names.
-unsigned char foldCase(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
-  switch (c) {
-    case 0x9A:
-      return 0x8A;  // s with caron
-    case 0x9C:
-      return 0x8C;  // oe
-    case 0x9E:
-      return 0x8E;  // z with caron
-    case 0xFF:
-      return 0x9F;  // y with diaeresis
-    default:
-      return c;
-  }
-}
-
-bool sameChar(char a, char b) {
-  return foldCase(static_cast<unsigned char>(a)) == foldCase(static_cast<unsigned char>(b));
-}
 
 // A pattern split into its directory (with the final separator, or "") and its name.
 struct SplitPath {
@@ -113,35 +92,15 @@ int32_t errorNumberOf(FsStatus status) {
   return err::kPathFileAccessError;
 }
 
+std::string sysAddBackslash(const std::string& directory) {
+  if (!directory.empty() && directory.back() == '\\') return directory;
+  return directory + '\\';
+}
+
 void raiseIfFailed(FsStatus status) {
   if (status != FsStatus::kOk) raiseError(errorNumberOf(status));
 }
 
-bool sameFileName(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), sameChar);
-}
-
-bool fileNameMatches(std::string_view name, std::string_view pattern) {
-  if (pattern == "*.*") return true;  // Windows: every name, with or without a dot
-  // Iterative wildcard match with one backtracking point (the last '*').
-  size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || sameChar(pattern[p], name[n]))) {
-      ++n;
-      ++p;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      starP = p++;
-      starN = n;
-    } else if (starP != std::string_view::npos) {
-      p = starP + 1;
-      n = ++starN;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
 
 std::string dirFirst(const std::string& pattern) {
   const std::vector<DirEntry> found = matchingEntries(pattern, isNormalFile);

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.h"
 #include "platform/file_system.h"
 
 namespace tollwick {
@@ -36,15 +37,16 @@ void nameFile(const std::string& from, const std::string& to);
 // `path` is untouched. Creates `path` when it is missing.
 void writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
 
+// `directory` ending in a backslash: unchanged when it already ends in one, else with
+// one added ("" gives "\\"). The game's own path helper, used from the settings
+// reader on.
+std::string sysAddBackslash(const std::string& directory);
+
 // The run-time error number of a file-system failure (0 for kOk).
 int32_t errorNumberOf(platform::FsStatus status);
 
 // Raises the run-time error of a file-system failure; does nothing for kOk.
 void raiseIfFailed(platform::FsStatus status);
 
-// Windows naming rules, on Windows-1252 texts: names are equal ignoring case, and a
-// pattern's '*' matches any run of characters, '?' any one ("*.*" matches every name).
-bool sameFileName(std::string_view a, std::string_view b);
-bool fileNameMatches(std::string_view name, std::string_view pattern);
 
 }  // namespace tollwick

@@ -9,7 +9,7 @@
 
 #include "platform/seam.h"
 #include "platform/testing/fault_fs.h"
-#include "platform/testing/raised_error.h"
+#include "runtime/testing/raised_error.h"
 #include "platform/testing/scratch_directory.h"
 #include "runtime/run_time_error.h"
 

@@ -8,13 +8,8 @@
 
 namespace tollwick {
 
-std::string SarnKeyText(const SystemHeaderRecord& header, bool useFixedKey) {
-  if (useFixedKey) return std::to_string(FixedKeySeed);
-  return header.texts[2] + header.texts[0] + header.texts[1];
-}
-
-int32_t SarnGetFileKey(const SystemHeaderRecord& header, bool useFixedKey) {
-  const int32_t check = checkValueOfText(SarnKeyText(header, useFixedKey), 0);
+int32_t SarnGetFileKey(const std::string& keyText) {
+  const int32_t check = checkValueOfText(keyText, 0);
   return platform::use<platform::SecurityLibrary>().makeKey(check);
 }
 

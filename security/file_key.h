@@ -1,20 +1,16 @@
 #pragma once
-// The key of a protected file: its key text, and the library's key handle made from
-// the text's check value.
+// The key of a protected file: the library's key handle made from the check value of
+// its key text.
 
 #include <cstdint>
 #include <string>
 
-#include "system/system_header_record.h"
 
 namespace tollwick {
 
-// "640271" with `useFixedKey`; otherwise texts 3, 1 and 2 of `header` joined.
-std::string SarnKeyText(const SystemHeaderRecord& header, bool useFixedKey);
-
 // A key handle: ZelkorSecMakeKey of the key text's check value (seed 0). Library
 // errors pass to the caller.
-int32_t SarnGetFileKey(const SystemHeaderRecord& header, bool useFixedKey = false);
+int32_t SarnGetFileKey(const std::string& keyText);
 
 // Owns a key handle and releases it on every path: release() on the normal path (an
 // error passes to the caller, to be reported once), the destructor otherwise (an error

@@ -15,7 +15,6 @@
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
 #include "security/security_test_support.h"
-#include "system/system_state.h"
 
 namespace tollwick {
 namespace {
@@ -25,20 +24,17 @@ using testing::FaultFs;
 
 constexpr const char* kFile = "G\\ZELKORCharacters.DED";
 constexpr int32_t kSignature = 0x5EED;
+constexpr const char* kKeyText = "ThirdZelkorSecond";
 
 class ProtectFaultTest : public ::testing::Test {
  protected:
   ProtectFaultTest() {
     process_.directory = testing::kBuiltApplicationDirectory;
-    resetSystemState();
-    auto& header = systemState().header;
-    header.texts = {"Zelkor", "Second", "Third"};
     oldFile_ = protectedBytes("old character data");
     newFile_ = protectedBytes("NEW character data, compacted and longer than before");
   }
   ~ProtectFaultTest() override {
     abandonAllFiles();
-    resetSystemState();
   }
 
   // The stored form of `plain`, made by the cycle itself on a file system without faults.
@@ -49,7 +45,7 @@ class ProtectFaultTest : public ::testing::Test {
     int16_t file = freeFile();
     openBinary(file, kFile);
     putText(file, 13, plain);
-    EXPECT_EQ(SarnEncryptFile(file, kSignature), kTrue);
+    EXPECT_TRUE(SarnEncryptFile(file, kKeyText, kSignature));
     closeFile(file);
     return fs.visibleFile(kFile).value_or("");
   }
@@ -60,9 +56,9 @@ class ProtectFaultTest : public ::testing::Test {
     try {
       int16_t file = freeFile();
       openBinary(file, kFile);
-      if (SarnDecryptFile(file, kSignature) != kTrue) return false;
+      if (!SarnDecryptFile(file, kKeyText, kSignature)) return false;
       putText(file, SarnDataStart(), "NEW character data, compacted and longer than before");
-      if (protectAgain && SarnEncryptFile(file, kSignature) != kTrue) return false;
+      if (protectAgain && !SarnEncryptFile(file, kKeyText, kSignature)) return false;
       closeFile(file);
       return true;
     } catch (const RunTimeError&) {

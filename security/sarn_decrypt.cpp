@@ -12,30 +12,28 @@
 #include "security/sarn_security.h"
 #include "security/text_check.h"
 #include "security/unprotect_note.h"
-#include "startup/message_box.h"
-#include "system/system_state.h"
+#include "runtime/message_box.h"
 
 namespace tollwick {
 namespace {
 
 // Wrong key, foreign signature, damaged data: no message; the file is closed without
 // being committed, so its bytes on disk stay as they were.
-int16_t refuse(int16_t fileNumber, ScopedFileKey& key) {
+bool refuse(int16_t fileNumber, ScopedFileKey& key) {
   key.release();
   setUnprotected(fileNumber, true);
   closeFile(fileNumber);
-  return kFalse;
+  return false;
 }
 
 }  // namespace
 
-int16_t SarnDecryptFile(int16_t& fileNumber, int32_t expectedSignature, bool useFixedKey) {
-  int16_t result = kFalse;
+bool SarnDecryptFile(int16_t& fileNumber, const std::string& keyText, int32_t expectedSignature) {
+  bool result = false;
   ScopedFileKey key;
   try {
     auto& library = platform::use<platform::SecurityLibrary>();
-    const SystemHeaderRecord& header = systemState().header;
-    key.reset(SarnGetFileKey(header, useFixedKey));
+    key.reset(SarnGetFileKey(keyText));
 
     // A file shorter than its header cannot be a protected file: refused like damaged
     // data, without reading past its end.
@@ -45,7 +43,7 @@ int16_t SarnDecryptFile(int16_t& fileNumber, int32_t expectedSignature, bool use
     std::array<uint8_t, kProtectionHeaderLength> stored{};
     getBytes(fileNumber, 1, stored);
 
-    const int32_t keyTextCheck = checkValueOfText(SarnKeyText(header, useFixedKey), 0);
+    const int32_t keyTextCheck = checkValueOfText(keyText, 0);
     HeaderField keyCheck = HeaderField::ofBytes(&stored[0]);
     const int32_t chain1 = keyCheck.mangle(0, key.get());
     if (keyCheck.value() != 0 && keyCheck.value() != keyTextCheck) {
@@ -72,7 +70,7 @@ int16_t SarnDecryptFile(int16_t& fileNumber, int32_t expectedSignature, bool use
     noteUnprotected(fileNumber, {versionBefore, imageVersion(fileNumber), keyTextCheck,
                                  dataCheck.value(), stored});
     key.release();
-    result = kTrue;
+    result = true;
   } catch (const RunTimeError& error) {
     reportError(error, "modZelkorSecurity:SarnDecryptFile!");
   }

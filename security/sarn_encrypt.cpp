@@ -14,8 +14,7 @@
 #include "security/sarn_security.h"
 #include "security/text_check.h"
 #include "security/unprotect_note.h"
-#include "startup/message_box.h"
-#include "system/system_state.h"
+#include "runtime/message_box.h"
 
 namespace tollwick {
 namespace {
@@ -33,19 +32,18 @@ void closeUnstored(int16_t fileNumber) {
 
 }  // namespace
 
-int16_t SarnEncryptFile(int16_t& fileNumber, int32_t signature, bool useFixedKey) {
-  int16_t result = kFalse;
+bool SarnEncryptFile(int16_t& fileNumber, const std::string& keyText, int32_t signature) {
+  bool result = false;
   ScopedFileKey key;
   try {
     auto& library = platform::use<platform::SecurityLibrary>();
-    const SystemHeaderRecord& header = systemState().header;
-    key.reset(SarnGetFileKey(header, useFixedKey));
+    key.reset(SarnGetFileKey(keyText));
 
     const int32_t dataLength = dataLengthOf(lengthOfFile(fileNumber));
     // Until the transform below has run, the image holds plain data.
     setUnprotected(fileNumber, true);
 
-    const int32_t keyTextCheck = checkValueOfText(SarnKeyText(header, useFixedKey), 0);
+    const int32_t keyTextCheck = checkValueOfText(keyText, 0);
     HeaderField keyCheck = HeaderField::ofValue(keyTextCheck);
     const int32_t chain1 = keyCheck.mangle(0, key.get());
     // Data untouched since it was unprotected with the same key: its check value is the
@@ -72,7 +70,7 @@ int16_t SarnEncryptFile(int16_t& fileNumber, int32_t signature, bool useFixedKey
     if (untouched && fields == note->header) restoreImageVersion(fileNumber, note->versionBefore);
     setUnprotected(fileNumber, false);
     key.release();
-    result = kTrue;
+    result = true;
   } catch (const RunTimeError& error) {
     reportError(error, "modZelkorSecurity:SarnEncryptFile!");
     closeUnstored(fileNumber);

@@ -5,6 +5,8 @@
 
 namespace tollwick {
 
+std::string SarnFixedKeyText() { return std::to_string(FixedKeySeed); }
+
 int32_t SarnDataStart() { return static_cast<int32_t>(kProtectionHeaderLength) + 1; }
 
 int32_t SarnSignatureOfText(const std::string& signatureText) {

@@ -15,7 +15,6 @@
 #include "security/file_key.h"
 #include "security/security_test_support.h"
 #include "security/text_check.h"
-#include "system/system_state.h"
 
 namespace tollwick {
 namespace {
@@ -30,7 +29,7 @@ class SarnSecurityTest : public testing::ProtectedFileTest {
   // 2 Signature) with `value` mangled as the file's key and `seed` would mangle it.
   void storeField(const std::string& name, int index, int32_t value, int32_t seed) {
     auto& library = platform::use<platform::SecurityLibrary>();
-    const int32_t key = SarnGetFileKey(systemState().header, false);
+    const int32_t key = SarnGetFileKey(keyText(false));
     std::array<uint8_t, 4> field{};
     for (size_t i = 0; i < 4; ++i) {
       field[i] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * i));
@@ -49,7 +48,7 @@ class SarnSecurityTest : public testing::ProtectedFileTest {
     const std::string before = readRaw(name);
     int16_t file = freeFile();
     openBinary(file, path(name));
-    EXPECT_EQ(SarnDecryptFile(file, expectedSignature, useFixedKey), kFalse);
+    EXPECT_FALSE(SarnDecryptFile(file, keyText(useFixedKey), expectedSignature));
     EXPECT_FALSE(isOpen(file));
     EXPECT_EQ(readRaw(name), before);
     EXPECT_TRUE(dialog_.boxes.empty()) << "a refusal shows no message";
@@ -80,10 +79,10 @@ TEST_F(SarnSecurityTest, RewrittenDataIsProtectedAgainInPlace) {
   protect("A.DED", "first contents");
   int16_t file = freeFile();
   openBinary(file, path("A.DED"));
-  ASSERT_EQ(SarnDecryptFile(file), kTrue);
+  ASSERT_TRUE(SarnDecryptFile(file, keyText(false)));
   EXPECT_EQ(getText(file, SarnDataStart(), 5), "first");
   putText(file, SarnDataStart(), "SECOND contents, and longer");
-  ASSERT_EQ(SarnEncryptFile(file), kTrue);
+  ASSERT_TRUE(SarnEncryptFile(file, keyText(false)));
   closeFile(file);
   EXPECT_EQ(unprotect("A.DED"), "SECOND contents, and longer");
 }
@@ -97,8 +96,8 @@ TEST_F(SarnSecurityTest, AFileProtectedAgainUnchangedIsNotRewritten) {
     std::filesystem::create_hard_link(path(name), path("link"));
     int16_t file = freeFile();
     openBinary(file, path(name));
-    EXPECT_EQ(SarnDecryptFile(file), kTrue);
-    EXPECT_EQ(SarnEncryptFile(file, signature), kTrue);
+    EXPECT_TRUE(SarnDecryptFile(file, keyText(false)));
+    EXPECT_TRUE(SarnEncryptFile(file, keyText(false), signature));
     closeFile(file);
     const bool kept = std::filesystem::equivalent(path(name), path("link"));
     std::filesystem::remove(path("link"));
@@ -123,21 +122,21 @@ TEST_F(SarnSecurityTest, ProtectComputesTheCheckOfDataItDidNotUnprotect) {
   protect("B.DED", "bbbb data");
   int16_t file = freeFile();
   openBinary(file, path("A.DED"));
-  ASSERT_EQ(SarnDecryptFile(file), kTrue);
+  ASSERT_TRUE(SarnDecryptFile(file, keyText(false)));
   closeFile(file);  // left unprotected: not written
   openBinary(file, path("B.DED"));
-  ASSERT_EQ(SarnEncryptFile(file), kTrue);  // B's protected bytes taken as its plain data
+  ASSERT_TRUE(SarnEncryptFile(file, keyText(false)));  // B's protected bytes taken as its plain data
   closeFile(file);
   openBinary(file, path("B.DED"));
-  ASSERT_EQ(SarnDecryptFile(file), kTrue);
-  ASSERT_EQ(SarnEncryptFile(file), kTrue);
+  ASSERT_TRUE(SarnDecryptFile(file, keyText(false)));
+  ASSERT_TRUE(SarnEncryptFile(file, keyText(false)));
   closeFile(file);
   ASSERT_EQ(unprotect("A.DED"), "aaaa data");
 
   openBinary(file, path("A.DED"));
-  ASSERT_EQ(SarnDecryptFile(file), kTrue);
+  ASSERT_TRUE(SarnDecryptFile(file, keyText(false)));
   putText(file, SarnDataStart(), "AAAA");
-  ASSERT_EQ(SarnEncryptFile(file), kTrue);
+  ASSERT_TRUE(SarnEncryptFile(file, keyText(false)));
   closeFile(file);
   EXPECT_EQ(unprotect("A.DED"), "AAAA data");
 }
@@ -147,7 +146,7 @@ TEST_F(SarnSecurityTest, TheFirstPlainByteIsAtDataStart) {
   protect("A.DED", "Zxy");
   int16_t file = freeFile();
   openBinary(file, path("A.DED"));
-  ASSERT_EQ(SarnDecryptFile(file), kTrue);
+  ASSERT_TRUE(SarnDecryptFile(file, keyText(false)));
   EXPECT_EQ(getText(file, 13, 1), "Z");
   closeFile(file);
 }
@@ -168,8 +167,8 @@ TEST_F(SarnSecurityTest, FixedKeyFilesNeedTheFixedKeyAndSystemFilesTheSystemKey)
 }
 
 TEST_F(SarnSecurityTest, TheSystemKeyTextIsTextsThreeOneTwoJoined) {
-  EXPECT_EQ(SarnKeyText(systemState().header, false), "Third textZelkorSecond text");
-  EXPECT_EQ(SarnKeyText(systemState().header, true), "640271");
+  EXPECT_EQ(keyText(false), "Third textZelkorSecond text");
+  EXPECT_EQ(SarnFixedKeyText(), "640271");
   protect("A.DED", "data");
   // Other texts, the same joined key text.
   setKeyTexts("ZelkorSec", "ond text", "Third text");
@@ -195,7 +194,7 @@ TEST_F(SarnSecurityTest, AKeyCheckOfZeroSkipsTheKeyTextComparison) {
   EXPECT_EQ(unprotect("Zero.DED"), "accepted without the key text check");
 
   protect("Other.DED", "refused");
-  storeField("Other.DED", 0, checkValueOfText(SarnKeyText(systemState().header, false), 0) ^ 1, 0);
+  storeField("Other.DED", 0, checkValueOfText(keyText(false), 0) ^ 1, 0);
   expectRefused("Other.DED");
 }
 
@@ -235,7 +234,7 @@ TEST_F(SarnSecurityTest, FilesShorterThanTheHeaderAreRefusedWithoutReadingPastTh
   // A missing file opens empty, is refused, and is not created by the close.
   int16_t file = freeFile();
   openBinary(file, path("Missing.DED"));
-  EXPECT_EQ(SarnDecryptFile(file), kFalse);
+  EXPECT_FALSE(SarnDecryptFile(file, keyText(false)));
   EXPECT_FALSE(isOpen(file));
   EXPECT_EQ(readRaw("Missing.DED"), "");
 }
@@ -243,7 +242,7 @@ TEST_F(SarnSecurityTest, FilesShorterThanTheHeaderAreRefusedWithoutReadingPastTh
 TEST_F(SarnSecurityTest, AHeaderWithEmptyDataIsAProtectedFileOfTwelveBytes) {
   int16_t file = freeFile();
   openBinary(file, path("New.DED"));
-  ASSERT_EQ(SarnEncryptFile(file, 5), kTrue);
+  ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 5));
   closeFile(file);
   EXPECT_EQ(readRaw("New.DED").size(), 12u);
   EXPECT_EQ(unprotect("New.DED", 5), "");
@@ -259,16 +258,16 @@ TEST_F(SarnSecurityTest, KeyHandlesAreReleasedOnEveryPath) {
   unprotect("A.DED", 7, true);  // wrong key
   unprotect("Short.DED");       // too short
   int16_t notOpen = 200;
-  SarnDecryptFile(notOpen);  // run-time error
-  SarnEncryptFile(notOpen);
+  SarnDecryptFile(notOpen, keyText(false));  // run-time error
+  SarnEncryptFile(notOpen, keyText(false));
   EXPECT_EQ(counting.made, 7);
   EXPECT_TRUE(counting.live.empty());
 }
 
 TEST_F(SarnSecurityTest, RunTimeErrorsAreReportedOnceWithTheRoutineName) {
   int16_t notOpen = 200;
-  EXPECT_EQ(SarnDecryptFile(notOpen), kFalse);
-  EXPECT_EQ(SarnEncryptFile(notOpen), kFalse);
+  EXPECT_FALSE(SarnDecryptFile(notOpen, keyText(false)));
+  EXPECT_FALSE(SarnEncryptFile(notOpen, keyText(false)));
   EXPECT_THAT(dialog_.prompts(), ElementsAre("Error 'Bad file name or number' occurred in "
                                              "(Tollwick)modZelkorSecurity:SarnDecryptFile!",
                                              "Error 'Bad file name or number' occurred in "
@@ -293,7 +292,7 @@ TEST_F(MissingLibraryTest, UnprotectReportsItAndLeavesTheFileOpen) {
   useLibraryFrom(path(""));
   int16_t file = freeFile();
   openBinary(file, path("A.DED"));
-  EXPECT_EQ(SarnDecryptFile(file), kFalse);
+  EXPECT_FALSE(SarnDecryptFile(file, keyText(false)));
   EXPECT_TRUE(isOpen(file));
   EXPECT_THAT(dialog_.prompts(), ElementsAre("Error 'File not found: ZELKORSEC.so' occurred in "
                                              "(Tollwick)modZelkorSecurity:SarnDecryptFile!"));
@@ -306,7 +305,7 @@ TEST_F(MissingLibraryTest, ProtectReportsItAndClosesTheFileWithoutStoringIt) {
   int16_t file = freeFile();
   openBinary(file, path("Plain.DED"));
   putText(file, 13, "PLAIN");
-  EXPECT_EQ(SarnEncryptFile(file), kFalse);
+  EXPECT_FALSE(SarnEncryptFile(file, keyText(false)));
   EXPECT_FALSE(isOpen(file));
   EXPECT_EQ(readRaw("Plain.DED"), before);
   EXPECT_THAT(dialog_.prompts(), ElementsAre("Error 'File not found: ZELKORSEC.so' occurred in "
@@ -318,7 +317,7 @@ TEST_F(MissingLibraryTest, AMissingExportIsReportedByName) {
   useLibraryFrom(TOLLWICK_BINARY_DIR "/security/partial");
   int16_t file = freeFile();
   openBinary(file, path("A.DED"));
-  EXPECT_EQ(SarnDecryptFile(file), kFalse);
+  EXPECT_FALSE(SarnDecryptFile(file, keyText(false)));
   EXPECT_THAT(dialog_.prompts(),
               ElementsAre("Error 'Can't find DLL entry point ZelkorSecMangle in ZELKORSEC.so' "
                           "occurred in (Tollwick)modZelkorSecurity:SarnDecryptFile!"));

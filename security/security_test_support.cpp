@@ -6,7 +6,6 @@
 
 #include "runtime/binary_file.h"
 #include "security/sarn_security.h"
-#include "system/system_state.h"
 
 namespace tollwick::testing {
 
@@ -54,13 +53,11 @@ ProtectedFileTest::ProtectedFileTest() {
                     ("tollwick-security-" + std::to_string(random()) + std::to_string(random()));
   std::filesystem::create_directories(base);
   directory_ = base.string();
-  resetSystemState();
   setKeyTexts("Zelkor", "Second text", "Third text");
 }
 
 ProtectedFileTest::~ProtectedFileTest() {
   abandonAllFiles();
-  resetSystemState();
   std::error_code ignored;
   std::filesystem::remove_all(directory_, ignored);
 }
@@ -92,7 +89,7 @@ void ProtectedFileTest::protect(const std::string& name, const std::string& plai
   int16_t file = freeFile();
   openBinary(file, path(name));
   putText(file, 1, std::string(12, '\0') + plain);
-  ASSERT_EQ(SarnEncryptFile(file, signature, useFixedKey), kTrue);
+  ASSERT_TRUE(SarnEncryptFile(file, keyText(useFixedKey), signature));
   closeFile(file);
 }
 
@@ -101,19 +98,20 @@ std::optional<std::string> ProtectedFileTest::unprotect(const std::string& name,
                                                         bool useFixedKey) {
   int16_t file = freeFile();
   openBinary(file, path(name));
-  if (SarnDecryptFile(file, expectedSignature, useFixedKey) != kTrue) return std::nullopt;
+  if (!SarnDecryptFile(file, keyText(useFixedKey), expectedSignature)) return std::nullopt;
   const int64_t length = lengthOfFile(file);
   std::string plain = getText(file, SarnDataStart(), length - 12);
   closeFile(file);
   return plain;
 }
 
+std::string ProtectedFileTest::keyText(bool useFixedKey) const {
+  return useFixedKey ? SarnFixedKeyText() : systemKeyText_;
+}
+
 void ProtectedFileTest::setKeyTexts(const std::string& first, const std::string& second,
                                     const std::string& third) {
-  auto& header = systemState().header;
-  header.texts[0] = first;
-  header.texts[1] = second;
-  header.texts[2] = third;
+  systemKeyText_ = third + first + second;
 }
 
 }  // namespace tollwick::testing

@@ -14,7 +14,7 @@
 #include "platform/seam.h"
 #include "platform/security_library.h"
 #include "platform/testing/fake_process.h"
-#include "platform/testing/recording_dialog.h"
+#include "runtime/testing/recording_dialog.h"
 
 namespace tollwick::testing {
 
@@ -63,13 +63,18 @@ class ProtectedFileTest : public ::testing::Test {
   std::optional<std::string> unprotect(const std::string& name, int32_t expectedSignature = 0,
                                        bool useFixedKey = false);
 
+  // The system key made from the three key texts of a system header (texts 1, 2, 3),
+  // as the game system joins them: third, first, second.
   void setKeyTexts(const std::string& first, const std::string& second, const std::string& third);
+  // The fixed key text, or the system key text set last (empty at first).
+  std::string keyText(bool useFixedKey) const;
 
   ScopedFakeProcess process_;
   ScopedRecordingDialog dialog_;
 
  private:
   std::string directory_;
+  std::string systemKeyText_;
 };
 
 }  // namespace tollwick::testing

@@ -5,7 +5,7 @@
 #include "platform/seam.h"
 #include "platform/security_library.h"
 #include "runtime/run_time_error.h"
-#include "runtime/text.h"
+#include "base/text.h"
 
 namespace tollwick {
 

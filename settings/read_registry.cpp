@@ -8,11 +8,10 @@
 #include "resources/game_strings.h"
 #include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
-#include "runtime/text.h"
+#include "base/text.h"
 #include "settings/installation_settings.h"
 #include "settings/registry.h"
-#include "startup/message_box.h"
-#include "system/file_names.h"
+#include "runtime/message_box.h"
 
 namespace tollwick {
 namespace {

@@ -14,10 +14,10 @@
 #include "platform/registry.h"
 #include "platform/seam.h"
 #include "platform/testing/fake_process.h"
-#include "platform/testing/fake_resources.h"
+#include "resources/testing/scoped_game_strings.h"
 #include "platform/testing/fault_fs.h"
 #include "platform/testing/memory_registry.h"
-#include "platform/testing/recording_dialog.h"
+#include "runtime/testing/recording_dialog.h"
 #include "settings/installation_settings.h"
 
 namespace tollwick {

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "platform/testing/fake_process.h"
-#include "platform/testing/fake_resources.h"
-#include "platform/testing/recording_dialog.h"
+#include "resources/testing/scoped_game_strings.h"
+#include "runtime/testing/recording_dialog.h"
 #include "settings/installation_settings.h"
 #include "settings/read_registry.h"
 

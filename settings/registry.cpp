@@ -5,7 +5,7 @@
 
 #include "platform/registry.h"
 #include "platform/seam.h"
-#include "runtime/text.h"
+#include "base/text.h"
 
 namespace tollwick {
 namespace {

@@ -16,7 +16,7 @@
 #include "platform/seam.h"
 #include "platform/testing/memory_registry.h"
 #ifndef _WIN32
-#include "platform/posix/posix_registry.h"
+#include "platform/wine_prefix_registry.h"
 #endif
 
 namespace tollwick {
@@ -123,18 +123,24 @@ class WinePrefixStore {
     prefix_ = std::filesystem::path(::testing::TempDir()) /
               ("tollwick-registry-" + std::to_string(random()) + std::to_string(random()));
     std::filesystem::create_directories(prefix_);
-    store_ = platform::makeWinePrefixRegistry(prefix_.string());
+    store_ = platform::makeWinePrefixRegistry(platform::use<platform::FileSystem>(), location());
   }
   ~WinePrefixStore() { std::filesystem::remove_all(prefix_); }
 
   platform::Registry& store() { return *store_; }
   // A second store over the same file: what was written must be on disk.
   platform::Registry& reopened() {
-    fresh_ = platform::makeWinePrefixRegistry(prefix_.string());
+    fresh_ = platform::makeWinePrefixRegistry(platform::use<platform::FileSystem>(), location());
     return *fresh_;
   }
 
  private:
+  // This test's own prefix, with no wineserver.
+  platform::WinePrefixLocation location() const {
+    const std::string prefix = prefix_.string();
+    return {[prefix] { return prefix; }, [](const std::string&) { return false; }};
+  }
+
   std::filesystem::path prefix_;
   std::unique_ptr<platform::Registry> store_;
   std::unique_ptr<platform::Registry> fresh_;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "runtime/text.h"
+#include "base/text.h"
 
 namespace tollwick {
 

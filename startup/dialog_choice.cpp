@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "platform/seam.h"
-#include "runtime/run_time_error.h"
 #include "startup/answers_dialog.h"
 #include "startup/terminal_dialog.h"
 #include "startup/transcript_dialog.h"
@@ -59,17 +57,3 @@ bool answersEnvironmentIsValid(std::ostream& errors) {
 }
 
 }  // namespace tollwick
-
-namespace tollwick::platform {
-
-template <>
-std::unique_ptr<Dialog> makeSystemFacility<Dialog>() {
-  std::string badWord;
-  auto dialog = chooseDialog(dialogEnvironmentFromProcess(), std::cin, std::cout, badWord);
-  // main() refuses a wrong word before anything runs; reaching here with one means a
-  // caller skipped that check.
-  if (!dialog) raiseError(err::kInvalidProcedureCall, "TOLLWICK_ANSWERS holds " + badWord);
-  return dialog;
-}
-
-}  // namespace tollwick::platform

@@ -1,10 +1,12 @@
 // The tollwick executable: runs the start-up sequence and nothing else.
 
 #include <iostream>
+#include <string>
 
+#include "base/text.h"
+#include "platform/seam.h"
 #include "runtime/binary_file.h"
 #include "runtime/run_time_error.h"
-#include "runtime/text.h"
 #include "startup/dialog_choice.h"
 #include "startup/main_sequence.h"
 
@@ -12,6 +14,10 @@ int main() {
   using namespace tollwick;
   // A wrong answer word is refused before any setting is read or any game file touched.
   if (!answersEnvironmentIsValid(std::cerr)) return 1;
+  std::string badWord;
+  const auto dialog = chooseDialog(dialogEnvironmentFromProcess(), std::cin, std::cout, badWord);
+  if (!dialog) return 1;
+  const platform::Installed<platform::Dialog> installedDialog(*dialog);
   try {
     Main(realStartupRoutines());
   } catch (const RunTimeError& error) {

@@ -10,9 +10,9 @@
 #include "resources/cls_resource.h"
 #include "resources/game_strings.h"
 #include "runtime/run_time_error.h"
-#include "runtime/text.h"
+#include "base/text.h"
 #include "settings/installation_settings.h"
-#include "startup/message_box.h"
+#include "runtime/message_box.h"
 #include "system/system_state.h"
 
 namespace tollwick {

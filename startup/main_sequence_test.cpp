@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/testing/fake_process.h"
-#include "platform/testing/fake_resources.h"
-#include "platform/testing/recording_dialog.h"
+#include "resources/testing/scoped_game_strings.h"
+#include "runtime/testing/recording_dialog.h"
 #include "resources/cls_resource.h"
 #include "runtime/run_time_error.h"
 #include "settings/installation_settings.h"

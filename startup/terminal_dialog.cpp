@@ -5,7 +5,7 @@
 #include <string>
 
 #include "runtime/run_time_error.h"
-#include "runtime/text.h"
+#include "base/text.h"
 #include "startup/answers_dialog.h"
 
 namespace tollwick {

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "runtime/run_time_error.h"
-#include "runtime/text.h"
+#include "base/text.h"
 
 namespace tollwick {
 

@@ -5,14 +5,9 @@
 #include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
 #include "settings/installation_settings.h"
-#include "startup/message_box.h"
+#include "runtime/message_box.h"
 
 namespace tollwick {
-
-std::string sysAddBackslash(const std::string& directory) {
-  if (!directory.empty() && directory.back() == '\\') return directory;
-  return directory + '\\';
-}
 
 int16_t sysFileExists(std::string& path) {
   // A NUL ends the path, as it would for the operating system; the caller keeps the cut.

@@ -6,11 +6,9 @@
 #include <cstdint>
 #include <string>
 
-namespace tollwick {
+#include "runtime/file_commands.h"
 
-// `directory` ending in a backslash: unchanged when it already ends in one, else with
-// one added ("" gives "\").
-std::string sysAddBackslash(const std::string& directory);
+namespace tollwick {
 
 // -1 when a normal file matches `path` (wildcards allowed), else 0. A path holding a
 // NUL is cut before it, in the caller's text too. Hidden and system files and

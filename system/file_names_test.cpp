@@ -10,7 +10,7 @@
 
 #include "platform/seam.h"
 #include "platform/testing/fault_fs.h"
-#include "platform/testing/recording_dialog.h"
+#include "runtime/testing/recording_dialog.h"
 #include "platform/testing/scratch_directory.h"
 #include "settings/installation_settings.h"
 

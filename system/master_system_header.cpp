@@ -9,7 +9,7 @@
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
 #include "settings/installation_settings.h"
-#include "startup/message_box.h"
+#include "runtime/message_box.h"
 #include "system/checked_reads.h"
 #include "system/system_state.h"
 
@@ -50,7 +50,7 @@ int16_t sysLoadMasterSystemHeader() {
 
     int16_t fileNumber = freeFile();
     openBinary(fileNumber, path);
-    if (SarnDecryptFile(fileNumber, 0, true) != kTrue) return -2;
+    if (!SarnDecryptFile(fileNumber, SarnFixedKeyText())) return -2;
 
     const int64_t textPosition = SarnDataStart() + 2;
     const int16_t textLength = getInteger(fileNumber, SarnDataStart());
@@ -60,7 +60,7 @@ int16_t sysLoadMasterSystemHeader() {
     systemState().masterText = std::move(masterText);
     systemState().systemTable = std::move(table);
 
-    if (SarnEncryptFile(fileNumber, 0, true) != kTrue) return -2;
+    if (!SarnEncryptFile(fileNumber, SarnFixedKeyText())) return -2;
     closeFile(fileNumber);
   } catch (const RunTimeError& e) {
     reportError(e, "modZELKORSystem:sysLoadMasterSystemHeader!");

@@ -5,7 +5,7 @@
 #include "runtime/binary_file.h"
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
-#include "startup/message_box.h"
+#include "runtime/message_box.h"
 #include "system/checked_reads.h"
 #include "system/file_names.h"
 #include "system/system_state.h"
@@ -26,8 +26,8 @@ std::string readSignatureText(int16_t fileNumber) {
 int16_t recheckDataFile(const std::string& path, int32_t signature) {
   int16_t fileNumber = freeFile();
   openBinary(fileNumber, path);
-  if (SarnDecryptFile(fileNumber, signature) != kTrue) return -2;
-  if (SarnEncryptFile(fileNumber, signature) != kTrue) return -3;
+  if (!SarnDecryptFile(fileNumber, systemKeyText(systemState().header), signature)) return -2;
+  if (!SarnEncryptFile(fileNumber, systemKeyText(systemState().header), signature)) return -3;
   closeFile(fileNumber);
   return 0;
 }
@@ -39,9 +39,9 @@ int16_t sysLoadSystemDataFile(bool resetSignature) {
   try {
     int16_t fileNumber = freeFile();
     openBinary(fileNumber, sysGetFileName(kSystemDataFileName));
-    if (SarnDecryptFile(fileNumber) != kTrue) return -2;
+    if (!SarnDecryptFile(fileNumber, systemKeyText(systemState().header))) return -2;
     systemState().systemSignature = SarnSignatureOfText(readSignatureText(fileNumber));
-    if (SarnEncryptFile(fileNumber) != kTrue) return -3;
+    if (!SarnEncryptFile(fileNumber, systemKeyText(systemState().header))) return -3;
     closeFile(fileNumber);
 
     if (resetSignature) systemState().systemSignature = 0;

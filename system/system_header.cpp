@@ -6,7 +6,7 @@
 #include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
-#include "startup/message_box.h"
+#include "runtime/message_box.h"
 #include "system/checked_reads.h"
 #include "system/system_state.h"
 
@@ -43,7 +43,7 @@ int16_t sysLoadSystemHeader(const std::string& path, SystemHeaderRecord& record)
 
     int16_t fileNumber = freeFile();
     openBinary(fileNumber, path);
-    if (SarnDecryptFile(fileNumber, 0, true) != kTrue) return -2;
+    if (!SarnDecryptFile(fileNumber, SarnFixedKeyText())) return -2;
 
     SystemHeaderRecord loaded = record;
     std::array<int32_t, 10> trailer{};
@@ -51,7 +51,7 @@ int16_t sysLoadSystemHeader(const std::string& path, SystemHeaderRecord& record)
     record = std::move(loaded);
     systemState().headerTrailer = trailer;
 
-    if (SarnEncryptFile(fileNumber, 0, true) != kTrue) return -2;
+    if (!SarnEncryptFile(fileNumber, SarnFixedKeyText())) return -2;
     closeFile(fileNumber);
   } catch (const RunTimeError& e) {
     reportError(e, "modZELKORSystem:sysLoadSystemHeader!");

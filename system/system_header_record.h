@@ -18,4 +18,9 @@ struct SystemHeaderRecord {
   std::string systemDirectory;
 };
 
+// The key text of the system's protected files: texts 3, 1 and 2 joined.
+inline std::string systemKeyText(const SystemHeaderRecord& header) {
+  return header.texts[2] + header.texts[0] + header.texts[1];
+}
+
 }  // namespace tollwick

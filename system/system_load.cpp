@@ -6,7 +6,7 @@
 #include "resources/game_strings.h"
 #include "runtime/run_time_error.h"
 #include "settings/installation_settings.h"
-#include "startup/message_box.h"
+#include "runtime/message_box.h"
 #include "system/file_names.h"
 #include "system/system_data_file.h"
 #include "system/system_header.h"

@@ -1,6 +1,12 @@
 #include "system/system_state.h"
 
+#include "security/sarn_security.h"
+
 namespace tollwick {
+
+std::string loadedKeyText(bool fixedKey) {
+  return fixedKey ? SarnFixedKeyText() : systemKeyText(systemState().header);
+}
 
 SystemState& systemState() {
   static SystemState state;

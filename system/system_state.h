@@ -1,6 +1,6 @@
 #pragma once
-// Module-level state of the game system: written by the loaders, read by start-up,
-// the protected-file layer and the repair. Lives for the whole run.
+// Module-level state of the game system: written by the loaders, read by start-up and
+// the repair. Lives for the whole run.
 
 #include <array>
 #include <cstdint>
@@ -28,6 +28,10 @@ struct SystemState {
 };
 
 SystemState& systemState();
+
+// The key text of a file protected under the fixed key (`fixedKey`), or else under the
+// key of the loaded system (its header's key texts).
+std::string loadedKeyText(bool fixedKey);
 
 // Back to the state at program start (tests).
 void resetSystemState();

@@ -7,6 +7,7 @@
 #include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
+#include "system/system_state.h"
 
 namespace tollwick::kit {
 namespace {
@@ -93,7 +94,7 @@ void CharacterFileBuilder::padTo(int64_t length) {
 int64_t CharacterFileBuilder::length() const { return lengthOfFile(fileNumber_); }
 
 void CharacterFileBuilder::finish(int32_t signature) {
-  if (SarnEncryptFile(fileNumber_, signature) != kTrue) {
+  if (!SarnEncryptFile(fileNumber_, loadedKeyText(false), signature)) {
     raiseError(err::kDeviceIoError, "Cannot protect the character file");
   }
   closeFile(fileNumber_);

@@ -6,6 +6,7 @@
 #include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
+#include "system/system_state.h"
 
 namespace tollwick::kit {
 
@@ -49,7 +50,7 @@ void writeProtectedFile(const std::string& path, std::span<const uint8_t> conten
   openBinary(fileNumber, path);
   putBytes(fileNumber, 1, std::array<uint8_t, 12>{});
   if (!content.empty()) putBytes(fileNumber, SarnDataStart(), content);
-  if (SarnEncryptFile(fileNumber, signature, useFixedKey) != kTrue) {
+  if (!SarnEncryptFile(fileNumber, loadedKeyText(useFixedKey), signature)) {
     raiseError(err::kDeviceIoError, "Cannot protect " + path);
   }
   closeFile(fileNumber);

@@ -11,7 +11,7 @@
 #include "runtime/binary_file.h"
 #include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
-#include "runtime/text.h"
+#include "base/text.h"
 #include "security/sarn_security.h"
 #include "system/checked_reads.h"
 #include "system/system_data_file.h"
@@ -29,7 +29,7 @@ std::optional<int16_t> openUnprotected(const std::string& path, int32_t expected
                                        bool useFixedKey) {
   int16_t fileNumber = freeFile();
   openBinary(fileNumber, path);
-  if (SarnDecryptFile(fileNumber, expectedSignature, useFixedKey) != kTrue) {
+  if (!SarnDecryptFile(fileNumber, loadedKeyText(useFixedKey), expectedSignature)) {
     if (isOpen(fileNumber)) abandonAllFiles();
     return std::nullopt;
   }

@@ -53,7 +53,7 @@ std::optional<std::vector<uint8_t>> InstallationFixture::plainImage(const std::s
                                                                     bool useFixedKey) {
   int16_t fileNumber = freeFile();
   openBinary(fileNumber, path);
-  if (SarnDecryptFile(fileNumber, expectedSignature, useFixedKey) != kTrue) {
+  if (!SarnDecryptFile(fileNumber, loadedKeyText(useFixedKey), expectedSignature)) {
     if (isOpen(fileNumber)) closeFile(fileNumber);
     return std::nullopt;
   }

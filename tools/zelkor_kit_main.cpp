@@ -9,7 +9,7 @@
 #include "platform/process.h"
 #include "platform/seam.h"
 #include "runtime/run_time_error.h"
-#include "runtime/text.h"
+#include "base/text.h"
 #include "tools/inspect.h"
 #include "tools/kit_options.h"
 #include "tools/make_install.h"

@@ -10,8 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/file_commands.h"
-#include "runtime/text.h"
+#include "base/text.h"
 
 namespace tollwick::platform {
 namespace {

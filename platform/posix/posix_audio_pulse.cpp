@@ -13,7 +13,7 @@
 
 #include "platform/resource_library.h"
 #include "platform/seam.h"
-#include "resources/pe/wave.h"
+#include "platform/pe/wave.h"
 
 namespace tollwick::platform {
 namespace {

@@ -20,7 +20,7 @@
 
 #include "platform/posix/host_path.h"
 #include "platform/seam.h"
-#include "runtime/text.h"
+#include "base/text.h"
 
 namespace tollwick::platform {
 namespace {

@@ -1,5 +1,5 @@
-// The Wine prefix's registry file on Linux and other POSIX systems: read whole,
-// checked for a running wineserver, replaced atomically.
+// The registry on Linux and other POSIX systems: the Wine prefix's registry file, and
+// whether the prefix's wineserver runs.
 
 #include "platform/posix/posix_registry.h"
 
@@ -7,10 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <vector>
 
 #include "platform/posix/host_path.h"
@@ -18,37 +16,6 @@
 
 namespace tollwick::platform {
 namespace {
-
-int32_t statusFor(int error) {
-  switch (error) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return reg::kAccessDenied;
-    case ENOENT:
-    case ENOTDIR:
-      return reg::kFileNotFound;
-    default:
-      return reg::kRegistryIoFailed;
-  }
-}
-
-bool writeAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-std::string directoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // The directories a wineserver of this user may keep its lock in: the one Debian's
 // wine names in "<prefix>/wineserver", and upstream's "/tmp/.wine-<uid>".
@@ -72,82 +39,6 @@ std::vector<std::string> serverDirectories(const std::string& prefix) {
   return directories;
 }
 
-class PrefixRegistryFile : public WineRegistryFile {
- public:
-  // An empty `prefix` follows $WINEPREFIX as it is at each operation.
-  explicit PrefixRegistryFile(std::string prefix) : prefix_(std::move(prefix)) {}
-
-  ReadResult read(std::string& contents) override {
-    const int fd = ::open(path().c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
-    struct stat st {};
-    ReadResult result = ReadResult::kRead;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) result = ReadResult::kFailed;
-    contents.clear();
-    char buffer[65536];
-    while (result == ReadResult::kRead) {
-      const ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) result = ReadResult::kFailed;
-      if (n <= 0) break;
-      contents.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return result;
-  }
-
-  bool inUse() override { return wineServerRunning(prefix()); }
-
-  int32_t replace(const std::string& contents) override {
-    // Replace the file a link points at, not the link.
-    std::string target = path();
-    if (char* real = ::realpath(target.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-    const std::string directory = directoryOf(target);
-    std::string temp = directory + "/.system.reg.tollwick-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return statusFor(errno);
-    struct stat st {};
-    ::fchmod(fd, ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-    int error = 0;
-    if (!writeAll(fd, contents) || ::fsync(fd) != 0) error = errno != 0 ? errno : EIO;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) {
-      ::unlink(temp.c_str());
-      return statusFor(error);
-    }
-    // The rename is durable once the directory is.
-    const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) return reg::kRegistryIoFailed;
-    const bool synced = ::fsync(dirFd) == 0;
-    ::close(dirFd);
-    return synced ? reg::kSuccess : reg::kRegistryIoFailed;
-  }
-
-  int64_t now() override { return static_cast<int64_t>(std::time(nullptr)); }
-
-  std::string version() override {
-    struct stat st {};
-    if (::stat(path().c_str(), &st) != 0) return errno == ENOENT ? "missing" : "";
-    char text[160];
-    std::snprintf(
-        text, sizeof text, "%llx:%llx:%llx:%lld.%09ld:%lld.%09ld",
-        static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
-        static_cast<unsigned long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
-        st.st_mtim.tv_nsec, static_cast<long long>(st.st_ctim.tv_sec), st.st_ctim.tv_nsec);
-    return text;
-  }
-
- private:
-  std::string prefix() const { return prefix_.empty() ? winePrefix() : prefix_; }
-  std::string path() const { return prefix() + "/system.reg"; }
-
-  std::string prefix_;
-};
-
 }  // namespace
 
 bool wineServerRunning(const std::string& prefix) {
@@ -170,17 +61,20 @@ bool wineServerRunning(const std::string& prefix) {
   return false;
 }
 
-std::unique_ptr<WineRegistryFile> makeWinePrefixRegistryFile(const std::string& prefix) {
-  return std::make_unique<PrefixRegistryFile>(prefix);
+WinePrefixLocation winePrefixLocation(const std::string& prefix) {
+  WinePrefixLocation location;
+  location.prefix = [prefix] { return prefix.empty() ? winePrefix() : prefix; };
+  location.serverRunning = wineServerRunning;
+  return location;
 }
 
 std::unique_ptr<Registry> makeWinePrefixRegistry(const std::string& prefix) {
-  return std::make_unique<WineRegistry>(makeWinePrefixRegistryFile(prefix));
+  return makeWinePrefixRegistry(use<FileSystem>(), winePrefixLocation(prefix));
 }
 
 template <>
 std::unique_ptr<Registry> makeSystemFacility<Registry>() {
-  return std::make_unique<WineRegistry>(std::make_unique<PrefixRegistryFile>(""));
+  return makeWinePrefixRegistry("");
 }
 
 }  // namespace tollwick::platform

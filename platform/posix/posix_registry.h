@@ -5,14 +5,15 @@
 #include <memory>
 #include <string>
 
-#include "platform/posix/wine_registry.h"
+#include "platform/wine_prefix_registry.h"
 
 namespace tollwick::platform {
 
-// The system.reg of the Wine prefix in the host directory `prefix`.
-std::unique_ptr<WineRegistryFile> makeWinePrefixRegistryFile(const std::string& prefix);
+// The Wine prefix in the host directory `prefix` (empty: $WINEPREFIX, or ~/.wine, as it
+// is at each operation).
+WinePrefixLocation winePrefixLocation(const std::string& prefix);
 
-// The registry facility over that file.
+// The registry facility over that prefix's system.reg, through the system's files.
 std::unique_ptr<Registry> makeWinePrefixRegistry(const std::string& prefix);
 
 // True while the wineserver of `prefix` runs: it holds a write lock on the "lock" file

@@ -12,8 +12,8 @@
 #include "platform/posix/posix_resource_language.h"
 #include "platform/resource_library.h"
 #include "platform/seam.h"
-#include "resources/pe/pe_image.h"
-#include "resources/pe/pe_pictures.h"
+#include "platform/pe/pe_image.h"
+#include "platform/pe/pe_pictures.h"
 
 namespace tollwick::platform {
 namespace {

@@ -4,8 +4,6 @@
 #include <cstring>
 #include <utility>
 
-#include "resources/cls_resource.h"
-#include "resources/game_strings.h"
 
 namespace tollwick::testing {
 
@@ -32,22 +30,6 @@ std::unique_ptr<platform::ResourceModule> FakeResourceLoader::load(const std::st
   const auto it = libraries.find(path);
   if (it == libraries.end()) return nullptr;
   return std::make_unique<FakeResourceModule>(it->second, &live);
-}
-
-ScopedGameStrings::ScopedGameStrings(std::map<uint32_t, std::string> strings, std::string path)
-    : installed_(loader_) {
-  loader_.libraries[path] = std::move(strings);
-  gResource().DllName(path);
-}
-
-ScopedGameStrings::~ScopedGameStrings() { gResource().DllName(""); }
-
-std::map<uint32_t, std::string> numberedGameStrings() {
-  std::map<uint32_t, std::string> strings;
-  for (int32_t id : kAllGameStringIds) {
-    strings[static_cast<uint32_t>(id)] = "<" + std::to_string(id) + ">";
-  }
-  return strings;
 }
 
 }  // namespace tollwick::testing

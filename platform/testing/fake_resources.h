@@ -45,23 +45,6 @@ class FakeResourceLoader : public platform::ResourceLoader {
   std::unique_ptr<platform::ResourceModule> load(const std::string& path) override;
 };
 
-// Installs a fake loader whose library at `path` holds `strings`, and points the
-// shared gResource at it; on destruction gResource is left with no library.
-class ScopedGameStrings {
- public:
-  explicit ScopedGameStrings(std::map<uint32_t, std::string> strings,
-                             std::string path = "fake:\\Zelkor.dll");
-  ~ScopedGameStrings();
-  ScopedGameStrings(const ScopedGameStrings&) = delete;
-  ScopedGameStrings& operator=(const ScopedGameStrings&) = delete;
-
-  FakeResourceLoader& loader() { return loader_; }
-
- private:
-  FakeResourceLoader loader_;
-  platform::Installed<platform::ResourceLoader> installed_;
-};
-
 // A sound facility that plays nothing and keeps every wave it was given.
 class RecordingSoundOutput : public platform::SoundOutput {
  public:
@@ -73,8 +56,5 @@ class RecordingSoundOutput : public platform::SoundOutput {
     return answer;
   }
 };
-
-// A string table with a recognisable text for every game string id: "<id>".
-std::map<uint32_t, std::string> numberedGameStrings();
 
 }  // namespace tollwick::testing

@@ -16,7 +16,7 @@
 #include "platform/testing/scratch_directory.h"
 #include "resources/cls_resource.h"
 #include "resources/game_strings.h"
-#include "runtime/text.h"
+#include "base/text.h"
 
 namespace tollwick {
 namespace {

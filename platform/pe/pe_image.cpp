@@ -1,0 +1,299 @@
+#include "platform/pe/pe_image.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/text.h"
+
+namespace tollwick::pe {
+namespace {
+
+// The platform's loader refuses images with more sections than this; refusing them
+// here too keeps every RVA lookup short.
+constexpr uint32_t kMaxSections = 96;
+constexpr uint32_t kHighBit = 0x80000000u;
+constexpr int kTreeLevels = 3;  // type, name, language
+
+bool fits(uint64_t size, uint64_t offset, uint64_t length) {
+  return offset <= size && length <= size - offset;
+}
+
+uint16_t u16At(const platform::ByteBuffer& b, uint64_t at) {
+  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
+uint32_t u32At(const platform::ByteBuffer& b, uint64_t at) {
+  return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
+         (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+// Upper-cases as the platform does for resource names: letters of the Latin-1 range
+// (and the few others of Windows-1252 that have a simple upper-case form).
+char16_t upperUnit(char16_t c) {
+  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char16_t>(c - 0x20);
+  if (c == 0xFF) return 0x178;
+  if (c == 0x161 || c == 0x153 || c == 0x17E) return static_cast<char16_t>(c - 1);
+  return c;
+}
+
+uint16_t primaryLanguage(uint16_t langId) { return static_cast<uint16_t>(langId & 0x3FF); }
+
+}  // namespace
+
+std::optional<ResourceKey> keyFromText(std::string_view text) {
+  if (!text.empty() && text.front() == '#') {
+    uint32_t value = 0;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+      const char c = text[i];
+      if (c < '0' || c > '9') break;
+      value = value * 10 + static_cast<uint32_t>(c - '0');
+      if (value > 0xFFFF) return std::nullopt;
+    }
+    return ResourceKey::fromId(static_cast<uint16_t>(value));
+  }
+  std::u16string name = ansiToUtf16(text);
+  for (char16_t& c : name) c = upperUnit(c);
+  return ResourceKey::fromName(std::move(name));
+}
+
+std::string describeKey(const ResourceKey& key) {
+  if (!key.isName) return "#" + std::to_string(key.id);
+  return ansiToUtf8(utf16ToAnsi(key.name));
+}
+
+std::unique_ptr<PeImage> PeImage::parse(std::span<const uint8_t> bytes, uint16_t uiLanguage) {
+  return parse(platform::ByteBuffer(bytes.begin(), bytes.end()), uiLanguage);
+}
+
+std::unique_ptr<PeImage> PeImage::parse(platform::ByteBuffer bytes, uint16_t uiLanguage) {
+  std::unique_ptr<PeImage> image(new PeImage());
+  image->bytes_ = std::move(bytes);
+  image->uiLanguage_ = uiLanguage;
+  if (!image->readHeaders()) return nullptr;
+  image->readResourceTree();
+  for (std::size_t i = 0; i < image->resources_.size(); ++i) {
+    const Resource& r = image->resources_[i];
+    image->byTypeAndName_[indexKey(r.type, r.name)].push_back(i);
+  }
+  image->indexStrings(uiLanguage);
+  return image;
+}
+
+bool PeImage::readHeaders() {
+  const auto& b = bytes_;
+  if (!fits(b.size(), 0, 0x40) || b[0] != 'M' || b[1] != 'Z') return false;
+  const uint64_t peOffset = u32At(b, 0x3C);
+  if (!fits(b.size(), peOffset, 24) || std::memcmp(&b[peOffset], "PE\0\0", 4) != 0) return false;
+  const uint64_t coff = peOffset + 4;
+  machine_ = u16At(b, coff);
+  const uint32_t sectionCount = u16At(b, coff + 2);
+  const uint32_t optionalSize = u16At(b, coff + 16);
+  const uint64_t optional = peOffset + 24;
+  if (!fits(b.size(), optional, optionalSize) || optionalSize < 2) return false;
+  const uint16_t magic = u16At(b, optional);
+  if (magic != 0x10B && magic != 0x20B) return false;
+  pe32Plus_ = magic == 0x20B;
+  const uint64_t rvaCountAt = pe32Plus_ ? 108 : 92;
+  const uint64_t resourceEntryAt = pe32Plus_ ? 128 : 112;
+  if (sectionCount > kMaxSections) return false;
+  const uint64_t sectionTable = optional + optionalSize;
+  if (!fits(b.size(), sectionTable, uint64_t{sectionCount} * 40)) return false;
+  for (uint32_t i = 0; i < sectionCount; ++i) {
+    const uint64_t at = sectionTable + uint64_t{i} * 40;
+    sections_.push_back(
+        Section{u32At(b, at + 12), u32At(b, at + 8), u32At(b, at + 16), u32At(b, at + 20)});
+  }
+  // A file without a resource directory entry still loads; it simply has no resources.
+  if (optionalSize >= rvaCountAt + 4 && u32At(b, optional + rvaCountAt) > 2 &&
+      optionalSize >= resourceEntryAt + 8) {
+    resourceRva_ = u32At(b, optional + resourceEntryAt);
+  }
+  return true;
+}
+
+std::optional<std::pair<uint32_t, uint32_t>> PeImage::mapRva(uint32_t rva) const {
+  for (const Section& s : sections_) {
+    const uint64_t extent = std::max(s.virtualSize, s.rawSize);
+    if (rva < s.virtualAddress || rva - uint64_t{s.virtualAddress} >= extent) continue;
+    const uint64_t delta = rva - uint64_t{s.virtualAddress};
+    if (delta >= s.rawSize) return std::nullopt;  // not backed by the file
+    const uint64_t offset = uint64_t{s.rawOffset} + delta;
+    if (offset >= bytes_.size()) return std::nullopt;
+    const uint64_t available = std::min<uint64_t>(s.rawSize - delta, bytes_.size() - offset);
+    return std::make_pair(static_cast<uint32_t>(offset), static_cast<uint32_t>(available));
+  }
+  return std::nullopt;
+}
+
+void PeImage::readResourceTree() {
+  if (resourceRva_ == 0) return;
+  const auto mapped = mapRva(resourceRva_);
+  if (!mapped) return;
+  const uint32_t base = mapped->first;
+  const uint32_t limit = mapped->second;  // tree offsets must stay below this
+  std::unordered_set<uint32_t> visited;
+  // In a sound tree no two entries share bytes, so it cannot hold more entries than fit
+  // in its section; overlapping directories that would reread the same bytes over and
+  // over run out of this budget instead of taking quadratic time.
+  uint64_t budget = limit / 8 + 16;
+  std::vector<ResourceKey> path;
+  walkDirectory(base, limit, 0, 0, path, visited, budget);
+}
+
+std::optional<ResourceKey> PeImage::readName(uint32_t base, uint32_t limit, uint32_t offset) const {
+  if (!fits(limit, offset, 2)) return std::nullopt;
+  const uint32_t length = u16At(bytes_, uint64_t{base} + offset);
+  if (!fits(limit, uint64_t{offset} + 2, uint64_t{length} * 2)) return std::nullopt;
+  std::u16string name(length, u'\0');
+  for (uint32_t i = 0; i < length; ++i) {
+    name[i] = static_cast<char16_t>(u16At(bytes_, uint64_t{base} + offset + 2 + 2 * i));
+  }
+  return ResourceKey::fromName(std::move(name));
+}
+
+void PeImage::walkDirectory(uint32_t base, uint32_t limit, uint32_t offset, int level,
+                            std::vector<ResourceKey>& path, std::unordered_set<uint32_t>& visited,
+                            uint64_t& budget) {
+  if (level >= kTreeLevels || !visited.insert(offset).second) return;
+  if (!fits(limit, offset, 16)) return;
+  const uint64_t at = uint64_t{base} + offset;
+  const uint32_t count = uint32_t{u16At(bytes_, at + 12)} + u16At(bytes_, at + 14);
+  for (uint32_t i = 0; i < count; ++i) {
+    if (budget == 0) return;
+    --budget;
+    const uint64_t entry = uint64_t{offset} + 16 + uint64_t{i} * 8;
+    if (!fits(limit, entry, 8)) return;
+    const uint32_t nameField = u32At(bytes_, base + entry);
+    const uint32_t dataField = u32At(bytes_, base + entry + 4);
+    std::optional<ResourceKey> key;
+    if (nameField & kHighBit) {
+      key = readName(base, limit, nameField & ~kHighBit);
+    } else {
+      key = ResourceKey::fromId(static_cast<uint16_t>(nameField & 0xFFFF));
+    }
+    if (!key) continue;
+    const bool isDirectory = (dataField & kHighBit) != 0;
+    const uint32_t target = dataField & ~kHighBit;
+    if (level < kTreeLevels - 1) {
+      if (!isDirectory) continue;
+      path.push_back(std::move(*key));
+      walkDirectory(base, limit, target, level + 1, path, visited, budget);
+      path.pop_back();
+      continue;
+    }
+    // Language level: an id, pointing at a data entry.
+    if (isDirectory || key->isName || !fits(limit, target, 16)) continue;
+    const uint32_t rva = u32At(bytes_, uint64_t{base} + target);
+    const uint32_t size = u32At(bytes_, uint64_t{base} + target + 4);
+    const auto data = mapRva(rva);
+    if (size != 0 && (!data || data->second < size)) continue;  // not wholly in the file
+    resources_.push_back(Resource{path[0], path[1], key->id, rva, data ? data->first : 0, size});
+  }
+}
+
+// One text per type and name: each key is written as a tag, a length or id, and the
+// name's units, so that no two keys give the same text.
+std::u16string PeImage::indexKey(const ResourceKey& type, const ResourceKey& name) {
+  std::u16string key;
+  for (const ResourceKey* k : {&type, &name}) {
+    if (k->isName) {
+      key += u'N';
+      key += static_cast<char16_t>(k->name.size());
+      key += k->name;
+    } else {
+      key += u'I';
+      key += static_cast<char16_t>(k->id);
+    }
+  }
+  return key;
+}
+
+const Resource* PeImage::find(const ResourceKey& type, const ResourceKey& name,
+                              uint16_t language) const {
+  const auto it = byTypeAndName_.find(indexKey(type, name));
+  if (it == byTypeAndName_.end()) return nullptr;
+  for (std::size_t i : it->second) {
+    if (resources_[i].language == language) return &resources_[i];
+  }
+  return nullptr;
+}
+
+const Resource* PeImage::find(const ResourceKey& type, const ResourceKey& name) const {
+  return choose(type, name, uiLanguage_);
+}
+
+const Resource* PeImage::choose(const ResourceKey& type, const ResourceKey& name,
+                                uint16_t uiLanguage) const {
+  const auto it = byTypeAndName_.find(indexKey(type, name));
+  if (it == byTypeAndName_.end()) return nullptr;
+  const Resource* lowest = nullptr;
+  const Resource* byRank[4] = {nullptr, nullptr, nullptr, nullptr};
+  const uint16_t wanted[4] = {kLanguageNeutral, uiLanguage, primaryLanguage(uiLanguage),
+                              kLanguageEnglishUs};
+  for (std::size_t i : it->second) {
+    const Resource& r = resources_[i];
+    for (int rank = 0; rank < 4; ++rank) {
+      if (byRank[rank] == nullptr && r.language == wanted[rank]) byRank[rank] = &r;
+    }
+    if (lowest == nullptr || r.language < lowest->language) lowest = &r;
+  }
+  for (const Resource* r : byRank) {
+    if (r != nullptr) return r;
+  }
+  return lowest;
+}
+
+std::span<const uint8_t> PeImage::bytesOf(const Resource& resource) const {
+  if (resource.size == 0) return {};
+  return std::span<const uint8_t>(bytes_.data() + resource.offset, resource.size);
+}
+
+void PeImage::indexStrings(uint16_t uiLanguage) {
+  const ResourceKey stringType = ResourceKey::fromId(rt::kString);
+  for (const Resource& r : resources_) {
+    if (!(r.type == stringType) || r.name.isName || strings_.count(r.name.id) != 0) continue;
+    const Resource* chosen = choose(stringType, r.name, uiLanguage);
+    StringBlock block{};
+    // Sixteen counted entries; entries missing from a short block stay empty.
+    uint64_t at = chosen->offset;
+    const uint64_t end = uint64_t{chosen->offset} + chosen->size;
+    for (StringSlot& slot : block) {
+      if (at + 2 > end) break;
+      const uint16_t length = u16At(bytes_, at);
+      at += 2;
+      if (at + uint64_t{length} * 2 > end) break;
+      slot = StringSlot{static_cast<uint32_t>(at), length};
+      at += uint64_t{length} * 2;
+    }
+    strings_.emplace(r.name.id, block);
+  }
+}
+
+std::u16string PeImage::stringEntry(uint32_t id) const {
+  const auto block = static_cast<uint16_t>(((id & 0xFFFF) >> 4) + 1);
+  const auto it = strings_.find(block);
+  if (it == strings_.end()) return {};
+  const StringSlot& slot = it->second[id & 15];
+  if (slot.length == 0) return {};
+  // The units are read out of the file's bytes, which need not be aligned for char16_t.
+  std::u16string units(slot.length, u'\0');
+  for (uint16_t i = 0; i < slot.length; ++i) {
+    units[i] = static_cast<char16_t>(u16At(bytes_, uint64_t{slot.offset} + 2u * i));
+  }
+  return units;
+}
+
+int32_t PeImage::loadString(uint32_t id, char* buffer, int32_t capacity) const {
+  if (capacity <= 0) return -1;
+  buffer[0] = '\0';
+  const std::u16string entry = stringEntry(id);
+  if (entry.empty()) return 0;
+  const std::string ansi = utf16ToAnsi(entry);
+  const std::size_t n = std::min(ansi.size(), static_cast<std::size_t>(capacity) - 1);
+  std::memcpy(buffer, ansi.data(), n);
+  buffer[n] = '\0';
+  return static_cast<int32_t>(n);
+}
+
+}  // namespace tollwick::pe

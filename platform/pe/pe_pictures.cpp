@@ -1,0 +1,92 @@
+#include "platform/pe/pe_pictures.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/pe/dib.h"
+
+namespace tollwick::pe {
+namespace {
+
+using platform::Image;
+using platform::ImageKind;
+
+struct GroupEntry {
+  int width;
+  int height;
+  int bitCount;
+  uint16_t imageId;
+};
+
+// The entries of an icon group (14-byte entries: byte sizes) or cursor group (u16
+// sizes, and a height that some compilers double).
+std::vector<GroupEntry> readGroup(std::span<const uint8_t> b, bool cursor) {
+  std::vector<GroupEntry> entries;
+  if (b.size() < 6) return entries;
+  const uint16_t count = static_cast<uint16_t>(b[4] | (b[5] << 8));
+  for (uint32_t i = 0; i < count; ++i) {
+    const std::size_t at = 6 + std::size_t{i} * 14;
+    if (at + 14 > b.size()) break;
+    GroupEntry e{};
+    if (cursor) {
+      e.width = b[at] | (b[at + 1] << 8);
+      e.height = b[at + 2] | (b[at + 3] << 8);
+      if (e.height == 2 * e.width) e.height = e.width;
+    } else {
+      e.width = b[at] == 0 ? 256 : b[at];
+      e.height = b[at + 1] == 0 ? 256 : b[at + 1];
+    }
+    e.bitCount = b[at + 6] | (b[at + 7] << 8);
+    e.imageId = static_cast<uint16_t>(b[at + 12] | (b[at + 13] << 8));
+    entries.push_back(e);
+  }
+  return entries;
+}
+
+// Entries in the order they are tried: nearest to the standard size, then deepest.
+std::vector<GroupEntry> byPreference(std::vector<GroupEntry> entries) {
+  auto distance = [](const GroupEntry& e) {
+    return std::abs(e.width - kStandardIconSize) + std::abs(e.height - kStandardIconSize);
+  };
+  std::stable_sort(entries.begin(), entries.end(), [&](const GroupEntry& a, const GroupEntry& b) {
+    if (distance(a) != distance(b)) return distance(a) < distance(b);
+    return a.bitCount > b.bitCount;
+  });
+  return entries;
+}
+
+}  // namespace
+
+std::unique_ptr<Image> loadPicture(const PeImage& image, uint16_t id, ImageKind kind) {
+  if (kind == ImageKind::kBitmap) {
+    const Resource* r = image.find(ResourceKey::fromId(rt::kBitmap), ResourceKey::fromId(id));
+    return r == nullptr ? nullptr : decodeBitmap(image.bytesOf(*r));
+  }
+  const bool cursor = kind == ImageKind::kCursor;
+  const Resource* group = image.find(
+      ResourceKey::fromId(cursor ? rt::kGroupCursor : rt::kGroupIcon), ResourceKey::fromId(id));
+  if (group == nullptr) return nullptr;
+  for (const GroupEntry& e : byPreference(readGroup(image.bytesOf(*group), cursor))) {
+    const Resource* r = image.find(ResourceKey::fromId(cursor ? rt::kCursor : rt::kIcon),
+                                   ResourceKey::fromId(e.imageId));
+    if (r == nullptr) continue;
+    std::span<const uint8_t> bytes = image.bytesOf(*r);
+    int32_t hotspotX = 0;
+    int32_t hotspotY = 0;
+    if (cursor) {
+      if (bytes.size() < 4) continue;
+      hotspotX = bytes[0] | (bytes[1] << 8);
+      hotspotY = bytes[2] | (bytes[3] << 8);
+      bytes = bytes.subspan(4);
+    }
+    auto picture = decodeIconImage(bytes, kind);
+    if (!picture) continue;
+    picture->hotspotX = hotspotX;
+    picture->hotspotY = hotspotY;
+    return picture;
+  }
+  return nullptr;
+}
+
+}  // namespace tollwick::pe

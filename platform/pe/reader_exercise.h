@@ -1,0 +1,48 @@
+#pragma once
+// Reads everything the resource reader can serve out of one file's bytes: its strings,
+// every resource's bytes, every picture and wave sound. Used by the fuzzer and by the
+// tests that replay the inputs the fuzzer once found failing.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/pe/dib.h"
+#include "platform/pe/pe_image.h"
+#include "platform/pe/pe_pictures.h"
+#include "platform/pe/wave.h"
+
+namespace tollwick::pe {
+
+// Returns a sum of what was read, so that nothing is optimised away.
+inline uint64_t exerciseReader(std::span<const uint8_t> bytes) {
+  auto image = PeImage::parse(bytes);
+  if (!image) return 0;
+  uint64_t sum = 0;
+  char buffer[300];
+  for (uint32_t id : {0u, 1u, 2u, 16u, 253u, 3257u, 0xFFFFu}) {
+    sum += static_cast<uint64_t>(image->loadString(id, buffer, sizeof buffer) + 1);
+    sum += image->loadString(id, buffer, 3) > 0 ? static_cast<uint8_t>(buffer[0]) : 0;
+  }
+  for (const Resource& r : image->resources()) {
+    const auto data = image->bytesOf(r);
+    if (!data.empty()) sum += data.front() + data.back();
+    if (r.name.isName) continue;
+    if (r.type == ResourceKey::fromId(rt::kBitmap)) {
+      if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kBitmap))
+        sum += p->pixels.size();
+    } else if (r.type == ResourceKey::fromId(rt::kGroupIcon)) {
+      if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kIcon))
+        sum += p->pixels.size();
+    } else if (r.type == ResourceKey::fromId(rt::kGroupCursor)) {
+      if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kCursor))
+        sum += p->pixels.size();
+    } else if (r.type == ResourceKey::fromName(u"WAVE")) {
+      if (auto w = parseWave(data)) sum += w->samples.size();
+    }
+    if (auto p = decodeBitmap(data)) sum += p->pixels.size();  // any bytes as a bitmap
+  }
+  return sum;
+}
+
+}  // namespace tollwick::pe

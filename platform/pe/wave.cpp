@@ -1,0 +1,72 @@
+#include "platform/pe/wave.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tollwick::pe {
+namespace {
+
+uint16_t u16(std::span<const uint8_t> b, std::size_t at) {
+  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+uint32_t u32(std::span<const uint8_t> b, std::size_t at) {
+  return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
+         (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+constexpr uint16_t kPcm = 1;
+constexpr uint16_t kFloat = 3;
+constexpr uint16_t kExtensible = 0xFFFE;
+
+}  // namespace
+
+std::optional<WaveSound> parseWave(std::span<const uint8_t> bytes) {
+  if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
+      std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+    return std::nullopt;
+  }
+  WaveSound sound;
+  bool haveFormat = false;
+  bool haveData = false;
+  std::size_t at = 12;
+  while (at + 8 <= bytes.size() && !haveData) {
+    const uint8_t* id = bytes.data() + at;
+    const uint64_t size = u32(bytes, at + 4);
+    const std::size_t body = at + 8;
+    const std::size_t available = bytes.size() - body;
+    if (std::memcmp(id, "fmt ", 4) == 0) {
+      if (size < 16 || size > available) return std::nullopt;
+      sound.formatTag = u16(bytes, body);
+      sound.channels = u16(bytes, body + 2);
+      sound.sampleRate = u32(bytes, body + 4);
+      sound.bitsPerSample = u16(bytes, body + 14);
+      if (sound.formatTag == kExtensible) {
+        if (size < 40) return std::nullopt;
+        sound.formatTag = u16(bytes, body + 24);  // first two bytes of the sub-format GUID
+      }
+      haveFormat = true;
+    } else if (std::memcmp(id, "data", 4) == 0) {
+      if (!haveFormat) return std::nullopt;
+      sound.samples =
+          bytes.subspan(body, static_cast<std::size_t>(std::min<uint64_t>(size, available)));
+      haveData = true;
+      break;
+    }
+    if (size > available) return std::nullopt;
+    at = body + static_cast<std::size_t>(size) + (size & 1);  // chunks are padded to even sizes
+  }
+  if (!haveData) return std::nullopt;
+  const bool pcm =
+      sound.formatTag == kPcm && (sound.bitsPerSample == 8 || sound.bitsPerSample == 16 ||
+                                  sound.bitsPerSample == 24 || sound.bitsPerSample == 32);
+  const bool floating = sound.formatTag == kFloat && sound.bitsPerSample == 32;
+  if (!(pcm || floating) || sound.channels == 0 || sound.channels > 8 || sound.sampleRate == 0 ||
+      sound.sampleRate > 384000) {
+    return std::nullopt;
+  }
+  const std::size_t frame = std::size_t{sound.channels} * (sound.bitsPerSample / 8);
+  sound.samples = sound.samples.first(sound.samples.size() - sound.samples.size() % frame);
+  return sound;
+}
+
+}  // namespace tollwick::pe

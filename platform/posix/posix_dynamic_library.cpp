@@ -1,0 +1,51 @@
+// The dynamic-library facility on POSIX systems: dlopen and dlsym.
+
+#include <dlfcn.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/dynamic_library.h"
+#include "platform/posix/host_path.h"
+#include "platform/seam.h"
+
+namespace tollwick::platform {
+namespace {
+
+class PosixDynamicLibrary : public DynamicLibrary {
+ public:
+  explicit PosixDynamicLibrary(void* handle) : handle_(handle) {}
+  ~PosixDynamicLibrary() override { ::dlclose(handle_); }
+  PosixDynamicLibrary(const PosixDynamicLibrary&) = delete;
+  PosixDynamicLibrary& operator=(const PosixDynamicLibrary&) = delete;
+
+  SymbolAddress symbol(const std::string& name) override {
+    // dlsym hands out functions as object pointers; POSIX guarantees the round trip.
+    return reinterpret_cast<SymbolAddress>(::dlsym(handle_, name.c_str()));
+  }
+
+ private:
+  void* handle_;
+};
+
+class PosixDynamicLibraries : public DynamicLibraries {
+ public:
+  std::unique_ptr<DynamicLibrary> open(const std::string& path, std::string& error) override {
+    void* handle = ::dlopen(hostPath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      const char* reason = ::dlerror();
+      error = reason != nullptr ? reason : "cannot be loaded";
+      return nullptr;
+    }
+    return std::make_unique<PosixDynamicLibrary>(handle);
+  }
+};
+
+}  // namespace
+
+template <>
+std::unique_ptr<DynamicLibraries> makeSystemFacility<DynamicLibraries>() {
+  return std::make_unique<PosixDynamicLibraries>();
+}
+
+}  // namespace tollwick::platform

@@ -1,0 +1,102 @@
+// A Wine prefix's registry file through the file-system facility.
+
+#include "platform/wine_prefix_registry.h"
+
+#include <cstdio>
+#include <ctime>
+#include <span>
+#include <utility>
+
+#include "base/text.h"
+
+namespace tollwick::platform {
+namespace {
+
+int32_t registryStatusOf(FsStatus status) {
+  switch (status) {
+    case FsStatus::kOk:
+      return reg::kSuccess;
+    case FsStatus::kAccessDenied:
+      return reg::kAccessDenied;
+    case FsStatus::kNotFound:
+    case FsStatus::kPathNotFound:
+      return reg::kFileNotFound;
+    default:
+      return reg::kRegistryIoFailed;
+  }
+}
+
+class PrefixRegistryFile : public WineRegistryFile {
+ public:
+  PrefixRegistryFile(FileSystem& files, WinePrefixLocation location)
+      : files_(files), location_(std::move(location)) {}
+
+  ReadResult read(std::string& contents) override {
+    ByteBuffer bytes;
+    const FsStatus status = files_.readFile(path(), bytes);
+    if (status == FsStatus::kNotFound) return ReadResult::kMissing;
+    if (status != FsStatus::kOk) return ReadResult::kFailed;
+    contents.assign(bytes.begin(), bytes.end());
+    return ReadResult::kRead;
+  }
+
+  bool inUse() override { return location_.serverRunning(location_.prefix()); }
+
+  int32_t replace(const std::string& contents) override {
+    const std::string target = path();
+    std::unique_ptr<WritableFile> temp;
+    FsStatus status = files_.createTempBeside(target, temp);
+    if (status != FsStatus::kOk) return registryStatusOf(status);
+    const auto* data = reinterpret_cast<const uint8_t*>(contents.data());
+    status = temp->append(std::span<const uint8_t>(data, contents.size()));
+    if (status == FsStatus::kOk) status = temp->sync();
+    const FsStatus closed = temp->close();
+    if (status == FsStatus::kOk) status = closed;
+    if (status == FsStatus::kOk) status = files_.rename(temp->path(), target);
+    if (status != FsStatus::kOk) {
+      files_.remove(temp->path());
+      return registryStatusOf(status);
+    }
+    // The rename is durable once the directory is.
+    return files_.syncDirectoryOf(target) == FsStatus::kOk ? reg::kSuccess
+                                                           : reg::kRegistryIoFailed;
+  }
+
+  int64_t now() override { return static_cast<int64_t>(std::time(nullptr)); }
+
+  std::string version() override {
+    FileIdentity identity;
+    const FsStatus status = files_.identify(path(), identity);
+    if (status == FsStatus::kNotFound) return "missing";
+    if (status != FsStatus::kOk || (identity.size == 0 && identity.file == 0)) return "";
+    char text[160];
+    std::snprintf(text, sizeof text, "%llx:%llx:%llx:%lld:%lld",
+                  static_cast<unsigned long long>(identity.device),
+                  static_cast<unsigned long long>(identity.file),
+                  static_cast<unsigned long long>(identity.size),
+                  static_cast<long long>(identity.modifiedNs),
+                  static_cast<long long>(identity.changedNs));
+    return text;
+  }
+
+ private:
+  // The file as a program path: the host directory's name in Windows-1252, as the
+  // file-system facility takes every path.
+  std::string path() const { return utf8ToAnsi(location_.prefix()) + "/system.reg"; }
+
+  FileSystem& files_;
+  WinePrefixLocation location_;
+};
+
+}  // namespace
+
+std::unique_ptr<WineRegistryFile> makeWinePrefixRegistryFile(FileSystem& files,
+                                                             WinePrefixLocation location) {
+  return std::make_unique<PrefixRegistryFile>(files, std::move(location));
+}
+
+std::unique_ptr<Registry> makeWinePrefixRegistry(FileSystem& files, WinePrefixLocation location) {
+  return std::make_unique<WineRegistry>(makeWinePrefixRegistryFile(files, std::move(location)));
+}
+
+}  // namespace tollwick::platform

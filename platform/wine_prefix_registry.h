@@ -1,0 +1,29 @@
+#pragma once
+// The registry file of a Wine prefix, "<prefix>/system.reg", read and replaced through
+// the file-system facility (so the replacement is the same atomic, durable one as for
+// every game file, and keeps the file's permissions).
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/wine_registry.h"
+
+namespace tollwick::platform {
+
+struct WinePrefixLocation {
+  // The prefix's host directory (UTF-8 on Linux), asked again at every operation so
+  // that a change of $WINEPREFIX is followed.
+  std::function<std::string()> prefix;
+  // True while the prefix's wineserver runs (it would overwrite the file).
+  std::function<bool(const std::string& prefix)> serverRunning;
+};
+
+std::unique_ptr<WineRegistryFile> makeWinePrefixRegistryFile(FileSystem& files,
+                                                             WinePrefixLocation location);
+
+// The registry facility over that file.
+std::unique_ptr<Registry> makeWinePrefixRegistry(FileSystem& files, WinePrefixLocation location);
+
+}  // namespace tollwick::platform
