@@ -34,7 +34,9 @@ class PrefixRegistryFile : public WineRegistryFile {
   ReadResult read(std::string& contents) override {
     ByteBuffer bytes;
     const FsStatus status = files_.readFile(path(), bytes);
-    if (status == FsStatus::kNotFound) return ReadResult::kMissing;
+    if (status == FsStatus::kNotFound || status == FsStatus::kPathNotFound) {
+      return ReadResult::kMissing;
+    }
     if (status != FsStatus::kOk) return ReadResult::kFailed;
     contents.assign(bytes.begin(), bytes.end());
     return ReadResult::kRead;
