@@ -42,26 +42,6 @@ void appendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-// Decodes one UTF-8 sequence at text[i]; advances i. Returns U+FFFD for a malformed one.
-char32_t decodeUtf8(std::string_view text, std::size_t& i) {
-  const auto lead = static_cast<unsigned char>(text[i++]);
-  if (lead < 0x80) return lead;
-  int extra = 0;
-  char32_t cp = 0;
-  if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1Fu; }
-  else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0Fu; }
-  else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07u; }
-  else return 0xFFFD;
-  for (int k = 0; k < extra; ++k) {
-    if (i >= text.size()) return 0xFFFD;
-    const auto next = static_cast<unsigned char>(text[i]);
-    if ((next & 0xC0) != 0x80) return 0xFFFD;
-    cp = (cp << 6) | (next & 0x3Fu);
-    ++i;
-  }
-  return cp;
-}
-
 }  // namespace
 
 std::string trimLeft(std::string_view text) {
@@ -98,6 +78,26 @@ std::string utf16ToAnsi(std::u16string_view utf16) {
   }
   return out;
 }
+
+char32_t decodeUtf8(std::string_view text, std::size_t& i) {
+  const auto lead = static_cast<unsigned char>(text[i++]);
+  if (lead < 0x80) return lead;
+  int extra = 0;
+  char32_t cp = 0;
+  if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1Fu; }
+  else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0Fu; }
+  else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07u; }
+  else return 0xFFFD;
+  for (int k = 0; k < extra; ++k) {
+    if (i >= text.size()) return 0xFFFD;
+    const auto next = static_cast<unsigned char>(text[i]);
+    if ((next & 0xC0) != 0x80) return 0xFFFD;
+    cp = (cp << 6) | (next & 0x3Fu);
+    ++i;
+  }
+  return cp;
+}
+
 
 std::string ansiToUtf8(std::string_view ansi) {
   std::string out;

@@ -3,6 +3,7 @@
 // converted only at the edges: UTF-16 towards resource tables, the registry and the
 // security library; UTF-8 towards a terminal, a window or a transcript.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,10 @@ std::string utf16ToAnsi(std::u16string_view utf16);
 // become '?'.
 std::string ansiToUtf8(std::string_view ansi);
 std::string utf8ToAnsi(std::string_view utf8);
+
+// Decodes the UTF-8 sequence at text[i] and advances i past it. A malformed sequence
+// is U+FFFD, and i stops at the byte that broke it.
+char32_t decodeUtf8(std::string_view text, std::size_t& i);
 
 // Windows-1252 letters folded to upper case, as Windows compares names.
 unsigned char foldCase(unsigned char c);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/bytes.h"
 #include "base/text.h"
 
 namespace tollwick::platform {
@@ -23,11 +24,7 @@ bool sameName(const std::u16string& a, std::u16string_view b) {
 // page (an odd last byte, which no character holds, is dropped), the rest as stored.
 std::string ansiData(const wine::Value& value) {
   if (!reg::isStringType(value.type)) return std::string(value.data.begin(), value.data.end());
-  std::u16string units;
-  for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
-    units.push_back(static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8)));
-  }
-  return utf16ToAnsi(units);
+  return utf16ToAnsi(unitsFromLeBytes(value.data));
 }
 
 // Data as stored from what an A function was given: strings to UTF-16, each byte one
@@ -39,12 +36,8 @@ wine::Value storedValue(uint32_t type, const uint8_t* data, uint32_t length) {
     value.data.assign(data, data + length);
     return value;
   }
-  const std::u16string units =
-      ansiToUtf16(std::string_view(reinterpret_cast<const char*>(data), length));
-  for (char16_t unit : units) {
-    value.data.push_back(static_cast<uint8_t>(unit & 0xFF));
-    value.data.push_back(static_cast<uint8_t>(unit >> 8));
-  }
+  appendLeBytes(value.data,
+                ansiToUtf16(std::string_view(reinterpret_cast<const char*>(data), length)));
   return value;
 }
 

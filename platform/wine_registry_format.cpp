@@ -5,20 +5,12 @@
 #include <cstdio>
 #include <map>
 
+#include "base/bytes.h"
+#include "base/text.h"
 #include "platform/registry.h"
 
 namespace tollwick::platform::wine {
 namespace {
-
-bool isHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-unsigned hexValue(char c) {
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
-  return static_cast<unsigned>(c - 'A' + 10);
-}
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -47,33 +39,7 @@ std::u16string joinFolded(const KeyPath& path, std::size_t levels) {
 // Reads one UTF-8 sequence at line[pos] into `out` (U+FFFD for a malformed one, as
 // Wine's conversion does); advances pos.
 void appendUtf8Char(std::string_view line, std::size_t& pos, std::u16string& out) {
-  const auto lead = static_cast<unsigned char>(line[pos++]);
-  int extra = 0;
-  char32_t cp = 0;
-  if (lead < 0x80) {
-    out.push_back(lead);
-    return;
-  }
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1;
-    cp = lead & 0x1Fu;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2;
-    cp = lead & 0x0Fu;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3;
-    cp = lead & 0x07u;
-  } else {
-    out.push_back(0xFFFD);
-    return;
-  }
-  for (int k = 0; k < extra; ++k) {
-    if (pos >= line.size() || (static_cast<unsigned char>(line[pos]) & 0xC0) != 0x80) {
-      out.push_back(0xFFFD);
-      return;
-    }
-    cp = (cp << 6) | (static_cast<unsigned char>(line[pos++]) & 0x3Fu);
-  }
+  char32_t cp = decodeUtf8(line, pos);
   if (cp >= 0x10000) {
     cp -= 0x10000;
     out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -86,21 +52,11 @@ void appendUtf8Char(std::string_view line, std::size_t& pos, std::u16string& out
 std::vector<uint8_t> unitsToBytes(std::u16string_view units) {
   std::vector<uint8_t> bytes;
   bytes.reserve(units.size() * 2);
-  for (char16_t u : units) {
-    bytes.push_back(static_cast<uint8_t>(u & 0xFF));
-    bytes.push_back(static_cast<uint8_t>(u >> 8));
-  }
+  appendLeBytes(bytes, units);
   return bytes;
 }
 
-std::u16string bytesToUnits(const std::vector<uint8_t>& bytes) {
-  std::u16string units;
-  units.reserve(bytes.size() / 2);
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    units.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-  }
-  return units;
-}
+std::u16string bytesToUnits(const std::vector<uint8_t>& bytes) { return unitsFromLeBytes(bytes); }
 
 // Strict hexadecimal number of 1 to `maxDigits` digits filling all of `text`.
 std::optional<uint32_t> parseHexNumber(std::string_view text, std::size_t maxDigits) {
@@ -370,10 +326,7 @@ std::string formatValue(std::u16string_view name, const Value& value) {
     case reg::kDword:
       if (size == 4) {
         char buffer[16];
-        const uint32_t number = static_cast<uint32_t>(value.data[0]) |
-                                (static_cast<uint32_t>(value.data[1]) << 8) |
-                                (static_cast<uint32_t>(value.data[2]) << 16) |
-                                (static_cast<uint32_t>(value.data[3]) << 24);
+        const uint32_t number = loadLe32(value.data.data());
         std::snprintf(buffer, sizeof buffer, "dword:%08x\n", number);
         return out + buffer;
       }

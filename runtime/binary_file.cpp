@@ -12,6 +12,7 @@
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
+#include "base/bytes.h"
 #include "platform/file_system.h"
 #include "platform/seam.h"
 #include "runtime/file_commands.h"
@@ -240,15 +241,13 @@ int64_t lengthOfFile(int16_t fileNumber) {
 int16_t getInteger(int16_t fileNumber, int64_t position) {
   std::array<uint8_t, 2> b{};
   readAt(fileNumber, position, b);
-  return static_cast<int16_t>(static_cast<uint16_t>(b[0] | (b[1] << 8)));
+  return static_cast<int16_t>(loadLe16(b.data()));
 }
 
 int32_t getLong(int16_t fileNumber, int64_t position) {
   std::array<uint8_t, 4> b{};
   readAt(fileNumber, position, b);
-  return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-                              (static_cast<uint32_t>(b[2]) << 16) |
-                              (static_cast<uint32_t>(b[3]) << 24));
+  return static_cast<int32_t>(loadLe32(b.data()));
 }
 
 void getBytes(int16_t fileNumber, int64_t position, std::span<uint8_t> out) {
@@ -263,15 +262,14 @@ std::string getText(int16_t fileNumber, int64_t position, int64_t length) {
 }
 
 void putInteger(int16_t fileNumber, int64_t position, int16_t value) {
-  const auto v = static_cast<uint16_t>(value);
-  const std::array<uint8_t, 2> b{static_cast<uint8_t>(v & 0xFF), static_cast<uint8_t>(v >> 8)};
+  std::array<uint8_t, 2> b{};
+  storeLe16(b.data(), static_cast<uint16_t>(value));
   writeAt(fileNumber, position, b);
 }
 
 void putLong(int16_t fileNumber, int64_t position, int32_t value) {
-  const auto v = static_cast<uint32_t>(value);
-  const std::array<uint8_t, 4> b{static_cast<uint8_t>(v & 0xFF), static_cast<uint8_t>(v >> 8),
-                                 static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+  std::array<uint8_t, 4> b{};
+  storeLe32(b.data(), static_cast<uint32_t>(value));
   writeAt(fileNumber, position, b);
 }
 

@@ -1,5 +1,6 @@
 #include "security/protection_header.h"
 
+#include "base/bytes.h"
 #include "platform/seam.h"
 #include "platform/security_library.h"
 
@@ -7,8 +8,7 @@ namespace tollwick {
 
 HeaderField HeaderField::ofValue(int32_t value) {
   HeaderField field;
-  const auto bits = static_cast<uint32_t>(value);
-  for (size_t i = 0; i < 4; ++i) field.bytes_[i] = static_cast<uint8_t>(bits >> (8 * i));
+  storeLe32(field.bytes_.data(), static_cast<uint32_t>(value));
   return field;
 }
 
@@ -19,9 +19,7 @@ HeaderField HeaderField::ofBytes(const uint8_t* stored) {
 }
 
 int32_t HeaderField::value() const {
-  uint32_t bits = 0;
-  for (size_t i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(bytes_[i]) << (8 * i);
-  return static_cast<int32_t>(bits);
+  return static_cast<int32_t>(loadLe32(bytes_.data()));
 }
 
 int32_t HeaderField::mangle(int32_t seed, int32_t key) {

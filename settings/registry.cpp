@@ -5,6 +5,7 @@
 
 #include "platform/registry.h"
 #include "platform/seam.h"
+#include "base/bytes.h"
 #include "base/text.h"
 
 namespace tollwick {
@@ -30,10 +31,6 @@ std::string cleanText(std::string text) {
   return text;
 }
 
-bool isHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
 // The DWORD written for a text: at most 8 characters of the trimmed text, read as a
 // hexadecimal literal with "&H" in front (a text already starting with "&H" keeps
 // only six digits). Four digits or fewer are marked with a final "&" so that they read
@@ -44,10 +41,7 @@ uint32_t dwordFromText(const std::string& valueText) {
   if (text.size() <= 6) text += "&";
   uint32_t number = 0;
   for (std::size_t i = 2; i < text.size() && isHexDigit(text[i]); ++i) {
-    const char c = text[i];
-    const uint32_t digit =
-        c <= '9' ? static_cast<uint32_t>(c - '0') : static_cast<uint32_t>((c | 0x20) - 'a' + 10);
-    number = (number << 4) | digit;
+    number = (number << 4) | hexValue(text[i]);
   }
   return number;
 }

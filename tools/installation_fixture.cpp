@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/bytes.h"
 #include "runtime/binary_file.h"
 #include "security/sarn_security.h"
 #include "settings/installation_settings.h"
@@ -72,14 +73,12 @@ bool InstallationFixture::carriesSignature(const std::string& path, int32_t sign
 
 int16_t integerAt(const std::vector<uint8_t>& image, int64_t position) {
   const auto i = static_cast<size_t>(position - 1);
-  return static_cast<int16_t>(image.at(i) | (image.at(i + 1) << 8));
+  return static_cast<int16_t>(loadLe16(&image.at(i + 1) - 1));
 }
 
 int32_t longAt(const std::vector<uint8_t>& image, int64_t position) {
   const auto i = static_cast<size_t>(position - 1);
-  uint32_t value = 0;
-  for (size_t k = 0; k < 4; ++k) value |= static_cast<uint32_t>(image.at(i + k)) << (8 * k);
-  return static_cast<int32_t>(value);
+  return static_cast<int32_t>(loadLe32(&image.at(i + 3) - 3));
 }
 
 }  // namespace tollwick::kit

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/bytes.h"
+
 namespace tollwick::pe {
 namespace {
 
@@ -17,13 +19,8 @@ constexpr uint32_t kRle8 = 1;
 constexpr uint32_t kRle4 = 2;
 constexpr uint32_t kBitFields = 3;
 
-uint16_t u16(std::span<const uint8_t> b, std::size_t at) {
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
-uint32_t u32(std::span<const uint8_t> b, std::size_t at) {
-  return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
-         (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
+uint16_t u16(std::span<const uint8_t> b, std::size_t at) { return loadLe16(&b[at]); }
+uint32_t u32(std::span<const uint8_t> b, std::size_t at) { return loadLe32(&b[at]); }
 
 // A DIB read into rows: indices (bits <= 8) or blue, green, red, alpha.
 struct Raster {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "base/text.h"
 
 namespace tollwick::pe {
@@ -19,12 +20,11 @@ bool fits(uint64_t size, uint64_t offset, uint64_t length) {
 }
 
 uint16_t u16At(const platform::ByteBuffer& b, uint64_t at) {
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+  return loadLe16(&b[static_cast<size_t>(at)]);
 }
 
 uint32_t u32At(const platform::ByteBuffer& b, uint64_t at) {
-  return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
-         (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+  return loadLe32(&b[static_cast<size_t>(at)]);
 }
 
 // Upper-cases as the platform does for resource names: letters of the Latin-1 range

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/bytes.h"
 #include "platform/pe/dib.h"
 
 namespace tollwick::pe {
@@ -24,21 +25,21 @@ struct GroupEntry {
 std::vector<GroupEntry> readGroup(std::span<const uint8_t> b, bool cursor) {
   std::vector<GroupEntry> entries;
   if (b.size() < 6) return entries;
-  const uint16_t count = static_cast<uint16_t>(b[4] | (b[5] << 8));
+  const uint16_t count = loadLe16(&b[4]);
   for (uint32_t i = 0; i < count; ++i) {
     const std::size_t at = 6 + std::size_t{i} * 14;
     if (at + 14 > b.size()) break;
     GroupEntry e{};
     if (cursor) {
-      e.width = b[at] | (b[at + 1] << 8);
-      e.height = b[at + 2] | (b[at + 3] << 8);
+      e.width = loadLe16(&b[at]);
+      e.height = loadLe16(&b[at + 2]);
       if (e.height == 2 * e.width) e.height = e.width;
     } else {
       e.width = b[at] == 0 ? 256 : b[at];
       e.height = b[at + 1] == 0 ? 256 : b[at + 1];
     }
-    e.bitCount = b[at + 6] | (b[at + 7] << 8);
-    e.imageId = static_cast<uint16_t>(b[at + 12] | (b[at + 13] << 8));
+    e.bitCount = loadLe16(&b[at + 6]);
+    e.imageId = loadLe16(&b[at + 12]);
     entries.push_back(e);
   }
   return entries;
@@ -76,8 +77,8 @@ std::unique_ptr<Image> loadPicture(const PeImage& image, uint16_t id, ImageKind 
     int32_t hotspotY = 0;
     if (cursor) {
       if (bytes.size() < 4) continue;
-      hotspotX = bytes[0] | (bytes[1] << 8);
-      hotspotY = bytes[2] | (bytes[3] << 8);
+      hotspotX = loadLe16(&bytes[0]);
+      hotspotY = loadLe16(&bytes[2]);
       bytes = bytes.subspan(4);
     }
     auto picture = decodeIconImage(bytes, kind);

@@ -3,16 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/bytes.h"
+
 namespace tollwick::pe {
 namespace {
 
-uint16_t u16(std::span<const uint8_t> b, std::size_t at) {
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
-uint32_t u32(std::span<const uint8_t> b, std::size_t at) {
-  return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
-         (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
+uint16_t u16(std::span<const uint8_t> b, std::size_t at) { return loadLe16(&b[at]); }
+uint32_t u32(std::span<const uint8_t> b, std::size_t at) { return loadLe32(&b[at]); }
 
 constexpr uint16_t kPcm = 1;
 constexpr uint16_t kFloat = 3;
