@@ -1,0 +1,102 @@
+// Resource libraries served by the PE reader: library files are read whole into memory
+// through the file-system facility and their resources found as the platform's resource
+// functions find them. The file is not kept open, so a released library can be deleted
+// or replaced at once.
+
+#include "platform/pe/pe_resource_library.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/pe/pe_image.h"
+#include "platform/pe/pe_pictures.h"
+
+namespace tollwick::platform {
+namespace {
+
+
+class PeResourceModule : public ResourceModule {
+ public:
+  PeResourceModule(std::unique_ptr<pe::PeImage> image, std::function<SoundOutput&()> sound)
+      : image_(std::move(image)), sound_(std::move(sound)) {}
+
+  int32_t loadString(uint32_t id, char* buffer, int32_t capacity) override {
+    return image_->loadString(id, buffer, capacity);
+  }
+
+  ResourceHandle findResource(const ResourceId& name, const ResourceId& type) override {
+    const auto nameKey = keyOf(name);
+    const auto typeKey = keyOf(type);
+    if (!nameKey || !typeKey) return 0;
+    return reinterpret_cast<ResourceHandle>(image_->find(*typeKey, *nameKey));
+  }
+
+  uint32_t sizeofResource(ResourceHandle resource) override {
+    return resource == 0 ? 0 : toResource(resource).size;
+  }
+
+  const uint8_t* loadResource(ResourceHandle resource) override {
+    if (resource == 0) return nullptr;
+    return image_->bytesOf(toResource(resource)).data();
+  }
+
+  std::unique_ptr<Image> loadImage(uint16_t id, ImageKind kind) override {
+    return pe::loadPicture(*image_, id, kind);
+  }
+
+  bool playSound(uint16_t id) override {
+    const pe::Resource* wave =
+        image_->find(pe::ResourceKey::fromName(u"WAVE"), pe::ResourceKey::fromId(id));
+    if (wave == nullptr) return false;
+    const auto bytes = image_->bytesOf(*wave);
+    return sound_().play(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  }
+
+ private:
+  static std::optional<pe::ResourceKey> keyOf(const ResourceId& id) {
+    if (!id.isText) return pe::ResourceKey::fromId(id.number);
+    return pe::keyFromText(id.text);
+  }
+  // Handles are addresses of the reader's resource entries, handed out by findResource.
+  static const pe::Resource& toResource(ResourceHandle resource) {
+    return *reinterpret_cast<const pe::Resource*>(resource);
+  }
+
+  std::unique_ptr<pe::PeImage> image_;
+  std::function<SoundOutput&()> sound_;
+};
+
+class PeResourceLoader : public ResourceLoader {
+ public:
+  PeResourceLoader(FileSystem& files, std::function<SoundOutput&()> sound,
+                   std::function<uint16_t()> language)
+      : files_(files), sound_(std::move(sound)), language_(std::move(language)) {}
+
+  std::unique_ptr<ResourceModule> load(const std::string& path) override {
+    if (path.empty()) return nullptr;
+    // Read through the file-system facility, which maps the program path (drive
+    // letters, backslashes, case) to the host's file.
+    ByteBuffer file;
+    if (files_.readFile(path, file) != FsStatus::kOk) return nullptr;
+    auto image = pe::PeImage::parse(std::move(file), language_());
+    if (!image) return nullptr;
+    return std::make_unique<PeResourceModule>(std::move(image), sound_);
+  }
+ private:
+  FileSystem& files_;
+  std::function<SoundOutput&()> sound_;
+  std::function<uint16_t()> language_;
+};
+
+}  // namespace
+
+std::unique_ptr<ResourceLoader> makePeResourceLoader(FileSystem& files,
+                                                     std::function<SoundOutput&()> sound,
+                                                     std::function<uint16_t()> language) {
+  return std::make_unique<PeResourceLoader>(files, std::move(sound), std::move(language));
+}
+
+}  // namespace tollwick::platform
