@@ -12,8 +12,8 @@ bash scripts/build.sh build -DTOLLWICK_BUILD_TESTS=ON -DTOLLWICK_BUILD_BENCHMARK
 echo "== tests"
 ctest --test-dir build --output-on-failure --no-tests=error -j "$(nproc)"
 
-echo "== build with AddressSanitizer and UBSan"
-bash scripts/build.sh build-asan -DTOLLWICK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DTOLLWICK_BUILD_TESTS=ON \
+echo "== build with AddressSanitizer and UBSan (CMake's default generator)"
+TOLLWICK_GENERATOR=default bash scripts/build.sh build-asan -DTOLLWICK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DTOLLWICK_BUILD_TESTS=ON \
   -DTOLLWICK_BUILD_BENCHMARKS=OFF
 echo "== tests under the sanitizers"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
