@@ -1,4 +1,5 @@
-// The sound facility where no sound library was found at build time: nothing plays.
+// The sound facility of programs that play no sound, and of builds without a sound
+// library: nothing plays.
 
 #include <memory>
 #include <vector>
