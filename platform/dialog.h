@@ -37,4 +37,9 @@ class Dialog {
 // null where there is none: no desktop toolkit in this build, or no display it can open.
 std::unique_ptr<Dialog> makeDesktopDialog();
 
+// Whether standard input can answer a box: a terminal, or input given to the program
+// (a pipe, a FIFO, a file). False when it is closed or a device that is not a terminal
+// (/dev/null), as for a program started from a desktop launcher.
+bool standardInputCanAnswer();
+
 }  // namespace tollwick::platform
