@@ -97,8 +97,13 @@ class GtkDesktopDialog : public Dialog {
 
   int32_t show(const std::string& prompt, int32_t style, const std::string& caption) override {
     if (!displayAlive(display_)) raiseError(err::kDeviceIoError);
-    // The pointer is the ordinary arrow over a box, which is how it is pressed.
-    if (busy_) showBusyPointer(false);
+    // A box takes the hourglass off, as the desktop's own pointer comes back on Windows
+    // once the pointer moves over a box. Nothing of the program's is left on the display
+    // afterwards, so a program that ends at once after a box leaves no hourglass behind.
+    if (busy_) {
+      showBusyPointer(false);
+      busy_ = false;
+    }
 
     BoxState state;
     state.style = style;
@@ -145,13 +150,13 @@ class GtkDesktopDialog : public Dialog {
     while (state.answer == 0) gtk_main_iteration_do(TRUE);
 
     gtk_widget_destroy(window);
-    if (busy_) showBusyPointer(true);  // the work goes on after the box
     processPendingMessages();
     return state.answer;
   }
 
   // The program has no window of its own, so the hourglass goes on the display's root
-  // window; it is taken off while a box is up and when the program ends normally.
+  // window (seen over the desktop); the next box, or the program's normal end, takes it
+  // off.
   void setBusyPointer() override {
     busy_ = true;
     if (displayAlive(display_)) showBusyPointer(true);
