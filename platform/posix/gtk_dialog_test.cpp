@@ -25,13 +25,17 @@ struct Shown {
   std::string title;
   std::vector<std::string> labels;
   std::vector<std::string> buttons;  // with their mnemonic marks, as "_Yes"
+  std::vector<GtkWidget*> buttonWidgets;
   std::vector<std::string> icons;
   std::vector<std::string> missingIcons;  // named but not in the icon theme
 };
 
 void collect(GtkWidget* widget, Shown& shown) {
   if (GTK_IS_BUTTON(widget)) {
-    if (const char* label = gtk_button_get_label(GTK_BUTTON(widget))) shown.buttons.push_back(label);
+    if (const char* label = gtk_button_get_label(GTK_BUTTON(widget))) {
+      shown.buttons.push_back(label);
+      shown.buttonWidgets.push_back(widget);
+    }
     return;
   }
   if (GTK_IS_LABEL(widget)) shown.labels.push_back(gtk_label_get_text(GTK_LABEL(widget)));
@@ -91,14 +95,17 @@ class User {
     if (!screenshot_.empty()) run("import -frame -window " + std::to_string(xid) + " '" + screenshot_ + "'");
     run("xdotool windowfocus --sync " + std::to_string(xid));
     for (const std::string& action : actions_) {
-      if (action.rfind("click ", 0) == 0) click(box, action.substr(6));
+      if (action.rfind("click ", 0) == 0) click(action.substr(6));
       else run("xdotool " + action);
     }
     acted = true;
   }
 
-  static void click(GtkWidget* box, const std::string& label) {
-    GtkWidget* button = find(box, label);
+  void click(const std::string& label) {
+    GtkWidget* button = nullptr;
+    for (std::size_t i = 0; i < shown.buttons.size(); ++i) {
+      if (shown.buttons[i] == label) button = shown.buttonWidgets[i];
+    }
     ASSERT_NE(button, nullptr) << "no button " << label;
     GtkAllocation at;
     gtk_widget_get_allocation(button, &at);
@@ -106,22 +113,6 @@ class User {
     gdk_window_get_origin(gtk_widget_get_window(button), &x, &y);
     run("xdotool mousemove " + std::to_string(x + at.x + at.width / 2) + " " +
         std::to_string(y + at.y + at.height / 2) + " click 1");
-  }
-
-  static GtkWidget* find(GtkWidget* widget, const std::string& label) {
-    if (GTK_IS_BUTTON(widget)) {
-      const char* text = gtk_button_get_label(GTK_BUTTON(widget));
-      return text != nullptr && label == text ? widget : nullptr;
-    }
-    GtkWidget* found = nullptr;
-    if (GTK_IS_CONTAINER(widget)) {
-      GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-      for (GList* c = children; c != nullptr && found == nullptr; c = c->next) {
-        found = find(GTK_WIDGET(c->data), label);
-      }
-      g_list_free(children);
-    }
-    return found;
   }
 
   std::string screenshot_;
