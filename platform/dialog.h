@@ -16,6 +16,10 @@ inline constexpr int32_t kInformation = 64;  // OK button, information icon
 inline constexpr int32_t kAnswerOk = 1;
 inline constexpr int32_t kAnswerYes = 6;
 inline constexpr int32_t kAnswerNo = 7;
+// What the desktop's dialog returns for a box it could not show (its display went
+// away); the program then shows it elsewhere or raises the error of a box that cannot
+// be shown. Never an answer.
+inline constexpr int32_t kNotShown = 0;
 }  // namespace box
 
 class Dialog {
@@ -35,6 +39,12 @@ class Dialog {
 
 // The desktop's own modal dialog (real windows), made by the operating system's layer;
 // null where there is none: no desktop toolkit in this build, or no display it can open.
+// Its show() returns box::kNotShown for a box it cannot show instead of raising.
 std::unique_ptr<Dialog> makeDesktopDialog();
+
+// Whether standard input can answer a box: a terminal, or input given to the program
+// (a pipe, a FIFO, a file). False when it is closed or a device that is not a terminal
+// (/dev/null), as for a program started from a desktop launcher.
+bool standardInputCanAnswer();
 
 }  // namespace tollwick::platform

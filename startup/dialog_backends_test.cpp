@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "runtime/testing/raised_error.h"
+#include "platform/testing/recording_dialog.h"
 #include "platform/testing/scratch_directory.h"
 #include "runtime/run_time_error.h"
 #include "startup/answers_dialog.h"
@@ -149,6 +151,88 @@ TEST(DialogChoice, AWrongAnswerWordGivesNoDialog) {
   env.answers = "yes,sure";
   EXPECT_EQ(chooseDialog(env, in, out, bad), nullptr);
   EXPECT_EQ(bad, "sure");
+}
+
+// The desktop's dialog as the platform makes it: a box it cannot show (its display went
+// away) comes back as not shown.
+struct DesktopDouble : testing::RecordingDialog {
+  bool displayGone = false;
+  int32_t show(const std::string& prompt, int32_t style, const std::string& caption) override {
+    if (displayGone) return platform::box::kNotShown;
+    return RecordingDialog::show(prompt, style, caption);
+  }
+};
+
+// A desktop factory for the choice: counts the dialogs it makes and keeps the last.
+struct FakeDesktop {
+  int made = 0;
+  DesktopDouble* last = nullptr;
+  std::function<std::unique_ptr<platform::Dialog>()> factory() {
+    return [this]() -> std::unique_ptr<platform::Dialog> {
+      ++made;
+      auto dialog = std::make_unique<DesktopDouble>();
+      last = dialog.get();
+      return dialog;
+    };
+  }
+};
+
+TEST(DialogChoice, AnswersThenTerminalByNameBeatADisplayWhichOtherwiseGetsTheDesktop) {
+  std::istringstream in("yes\n");
+  std::ostringstream out;
+  std::string bad;
+  FakeDesktop desktop;
+  DialogEnvironment env;
+  env.desktopSession = true;
+  env.desktopDialog = desktop.factory();
+
+  env.answers = "no";
+  EXPECT_EQ(chooseDialog(env, in, out, bad)->show("Go?", 4, "T"), kNo);
+  env.answers.reset();
+  env.dialog = "terminal";
+  EXPECT_EQ(chooseDialog(env, in, out, bad)->show("Go?", 4, "T"), kYes);
+  EXPECT_EQ(desktop.made, 0);
+
+  env.dialog.reset();
+  auto dialog = chooseDialog(env, in, out, bad);
+  ASSERT_EQ(desktop.made, 1);
+  desktop.last->answers = {kYes};
+  EXPECT_EQ(dialog->show("Go?", 4, "T"), kYes);
+  dialog->setBusyPointer();
+  dialog->processPendingMessages();
+  EXPECT_EQ(desktop.last->boxes.size(), 1U);
+  EXPECT_EQ(desktop.last->busyPointerCalls, 1);
+  EXPECT_EQ(desktop.last->pendingMessageCalls, 1);
+}
+
+TEST(DialogChoice, ABoxTheDesktopCannotShowGoesToTheTerminalAndWithNoneIsTheBoxError) {
+  std::istringstream in("no\n");
+  std::ostringstream out;
+  std::string bad;
+  FakeDesktop desktop;
+  DialogEnvironment env;
+  env.desktopSession = true;
+  env.desktopDialog = desktop.factory();
+  auto dialog = chooseDialog(env, in, out, bad);
+  desktop.last->displayGone = true;
+  EXPECT_EQ(dialog->show("Fix?", 4, "T"), kNo);
+  EXPECT_THAT(out.str(), ::testing::HasSubstr("Fix?"));
+
+  // No terminal either: the box error, for questions and messages alike, never an answer.
+  env.terminalInput = false;
+  dialog = chooseDialog(env, in, out, bad);
+  desktop.last->displayGone = true;
+  EXPECT_EQ(testing::errorNumberRaisedBy([&] { dialog->show("Fix?", 4, "T"); }),
+            err::kDeviceIoError);
+  env.desktopSession = false;
+  dialog = chooseDialog(env, in, out, bad);
+  EXPECT_EQ(testing::errorNumberRaisedBy([&] { dialog->show("Done!", 0, "T"); }),
+            err::kDeviceIoError);
+  env.desktopSession = true;
+  env.desktopDialog = [] { return std::unique_ptr<platform::Dialog>(); };  // no display to open
+  dialog = chooseDialog(env, in, out, bad);
+  EXPECT_EQ(testing::errorNumberRaisedBy([&] { dialog->show("Fix?", 4, "T"); }),
+            err::kDeviceIoError);
 }
 
 }  // namespace

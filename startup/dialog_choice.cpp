@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "runtime/run_time_error.h"
 #include "startup/answers_dialog.h"
 #include "startup/terminal_dialog.h"
 #include "startup/transcript_dialog.h"
@@ -18,6 +19,42 @@ std::optional<std::string> environmentValue(const char* name) {
 
 bool isSet(const std::optional<std::string>& value) { return value && !value->empty(); }
 
+// Where no terminal can answer: every box is one that cannot be shown.
+class NoDialog : public platform::Dialog {
+ public:
+  int32_t show(const std::string&, int32_t, const std::string&) override {
+    raiseError(err::kDeviceIoError);
+  }
+};
+
+// The desktop's dialog while it can show boxes; from the first box it cannot show (its
+// display went away), that box and every later one go to the fallback.
+class DesktopWithFallback : public platform::Dialog {
+ public:
+  DesktopWithFallback(std::unique_ptr<platform::Dialog> desktop,
+                      std::unique_ptr<platform::Dialog> fallback)
+      : desktop_(std::move(desktop)), fallback_(std::move(fallback)) {}
+
+  int32_t show(const std::string& prompt, int32_t style, const std::string& caption) override {
+    if (desktop_) {
+      const int32_t answer = desktop_->show(prompt, style, caption);
+      if (answer != platform::box::kNotShown) return answer;
+      desktop_.reset();
+    }
+    return fallback_->show(prompt, style, caption);
+  }
+  void setBusyPointer() override {
+    if (desktop_) desktop_->setBusyPointer();
+  }
+  void processPendingMessages() override {
+    if (desktop_) desktop_->processPendingMessages();
+  }
+
+ private:
+  std::unique_ptr<platform::Dialog> desktop_;
+  std::unique_ptr<platform::Dialog> fallback_;
+};
+
 }  // namespace
 
 DialogEnvironment dialogEnvironmentFromProcess() {
@@ -26,6 +63,8 @@ DialogEnvironment dialogEnvironmentFromProcess() {
   env.dialog = environmentValue("TOLLWICK_DIALOG");
   env.transcript = environmentValue("TOLLWICK_TRANSCRIPT");
   env.desktopSession = isSet(environmentValue("DISPLAY")) || isSet(environmentValue("WAYLAND_DISPLAY"));
+  env.terminalInput = platform::standardInputCanAnswer();
+  env.desktopDialog = platform::makeDesktopDialog;
   return env;
 }
 
@@ -36,9 +75,23 @@ std::unique_ptr<platform::Dialog> chooseDialog(const DialogEnvironment& env, std
     auto answers = parseAnswers(*env.answers, badWord);
     if (!answers) return nullptr;
     dialog = std::make_unique<AnswersDialog>(std::move(*answers));
-  } else {
-    // A desktop session would get real windows here; the terminal serves until then.
+  } else if (env.dialog == "terminal") {
+    // Asked for by name: the terminal as given, end of input answering as it does.
     dialog = std::make_unique<TerminalDialog>(in, out);
+  } else {
+    std::unique_ptr<platform::Dialog> terminal;
+    if (env.terminalInput) {
+      terminal = std::make_unique<TerminalDialog>(in, out);
+    } else {
+      terminal = std::make_unique<NoDialog>();
+    }
+    std::unique_ptr<platform::Dialog> desktop;
+    if (env.desktopSession && env.desktopDialog) desktop = env.desktopDialog();
+    if (desktop) {
+      dialog = std::make_unique<DesktopWithFallback>(std::move(desktop), std::move(terminal));
+    } else {
+      dialog = std::move(terminal);
+    }
   }
   if (isSet(env.transcript)) {
     dialog = std::make_unique<TranscriptDialog>(std::move(dialog), *env.transcript);

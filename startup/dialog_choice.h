@@ -1,10 +1,16 @@
 #pragma once
 // Chooses the dialog the program speaks through, from its environment:
 //   TOLLWICK_ANSWERS set        -> no boxes shown, answers taken from the list;
-//   a desktop session            -> real windows (until that backend exists, the terminal);
-//   otherwise, or TOLLWICK_DIALOG=terminal -> the terminal.
+//   TOLLWICK_DIALOG=terminal    -> the terminal, whatever else there is;
+//   a desktop session            -> real windows, when the desktop dialog can be made;
+//                                   a box that cannot be shown there goes to the terminal;
+//   otherwise                    -> the terminal.
+// With no terminal to answer from (standard input closed or /dev/null, as for a program
+// started from a launcher) a box the terminal would get cannot be shown: it is run-time
+// error 57, never an answer nobody gave.
 // TOLLWICK_TRANSCRIPT, whatever the backend, appends every box to that file.
 
+#include <functional>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -20,6 +26,10 @@ struct DialogEnvironment {
   std::optional<std::string> dialog;      // TOLLWICK_DIALOG
   std::optional<std::string> transcript;  // TOLLWICK_TRANSCRIPT
   bool desktopSession = false;            // DISPLAY or WAYLAND_DISPLAY set
+  bool terminalInput = true;              // standard input can answer a box
+  // Makes the desktop's dialog (null where none can be opened); unset, a desktop session
+  // gets the terminal. The process's environment sets platform::makeDesktopDialog.
+  std::function<std::unique_ptr<platform::Dialog>()> desktopDialog;
 };
 
 DialogEnvironment dialogEnvironmentFromProcess();

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Process-level checks of the tollwick executable: a wrong answer word and a second copy.
+# Process-level checks of the tollwick executable: a wrong answer word, a second copy, and
+# no display with no terminal.
 # Usage: tollwick_process_test.sh PATH/TO/tollwick
 set -euo pipefail
 tollwick=$1
@@ -44,6 +45,18 @@ expected='{"caption": "Tollwick 1.01  ", "prompt": "Sorry, only one instance of 
 check "second copy shows only the refusal" test "$(cat "$work/second.jsonl")" = "$expected"
 exec 3>&-
 wait "$first" || true
+
+# 3. No display and nothing on standard input (/dev/null, or closed), as when started from
+#    a launcher without a desktop: no box can be shown, so none is answered; the run ends
+#    with the box error on standard error.
+for input in "</dev/null" "<&-"; do
+  set +e
+  eval '"$work/app/tollwick" >"$work/none.out" 2>"$work/none.err" '"$input"
+  status=$?
+  set -e
+  check "no terminal ($input) exits 1" test "$status" -eq 1
+  check "no terminal ($input) names the box error" grep -q "Device I/O error" "$work/none.err"
+done
 
 echo "$passes passed, $failures failed"
 test "$failures" -eq 0

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The whole job through real boxes: tollwick runs on a sample installation with a bloated
+# character file, started as from a desktop launcher (a display, nothing on standard
+# input), and a person's part is played with xdotool: Enter on "Fix Character File Now?"
+# (Yes, the default button), Enter on "Done!". The character file must then be compacted.
+# Run under with_xvfb.sh.   Usage: gtk_tollwick_run_test.sh BIN_DIR SCREENSHOT_DIR
+set -uo pipefail
+bin=$1
+shots=$2
+work=$(mktemp -d)
+trap '((pid > 0)) && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+pid=0
+mkdir -p "$work/wine" "$shots"
+failures=0
+passes=0
+check() {  # check NAME CONDITION...
+  local name=$1
+  shift
+  if "$@"; then echo "ok   $name"; passes=$((passes + 1)); else echo "FAIL $name"; failures=$((failures + 1)); fi
+}
+
+"$bin/zelkor-kit" make-install "$work/install" --live 4 --leading-spaces 1 --dead-empty-slot 3 \
+  --dead-nul-name 2 --dead-spaces-name 2 --gap 1000 --size 1M >"$work/kit.out" 2>&1 ||
+  { cat "$work/kit.out"; exit 1; }
+characters="$work/install/System/Zelkor/ZELKORCharacters.DED"
+
+env -u TOLLWICK_ANSWERS -u TOLLWICK_DIALOG WINEPREFIX="$work/wine" \
+  TOLLWICK_TRANSCRIPT="$work/boxes.jsonl" "$work/install/tollwick" </dev/null >"$work/run.out" 2>&1 &
+pid=$!
+
+touch "$work/seen"
+answer() {  # answer SCREENSHOT: waits for the next box, photographs it and presses Enter
+  local id=""
+  for _ in $(seq 300); do
+    id=$(xdotool search --onlyvisible --name '^Tollwick$' 2>/dev/null | grep -vxF -f "$work/seen" | head -n 1)
+    [[ -n "$id" ]] && break
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  [[ -n "$id" ]] || return 1
+  echo "$id" >>"$work/seen"
+  sleep 0.5  # drawn
+  import -frame -window "$id" "$shots/$1"
+  timeout 10 xdotool windowfocus --sync "$id" key Return
+}
+check "the question is shown as a window" answer tollwick-fix-character-file-now.png
+check "the closing message is shown as a window" answer tollwick-done.png
+
+status=1
+for _ in $(seq 300); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+wait "$pid"
+status=$?
+pid=0
+check "tollwick exits 0" test "$status" -eq 0
+expected='{"caption": "Tollwick", "prompt": "Fix Character File Now?", "style": 4, "answer": 6}
+{"caption": "Tollwick", "prompt": "Done!", "style": 0, "answer": 1}'
+check "the boxes were the question answered Yes, then Done!" test "$(cat "$work/boxes.jsonl")" = "$expected"
+"$bin/zelkor-kit" inspect "$characters" >"$work/after.txt" 2>&1
+check "the character file is compacted" grep -qx "length: $((4022 + 4 * 5785)) bytes" "$work/after.txt"
+check "only the live records are left" grep -qx " *slots in use: 4" "$work/after.txt"
+check "no dead bytes are left" grep -q "; dead bytes: 0$" "$work/after.txt"
+check "the temporary file is gone" test ! -e "$work/install/System/Zelkor/ZELKORCharactersTemp.DED"
+if ((failures)); then
+  echo "-- tollwick said:"; cat "$work/run.out"
+  echo "-- the character file:"; cat "$work/after.txt"
+fi
+echo "$passes passed, $failures failed"
+test "$failures" -eq 0
