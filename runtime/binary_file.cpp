@@ -151,11 +151,12 @@ void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> byte
   if (position < 1) raiseError(err::kInvalidProcedureCall);
   const uint64_t offset = static_cast<uint64_t>(position - 1);
   if (offset > std::numeric_limits<size_t>::max() - bytes.size()) raiseError(err::kOutOfMemory);
-  const size_t end = static_cast<size_t>(offset) + bytes.size();
+  const auto start = static_cast<size_t>(offset);  // fits: checked just above
+  const size_t end = start + bytes.size();
   // Writing bytes back as they are is no change (a protect that stores the header it
   // found, a field rewritten with its value).
   if (end <= file.image.size() &&
-      (bytes.empty() || std::memcmp(file.image.data() + offset, bytes.data(), bytes.size()) == 0)) {
+      (bytes.empty() || std::memcmp(file.image.data() + start, bytes.data(), bytes.size()) == 0)) {
     return;
   }
   beforeUntrackedChange(file);
@@ -169,9 +170,9 @@ void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> byte
       raiseError(err::kOutOfMemory);
     }
     // A gap between the old end and the write is filled with 0.
-    if (offset > oldSize) std::memset(file.image.data() + oldSize, 0, offset - oldSize);
+    if (start > oldSize) std::memset(file.image.data() + oldSize, 0, start - oldSize);
   }
-  if (!bytes.empty()) std::memcpy(file.image.data() + offset, bytes.data(), bytes.size());
+  if (!bytes.empty()) std::memcpy(file.image.data() + start, bytes.data(), bytes.size());
 }
 
 }  // namespace

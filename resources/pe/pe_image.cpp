@@ -18,13 +18,17 @@ bool fits(uint64_t size, uint64_t offset, uint64_t length) {
   return offset <= size && length <= size - offset;
 }
 
+// The fields at `at`, which the caller has checked with `fits` to lie inside `b` (so
+// `at` is below b.size() and fits a size_t on every width).
 uint16_t u16At(const platform::ByteBuffer& b, uint64_t at) {
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+  const auto i = static_cast<size_t>(at);
+  return static_cast<uint16_t>(b[i] | (b[i + 1] << 8));
 }
 
 uint32_t u32At(const platform::ByteBuffer& b, uint64_t at) {
-  return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
-         (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+  const auto i = static_cast<size_t>(at);
+  return static_cast<uint32_t>(b[i]) | (static_cast<uint32_t>(b[i + 1]) << 8) |
+         (static_cast<uint32_t>(b[i + 2]) << 16) | (static_cast<uint32_t>(b[i + 3]) << 24);
 }
 
 // Upper-cases as the platform does for resource names: letters of the Latin-1 range
@@ -84,7 +88,7 @@ bool PeImage::readHeaders() {
   const auto& b = bytes_;
   if (!fits(b.size(), 0, 0x40) || b[0] != 'M' || b[1] != 'Z') return false;
   const uint64_t peOffset = u32At(b, 0x3C);
-  if (!fits(b.size(), peOffset, 24) || std::memcmp(&b[peOffset], "PE\0\0", 4) != 0) return false;
+  if (!fits(b.size(), peOffset, 24) || std::memcmp(&b[static_cast<size_t>(peOffset)], "PE\0\0", 4) != 0) return false;
   const uint64_t coff = peOffset + 4;
   machine_ = u16At(b, coff);
   const uint32_t sectionCount = u16At(b, coff + 2);
