@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -56,14 +57,15 @@ struct CachedImage {
 
 constexpr size_t kCachedImageMinimum = platform::kLargeBufferThreshold;
 
-std::optional<CachedImage>& cachedImage() {
-  static std::optional<CachedImage> cached;
+// Held by pointer: GCC 12 takes an optional's payload for uninitialized here.
+std::unique_ptr<CachedImage>& cachedImage() {
+  static std::unique_ptr<CachedImage> cached;
   return cached;
 }
 
 // Moves the cached image into `file` when it is the image of the file at `path`.
 bool takeCachedImage(platform::FileSystem& files, const std::string& path, OpenFile& file) {
-  std::optional<CachedImage>& cached = cachedImage();
+  std::unique_ptr<CachedImage>& cached = cachedImage();
   if (!cached) return false;
   platform::FileIdentity now;
   if (files.identify(path, now) == platform::FsStatus::kOk && now.known &&
@@ -79,9 +81,10 @@ bool takeCachedImage(platform::FileSystem& files, const std::string& path, OpenF
 
 void keepImage(OpenFile& file) {
   if (!file.identity.known || file.image.size() < kCachedImageMinimum) return;
-  std::optional<CachedImage>& cached = cachedImage();
+  std::unique_ptr<CachedImage>& cached = cachedImage();
   cached.reset();  // the old image is released before the new one is kept
-  cached.emplace(CachedImage{file.identity, std::move(file.image)});
+  // Keeping it is only a saving: without memory for the holder it is not kept.
+  cached.reset(new (std::nothrow) CachedImage{file.identity, std::move(file.image)});
 }
 
 uint64_t newVersion() {

@@ -34,7 +34,8 @@ BCRYPT_ALG_HANDLE openProvider(const wchar_t* algorithm, const wchar_t* chaining
 }
 
 BCRYPT_ALG_HANDLE aesEcb() {
-  static const BCRYPT_ALG_HANDLE provider = openProvider(BCRYPT_AES_ALGORITHM, BCRYPT_CHAIN_MODE_ECB);
+  static const BCRYPT_ALG_HANDLE provider =
+      openProvider(BCRYPT_AES_ALGORITHM, BCRYPT_CHAIN_MODE_ECB);
   return provider;
 }
 
@@ -48,8 +49,8 @@ class AesKey {
  public:
   explicit AesKey(const KeyMaterial& key) {
     KeyMaterial secret = key;  // the call takes a non-const pointer
-    const NTSTATUS status = BCryptGenerateSymmetricKey(aesEcb(), &handle_, nullptr, 0,
-                                                       secret.data(), ULONG{16}, 0);
+    const NTSTATUS status =
+        BCryptGenerateSymmetricKey(aesEcb(), &handle_, nullptr, 0, secret.data(), ULONG{16}, 0);
     cleanse(secret.data(), secret.size());
     if (!succeeded(status)) fail("cannot set up AES-128");
   }

@@ -60,15 +60,13 @@ void xorKeystreamParallel(const KeyMaterial& key, const Block& counter, uint8_t*
     const size_t length = std::min(sliceSize, size - offset);
     const Block start = crypto::counterAfter(counter, offset / 16);
     try {
-      helpers.emplace_back(crypto::xorCounterStream, std::cref(key), start, bytes + offset,
-                           length);
+      helpers.emplace_back(crypto::xorCounterStream, std::cref(key), start, bytes + offset, length);
     } catch (const std::system_error&) {
       own.emplace_back(offset, length);
     }
   }
   for (const auto& [start, length] : own) {
-    crypto::xorCounterStream(key, crypto::counterAfter(counter, start / 16), bytes + start,
-                             length);
+    crypto::xorCounterStream(key, crypto::counterAfter(counter, start / 16), bytes + start, length);
   }
   for (auto& helper : helpers) helper.join();
 }

@@ -39,7 +39,8 @@ ScratchDirectory::ScratchDirectory(const std::string& stem) {
   std::random_device random;
   // create_directory is false when the name is taken: another test run chose it first.
   do {
-    path_ = fs::temp_directory_path() / (stem + std::to_string(random()) + std::to_string(random()));
+    path_ =
+        fs::temp_directory_path() / (stem + std::to_string(random()) + std::to_string(random()));
   } while (!fs::create_directory(path_));
 #ifdef _WIN32
   _putenv_s(variable.c_str(), path_.string().c_str());

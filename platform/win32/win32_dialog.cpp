@@ -20,8 +20,8 @@ class Win32Dialog : public Dialog {
   int32_t show(const std::string& prompt, int32_t style, const std::string& caption) override {
     const std::wstring text = win32::widen(prompt);
     const std::wstring title = win32::widen(caption);
-    const int answer = MessageBoxW(nullptr, text.c_str(), title.c_str(),
-                                   static_cast<UINT>(style) | MB_TASKMODAL);
+    const int answer =
+        MessageBoxW(nullptr, text.c_str(), title.c_str(), static_cast<UINT>(style) | MB_TASKMODAL);
     switch (answer) {
       case IDOK:
         return box::kAnswerOk;

@@ -7,10 +7,10 @@
 #include <atomic>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <new>
 #include <random>
-#include <map>
 #include <utility>
 
 #include "platform/file_system.h"
@@ -130,10 +130,9 @@ struct Facts {
 bool factsOf(HANDLE file, Facts& out) {
   if (!GetFileInformationByHandle(file, &out.info)) return false;
   FILE_BASIC_INFO basic{};
-  out.changedNs =
-      GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)
-          ? nanosecondsOf(static_cast<uint64_t>(basic.ChangeTime.QuadPart))
-          : nanosecondsOf(valueOf(out.info.ftLastWriteTime));
+  out.changedNs = GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)
+                      ? nanosecondsOf(static_cast<uint64_t>(basic.ChangeTime.QuadPart))
+                      : nanosecondsOf(valueOf(out.info.ftLastWriteTime));
   return true;
 }
 
@@ -242,10 +241,9 @@ class Win32FileSystem : public FileSystem {
     identity = FileIdentity{};
     if (path.empty() || hasWildcard(path)) return FsStatus::kAccessError;
     if (isDirectory(path)) return FsStatus::kAccessError;
-    Handle file(CreateFileW(widen(path).c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
-                            nullptr));
+    Handle file(CreateFileW(
+        widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid()) return lastStatus(path);
     return readAll(file.get(), path, out, identity);
   }
@@ -267,8 +265,8 @@ class Win32FileSystem : public FileSystem {
     if (path.empty() || hasWildcard(path)) return FsStatus::kAccessError;
     const std::wstring wide = widen(path);
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileExW(wide.c_str(), FindExInfoBasic, &found,
-                                     FindExSearchNameMatch, nullptr, 0);
+    HANDLE search =
+        FindFirstFileExW(wide.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
     if (search != INVALID_HANDLE_VALUE) {
       FindClose(search);
       out.name = narrow(found.cFileName);

@@ -92,9 +92,8 @@ class Win32Registry : public Registry {
   int32_t createKeyEx(RegKey key, const char* subKey, uint32_t samDesired,
                       RegKey* result) override {
     HKEY created = nullptr;
-    const LONG status =
-        RegCreateKeyExA(toHandle(key), subKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        samDesired | KEY_WOW64_32KEY, nullptr, &created, nullptr);
+    const LONG status = RegCreateKeyExA(toHandle(key), subKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        samDesired | KEY_WOW64_32KEY, nullptr, &created, nullptr);
     if (status == ERROR_SUCCESS && result != nullptr) *result = fromHandle(created);
     return static_cast<int32_t>(status);
   }

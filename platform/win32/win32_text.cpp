@@ -9,7 +9,7 @@ constexpr UINT kWindows1252 = 1252;
 
 int checkedLength(size_t length) {
   return length > static_cast<size_t>(std::numeric_limits<int>::max()) ? -1
-                                                                      : static_cast<int>(length);
+                                                                       : static_cast<int>(length);
 }
 
 }  // namespace
@@ -30,8 +30,8 @@ std::string narrow(const wchar_t* wide, size_t size) {
   if (length <= 0) return {};
   // No "best fit" look-alikes: a character the code page lacks is '?', never another
   // character that would name another file.
-  const int needed = WideCharToMultiByte(kWindows1252, WC_NO_BEST_FIT_CHARS, wide, length,
-                                         nullptr, 0, "?", nullptr);
+  const int needed = WideCharToMultiByte(kWindows1252, WC_NO_BEST_FIT_CHARS, wide, length, nullptr,
+                                         0, "?", nullptr);
   if (needed <= 0) return {};
   std::string ansi(static_cast<size_t>(needed), '\0');
   WideCharToMultiByte(kWindows1252, WC_NO_BEST_FIT_CHARS, wide, length, ansi.data(), needed, "?",
