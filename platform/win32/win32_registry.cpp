@@ -80,8 +80,19 @@ class Win32Registry : public Registry {
 
   int32_t setValueEx(RegKey key, const char* valueName, uint32_t reserved, uint32_t type,
                      const uint8_t* data, uint32_t dataLength) override {
+    if (data == nullptr || dataLength == 0 || !reg::isStringType(type) ||
+        dataLength == UINT32_MAX) {
+      return static_cast<int32_t>(
+          RegSetValueExA(toHandle(key), valueName, reserved, type, data, dataLength));
+    }
+    // For a text whose last counted byte is not a zero, RegSetValueExA looks at the byte
+    // after it and, when that is a zero, stores it too (a caller who "forgot" to count
+    // it). The value must hold exactly the bytes given, and the caller's buffer may end
+    // there: the text is handed over in a copy followed by a byte that is not a zero.
+    std::vector<uint8_t> copy(data, data + dataLength);
+    copy.push_back(0xFF);
     return static_cast<int32_t>(
-        RegSetValueExA(toHandle(key), valueName, reserved, type, data, dataLength));
+        RegSetValueExA(toHandle(key), valueName, reserved, type, copy.data(), dataLength));
   }
 
   int32_t closeKey(RegKey key) override {
