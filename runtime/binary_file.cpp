@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -57,14 +58,15 @@ struct CachedImage {
 
 constexpr size_t kCachedImageMinimum = platform::kLargeBufferThreshold;
 
-std::optional<CachedImage>& cachedImage() {
-  static std::optional<CachedImage> cached;
+// Held by pointer: GCC 12 takes an optional's payload for uninitialized here.
+std::unique_ptr<CachedImage>& cachedImage() {
+  static std::unique_ptr<CachedImage> cached;
   return cached;
 }
 
 // Moves the cached image into `file` when it is the image of the file at `path`.
 bool takeCachedImage(platform::FileSystem& files, const std::string& path, OpenFile& file) {
-  std::optional<CachedImage>& cached = cachedImage();
+  std::unique_ptr<CachedImage>& cached = cachedImage();
   if (!cached) return false;
   platform::FileIdentity now;
   if (files.identify(path, now) == platform::FsStatus::kOk && now.known &&
@@ -80,9 +82,10 @@ bool takeCachedImage(platform::FileSystem& files, const std::string& path, OpenF
 
 void keepImage(OpenFile& file) {
   if (!file.identity.known || file.image.size() < kCachedImageMinimum) return;
-  std::optional<CachedImage>& cached = cachedImage();
+  std::unique_ptr<CachedImage>& cached = cachedImage();
   cached.reset();  // the old image is released before the new one is kept
-  cached.emplace(CachedImage{file.identity, std::move(file.image)});
+  // Keeping it is only a saving: without memory for the holder it is not kept.
+  cached.reset(new (std::nothrow) CachedImage{file.identity, std::move(file.image)});
 }
 
 uint64_t newVersion() {
@@ -152,11 +155,12 @@ void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> byte
   if (position < 1) raiseError(err::kInvalidProcedureCall);
   const uint64_t offset = static_cast<uint64_t>(position - 1);
   if (offset > std::numeric_limits<size_t>::max() - bytes.size()) raiseError(err::kOutOfMemory);
-  const size_t end = static_cast<size_t>(offset) + bytes.size();
+  const auto start = static_cast<size_t>(offset);  // fits: checked just above
+  const size_t end = start + bytes.size();
   // Writing bytes back as they are is no change (a protect that stores the header it
   // found, a field rewritten with its value).
   if (end <= file.image.size() &&
-      (bytes.empty() || std::memcmp(file.image.data() + offset, bytes.data(), bytes.size()) == 0)) {
+      (bytes.empty() || std::memcmp(file.image.data() + start, bytes.data(), bytes.size()) == 0)) {
     return;
   }
   beforeUntrackedChange(file);
@@ -170,9 +174,9 @@ void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> byte
       raiseError(err::kOutOfMemory);
     }
     // A gap between the old end and the write is filled with 0.
-    if (offset > oldSize) std::memset(file.image.data() + oldSize, 0, offset - oldSize);
+    if (start > oldSize) std::memset(file.image.data() + oldSize, 0, start - oldSize);
   }
-  if (!bytes.empty()) std::memcpy(file.image.data() + offset, bytes.data(), bytes.size());
+  if (!bytes.empty()) std::memcpy(file.image.data() + start, bytes.data(), bytes.size());
 }
 
 }  // namespace

@@ -127,8 +127,10 @@ TEST_F(BinaryFileTest, ChangedFileIsReplacedAsAWholeAtClose) {
   // Replaced by a new file (the old one lives on under its other link), same mode.
   EXPECT_FALSE(fs::equivalent(path("a.bin"), path("old-link")));
   EXPECT_EQ(readFile("old-link"), "old contents");
+#ifndef _WIN32  // Windows keeps no such permission bits
   EXPECT_EQ(fs::status(path("a.bin")).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+#endif
   EXPECT_EQ(entriesInDirectory(), 2u);
 }
 

@@ -274,6 +274,13 @@ TEST_F(SarnSecurityTest, RunTimeErrorsAreReportedOnceWithTheRoutineName) {
                                              "(Tollwick)modZelkorSecurity:SarnEncryptFile!"));
 }
 
+// The library's file name on this platform, as the errors name it.
+#ifdef _WIN32
+#define ZELKORSEC_FILE "ZELKORSEC.dll"
+#else
+#define ZELKORSEC_FILE "ZELKORSEC.so"
+#endif
+
 class MissingLibraryTest : public SarnSecurityTest {
  protected:
   // A library facility of its own, loading from `directory` on first use.
@@ -294,7 +301,7 @@ TEST_F(MissingLibraryTest, UnprotectReportsItAndLeavesTheFileOpen) {
   openBinary(file, path("A.DED"));
   EXPECT_FALSE(SarnDecryptFile(file, keyText(false)));
   EXPECT_TRUE(isOpen(file));
-  EXPECT_THAT(dialog_.prompts(), ElementsAre("Error 'File not found: ZELKORSEC.so' occurred in "
+  EXPECT_THAT(dialog_.prompts(), ElementsAre("Error 'File not found: " ZELKORSEC_FILE "' occurred in "
                                              "(Tollwick)modZelkorSecurity:SarnDecryptFile!"));
 }
 
@@ -308,7 +315,7 @@ TEST_F(MissingLibraryTest, ProtectReportsItAndClosesTheFileWithoutStoringIt) {
   EXPECT_FALSE(SarnEncryptFile(file, keyText(false)));
   EXPECT_FALSE(isOpen(file));
   EXPECT_EQ(readRaw("Plain.DED"), before);
-  EXPECT_THAT(dialog_.prompts(), ElementsAre("Error 'File not found: ZELKORSEC.so' occurred in "
+  EXPECT_THAT(dialog_.prompts(), ElementsAre("Error 'File not found: " ZELKORSEC_FILE "' occurred in "
                                              "(Tollwick)modZelkorSecurity:SarnEncryptFile!"));
 }
 
@@ -319,7 +326,7 @@ TEST_F(MissingLibraryTest, AMissingExportIsReportedByName) {
   openBinary(file, path("A.DED"));
   EXPECT_FALSE(SarnDecryptFile(file, keyText(false)));
   EXPECT_THAT(dialog_.prompts(),
-              ElementsAre("Error 'Can't find DLL entry point ZelkorSecMangle in ZELKORSEC.so' "
+              ElementsAre("Error 'Can't find DLL entry point ZelkorSecMangle in " ZELKORSEC_FILE "' "
                           "occurred in (Tollwick)modZelkorSecurity:SarnDecryptFile!"));
 }
 

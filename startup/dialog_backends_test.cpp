@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "runtime/testing/raised_error.h"
-#include "platform/testing/recording_dialog.h"
+#include "runtime/testing/recording_dialog.h"
 #include "platform/testing/scratch_directory.h"
 #include "runtime/run_time_error.h"
 #include "startup/answers_dialog.h"

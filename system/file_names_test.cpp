@@ -133,6 +133,7 @@ TEST_F(FileNamesTest, DeleteFlagRemovesAnExistingFileOnlyForSystemPaths) {
   EXPECT_EQ(sysGetFileName("ZELKORCharactersTemp.DED", "", true),
             systemPath("ZELKORCharactersTemp.DED"));
 
+#ifndef _WIN32  // a colon cannot be part of a file name on Windows
   // A directory whose name holds a colon counts as absolute: nothing is deleted there.
   const fs::path absolute = root_ / "D:Saves";
   fs::create_directory(absolute);
@@ -140,6 +141,7 @@ TEST_F(FileNamesTest, DeleteFlagRemovesAnExistingFileOnlyForSystemPaths) {
   EXPECT_EQ(sysGetFileName("ZELKORCharacters.DED", absolute.string() + "\\", true),
             absolute.string() + "\\ZELKORCharacters.DED");
   EXPECT_TRUE(fs::exists(absolute / "ZELKORCharacters.DED"));
+#endif
 }
 
 TEST_F(FileNamesTest, FailedDeletionIsReportedAndGivesAnEmptyName) {

@@ -19,6 +19,8 @@ bool fits(uint64_t size, uint64_t offset, uint64_t length) {
   return offset <= size && length <= size - offset;
 }
 
+// The fields at `at`, which the caller has checked with `fits` to lie inside `b` (so
+// `at` is below b.size() and fits a size_t on every width).
 uint16_t u16At(const platform::ByteBuffer& b, uint64_t at) {
   return loadLe16(&b[static_cast<size_t>(at)]);
 }
@@ -84,7 +86,7 @@ bool PeImage::readHeaders() {
   const auto& b = bytes_;
   if (!fits(b.size(), 0, 0x40) || b[0] != 'M' || b[1] != 'Z') return false;
   const uint64_t peOffset = u32At(b, 0x3C);
-  if (!fits(b.size(), peOffset, 24) || std::memcmp(&b[peOffset], "PE\0\0", 4) != 0) return false;
+  if (!fits(b.size(), peOffset, 24) || std::memcmp(&b[static_cast<size_t>(peOffset)], "PE\0\0", 4) != 0) return false;
   const uint64_t coff = peOffset + 4;
   machine_ = u16At(b, coff);
   const uint32_t sectionCount = u16At(b, coff + 2);

@@ -23,6 +23,7 @@ class ScratchDirectory {
 
  private:
   std::filesystem::path path_;
+  bool inherited_ = false;  // the directory of the test that started this process
 };
 
 }  // namespace tollwick::testing

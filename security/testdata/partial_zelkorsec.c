@@ -1,17 +1,16 @@
 /* A security library that lacks ZelkorSecMangle: the loader's missing-export case. */
-#include <stdint.h>
+#define ZELKORSEC_BUILDING
+#include "zelkorsec/zelkorsec.h"
 
-__attribute__((visibility("default"))) int32_t ZelkorSecVerify(const void* buffer,
-                                                               int32_t length, int32_t seed) {
+ZELKORSEC_API int32_t ZELKORSEC_CALL ZelkorSecVerify(const void* buffer, int32_t length,
+                                                     int32_t seed) {
   (void)buffer;
   return length ^ seed;
 }
 
-__attribute__((visibility("default"))) int32_t ZelkorSecMakeKey(int32_t check) {
-  return check | 1;
-}
+ZELKORSEC_API int32_t ZELKORSEC_CALL ZelkorSecMakeKey(int32_t check) { return check | 1; }
 
-__attribute__((visibility("default"))) int32_t ZelkorSecFreeKey(int32_t key) {
+ZELKORSEC_API int32_t ZELKORSEC_CALL ZelkorSecFreeKey(int32_t key) {
   (void)key;
   return 1;
 }

@@ -41,7 +41,7 @@ class FixCharacterFileTest : public kit::InstallationFixture {
   }
 
   static std::vector<uint8_t> recordAt(const std::vector<uint8_t>& image, int64_t position) {
-    const auto first = image.begin() + (position - 1);
+    const auto first = image.begin() + static_cast<std::ptrdiff_t>(position - 1);
     return std::vector<uint8_t>(first, first + kRecord);
   }
   static std::vector<uint8_t> bytesOf(const CharacterRecord& record) {

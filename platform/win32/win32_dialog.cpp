@@ -1,0 +1,53 @@
+// The desktop's own dialog on Windows: MessageBoxW, task-modal, with the style's buttons
+// and icon; the hourglass pointer and the processing of waiting window messages.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/dialog.h"
+#include "platform/win32/win32_text.h"
+
+namespace tollwick::platform {
+namespace {
+
+class Win32Dialog : public Dialog {
+ public:
+  // 1 (OK), 6 (Yes) or 7 (No); kNotShown when no box could be shown (MessageBoxW returns 0 on
+  // Windows and -1 under Wine without a display): the caller must treat that as the
+  // failure it is, never as an answer.
+  int32_t show(const std::string& prompt, int32_t style, const std::string& caption) override {
+    const std::wstring text = win32::widen(prompt);
+    const std::wstring title = win32::widen(caption);
+    const int answer =
+        MessageBoxW(nullptr, text.c_str(), title.c_str(), static_cast<UINT>(style) | MB_TASKMODAL);
+    switch (answer) {
+      case IDOK:
+        return box::kAnswerOk;
+      case IDYES:
+        return box::kAnswerYes;
+      case IDNO:
+        return box::kAnswerNo;
+      default:
+        return box::kNotShown;
+    }
+  }
+
+  void setBusyPointer() override { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
+
+  void processPendingMessages() override {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+};
+
+}  // namespace
+
+// A desktop is always there on Windows.
+std::unique_ptr<Dialog> makeDesktopDialog() { return std::make_unique<Win32Dialog>(); }
+
+}  // namespace tollwick::platform

@@ -1,0 +1,458 @@
+// The file-system facility on Windows: program paths are Windows paths already; they
+// reach the wide API converted from Windows-1252. Every call's result is checked.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <new>
+#include <random>
+#include <utility>
+
+#include "platform/file_system.h"
+#include "platform/seam.h"
+#include "platform/win32/win32_text.h"
+
+namespace tollwick::platform {
+namespace {
+
+using win32::narrow;
+using win32::widen;
+
+constexpr DWORD kChunk = DWORD{1} << 30;  // ReadFile and WriteFile take 32-bit counts
+
+std::string parentOf(const std::string& path) {
+  const size_t separator = path.find_last_of("\\/");
+  if (separator == std::string::npos) {
+    return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : std::string();
+  }
+  if (separator == 0) return path.substr(0, 1);
+  if (separator == 2 && path[1] == ':') return path.substr(0, 3);  // "C:\"
+  return path.substr(0, separator);
+}
+
+std::string baseNameOf(const std::string& path) {
+  const size_t separator = path.find_last_of("\\/:");
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+bool isDirectory(const std::string& path) {
+  const std::wstring wide = widen(path.empty() ? std::string(".") : path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The last error of a failed call on `path`, as a status.
+FsStatus statusOf(DWORD error, const std::string& path) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+      return isDirectory(parentOf(path)) ? FsStatus::kNotFound : FsStatus::kPathNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+      return FsStatus::kPathNotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+      return FsStatus::kAccessDenied;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return FsStatus::kExists;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_FILE_TOO_LARGE:
+      return FsStatus::kNoSpace;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return FsStatus::kTooManyOpen;
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+    case ERROR_GEN_FAILURE:
+    case ERROR_IO_DEVICE:
+    case ERROR_SEEK:
+    case ERROR_SECTOR_NOT_FOUND:
+    case ERROR_NOT_READY:
+      return FsStatus::kIoError;
+    default:
+      return FsStatus::kAccessError;
+  }
+}
+
+FsStatus lastStatus(const std::string& path) { return statusOf(GetLastError(), path); }
+
+// Wildcards would make the search functions match other names.
+bool hasWildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
+
+class Handle {
+ public:
+  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+  ~Handle() { reset(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return handle_; }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
+  void reset() {
+    if (valid()) CloseHandle(release());
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// FILETIME (100 ns since 1601) as nanoseconds since 1970.
+int64_t nanosecondsOf(uint64_t fileTime) {
+  constexpr int64_t kEpochDifference = 116444736000000000;  // 1601 to 1970 in 100 ns
+  return (static_cast<int64_t>(fileTime) - kEpochDifference) * 100;
+}
+
+uint64_t valueOf(const FILETIME& time) {
+  return uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime;
+}
+
+int64_t nowNs() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return nanosecondsOf(valueOf(now));
+}
+
+struct Facts {
+  BY_HANDLE_FILE_INFORMATION info{};
+  int64_t changedNs = 0;
+};
+
+bool factsOf(HANDLE file, Facts& out) {
+  if (!GetFileInformationByHandle(file, &out.info)) return false;
+  FILE_BASIC_INFO basic{};
+  out.changedNs = GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)
+                      ? nanosecondsOf(static_cast<uint64_t>(basic.ChangeTime.QuadPart))
+                      : nanosecondsOf(valueOf(out.info.ftLastWriteTime));
+  return true;
+}
+
+uint64_t sizeOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
+}
+
+// The identity of a file: volume serial number, file index, size and times. File times
+// tick coarsely on some file systems (FAT keeps two-second ones): a file is vouched for
+// only when its last change lies safely behind the present.
+FileIdentity identityOf(const Facts& facts) {
+  FileIdentity identity;
+  const auto& info = facts.info;
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return identity;
+  identity.device = info.dwVolumeSerialNumber;
+  identity.file = uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+  identity.size = sizeOf(info);
+  identity.modifiedNs = nanosecondsOf(valueOf(info.ftLastWriteTime));
+  identity.changedNs = facts.changedNs;
+  const bool wholeSeconds =
+      identity.modifiedNs % 1'000'000'000 == 0 || identity.changedNs % 1'000'000'000 == 0;
+  const int64_t margin = wholeSeconds ? int64_t{3'000'000'000} : int64_t{50'000'000};
+  identity.known = std::max(identity.modifiedNs, identity.changedNs) + margin < nowNs();
+  return identity;
+}
+
+bool sameFacts(const Facts& a, const Facts& b) {
+  return a.info.dwVolumeSerialNumber == b.info.dwVolumeSerialNumber &&
+         a.info.nFileIndexHigh == b.info.nFileIndexHigh &&
+         a.info.nFileIndexLow == b.info.nFileIndexLow && sizeOf(a.info) == sizeOf(b.info) &&
+         valueOf(a.info.ftLastWriteTime) == valueOf(b.info.ftLastWriteTime) &&
+         a.changedNs == b.changedNs;
+}
+
+// The kind of an entry from its attributes. A link (reparse point) is judged by what
+// it points to: `path` is opened to follow it.
+EntryKind kindOf(DWORD attributes, const std::string& path) {
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    Handle target(CreateFileW(widen(path).c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!target.valid() || !GetFileInformationByHandle(target.get(), &info)) {
+      return EntryKind::kOther;  // a broken link
+    }
+    attributes = info.dwFileAttributes;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return EntryKind::kDirectory;
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return EntryKind::kOther;
+  if ((attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
+    return EntryKind::kHiddenFile;
+  }
+  return EntryKind::kNormalFile;
+}
+
+std::string randomSuffix() {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned seed = std::random_device{}();
+  char out[16];
+  std::snprintf(out, sizeof out, "%08x", seed ^ (counter.fetch_add(1) * 2654435761u));
+  return out;
+}
+
+class Win32WritableFile : public WritableFile {
+ public:
+  Win32WritableFile(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+
+  const std::string& path() const override { return path_; }
+
+  FsStatus append(std::span<const uint8_t> bytes) override {
+    while (!bytes.empty()) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), kChunk));
+      DWORD written = 0;
+      if (!WriteFile(handle_.get(), bytes.data(), chunk, &written, nullptr)) {
+        return lastStatus(path_);
+      }
+      if (written == 0) return FsStatus::kNoSpace;
+      bytes = bytes.subspan(written);
+    }
+    return FsStatus::kOk;
+  }
+
+  FsStatus sync() override {
+    return FlushFileBuffers(handle_.get()) ? FsStatus::kOk : lastStatus(path_);
+  }
+
+  FsStatus close() override {
+    // The handle is gone whatever CloseHandle reports: never retry it.
+    return CloseHandle(handle_.release()) ? FsStatus::kOk : lastStatus(path_);
+  }
+
+ private:
+  Handle handle_;
+  std::string path_;
+};
+
+class Win32FileSystem : public FileSystem {
+ public:
+  FsStatus readFile(const std::string& path, ByteBuffer& out) override {
+    FileIdentity identity;
+    return readFileWithIdentity(path, out, identity);
+  }
+
+  FsStatus readFileWithIdentity(const std::string& path, ByteBuffer& out,
+                                FileIdentity& identity) override {
+    identity = FileIdentity{};
+    if (path.empty() || hasWildcard(path)) return FsStatus::kAccessError;
+    if (isDirectory(path)) return FsStatus::kAccessError;
+    Handle file(CreateFileW(
+        widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.valid()) return lastStatus(path);
+    return readAll(file.get(), path, out, identity);
+  }
+
+  FsStatus identify(const std::string& path, FileIdentity& out) override {
+    out = FileIdentity{};
+    if (path.empty() || hasWildcard(path)) return FsStatus::kAccessError;
+    Handle file(CreateFileW(widen(path).c_str(), 0,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid()) return lastStatus(path);
+    Facts facts;
+    if (!factsOf(file.get(), facts)) return lastStatus(path);
+    if (GetFileType(file.get()) == FILE_TYPE_DISK) out = identityOf(facts);
+    return FsStatus::kOk;
+  }
+
+  FsStatus lookup(const std::string& path, DirEntry& out) override {
+    if (path.empty() || hasWildcard(path)) return FsStatus::kAccessError;
+    const std::wstring wide = widen(path);
+    WIN32_FIND_DATAW found{};
+    HANDLE search =
+        FindFirstFileExW(wide.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search != INVALID_HANDLE_VALUE) {
+      FindClose(search);
+      out.name = narrow(found.cFileName);
+      out.kind = kindOf(found.dwFileAttributes, path);
+      return FsStatus::kOk;
+    }
+    // A drive's root or a path ending in a separator has no entry of its own.
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return lastStatus(path);
+    out.name = baseNameOf(path);
+    out.kind = kindOf(attributes, path);
+    return FsStatus::kOk;
+  }
+
+  FsStatus listDirectory(const std::string& directory, std::vector<DirEntry>& out) override {
+    out.clear();
+    if (hasWildcard(directory)) return FsStatus::kAccessError;
+    std::string prefix = directory;
+    if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/' && prefix.back() != ':') {
+      prefix += '\\';
+    }
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileExW(widen(prefix + "*").c_str(), FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return FsStatus::kOk;
+      return statusOf(error, prefix);
+    }
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      DirEntry item{narrow(name), EntryKind::kOther};
+      item.kind = kindOf(found.dwFileAttributes, prefix + item.name);
+      out.push_back(std::move(item));
+    } while (FindNextFileW(search, &found));
+    const DWORD error = GetLastError();
+    FindClose(search);
+    return error == ERROR_NO_MORE_FILES ? FsStatus::kOk : statusOf(error, prefix);
+  }
+
+  FsStatus createTempBeside(const std::string& target,
+                            std::unique_ptr<WritableFile>& out) override {
+    const std::string directory = parentOf(target);
+    const std::string stem = (directory.empty() || directory.back() == '\\' ||
+                                      directory.back() == '/' || directory.back() == ':'
+                                  ? directory
+                                  : directory + "\\") +
+                             "." + baseNameOf(target) + ".tw-";
+    // The copy gets the original's attributes (never read-only: it is written now) and
+    // is hidden from the directory search until it is renamed into place.
+    const DWORD original = GetFileAttributesW(widen(target).c_str());
+    DWORD kept = 0;
+    if (original != INVALID_FILE_ATTRIBUTES) {
+      kept = original & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                         FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN);
+    }
+    const DWORD finalAttributes = kept != 0 ? kept : DWORD{FILE_ATTRIBUTE_NORMAL};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string temp = stem + randomSuffix();
+      HANDLE file = CreateFileW(widen(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                kept | FILE_ATTRIBUTE_HIDDEN, nullptr);
+      if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+        return statusOf(error, temp);
+      }
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        temporaries_[temp] = finalAttributes;
+      }
+      out = std::make_unique<Win32WritableFile>(file, temp);
+      return FsStatus::kOk;
+    }
+    return FsStatus::kExists;
+  }
+
+  FsStatus rename(const std::string& from, const std::string& to) override {
+    const std::wstring wideFrom = widen(from);
+    const std::wstring wideTo = widen(to);
+    // Another program (a virus scanner, the game's own reader) may hold the target open
+    // for a moment: a sharing violation is retried for about two seconds.
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < 40; ++attempt) {
+      if (MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = ERROR_SUCCESS;
+        break;
+      }
+      error = GetLastError();
+      if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) break;
+      Sleep(50);
+    }
+    if (error != ERROR_SUCCESS) {
+      return statusOf(error, error == ERROR_PATH_NOT_FOUND ? to : from);
+    }
+    // A temporary of ours in place: it takes the attributes the file should have.
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto temp = temporaries_.find(from);
+    if (temp != temporaries_.end()) {
+      SetFileAttributesW(wideTo.c_str(), temp->second);
+      temporaries_.erase(temp);
+    }
+    return FsStatus::kOk;
+  }
+
+  // MOVEFILE_WRITE_THROUGH has made the rename durable; Windows has no directory flush.
+  FsStatus syncDirectoryOf(const std::string& path) override {
+    const std::string directory = parentOf(path);
+    if (directory.empty() || isDirectory(directory)) return FsStatus::kOk;
+    return FsStatus::kPathNotFound;
+  }
+
+  FsStatus remove(const std::string& path) override {
+    if (path.empty() || hasWildcard(path)) return FsStatus::kAccessError;
+    if (!DeleteFileW(widen(path).c_str())) return lastStatus(path);
+    std::lock_guard<std::mutex> lock(mutex_);
+    temporaries_.erase(path);
+    return FsStatus::kOk;
+  }
+
+ private:
+  // Reads the whole file; its identity is known when nothing about it changed while it
+  // was read.
+  static FsStatus readAll(HANDLE file, const std::string& path, ByteBuffer& out,
+                          FileIdentity& identity) {
+    if (GetFileType(file) != FILE_TYPE_DISK) return FsStatus::kAccessError;
+    Facts before;
+    if (!factsOf(file, before)) return lastStatus(path);
+    const uint64_t size = sizeOf(before.info);
+    // A file that cannot be held in this process's memory (beyond 4 GB in a 32-bit
+    // build) is out of memory, never read in part.
+    if (size > std::numeric_limits<size_t>::max() || size > out.max_size()) {
+      throw std::bad_alloc();
+    }
+    out.clear();
+    out.resize(static_cast<size_t>(size));
+    size_t filled = 0;
+    for (;;) {
+      if (filled == out.size()) {
+        // The file may have grown since it was measured: look for more.
+        uint8_t probe = 0;
+        DWORD more = 0;
+        if (!ReadFile(file, &probe, 1, &more, nullptr)) return lastStatus(path);
+        if (more == 0) break;
+        out.push_back(probe);
+        filled = out.size();
+        out.resize(out.size() + 65536);
+        continue;
+      }
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(out.size() - filled, kChunk));
+      DWORD got = 0;
+      if (!ReadFile(file, out.data() + filled, want, &got, nullptr)) return lastStatus(path);
+      if (got == 0) break;
+      filled += got;
+    }
+    out.resize(filled);
+    Facts after;
+    if (factsOf(file, after) && sameFacts(before, after) && filled == sizeOf(after.info)) {
+      identity = identityOf(after);
+    }
+    return FsStatus::kOk;
+  }
+
+  std::mutex mutex_;
+  // Temporaries made by createTempBeside and not yet renamed or removed, with the
+  // attributes each must have once in place.
+  std::map<std::string, DWORD> temporaries_;
+};
+
+}  // namespace
+
+void* allocateLargeBuffer(size_t bytes) {
+  void* buffer = VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  if (buffer == nullptr) throw std::bad_alloc();
+  return buffer;
+}
+
+void releaseLargeBuffer(void* buffer, size_t bytes) noexcept {
+  (void)bytes;  // the whole reservation goes
+  VirtualFree(buffer, 0, MEM_RELEASE);
+}
+
+template <>
+std::unique_ptr<FileSystem> makeSystemFacility<FileSystem>() {
+  return std::make_unique<Win32FileSystem>();
+}
+
+}  // namespace tollwick::platform

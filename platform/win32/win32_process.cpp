@@ -1,0 +1,86 @@
+// The process facility on Windows: the executable's directory, a named mutex for the
+// previous-instance test, and TerminateProcess for ending at once.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "platform/process.h"
+#include "platform/seam.h"
+#include "platform/win32/win32_text.h"
+
+namespace tollwick::platform {
+namespace {
+
+// FNV-1a of the directory, upper-cased as Windows compares names, to name the mutex:
+// two spellings of one directory share it.
+std::string hashHex(const std::string& text) {
+  uint64_t hash = 1469598103934665603ull;
+  for (unsigned char c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  char out[17];
+  std::snprintf(out, sizeof out, "%016llx", static_cast<unsigned long long>(hash));
+  return out;
+}
+
+class Win32Process : public Process {
+ public:
+  ~Win32Process() override {
+    if (mutex_ != nullptr) CloseHandle(mutex_);
+  }
+
+  std::string applicationDirectory() override {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD length =
+          GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+      if (length == 0) return ".";
+      if (length < path.size()) {
+        path.resize(length);
+        break;
+      }
+      path.resize(path.size() * 2);  // truncated: try a larger buffer
+    }
+    const size_t separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos) return ".";
+    path.resize(separator);  // "C:" for a program at a drive's root
+    return win32::narrow(path);
+  }
+
+  bool previousInstanceRunning() override {
+    if (mutex_ != nullptr) return false;  // this process already holds it
+    const std::wstring name = L"Local\\tollwick-" + win32::widen(hashHex(applicationDirectory()));
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+    if (mutex == nullptr) return false;  // nothing proves another copy runs
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+      CloseHandle(mutex);
+      return true;
+    }
+    mutex_ = mutex;  // held until the process ends
+    return false;
+  }
+
+  [[noreturn]] void endAtOnce() override {
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 1);
+    std::_Exit(1);  // not reached
+  }
+
+ private:
+  HANDLE mutex_ = nullptr;
+};
+
+}  // namespace
+
+template <>
+std::unique_ptr<Process> makeSystemFacility<Process>() {
+  return std::make_unique<Win32Process>();
+}
+
+}  // namespace tollwick::platform
