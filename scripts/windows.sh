@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Cross-builds Tollwick for Windows with MinGW-w64, 32-bit (the product) in build-win32/
 # and 64-bit (the width check) in build-win64/, warnings as errors, and runs each
-# build's tests under Wine.
+# build's tests under Wine. With the 32-bit build and a Linux build in build/ (or
+# TOLLWICK_LINUX_BUILD) it then runs the whole program on both and compares them
+# (tests/windows/wine_e2e_test.sh), and shows tollwick.exe's real message boxes on a
+# virtual display (tests/windows/wine_dialog_smoke_test.sh).
 #
-#   scripts/windows.sh [win32|win64 ...]     (default: both)
+#   scripts/windows.sh [--build-only] [win32|win64 ...]     (default: both)
+#
+# --build-only builds and runs nothing (the packages need only the builds).
 #
 # The tests run in a Wine prefix of their own, build-wine/prefix, never in the prefixes
 # the Linux registry tests make. One wineserver is kept up for the whole run (a program
@@ -14,8 +19,14 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
 
+build_only=0
+if [[ "${1:-}" == --build-only ]]; then
+  build_only=1
+  shift
+fi
 widths=("$@")
 ((${#widths[@]})) || widths=(win32 win64)
+linux_build=${TOLLWICK_LINUX_BUILD:-build}
 jobs=${TOLLWICK_JOBS:-2}
 
 export WINEPREFIX="$root/build-wine/prefix"
@@ -32,13 +43,15 @@ stop_server() {
 }
 trap stop_server EXIT
 
-if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-  echo "== Wine prefix $WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
+if ((build_only == 0)); then
+  if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+    echo "== Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+  fi
+  wineserver -p 2>/dev/null || true  # fails only when a server of this prefix runs already
 fi
-wineserver -p 2>/dev/null || true  # fails only when a server of this prefix runs already
 
 status=0
 for width in "${widths[@]}"; do
@@ -55,9 +68,25 @@ for width in "${widths[@]}"; do
     -DTOLLWICK_BUILD_TESTS=ON -DTOLLWICK_BUILD_BENCHMARKS=OFF \
     -DTOLLWICK_WINEPREFIX="$WINEPREFIX" >/dev/null
   nice -n 10 cmake --build "$build" -j "$jobs"
+  ((build_only == 0)) || continue
   echo "== $width: tests under Wine"
   if ! nice -n 10 ctest --test-dir "$build" --output-on-failure --no-tests=error -j "$jobs"; then
     status=1
   fi
 done
+
+if ((build_only == 0)) && [[ " ${widths[*]} " == *" win32 "* ]]; then
+  # These tests manage the prefix's server themselves (the registry reaches system.reg,
+  # which the Linux build reads, only when the server stops).
+  stop_server
+  if [[ -x "$linux_build/bin/tollwick" ]]; then
+    echo "== win32: the whole program on Linux and under Wine, compared"
+    bash tests/windows/wine_e2e_test.sh "$linux_build" build-win32 || status=1
+  else
+    echo "== win32: no Linux build in $linux_build: the comparison with Linux is not run" >&2
+    status=1
+  fi
+  echo "== win32: the real message boxes on a virtual display"
+  bash tests/windows/wine_dialog_smoke_test.sh build-win32 || status=1
+fi
 exit "$status"

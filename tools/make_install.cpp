@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "platform/dynamic_library.h"
 #include "repair/fix_character_file.h"
 #include "runtime/binary_file.h"
 #include "runtime/run_time_error.h"
@@ -84,12 +85,20 @@ int32_t makeInstallation(const std::string& root, const std::string& programDire
   const fs::path top = fs::absolute(root);
   fs::create_directories(top);
   const fs::path from(programDirectory);
-  if (!copyProduct(from / "tollwick", top / "tollwick")) {
-    log << "warning: " << (from / "tollwick").string()
-        << " is not built yet; the installation has no tollwick\n";
+  // The products under this system's own names: the kit copies what sits beside it,
+  // and the program it installs loads the security library by that name.
+#if defined(_WIN32)
+  const std::string program = "tollwick.exe";
+#else
+  const std::string program = "tollwick";
+#endif
+  const std::string security = std::string("ZELKORSEC") + platform::kSharedLibrarySuffix;
+  if (!copyProduct(from / program, top / program)) {
+    log << "warning: " << (from / program).string()
+        << " is not built yet; the installation has no " << program << "\n";
   }
-  if (!copyProduct(from / "ZELKORSEC.so", top / "ZELKORSEC.so")) {
-    raiseError(err::kFileNotFound, "File not found: " + (from / "ZELKORSEC.so").string());
+  if (!copyProduct(from / security, top / security)) {
+    raiseError(err::kFileNotFound, "File not found: " + (from / security).string());
   }
   if (!copyProduct(from / "Zelkor.dll", top / "Zelkor.dll")) {
     log << "warning: " << (from / "Zelkor.dll").string()

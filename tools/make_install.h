@@ -30,7 +30,8 @@ struct InstallationOptions {
 std::string systemDirectoryOf(const std::string& root);
 
 // Writes the installation under `root` (created when missing): tollwick, ZELKORSEC.so
-// and Zelkor.dll copied from `programDirectory` (tollwick skipped with a warning on
+// and Zelkor.dll (tollwick.exe and ZELKORSEC.dll on Windows) copied from
+// `programDirectory` (the program skipped with a warning on
 // `log` when it is not there), System/ZelkorSystemMain.MSF,
 // System/Zelkor/ZelkorSystemHeader.MSF, ZELKORSystemData.DED, the six data files and
 // the character file. Returns the system signature. Errors are run-time errors.

@@ -1,0 +1,74 @@
+# Release packages, made by CPack from a built tree (scripts/package.sh makes all three):
+#  - a Windows cross build: tollwick-<version>-win32.zip or -win64.zip, the program with
+#    the stand-in security library, the sample resource library of the same width, the
+#    kit, and a README for players;
+#  - the Linux build: tollwick_<version>_amd64.deb, the programs under /usr/lib/tollwick
+#    with their libraries beside them (the program finds them in its own directory),
+#    tollwick and zelkor-kit on the PATH as links, the desktop entry and its icon.
+set(CPACK_PACKAGE_NAME tollwick)
+set(CPACK_PACKAGE_VENDOR "Tollwick developers")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "repairs a bloated Zelkor character file")
+set(CPACK_STRIP_FILES ON)
+set(tollwick_packaging ${PROJECT_SOURCE_DIR}/packaging)
+
+if(TOLLWICK_WINDOWS_CROSS)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(TOLLWICK_PACKAGE_WIDTH win32)
+    # The 32-bit program reads the 32-bit twin of the sample library.
+    set(resource_library ${CMAKE_BINARY_DIR}/sample/Zelkor32.dll)
+  else()
+    set(TOLLWICK_PACKAGE_WIDTH win64)
+    set(resource_library ${CMAKE_BINARY_DIR}/bin/Zelkor.dll)
+  endif()
+  install(TARGETS tollwick zelkor-kit ZELKORSEC RUNTIME DESTINATION .)
+  install(FILES ${resource_library} DESTINATION . RENAME Zelkor.dll)
+  # The players' README, with Windows line ends so that Notepad shows its lines.
+  configure_file(${tollwick_packaging}/README-windows.txt ${CMAKE_BINARY_DIR}/packaging/README.txt
+    @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt DESTINATION .)
+
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME tollwick-${PROJECT_VERSION}-${TOLLWICK_PACKAGE_WIDTH})
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(libdir lib/tollwick)
+  install(TARGETS tollwick zelkor-kit RUNTIME DESTINATION ${libdir})
+  install(TARGETS ZELKORSEC LIBRARY DESTINATION ${libdir})
+  install(FILES ${CMAKE_BINARY_DIR}/bin/Zelkor.dll DESTINATION ${libdir}
+    PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  # On the PATH as relative links: the programs resolve links to find their directory.
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging/bin)
+  foreach(program tollwick zelkor-kit)
+    file(CREATE_LINK ../${libdir}/${program} ${CMAKE_BINARY_DIR}/packaging/bin/${program} SYMBOLIC)
+    install(FILES ${CMAKE_BINARY_DIR}/packaging/bin/${program} DESTINATION bin)
+  endforeach()
+  install(FILES ${tollwick_packaging}/tollwick.desktop DESTINATION share/applications)
+  install(FILES ${tollwick_packaging}/tollwick.png DESTINATION share/icons/hicolor/128x128/apps)
+  install(FILES ${tollwick_packaging}/copyright DESTINATION share/doc/tollwick)
+  # Debian's changelog of a native package: changelog.gz, compressed without a time stamp.
+  find_program(TOLLWICK_GZIP gzip REQUIRED)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+    COMMAND ${TOLLWICK_GZIP} -9nc ${tollwick_packaging}/changelog > ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+    DEPENDS ${tollwick_packaging}/changelog
+    VERBATIM)
+  add_custom_target(tollwick_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION share/doc/tollwick)
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tollwick developers <tollwick@example.org>")
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tollwick reads the installation settings of the game Zelkor, checks every
+protected data file of the chosen game system and, when the player agrees,
+rebuilds the character file from its live records into a compact file that
+replaces the old one. It speaks only through message boxes.
+.
+zelkor-kit makes sample game installations and inspects game files.")
+  set(CPACK_SET_DESTDIR OFF)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+endif()
+
+include(CPack)

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# tollwick.exe with its real message boxes (MessageBoxW) on a virtual display, answered
+# with keys as a player would: y on "Fix Character File Now?", Enter on "Done!". The
+# run must end with exit code 0, its transcript must hold both boxes with those answers,
+# and the character file must have been repaired.
+#
+#   tests/windows/wine_dialog_smoke_test.sh WIN32_BUILD        (run under xvfb-run by itself)
+#
+# The installation is made by the Windows zelkor-kit; the game has no settings in the
+# registry, so the program finds it in its own directory. WINEPREFIX as for the other
+# Windows tests (default build-wine/prefix).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+win_build=$(cd "$1" && pwd)
+
+if [[ -z "${TOLLWICK_SMOKE_DISPLAY:-}" ]]; then
+  # A display of our own, whatever the caller's session has.
+  exec env TOLLWICK_SMOKE_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" \
+    bash "${BASH_SOURCE[0]}" "$@"
+fi
+
+export WINEPREFIX=${WINEPREFIX:-$root/build-wine/prefix}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset TOLLWICK_DIALOG TOLLWICK_ANSWERS WAYLAND_DISPLAY
+[[ -f "$WINEPREFIX/system.reg" ]] || { mkdir -p "$WINEPREFIX"; wineboot -i >/dev/null 2>&1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-wine-smoke.XXXXXX")
+program=""
+cleanup() {
+  [[ -z "$program" ]] || kill "$program" 2>/dev/null || true
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+wine reg delete 'HKLM\Software\Varnholt\Zelkor' /reg:32 /f >/dev/null 2>&1 || true
+wine "$win_build/bin/zelkor-kit.exe" make-install "Z:${work//\//\\}\\install" \
+  --live 2 --dead-nul-name 2 --gap 500 >"$work/kit.out" 2>&1 </dev/null || {
+  cat "$work/kit.out"
+  exit 1
+}
+characters="$work/install/System/Zelkor/ZELKORCharacters.DED"
+before=$(sha256sum <"$characters")
+
+TOLLWICK_TRANSCRIPT="Z:${work//\//\\}\\transcript.jsonl" \
+  wine "$work/install/tollwick.exe" </dev/null >"$work/tollwick.out" 2>&1 &
+program=$!
+
+# answer BOXES-BEFORE KEY: waits for the box after BOXES-BEFORE answered ones, gives it
+# the keyboard and presses KEY.
+answer() {
+  local seen=$1 key=$2 window=""
+  for _ in $(seq 300); do
+    if [[ $(cat "$work/transcript.jsonl" 2>/dev/null | wc -l) -eq $seen ]]; then
+      window=$(xdotool search --onlyvisible --name '^Tollwick$' 2>/dev/null | tail -1 || true)
+      [[ -n "$window" ]] && break
+    fi
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [[ -z "$window" ]]; then
+    echo "FAIL no box $((seen + 1)) appeared"
+    cat "$work/tollwick.out"
+    exit 1
+  fi
+  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+  sleep 0.3
+  xdotool key "$key"
+}
+answer 0 y
+answer 1 Return
+
+status=0
+timeout 60 tail --pid="$program" -f /dev/null || true
+wait "$program" || status=$?
+program=""
+
+expected='{"caption": "Tollwick", "prompt": "Fix Character File Now?", "style": 4, "answer": 6}
+{"caption": "Tollwick", "prompt": "Done!", "style": 0, "answer": 1}'
+failures=0
+check() {
+  local name=$1
+  shift
+  if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
+}
+check "exit code 0 (was $status)" test "$status" -eq 0
+check "transcript: Yes to the question, OK to Done!" \
+  test "$(cat "$work/transcript.jsonl" 2>/dev/null)" = "$expected"
+check "the character file was repaired" test "$(sha256sum <"$characters")" != "$before"
+((failures == 0)) || { echo "transcript:"; cat "$work/transcript.jsonl" 2>/dev/null; cat "$work/tollwick.out"; }
+test "$failures" -eq 0

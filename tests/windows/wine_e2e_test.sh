@@ -1,0 +1,249 @@
+#!/usr/bin/env bash
+# The whole program on Linux and on Windows, compared: every scenario below starts from
+# one installation made by the Linux zelkor-kit, runs the Linux tollwick on one copy and
+# the 32-bit tollwick.exe under Wine on another, with the same answers, and compares what
+# the two leave behind: the transcript of their boxes, their exit codes, and every file
+# of the game (name, permission bits, bytes). Then the two builds read each other's
+# protected files with their zelkor-kit inspect.
+#
+#   tests/windows/wine_e2e_test.sh LINUX_BUILD WIN32_BUILD
+#
+# Both programs find the game as a player's would: through the game's settings in the
+# registry of the Wine prefix, written with `wine reg add` in the 32-bit view (the Linux
+# build reads the same keys from the prefix's system.reg), whose WorkingDirectory names
+# the game on drive G:, a drive of the prefix that points at the scenario's folder. So both
+# see the game at G:\Zelkor and their texts compare unchanged. Nothing is normalised in
+# the transcripts; inspect's "file:" line (a host path on Linux, a Windows path under
+# Wine) is dropped and its line ends made Unix ones before the two reports compare.
+#
+# WINEPREFIX names the prefix (default build-wine/prefix, the prefix of the Windows unit
+# tests; it is made when missing). The game's key and drive G: are removed again at the
+# end, and the prefix's wineserver is stopped.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+linux_bin=$(cd "$1/bin" && pwd)
+win_build=$(cd "$2" && pwd)
+
+export WINEPREFIX=${WINEPREFIX:-$root/build-wine/prefix}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY TOLLWICK_DIALOG TOLLWICK_ANSWERS TOLLWICK_TRANSCRIPT
+
+key='HKLM\Software\Varnholt\Zelkor'
+drive=g
+work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-wine-e2e.XXXXXX")
+cleanup() {
+  wine reg delete "$key" /reg:32 /f >/dev/null 2>&1 || true
+  rm -f "$WINEPREFIX/dosdevices/$drive:"
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+for product in "$linux_bin/tollwick" "$linux_bin/zelkor-kit" "$linux_bin/ZELKORSEC.so" \
+    "$linux_bin/Zelkor.dll" "$win_build/bin/tollwick.exe" "$win_build/bin/zelkor-kit.exe" \
+    "$win_build/bin/ZELKORSEC.dll" "$win_build/sample/Zelkor32.dll"; do
+  [[ -f "$product" ]] || { echo "wine_e2e_test: $product is not built" >&2; exit 2; }
+done
+
+if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+fi
+# A host path as the Windows programs see it, through the prefix's drive Z: (the root).
+[[ "$(readlink "$WINEPREFIX/dosdevices/z:")" == / ]] || {
+  echo "wine_e2e_test: drive Z: of $WINEPREFIX is not the root directory" >&2
+  exit 2
+}
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# The programs, each with its own security library and the game's resource library of
+# its own width beside it, as the packages ship them.
+mkdir -p "$work/linux-app" "$work/win32-app" "$work/drive" "$work/results"
+cp "$linux_bin/tollwick" "$linux_bin/ZELKORSEC.so" "$linux_bin/Zelkor.dll" "$work/linux-app/"
+cp "$win_build/bin/tollwick.exe" "$win_build/bin/ZELKORSEC.dll" "$work/win32-app/"
+cp "$win_build/sample/Zelkor32.dll" "$work/win32-app/Zelkor.dll"
+game="$work/drive/Zelkor"
+ln -sfn "$work/drive" "$WINEPREFIX/dosdevices/$drive:"
+
+# The game's settings, written by Wine's own reg in the 32-bit view. The server writes
+# system.reg, which the Linux build reads, only when it stops.
+wine reg add "$key" /v WorkingDirectory /t REG_SZ /d 'G:\Zelkor' /reg:32 /f >/dev/null
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
+grep -q '^\[Software\\\\Wow6432Node\\\\Varnholt\\\\Zelkor\]' "$WINEPREFIX/system.reg" || {
+  echo "wine_e2e_test: the game's key did not reach $WINEPREFIX/system.reg" >&2
+  exit 2
+}
+wineserver -p  # kept up for the runs below: a program then starts in milliseconds
+
+failures=0
+passes=0
+pass() { echo "ok   $1"; passes=$((passes + 1)); }
+fail() { echo "FAIL $1"; failures=$((failures + 1)); }
+
+# Every file of a game folder: permission bits, SHA-256 and name, sorted by name.
+manifest() {
+  (cd "$1" && find . \( -type f -o -type l \) -print | LC_ALL=C sort |
+    while IFS= read -r f; do
+      printf '%s %s %s\n' "$(stat -c %a "$f")" "$(sha256sum <"$f" | cut -c1-64)" "$f"
+    done)
+}
+
+# run_linux|run_win32 NAME ANSWERS: one run on the game folder; its exit code, output and
+# transcript go to results/NAME.<platform>.*
+run_linux() {
+  local out="$work/results/$1.linux" status=0
+  timeout 120 env WINEPREFIX="$WINEPREFIX" TOLLWICK_ANSWERS="$2" \
+    TOLLWICK_TRANSCRIPT="$out.jsonl" "$work/linux-app/tollwick" \
+    </dev/null >"$out.out" 2>&1 || status=$?
+  echo "$status" >"$out.rc"
+}
+run_win32() {
+  local out="$work/results/$1.win32" status=0
+  timeout 120 env TOLLWICK_ANSWERS="$2" TOLLWICK_TRANSCRIPT="$(windows_path "$out.jsonl")" \
+    wine "$work/win32-app/tollwick.exe" </dev/null >"$out.out" 2>&1 || status=$?
+  echo "$status" >"$out.rc"
+}
+
+# scenario NAME ANSWERS PREPARE KIT-OPTIONS...: the same installation for both programs.
+# PREPARE is a command run on the fresh game folder before each run ("" for none).
+scenario() {
+  local name=$1 answers=$2 prepare=$3
+  shift 3
+  local template="$work/template-$name"
+  "$linux_bin/zelkor-kit" make-install "$template" "$@" >"$work/results/$name.kit" 2>&1 || {
+    fail "$name: zelkor-kit make-install $*"
+    cat "$work/results/$name.kit"
+    return
+  }
+  rm -f "$template/tollwick" "$template/ZELKORSEC.so" "$template/Zelkor.dll"
+  manifest "$template" >"$work/results/$name.before"
+
+  local platform
+  for platform in linux win32; do
+    rm -rf "$game"
+    cp -a "$template" "$game"
+    [[ -z "$prepare" ]] || (cd "$game" && eval "$prepare")
+    "run_$platform" "$name" "$answers"
+    manifest "$game" >"$work/results/$name.$platform.files"
+    cp -a "$game" "$work/results/$name.$platform.tree"
+  done
+
+  local r="$work/results/$name" ok=1
+  if ! cmp -s "$r.linux.rc" "$r.win32.rc"; then
+    echo "  exit codes differ: Linux $(cat "$r.linux.rc"), Windows $(cat "$r.win32.rc")"
+    ok=0
+  fi
+  touch "$r.linux.jsonl" "$r.win32.jsonl"
+  if ! diff -u --label Linux --label Windows "$r.linux.jsonl" "$r.win32.jsonl"; then ok=0; fi
+  if ! diff -u --label Linux --label Windows "$r.linux.files" "$r.win32.files"; then ok=0; fi
+  # Two runs that both failed to start would agree too: each must have shown a box.
+  if [[ ! -s "$r.linux.jsonl" ]]; then
+    echo "  no box was shown; the programs said:"
+    sed 's/^/    /' "$r.linux.out" "$r.win32.out"
+    ok=0
+  fi
+  if ((ok)); then
+    pass "$name (exit $(cat "$r.linux.rc"), $(wc -l <"$r.linux.jsonl") boxes)"
+  else
+    fail "$name"
+  fi
+}
+
+bloated=(--live 4 --leading-spaces 1 --dead-empty-slot 3 --dead-nul-name 2
+  --dead-spaces-name 2 --gap 1000 --size 1M)
+characters=System/Zelkor/ZELKORCharacters.DED
+
+scenario repair-answered-yes yes "" "${bloated[@]}"
+scenario repair-answered-no no "" "${bloated[@]}"
+scenario character-file-missing yes "" "${bloated[@]}" --omit ZELKORCharacters.DED
+scenario character-file-damaged yes "" "${bloated[@]}" --damage ZELKORCharacters.DED
+scenario character-file-read-only yes "chmod a-w $characters" "${bloated[@]}"
+scenario data-file-of-another-system yes "" "${bloated[@]}" \
+  --foreign-signature ZELKORMazeMonsters.DED --unsigned ZELKORDungeon.DED
+scenario master-header-missing yes "" --omit ZelkorSystemMain.MSF
+scenario system-header-missing yes "" --omit ZelkorSystemHeader.MSF
+scenario not-installed yes "" "${bloated[@]}" --omit ZELKORSystemData.DED
+
+# The scenarios above prove nothing if neither program repaired: the Yes must have
+# changed the character file, the No must have left it.
+r="$work/results"
+if ! grep -q " ./$characters\$" "$r/repair-answered-yes.before" ||
+   diff -q <(grep " ./$characters\$" "$r/repair-answered-yes.before") \
+      <(grep " ./$characters\$" "$r/repair-answered-yes.linux.files") >/dev/null; then
+  fail "the repair answered Yes changed the character file"
+else
+  pass "the repair answered Yes changed the character file"
+fi
+if diff -q "$r/repair-answered-no.before" "$r/repair-answered-no.linux.files" >/dev/null; then
+  pass "the repair answered No left every file as it was"
+else
+  fail "the repair answered No left every file as it was"
+fi
+
+# Files across the platforms: what either build protected, the other unprotects, and
+# both describe it alike.
+# inspect_both NAME HOST-FILE: both inspect reports of one file must say it unprotects
+# and must be the same report.
+inspect_both() {
+  local name=$1 file=$2 linux_status=0 win_status=0
+  "$linux_bin/zelkor-kit" inspect "$file" >"$r/$name.inspect.linux" 2>&1 || linux_status=$?
+  wine "$win_build/bin/zelkor-kit.exe" inspect "$(windows_path "$file")" \
+    >"$r/$name.inspect.win32" 2>&1 </dev/null || win_status=$?
+  local normalised
+  for normalised in linux win32; do
+    tr -d '\r' <"$r/$name.inspect.$normalised" | grep -v '^file: ' >"$r/$name.inspect.$normalised.n"
+  done
+  if [[ $linux_status -eq 0 && $win_status -eq 0 ]] &&
+     grep -q '^unprotects: yes' "$r/$name.inspect.linux.n" &&
+     diff -u --label Linux --label Windows "$r/$name.inspect.linux.n" "$r/$name.inspect.win32.n"; then
+    pass "$name"
+  else
+    echo "  inspect exit codes: Linux $linux_status, Windows $win_status"
+    sed 's/^/    /' "$r/$name.inspect.linux" "$r/$name.inspect.win32"
+    fail "$name"
+  fi
+}
+inspect_both "character file repaired on Linux unprotects on both" \
+  "$r/repair-answered-yes.linux.tree/$characters"
+inspect_both "character file repaired on Windows unprotects on both" \
+  "$r/repair-answered-yes.win32.tree/$characters"
+
+# An installation the Windows kit protected with the Windows library: every game file
+# unprotects on Linux, and it is byte for byte the one the Linux kit makes.
+made_win="$work/made-win32" made_linux="$work/made-linux"
+if wine "$win_build/bin/zelkor-kit.exe" make-install "$(windows_path "$made_win")" "${bloated[@]}" \
+     >"$r/made-win32.kit" 2>&1 </dev/null &&
+   "$linux_bin/zelkor-kit" make-install "$made_linux" "${bloated[@]}" >"$r/made-linux.kit" 2>&1; then
+  unreadable=0
+  while IFS= read -r file; do
+    "$linux_bin/zelkor-kit" inspect "$file" >"$r/made.inspect" 2>&1 || {
+      echo "  does not unprotect on Linux: ${file#"$made_win"/}"
+      unreadable=1
+    }
+  done < <(find "$made_win/System" -type f)
+  if ((unreadable == 0)); then
+    pass "files protected by the Windows kit unprotect on Linux"
+  else
+    fail "files protected by the Windows kit unprotect on Linux"
+  fi
+  if diff -r "$made_linux/System" "$made_win/System" >/dev/null; then
+    pass "the Windows and the Linux kit write the same game files"
+  else
+    fail "the Windows and the Linux kit write the same game files"
+  fi
+  if [[ -f "$made_win/tollwick.exe" && -f "$made_win/ZELKORSEC.dll" ]]; then
+    pass "the Windows kit installs tollwick.exe and ZELKORSEC.dll"
+  else
+    fail "the Windows kit installs tollwick.exe and ZELKORSEC.dll"
+  fi
+else
+  fail "zelkor-kit make-install on both builds"
+  sed 's/^/    /' "$r/made-win32.kit" "$r/made-linux.kit" 2>/dev/null || true
+fi
+
+echo "$passes passed, $failures failed"
+test "$failures" -eq 0
