@@ -38,4 +38,22 @@ done
 echo "== lintian dist/tollwick_${version}_amd64.deb"
 lintian --fail-on error "dist/tollwick_${version}_amd64.deb" 2>&1 |
   { grep -v '^running with root privileges' || true; }
+
+# The Debian package works as installed: zelkor-kit, started through its link on the
+# PATH, finds the security library beside its real self and makes an installation, and
+# the packaged tollwick repairs its character file.
+check=$(mktemp -d)
+trap 'rm -rf "$check"' EXIT
+dpkg-deb -x "dist/tollwick_${version}_amd64.deb" "$check/root"
+"$check/root/usr/bin/zelkor-kit" make-install "$check/install" --live 2 --dead-nul-name 2 >/dev/null
+env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX="$check/prefix" \
+  TOLLWICK_ANSWERS=yes TOLLWICK_TRANSCRIPT="$check/boxes.jsonl" "$check/install/tollwick" </dev/null
+grep -q '"prompt": "Done!"' "$check/boxes.jsonl" || {
+  echo "package.sh: the packaged tollwick did not finish its repair:" >&2
+  cat "$check/boxes.jsonl" >&2
+  exit 1
+}
+"$check/root/usr/bin/zelkor-kit" inspect "$check/install/System/Zelkor/ZELKORCharacters.DED" |
+  grep -q '^  dead records: 0 ' || { echo "package.sh: the repair left dead records" >&2; exit 1; }
+echo "== the Debian package's programs make an installation and repair it"
 ls -l dist

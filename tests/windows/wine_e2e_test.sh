@@ -16,6 +16,7 @@
 # the transcripts; inspect's "file:" line (a host path on Linux, a Windows path under
 # Wine) is dropped and its line ends made Unix ones before the two reports compare.
 #
+# TOLLWICK_E2E_KEEP=1 keeps the scenarios' folders, runs and results for a look.
 # WINEPREFIX names the prefix (default build-wine/prefix, the prefix of the Windows unit
 # tests; it is made when missing). The game's key and drive G: are removed again at the
 # end, and the prefix's wineserver is stopped.
@@ -37,7 +38,7 @@ cleanup() {
   rm -f "$WINEPREFIX/dosdevices/$drive:"
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
-  rm -rf "$work"
+  if [[ -n "${TOLLWICK_E2E_KEEP:-}" ]]; then echo "kept: $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 
