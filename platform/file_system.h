@@ -158,6 +158,7 @@ class FileSystem {
 
   // Renames `from` to `to` in one atomic step, replacing `to` when it exists (the file
   // a link `to` points at, see createTempBeside). Not durable until syncDirectoryOf.
+  // A `to` its owner made read-only is never replaced: kAccessError, both files stay.
   virtual FsStatus rename(const std::string& from, const std::string& to) = 0;
 
   // Flushes the directory holding `path` (creates, renames and removes become durable).

@@ -261,6 +261,13 @@ class PosixFileSystem : public FileSystem {
   FsStatus rename(const std::string& from, const std::string& to) override {
     const std::string hostFrom = hostPath(from);
     const std::string hostTo = followLink(hostPath(to));
+    // A file without any write permission is read-only, as Windows and Wine see it, and
+    // stays; root's right to replace it anyway is not used on the owner's behalf.
+    struct stat target {};
+    if (::stat(hostTo.c_str(), &target) == 0 && S_ISREG(target.st_mode) &&
+        (target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+      return FsStatus::kAccessError;
+    }
     if (::rename(hostFrom.c_str(), hostTo.c_str()) == 0) return FsStatus::kOk;
     const int error = errno;
     return statusOf(error, error == ENOENT && !isDirectory(parentOf(hostTo)) ? hostTo : hostFrom);

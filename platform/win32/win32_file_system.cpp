@@ -347,6 +347,12 @@ class Win32FileSystem : public FileSystem {
   FsStatus rename(const std::string& from, const std::string& to) override {
     const std::wstring wideFrom = widen(from);
     const std::wstring wideTo = widen(to);
+    // A read-only file stays. Windows refuses to replace one; Wine, run by root at least,
+    // does not, so the attribute is looked at first.
+    const DWORD target = GetFileAttributesW(wideTo.c_str());
+    if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_READONLY) != 0) {
+      return FsStatus::kAccessError;
+    }
     // Another program (a virus scanner, the game's own reader) may hold the target open
     // for a moment: a sharing violation is retried for about two seconds.
     DWORD error = ERROR_SUCCESS;

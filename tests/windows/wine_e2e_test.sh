@@ -185,6 +185,13 @@ else
   fail "the repair answered No left every file as it was"
 fi
 
+if diff -q "$r/character-file-read-only.before" "$r/character-file-read-only.linux.files" >/dev/null
+then
+  fail "a read-only character file was replaced"
+else
+  pass "a read-only character file stays as it was"
+fi
+
 # Files across the platforms: what either build protected, the other unprotects, and
 # both describe it alike.
 # inspect_both NAME HOST-FILE: both inspect reports of one file must say it unprotects
