@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up and runs the whole test suite: a strict build with warnings as
-# errors, then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# errors, then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then the Windows stage (scripts/windows.sh, scripts/package.sh).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -23,3 +24,15 @@ if [[ -x scripts/fuzz.sh ]]; then
   echo "== fuzzing (bounded)"
   bash scripts/fuzz.sh
 fi
+
+# Windows: both cross builds with their unit tests under Wine, the whole program on Linux
+# (build/ above) and under Wine compared, the real message boxes, then the release
+# packages and lintian. Its time is told whatever the outcome.
+echo "== Windows stage"
+windows_start=$SECONDS
+windows_status=0
+bash scripts/windows.sh win32 win64 || windows_status=1
+bash scripts/package.sh || windows_status=1
+windows_time=$((SECONDS - windows_start))
+printf '== Windows stage: %d min %02d s\n' $((windows_time / 60)) $((windows_time % 60))
+exit "$windows_status"
