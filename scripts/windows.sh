@@ -51,6 +51,11 @@ if ((build_only == 0)); then
     wineserver -w
   fi
   wineserver -p 2>/dev/null || true  # fails only when a server of this prefix runs already
+  # The first program of a server's life starts Wine's services, which inherit its
+  # standard output and keep it open for as long as the server runs: started here, with
+  # nothing to inherit, they cannot hold the pipe through which ctest reads the first
+  # test program's list of tests until its discovery times out.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 fi
 
 status=0
