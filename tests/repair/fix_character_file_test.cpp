@@ -1,12 +1,19 @@
 #include "repair/fix_character_file.h"
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <thread>
+#include <utility>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/seam.h"
+#include "platform/security_library.h"
 #include "repair/character_file.h"
 #include "runtime/binary_file.h"
+#include "system/system_data_file.h"
 #include "system/system_state.h"
 #include "tools/character_file_builder.h"
 #include "tools/installation_fixture.h"
@@ -147,6 +154,80 @@ TEST_F(FixCharacterFileTest, OldCountOfZeroOrLessExaminesNoSlot) {
     EXPECT_EQ(image.size(), static_cast<size_t>(kBare));
     EXPECT_EQ(kit::integerAt(image, 21), 0);
   }
+}
+
+// Forwards to the security library in use and counts its transforms and checks of
+// buffers of one length (the data of one character file).
+class PassCounter : public platform::SecurityLibrary {
+ public:
+  explicit PassCounter(int32_t length) : length_(length) {}
+  int32_t verify(const void* buffer, int32_t length, int32_t seed) override {
+    if (length == length_) ++checks;
+    return real_.verify(buffer, length, seed);
+  }
+  int32_t mangle(void* buffer, int32_t length, int32_t seed, int32_t key) override {
+    if (length == length_) ++transforms;
+    return real_.mangle(buffer, length, seed, key);
+  }
+  int32_t makeKey(int32_t check) override { return real_.makeKey(check); }
+  int32_t freeKey(int32_t key) override { return real_.freeKey(key); }
+
+  int transforms = 0;
+  int checks = 0;
+
+ private:
+  int32_t length_;
+  platform::SecurityLibrary& real_ = platform::use<platform::SecurityLibrary>();
+  platform::Installed<platform::SecurityLibrary> installed_{*this};
+};
+
+// The whole run as start-up makes it: the check of every data file, then the repair.
+// An unchanged character file goes through the library once (one transform, one
+// check); one changed in place or replaced on disk in between is read and checked
+// afresh, and the repair keeps what is on disk now.
+TEST_F(FixCharacterFileTest, AWholeRunPassesOnceOverAnUnchangedCharacterFile) {
+  constexpr int64_t kLength = int64_t{3} << 20;  // large enough for its image to be kept
+  const auto write = [&](const std::string& name, const std::string& path) {
+    kit::CharacterFileBuilder file(path);
+    file.appendRecord(kit::sampleRecord(1, name), 0);
+    file.setCount(1);
+    file.padTo(kLength);
+    file.finish(signature_);
+  };
+  // Only a file whose last change lies behind it is known to be the same by its times.
+  const auto age = [] { std::this_thread::sleep_for(std::chrono::milliseconds(150)); };
+  const auto run = [&](const std::function<void()>& between) {
+    age();
+    PassCounter counter(static_cast<int32_t>(kLength - 12));
+    EXPECT_EQ(sysLoadSystemDataFile(), 0);
+    between();
+    EXPECT_EQ(repair(), -1);
+    return std::pair(counter.transforms, counter.checks);
+  };
+
+  write("Aldric", characters());
+  EXPECT_EQ(run([] {}), std::pair(1, 1));
+  EXPECT_EQ(recordAt(repaired(), 4023), bytesOf(kit::sampleRecord(1, "Aldric")));
+
+  write("Brannoc", characters() + ".new");
+  write("Aldric", characters());
+  EXPECT_EQ(run([&] {
+              std::filesystem::rename(characters() + ".new", characters());
+              age();
+            }),
+            std::pair(2, 2));
+  EXPECT_EQ(recordAt(repaired(), 4023), bytesOf(kit::sampleRecord(1, "Brannoc")));
+
+  write("Cerys", characters());
+  const auto cerys = fileBytes(characters());
+  write("Aldric", characters());
+  EXPECT_EQ(run([&] {
+              writeBytes(characters(), *cerys);  // the same file rewritten in place
+              age();
+            }),
+            std::pair(2, 2));
+  EXPECT_EQ(recordAt(repaired(), 4023), bytesOf(kit::sampleRecord(1, "Cerys")));
+  EXPECT_THAT(dialog_.boxes, IsEmpty());
 }
 
 TEST_F(FixCharacterFileTest, LeftOverTempFileIsReplacedAndGoneAfterwards) {
