@@ -42,6 +42,8 @@ struct OpenFile {
   bool unprotected = false;
   // The identity of the bytes on disk the image was read from (see the image cache).
   platform::FileIdentity identity;
+  // The program may not change the file (see mayWrite): opened for reading only.
+  bool readOnly = false;
 };
 
 // The image of the last large file closed unchanged, kept for the next open of the
@@ -158,6 +160,7 @@ void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> byte
       (bytes.empty() || std::memcmp(file.image.data() + offset, bytes.data(), bytes.size()) == 0)) {
     return;
   }
+  if (file.readOnly) raiseError(err::kPathFileAccessError);
   beforeUntrackedChange(file);
   if (end > file.image.size()) {
     const size_t oldSize = file.image.size();
@@ -206,6 +209,9 @@ void openBinary(int16_t fileNumber, const std::string& path) {
   } else {
     raiseIfFailed(status);
     file.existed = true;
+    // A file that cannot be asked is taken as writable: writing it fails as it would.
+    bool writable = true;
+    if (files.mayWrite(path, writable) == platform::FsStatus::kOk) file.readOnly = !writable;
   }
   file.version = newVersion();
   file.cleanVersion = file.version;
@@ -218,6 +224,7 @@ void closeFile(int16_t fileNumber) {
   table()[static_cast<size_t>(fileNumber)].reset();
   if (file.unprotected) return;
   if (changedSinceOpen(file)) {
+    if (file.readOnly) raiseError(err::kPathFileAccessError);
     writeFileAtomically(file.path, file.image);
     return;
   }
@@ -300,6 +307,47 @@ std::span<uint8_t> imageForTransform(int16_t fileNumber) {
 
 void restoreImageVersion(int16_t fileNumber, uint64_t version) {
   openFile(fileNumber).version = version;
+}
+
+ReadStamp readStamp(int16_t fileNumber) {
+  const OpenFile& file = openFile(fileNumber);
+  ReadStamp stamp;
+  stamp.existed = file.existed;
+  stamp.identity = file.identity;
+  if (!file.existed || file.identity.known) return stamp;
+  XXH128_hash_t hash{};
+  if (isClean(file)) {
+    stamp.length = file.image.size();
+    hash = hashOf(file.image);
+  } else if (file.hashed) {
+    stamp.length = file.originalLength;
+    hash = file.originalHash;
+  } else {
+    raiseError(err::kPathFileAccessError);
+  }
+  stamp.hashLow = hash.low64;
+  stamp.hashHigh = hash.high64;
+  return stamp;
+}
+
+bool stillTheFileRead(const std::string& path, const ReadStamp& stamp) {
+  auto& files = platform::use<platform::FileSystem>();
+  if (stamp.identity.known) {
+    platform::FileIdentity now;
+    const platform::FsStatus status = files.identify(path, now);
+    if (status == platform::FsStatus::kNotFound) return false;
+    raiseIfFailed(status);
+    const platform::FileIdentity& then = stamp.identity;
+    return now.device == then.device && now.file == then.file && now.size == then.size &&
+           now.modifiedNs == then.modifiedNs && now.changedNs == then.changedNs;
+  }
+  platform::ByteBuffer bytes;
+  const platform::FsStatus status = files.readFile(path, bytes);
+  if (status == platform::FsStatus::kNotFound) return !stamp.existed;
+  raiseIfFailed(status);
+  if (!stamp.existed || bytes.size() != stamp.length) return false;
+  const XXH128_hash_t hash = hashOf(bytes);
+  return hash.low64 == stamp.hashLow && hash.high64 == stamp.hashHigh;
 }
 
 void setUnprotected(int16_t fileNumber, bool unprotected) {

@@ -12,7 +12,7 @@ TEST(PosixProcess, TheApplicationDirectoryHoldsTheRunningExecutable) {
   auto process = makeSystemFacility<Process>();
   const std::filesystem::path directory = process->applicationDirectory();
   EXPECT_TRUE(directory.is_absolute());
-  EXPECT_TRUE(std::filesystem::exists(directory / "posix_process_tests"));
+  EXPECT_TRUE(std::filesystem::exists(directory / "posix_platform_tests"));
 }
 
 TEST(PosixProcess, AnotherHolderOfTheLockCountsAsARunningCopy) {
