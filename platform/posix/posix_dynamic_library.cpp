@@ -39,7 +39,9 @@ class PosixDynamicLibraries : public DynamicLibraries {
       error = host + ": not a regular file";
       return nullptr;
     }
-    void* handle = ::dlopen(host.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Never unmapped, not even by the dlclose at exit: what the library keeps (key
+    // handles it gave out) stays valid and reachable for the life of the process.
+    void* handle = ::dlopen(host.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle == nullptr) {
       const char* reason = ::dlerror();
       error = reason != nullptr ? reason : "cannot be loaded";
