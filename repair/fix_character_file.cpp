@@ -58,6 +58,18 @@ int16_t copyLiveRecords(int16_t oldFile, int16_t newFile, int16_t oldCount) {
 
 int16_t sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
   int16_t result = 0;
+  // The compacted copy on disk, once committed; removed again when the run fails, so
+  // that a failed repair leaves nothing behind.
+  std::string committedCopy;
+  const auto discardCopy = [&committedCopy] {
+    if (!committedCopy.empty() && sysFileExists(committedCopy) != 0) {
+      try {
+        killFiles(committedCopy);
+      } catch (const RunTimeError&) {
+        // The report of the failure that got here is the one the user needs.
+      }
+    }
+  };
   try {
     std::string oldPath = sysGetFileName(kCharacterFileName);
     if (sysFileExists(oldPath) == 0) return result;
@@ -66,8 +78,11 @@ int16_t sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
     const std::string keyText = systemKeyText(record);
     int16_t oldFile = freeFile();
     openBinary(oldFile, oldPath);
+    // What was read, so that a save the game makes meanwhile is never replaced.
+    const ReadStamp oldStamp = readStamp(oldFile);
     if (!SarnDecryptFile(oldFile, keyText, signature)) {
       sysShowMessage(gameString(gs::kCharacterFileLocked));
+      noteFailureReported();
       if (isOpen(oldFile)) closeFile(oldFile);
       return -2;
     }
@@ -85,17 +100,23 @@ int16_t sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
     copyLiveRecords(oldFile, newFile, oldCount);
 
     if (!SarnEncryptFile(newFile, keyText, signature)) return -3;
+    committedCopy = newPath;
     closeFile(newFile);
     // The old file is protected again as it was (its bytes do not change, so the file
     // layer does not rewrite it) before the compacted copy takes its place.
-    if (!SarnEncryptFile(oldFile, keyText, signature)) return -3;
+    if (!SarnEncryptFile(oldFile, keyText, signature)) {
+      discardCopy();
+      return -3;
+    }
     closeFile(oldFile);
 
-    // One atomic rename: the character file is the complete old or the complete new
-    // file at every moment, and the temporary name is gone afterwards.
-    if (sysFileExists(newPath) != 0) nameFile(newPath, oldPath);
+    // One atomic rename, and only over the file that was read: the character file is
+    // the complete old or the complete new file at every moment, and the temporary name
+    // is gone afterwards whether the replacement happens or not.
+    if (sysFileExists(newPath) != 0) replaceFileRead(newPath, oldPath, oldStamp);
     result = -1;
   } catch (const RunTimeError& e) {
+    discardCopy();
     reportError(e, "modSarnSystem:sysFixBloatedCharacterFile!");
   }
   return result;

@@ -52,6 +52,8 @@ struct OpenFile {
   // The identity of the bytes on disk the image was read from (see the image cache).
   platform::FileIdentity identity;
   Debt owed;
+  // The program may not change the file (see mayWrite): opened for reading only.
+  bool readOnly = false;
 };
 
 // Pays the transform the image owes, if any: afterwards the image holds the file's
@@ -190,6 +192,7 @@ void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> byte
       (bytes.empty() || std::memcmp(file.image.data() + start, bytes.data(), bytes.size()) == 0)) {
     return;
   }
+  if (file.readOnly) raiseError(err::kPathFileAccessError);
   beforeUntrackedChange(file);
   if (end > file.image.size()) {
     const size_t oldSize = file.image.size();
@@ -238,6 +241,9 @@ void openBinary(int16_t fileNumber, const std::string& path) {
   } else {
     raiseIfFailed(status);
     file.existed = true;
+    // A file that cannot be asked is taken as writable: writing it fails as it would.
+    bool writable = true;
+    if (files.mayWrite(path, writable) == platform::FsStatus::kOk) file.readOnly = !writable;
   }
   file.version = newVersion();
   file.cleanVersion = file.version;
@@ -252,6 +258,7 @@ void closeFile(int16_t fileNumber) {
   // An image that is not the disk's content is compared or written as the file's bytes.
   if (!isClean(file)) payOwed(file);
   if (changedSinceOpen(file)) {
+    if (file.readOnly) raiseError(err::kPathFileAccessError);
     writeFileAtomically(file.path, file.image);
     return;
   }
@@ -354,6 +361,49 @@ std::unique_ptr<OwedTransform> takeOwedTransform(int16_t fileNumber) {
   if (!file.owed.transform) return nullptr;
   file.version = newVersion();
   return std::move(file.owed.transform);
+}
+
+ReadStamp readStamp(int16_t fileNumber) {
+  OpenFile& file = openFile(fileNumber);
+  ReadStamp stamp;
+  stamp.existed = file.existed;
+  stamp.identity = file.identity;
+  if (!file.existed || file.identity.known) return stamp;
+  XXH128_hash_t hash{};
+  if (isClean(file)) {
+    // The hash is of the file's bytes, not of data that still owes its transform.
+    payOwed(file);
+    stamp.length = file.image.size();
+    hash = hashOf(file.image);
+  } else if (file.hashed) {
+    stamp.length = file.originalLength;
+    hash = file.originalHash;
+  } else {
+    raiseError(err::kPathFileAccessError);
+  }
+  stamp.hashLow = hash.low64;
+  stamp.hashHigh = hash.high64;
+  return stamp;
+}
+
+bool stillTheFileRead(const std::string& path, const ReadStamp& stamp) {
+  auto& files = platform::use<platform::FileSystem>();
+  if (stamp.identity.known) {
+    platform::FileIdentity now;
+    const platform::FsStatus status = files.identify(path, now);
+    if (status == platform::FsStatus::kNotFound) return false;
+    raiseIfFailed(status);
+    const platform::FileIdentity& then = stamp.identity;
+    return now.device == then.device && now.file == then.file && now.size == then.size &&
+           now.modifiedNs == then.modifiedNs && now.changedNs == then.changedNs;
+  }
+  platform::ByteBuffer bytes;
+  const platform::FsStatus status = files.readFile(path, bytes);
+  if (status == platform::FsStatus::kNotFound) return !stamp.existed;
+  raiseIfFailed(status);
+  if (!stamp.existed || bytes.size() != stamp.length) return false;
+  const XXH128_hash_t hash = hashOf(bytes);
+  return hash.low64 == stamp.hashLow && hash.high64 == stamp.hashHigh;
 }
 
 void setUnprotected(int16_t fileNumber, bool unprotected) {

@@ -113,6 +113,7 @@ int16_t sarnReadRegistry() {
     readSettings();
     return -1;
   } catch (const RunTimeError& e) {
+    noteFailureReported();
     sysMessageBox(gameString(gs::kSettingsErrorOpening) + e.description() +
                       "' occurred in MAINSHD:sarnReadRegistry!",
                   platform::box::kOk);

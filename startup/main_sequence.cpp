@@ -51,6 +51,7 @@ void loadMasterSystemHeader(const StartupRoutines& routines) {
 
 void reportLoadFailure(int16_t loadResult) {
   if (loadResult == 0) return;
+  noteFailureReported();
   const int32_t opening =
       loadResult == -2 ? gs::kSystemLoadFailedUnprotect : gs::kSystemLoadFailedOther;
   // The literal default directory name, whatever system was chosen.
@@ -84,6 +85,7 @@ void askAndRepair(const StartupRoutines& routines) {
 
 // The start-up error trap: asks whether to go on; No ends the program at once.
 void askAfterError(const std::string& description) {
+  noteFailureReported();
   const int16_t answer = sysMessageBox(startupErrorQuestion(description), platform::box::kYesNo,
                                        gameString(gs::kStartupErrorCaption));
   if (answer != kAnswerYes) endAtOnce();

@@ -1,6 +1,10 @@
 #include "repair/fix_character_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -11,6 +15,7 @@
 
 #include "platform/seam.h"
 #include "platform/security_library.h"
+#include "platform/testing/forwarding_fs.h"
 #include "repair/character_file.h"
 #include "runtime/binary_file.h"
 #include "system/system_data_file.h"
@@ -24,6 +29,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using testing::ShownBox;
+namespace fs = std::filesystem;
 
 constexpr int64_t kBare = charfile::kHeaderEnd;  // 4022
 constexpr int64_t kRecord = charfile::kRecordSize;
@@ -56,6 +62,28 @@ class FixCharacterFileTest : public kit::InstallationFixture {
   }
 
   int16_t repair() { return sysFixBloatedCharacterFile(systemState().header); }
+
+  // A bloated character file with one live record named `name` at `path`.
+  void writeCharacters(const std::string& path, const std::string& name) const {
+    kit::CharacterFileBuilder file(path);
+    file.appendRecord(kit::sampleRecord(1, name), 0, 3000);
+    file.setCount(1);
+    file.finish(signature_);
+  }
+
+  // Hidden files (temporary files of replacements) in `directory`.
+  static int hiddenFilesIn(const fs::path& directory) {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+      count += entry.path().filename().string().starts_with('.') ? 1 : 0;
+    }
+    return count;
+  }
+
+  static ShownBox errorReport(const std::string& description) {
+    return {"Error '" + description + "' occurred in (Tollwick)"
+            "modSarnSystem:sysFixBloatedCharacterFile!", 0, "Tollwick", 1};
+  }
 
   int32_t signature_ = 0;
 };
@@ -286,6 +314,133 @@ TEST_F(FixCharacterFileTest, SlotOutsideTheFileStopsTheRepairWithNothingReplaced
     EXPECT_EQ(fileBytes(characters()), before);
     EXPECT_FALSE(fileBytes(temp()).has_value());
   }
+}
+
+// The real file system, except that the game saves its character file while the
+// repair runs: after the repair read it, when the compacted copy is committed.
+class GameSavingFs : public testing::ForwardingFs {
+ public:
+  std::function<void()> save;
+  FsStatus rename(const std::string& from, const std::string& to) override {
+    if (save && to.ends_with(kCharacterTempFileName)) std::exchange(save, nullptr)();
+    return ForwardingFs::rename(from, to);
+  }
+};
+
+// Replaced by a new file, rewritten in place with the same length (a file read long
+// enough ago that the file system vouches for it, and one just written): the save
+// stays, the compacted copy of the older contents is discarded and the report says so.
+TEST_F(FixCharacterFileTest, ASaveMadeDuringTheRepairIsNeverReplaced) {
+  const std::string saveFile = root() + "/save.DED";
+  writeCharacters(saveFile, "Brannoc");
+  const auto saved = fileBytes(saveFile);
+  for (const char* how : {"replaced", "rewritten", "rewritten at once"}) {
+    abandonAllFiles();
+    dialog_.boxes.clear();
+    writeCharacters(characters(), "Aldric");
+    ASSERT_EQ(fileBytes(characters())->size(), saved->size());
+    if (std::string(how) != "rewritten at once") {
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+    GameSavingFs game;
+    game.save = [&] {
+      if (std::string(how) == "replaced") {
+        fs::copy_file(saveFile, characters() + ".new");
+        fs::rename(characters() + ".new", characters());
+      } else {
+        writeBytes(characters(), *saved);  // the same inode, the same length
+      }
+    };
+    platform::Installed<platform::FileSystem> installed(game);
+    EXPECT_EQ(repair(), 0) << how;
+    EXPECT_THAT(dialog_.boxes, ElementsAre(errorReport("Path/File access error"))) << how;
+    EXPECT_TRUE(fileBytes(characters()) == saved) << how << ": the save was lost";
+    EXPECT_FALSE(fileBytes(temp()).has_value()) << how;
+    EXPECT_EQ(hiddenFilesIn(systemDirectory()), 0) << how;
+  }
+}
+
+// The compacted file takes the old one's mode (not the umask's), and its owner and
+// group where the process may set them; a file its owner made read-only is refused.
+TEST_F(FixCharacterFileTest, TheRepairKeepsWhatTheOwnerSetOnTheCharacterFile) {
+  const mode_t umaskBefore = ::umask(022);
+  writeCharacters(characters(), "Aldric");
+  ASSERT_EQ(::chmod(characters().c_str(), 0600), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(characters().c_str(), 4321, 4322), 0);
+  }
+  EXPECT_EQ(repair(), -1);
+  struct stat st {};
+  ASSERT_EQ(::stat(characters().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+  }
+
+  writeCharacters(characters(), "Aldric");
+  ASSERT_EQ(::chmod(characters().c_str(), 0444), 0);
+  const auto before = fileBytes(characters());
+  EXPECT_EQ(repair(), 0);
+  EXPECT_THAT(dialog_.boxes, ElementsAre(errorReport("Path/File access error")));
+  EXPECT_EQ(fileBytes(characters()), before);
+  ASSERT_EQ(::stat(characters().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  EXPECT_FALSE(fileBytes(temp()).has_value());
+  EXPECT_EQ(hiddenFilesIn(systemDirectory()), 0);
+  ::umask(umaskBefore);
+}
+
+// A writable directory on another file system than `near`, made for one test and
+// removed afterwards; empty when there is none (a tmpfs such as /dev/shm usually is).
+class DirectoryOnAnotherFileSystem {
+ public:
+  explicit DirectoryOnAnotherFileSystem(const std::string& near) {
+    struct stat here {};
+    if (::stat(near.c_str(), &here) != 0) return;
+    std::vector<std::string> candidates = {"/dev/shm"};
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR")) candidates.push_back(runtime);
+    for (const std::string& candidate : candidates) {
+      struct stat there {};
+      if (::stat(candidate.c_str(), &there) != 0 || there.st_dev == here.st_dev) continue;
+      std::string pattern = candidate + "/tollwick-link-XXXXXX";
+      if (::mkdtemp(pattern.data()) != nullptr) {
+        path_ = pattern;
+        return;
+      }
+    }
+  }
+  ~DirectoryOnAnotherFileSystem() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The character file is a link into another file system: the compacted file is written
+// beside the link's target and replaces it there, the link stays a link to the new
+// contents, and nothing is left behind on either side.
+TEST_F(FixCharacterFileTest, ACharacterFileLinkedIntoAnotherFileSystemIsRepairedWhereItLies) {
+  const DirectoryOnAnotherFileSystem elsewhere(systemDirectory());
+  if (elsewhere.path().empty()) {
+    GTEST_SKIP() << "no writable directory on another file system than "
+                 << systemDirectory() << " (tried /dev/shm and $XDG_RUNTIME_DIR)";
+  }
+  const std::string target = elsewhere.path() + "/" + kCharacterFileName;
+  writeCharacters(target, "Aldric");
+  fs::create_symlink(target, characters());
+  EXPECT_EQ(repair(), -1);
+  EXPECT_THAT(dialog_.boxes, IsEmpty());
+  EXPECT_TRUE(fs::is_symlink(characters()));
+  EXPECT_EQ(fs::read_symlink(characters()), target);
+  EXPECT_EQ(repaired().size(), static_cast<size_t>(kBare + kRecord));
+  EXPECT_FALSE(fileBytes(temp()).has_value());
+  EXPECT_EQ(hiddenFilesIn(systemDirectory()), 0);
+  EXPECT_EQ(hiddenFilesIn(elsewhere.path()), 0);
 }
 
 }  // namespace
