@@ -61,7 +61,7 @@ class FixCharacterFileTest : public kit::InstallationFixture {
     return std::vector<uint8_t>(record.begin(), record.end());
   }
 
-  int16_t repair() { return sysFixBloatedCharacterFile(systemState().header); }
+  RepairResult repair() { return sysFixBloatedCharacterFile(systemState().header); }
 
   // A bloated character file with one live record named `name` at `path`.
   void writeCharacters(const std::string& path, const std::string& name) const {
@@ -102,7 +102,7 @@ TEST_F(FixCharacterFileTest, LiveRecordsAreRenumberedDenselyBehindAFreshHeader) 
     file.padTo(200000);
     file.finish(signature_);
   }
-  EXPECT_EQ(repair(), -1);
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
   EXPECT_THAT(dialog_.boxes, IsEmpty());
 
   const auto image = repaired();
@@ -131,7 +131,7 @@ TEST_F(FixCharacterFileTest, ScanStopsOnceTheOldCountIsReached) {
     file.setCount(2);
     file.finish(signature_);
   }
-  EXPECT_EQ(repair(), -1);
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
   const auto image = repaired();
   EXPECT_EQ(kit::integerAt(image, 21), 2);
   EXPECT_EQ(image.size(), static_cast<size_t>(kBare + 2 * kRecord));
@@ -148,7 +148,7 @@ TEST_F(FixCharacterFileTest, DeadRecordsOfEveryKindAreLeftBehindAndTheCountIsWha
     file.setCount(10);  // more than the file holds: every slot is examined
     file.finish(signature_);
   }
-  EXPECT_EQ(repair(), -1);
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
   const auto image = repaired();
   EXPECT_EQ(kit::integerAt(image, 21), 1);
   ASSERT_EQ(image.size(), static_cast<size_t>(kBare + kRecord));
@@ -163,7 +163,7 @@ TEST_F(FixCharacterFileTest, NothingKeptGivesCountZeroWhateverTheOldCountSaid) {
     file.setCount(3);
     file.finish(signature_);
   }
-  EXPECT_EQ(repair(), -1);
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
   const auto image = repaired();
   EXPECT_EQ(kit::integerAt(image, 21), 0);
   EXPECT_EQ(image.size(), static_cast<size_t>(kBare));
@@ -177,7 +177,7 @@ TEST_F(FixCharacterFileTest, OldCountOfZeroOrLessExaminesNoSlot) {
       file.setCount(count);
       file.finish(signature_);
     }
-    EXPECT_EQ(repair(), -1);
+    EXPECT_EQ(repair(), RepairResult::kRepaired);
     const auto image = repaired();
     EXPECT_EQ(image.size(), static_cast<size_t>(kBare));
     EXPECT_EQ(kit::integerAt(image, 21), 0);
@@ -227,9 +227,9 @@ TEST_F(FixCharacterFileTest, AWholeRunPassesOnceOverAnUnchangedCharacterFile) {
   const auto run = [&](const std::function<void()>& between) {
     age();
     PassCounter counter(static_cast<int32_t>(kLength - 12));
-    EXPECT_EQ(sysLoadSystemDataFile(), 0);
+    EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kLoaded);
     between();
-    EXPECT_EQ(repair(), -1);
+    EXPECT_EQ(repair(), RepairResult::kRepaired);
     return std::pair(counter.transforms, counter.checks);
   };
 
@@ -266,13 +266,13 @@ TEST_F(FixCharacterFileTest, LeftOverTempFileIsReplacedAndGoneAfterwards) {
     file.setCount(1);
     file.finish(signature_);
   }
-  EXPECT_EQ(repair(), -1);
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
   EXPECT_FALSE(fileBytes(temp()).has_value());
   EXPECT_EQ(repaired().size(), static_cast<size_t>(kBare + kRecord));
 }
 
 TEST_F(FixCharacterFileTest, NoCharacterFileDoesNothingAtAll) {
-  EXPECT_EQ(repair(), 0);
+  EXPECT_EQ(repair(), RepairResult::kNothingDone);
   EXPECT_THAT(dialog_.boxes, IsEmpty());
   EXPECT_FALSE(fileBytes(characters()).has_value());
   EXPECT_FALSE(fileBytes(temp()).has_value());
@@ -286,7 +286,7 @@ TEST_F(FixCharacterFileTest, FileThatDoesNotUnprotectShows3257AndChangesNothing)
     file.finish(signature_ ^ 0x0F0F0F0F);  // another system's signature
   }
   const auto before = fileBytes(characters());
-  EXPECT_EQ(repair(), -2);
+  EXPECT_EQ(repair(), RepairResult::kNotUnprotected);
   EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"<3257>", 0, "Tollwick", 1}));
   EXPECT_EQ(fileBytes(characters()), before);
   EXPECT_FALSE(fileBytes(temp()).has_value());
@@ -306,7 +306,7 @@ TEST_F(FixCharacterFileTest, SlotOutsideTheFileStopsTheRepairWithNothingReplaced
       file.finish(signature_);
     }
     const auto before = fileBytes(characters());
-    EXPECT_EQ(repair(), 0);
+    EXPECT_EQ(repair(), RepairResult::kNothingDone);
     EXPECT_THAT(dialog_.boxes,
                 ElementsAre(ShownBox{"Error 'Input past end of file' occurred in (Tollwick)"
                                      "modSarnSystem:sysFixBloatedCharacterFile!",
@@ -352,7 +352,7 @@ TEST_F(FixCharacterFileTest, ASaveMadeDuringTheRepairIsNeverReplaced) {
       }
     };
     platform::Installed<platform::FileSystem> installed(game);
-    EXPECT_EQ(repair(), 0) << how;
+    EXPECT_EQ(repair(), RepairResult::kNothingDone) << how;
     EXPECT_THAT(dialog_.boxes, ElementsAre(errorReport("Path/File access error"))) << how;
     EXPECT_TRUE(fileBytes(characters()) == saved) << how << ": the save was lost";
     EXPECT_FALSE(fileBytes(temp()).has_value()) << how;
@@ -370,7 +370,7 @@ TEST_F(FixCharacterFileTest, TheRepairKeepsWhatTheOwnerSetOnTheCharacterFile) {
   if (root) {
     ASSERT_EQ(::chown(characters().c_str(), 4321, 4322), 0);
   }
-  EXPECT_EQ(repair(), -1);
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
   struct stat st {};
   ASSERT_EQ(::stat(characters().c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
@@ -382,7 +382,7 @@ TEST_F(FixCharacterFileTest, TheRepairKeepsWhatTheOwnerSetOnTheCharacterFile) {
   writeCharacters(characters(), "Aldric");
   ASSERT_EQ(::chmod(characters().c_str(), 0444), 0);
   const auto before = fileBytes(characters());
-  EXPECT_EQ(repair(), 0);
+  EXPECT_EQ(repair(), RepairResult::kNothingDone);
   EXPECT_THAT(dialog_.boxes, ElementsAre(errorReport("Path/File access error")));
   EXPECT_EQ(fileBytes(characters()), before);
   ASSERT_EQ(::stat(characters().c_str(), &st), 0);
@@ -433,7 +433,7 @@ TEST_F(FixCharacterFileTest, ACharacterFileLinkedIntoAnotherFileSystemIsRepaired
   const std::string target = elsewhere.path() + "/" + kCharacterFileName;
   writeCharacters(target, "Aldric");
   fs::create_symlink(target, characters());
-  EXPECT_EQ(repair(), -1);
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
   EXPECT_THAT(dialog_.boxes, IsEmpty());
   EXPECT_TRUE(fs::is_symlink(characters()));
   EXPECT_EQ(fs::read_symlink(characters()), target);
