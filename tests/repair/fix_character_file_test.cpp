@@ -1,7 +1,9 @@
 #include "repair/fix_character_file.h"
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdlib>
@@ -360,6 +362,8 @@ TEST_F(FixCharacterFileTest, ASaveMadeDuringTheRepairIsNeverReplaced) {
   }
 }
 
+// POSIX modes, owners and mounts.
+#ifndef _WIN32
 // The compacted file takes the old one's mode (not the umask's), and its owner and
 // group where the process may set them; a file its owner made read-only is refused.
 TEST_F(FixCharacterFileTest, TheRepairKeepsWhatTheOwnerSetOnTheCharacterFile) {
@@ -442,6 +446,7 @@ TEST_F(FixCharacterFileTest, ACharacterFileLinkedIntoAnotherFileSystemIsRepaired
   EXPECT_EQ(hiddenFilesIn(systemDirectory()), 0);
   EXPECT_EQ(hiddenFilesIn(elsewhere.path()), 0);
 }
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace tollwick
