@@ -39,6 +39,10 @@ if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
   wineserver -w
 fi
 wineserver -p 2>/dev/null || true  # fails only when a server of this prefix runs already
+# The first program of a server session starts Wine's own background processes, which
+# inherit its standard output and error: started here with /dev/null, they cannot hold
+# open the pipe through which CTest reads a test program's list of tests.
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 status=0
 for width in "${widths[@]}"; do
