@@ -1,75 +1,122 @@
 #!/usr/bin/env bash
-# The whole tollwick job on a bloated character file of 256 MB (1000 slots in use, 200
-# live), against `cp -r` of the installation's System folder in the same run.
+# The whole tollwick job on bloated character files (1000 slots in use, 200 live),
+# against `cp -r` of the installation's System folder in the same run, over a sweep of
+# character file sizes:
 #
-#   bench/repair_bench.sh [BUILD_DIR] [ROUNDS]
+#   bench/repair_bench.sh [BUILD_DIR] [ROUNDS] [SIZE...]   sizes: 16M 64M 256M 1G unless given
+#   SIZES="16M 64M" bench/repair_bench.sh                  the sizes from the environment
 #
 # Each round restores the bloated System folder with `cp -r` (timed: the yardstick),
 # then runs tollwick answering Yes under /usr/bin/time -v (wall time and peak resident
-# memory). Prints every round and the medians. Targets: wall time at most 2 x cp -r,
-# peak memory at most the character file's size + 64 MB.
+# memory). A counting security library lies beside it (bench/counting_zelkorsec.cpp)
+# and logs every transform and check of 1 MiB or more: the character file's are shown
+# as transforms+checks, those of other files (the compacted file) apart. Then, paired
+# with the round, a `cp` of the character file and the unlink of that copy are timed:
+# the unlink is what the rename over the old character file pays (cp -r into an empty
+# folder does not). Prints every round and a table of medians per size.
+# Targets: 1+1 passes over the character file, wall time at most 2 x cp -r, peak
+# memory at most the character file's size + 32 MB.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 rounds=${2:-5}
-size=256M
+shift $(($# > 2 ? 2 : $#))
+sizes=("$@")
+if ((${#sizes[@]} == 0)); then read -r -a sizes <<<"${SIZES:-16M 64M 256M 1G}"; fi
+cmake --build "$build" --target tollwick zelkor-kit ZELKORSEC counting_zelkorsec >/dev/null
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/wine"
 
-"$build/bin/zelkor-kit" make-install "$work/install" \
-  --live 200 --dead-nul-name 400 --dead-spaces-name 400 --dead-empty-slot 40 \
-  --leading-spaces 20 --size "$size" >/dev/null
-mv "$work/install/System" "$work/System.bloated"
-file_bytes=$(stat -c %s "$work/System.bloated/Zelkor/ZELKORCharacters.DED")
-
 now() { date +%s.%N; }
-ratios=() ; peaks=()
-printf '%-6s %10s %10s %7s %12s\n' round "cp -r s" "tollwick s" ratio "peak RSS MB"
-for ((r = 1; r <= rounds; r++)); do
-  rm -rf "$work/install/System"
-  t0=$(now)
-  cp -r "$work/System.bloated" "$work/install/System"
-  t1=$(now)
-  # The copy's dirty pages are written back outside both timings: otherwise the first
-  # fsync of the run (a journal commit) would wait for them.
-  sync
-  t1b=$(now)
-  env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX="$work/wine" TOLLWICK_ANSWERS=yes \
-    TOLLWICK_TRANSCRIPT="$work/transcript.jsonl" \
-    /usr/bin/time -v -o "$work/time.txt" "$work/install/tollwick"
-  t2=$(now)
-  if ! grep -q '"Done!"' "$work/transcript.jsonl"; then
-    echo "repair_bench: tollwick did not finish its job:" >&2
-    cat "$work/transcript.jsonl" >&2
-    exit 1
-  fi
-  rm -f "$work/transcript.jsonl"
-  peak_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
-  cp_s=$(echo "$t1 - $t0" | bc -l)
-  run_s=$(echo "$t2 - $t1b" | bc -l)
-  ratio=$(echo "$run_s / $cp_s" | bc -l)
-  ratios+=("$ratio"); peaks+=("$peak_kb")
-  printf '%-6s %10.3f %10.3f %7.2f %12.1f\n' "$r" "$cp_s" "$run_s" "$ratio" "$(echo "$peak_kb / 1024" | bc -l)"
+median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+summary=()
+
+for size in "${sizes[@]}"; do
+  rm -rf "$work/install" "$work/System.bloated"
+  "$build/bin/zelkor-kit" make-install "$work/install" \
+    --live 200 --dead-nul-name 400 --dead-spaces-name 400 --dead-empty-slot 40 \
+    --leading-spaces 20 --size "$size" >/dev/null
+  # The counting library takes the real one's place; the real one lies beside it.
+  mv "$work/install/ZELKORSEC.so" "$work/install/ZELKORSEC.counted.so"
+  cp "$build/bench/counting/ZELKORSEC.so" "$work/install/ZELKORSEC.so"
+  mv "$work/install/System" "$work/System.bloated"
+  file_bytes=$(stat -c %s "$work/System.bloated/Zelkor/ZELKORCharacters.DED")
+  data_length=$((file_bytes - 12))
+
+  echo "== character file $size ($file_bytes bytes)"
+  printf '%-6s %8s %10s %6s %9s %7s %6s %8s %8s %7s\n' round "cp -r s" "tollwick s" ratio \
+    "peak MB" passes other "cp s" "unlink s" "unl/cp"
+  ratios=(); peaks=(); unlinks=(); unlink_ratios=(); passes_seen=(); others_seen=()
+  for ((r = 1; r <= rounds; r++)); do
+    rm -rf "$work/install/System" "$work/count.log"
+    t0=$(now)
+    cp -r "$work/System.bloated" "$work/install/System"
+    t1=$(now)
+    # The copy's dirty pages are written back outside both timings: otherwise the first
+    # fsync of the run (a journal commit) would wait for them. The copy is then let age
+    # a moment, as a game's character file has: the file layer vouches for an unchanged
+    # file by its times only when its last change lies safely behind it (otherwise it
+    # reads and checks the file twice, as a small file copied just before would show).
+    sync
+    sleep 0.2
+    t1b=$(now)
+    env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX="$work/wine" TOLLWICK_ANSWERS=yes \
+      TOLLWICK_TRANSCRIPT="$work/transcript.jsonl" ZELKORSEC_COUNT_LOG="$work/count.log" \
+      /usr/bin/time -v -o "$work/time.txt" "$work/install/tollwick"
+    t2=$(now)
+    if ! grep -q '"Done!"' "$work/transcript.jsonl"; then
+      echo "repair_bench: tollwick did not finish its job:" >&2
+      cat "$work/transcript.jsonl" >&2
+      exit 1
+    fi
+    rm -f "$work/transcript.jsonl"
+    touch "$work/count.log"
+    transforms=$(grep -c "^mangle $data_length\$" "$work/count.log" || true)
+    checks=$(grep -c "^verify $data_length\$" "$work/count.log" || true)
+    other_t=$(grep -c '^mangle' "$work/count.log" || true)
+    other_c=$(grep -c '^verify' "$work/count.log" || true)
+    passes="$transforms+$checks"
+    other="$((other_t - transforms))+$((other_c - checks))"
+
+    # The unlink of a file of that size, paired with a cp of it in the same round.
+    sync
+    t3=$(now)
+    cp "$work/System.bloated/Zelkor/ZELKORCharacters.DED" "$work/freed.DED"
+    t4=$(now)
+    sync
+    t5=$(now)
+    rm "$work/freed.DED"
+    t6=$(now)
+
+    peak_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+    cp_s=$(echo "$t1 - $t0" | bc -l)
+    run_s=$(echo "$t2 - $t1b" | bc -l)
+    ratio=$(echo "$run_s / $cp_s" | bc -l)
+    file_cp_s=$(echo "$t4 - $t3" | bc -l)
+    unlink_s=$(echo "$t6 - $t5" | bc -l)
+    unlink_ratio=$(echo "$unlink_s / $file_cp_s" | bc -l)
+    ratios+=("$ratio"); peaks+=("$peak_kb"); unlinks+=("$unlink_s")
+    unlink_ratios+=("$unlink_ratio"); passes_seen+=("$passes"); others_seen+=("$other")
+    printf '%-6s %8.3f %10.3f %6.2f %9.1f %7s %6s %8.3f %8.3f %7.2f\n' "$r" "$cp_s" "$run_s" \
+      "$ratio" "$(echo "$peak_kb / 1024" | bc -l)" "$passes" "$other" "$file_cp_s" \
+      "$unlink_s" "$unlink_ratio"
+  done
+  after=$(stat -c %s "$work/install/System/Zelkor/ZELKORCharacters.DED")
+  echo "   character file after the repair: $after bytes"
+  # Every round's pass count, once each (they do not vary unless something is wrong).
+  passes=$(printf '%s\n' "${passes_seen[@]}" | sort -u | paste -sd/)
+  other=$(printf '%s\n' "${others_seen[@]}" | sort -u | paste -sd/)
+  summary+=("$(printf '%-6s %7s %6s %6.2f %9.1f %9.1f %8.3f %7.2f' "$size" "$passes" "$other" \
+    "$(median "${ratios[@]}")" "$(echo "$(median "${peaks[@]}") / 1024" | bc -l)" \
+    "$(echo "$file_bytes / 1048576 + 32" | bc -l)" "$(median "${unlinks[@]}")" \
+    "$(median "${unlink_ratios[@]}")")")
 done
 
-# What the file system charges for freeing a file of that size (the rename over the old
-# character file pays it; cp -r into an empty folder does not): with the discard mount
-# option (as here) it is a large part of the run.
-cp "$work/System.bloated/Zelkor/ZELKORCharacters.DED" "$work/freed.DED"
-sync
-t0=$(now)
-rm "$work/freed.DED"
-t1=$(now)
-freed_s=$(echo "$t1 - $t0" | bc -l)
-
-after=$(stat -c %s "$work/install/System/Zelkor/ZELKORCharacters.DED")
-median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio=$(median "${ratios[@]}")
-peak_mb=$(echo "$(median "${peaks[@]}") / 1024" | bc -l)
-limit_mb=$(echo "$file_bytes / 1048576 + 64" | bc -l)
-printf 'character file: %d bytes before, %d bytes after\n' "$file_bytes" "$after"
-printf 'removing a file of that size here takes %.3f s\n' "$freed_s"
-printf 'median: tollwick / cp -r = %.2f (target <= 2.00); peak RSS %.1f MB (target <= %.1f MB)\n' \
-  "$ratio" "$peak_mb" "$limit_mb"
+echo
+echo "medians of $rounds rounds (passes: transforms+checks of 1 MiB or more; other: other files)"
+printf '%-6s %7s %6s %6s %9s %9s %8s %7s\n' size passes other ratio "peak MB" "limit MB" \
+  "unlink s" "unl/cp"
+printf '%s\n' "${summary[@]}"
+echo "targets: passes 1+1; ratio (tollwick / cp -r) <= 2.00; peak <= limit (file + 32 MB)"

@@ -29,6 +29,7 @@ enum class FsStatus {
   kIoError,       // the device failed
   kAccessError,   // anything else: a directory where a file is expected, a bad name, ...
   kTooManyOpen,   // the process or system is out of file handles
+  kCrossDevice,   // a rename between two file systems, which no file system makes
 };
 
 enum class EntryKind {
@@ -123,7 +124,8 @@ class FileSystem {
 
   // Reads the whole regular file at `path` into `out` (replaced). kNotFound when the
   // file is missing but its directory exists, kPathNotFound when the directory is
-  // missing, kAccessError when `path` is not a regular file.
+  // missing, kAccessError when `path` is not a regular file (a FIFO, a device or a
+  // directory is refused without waiting on it).
   virtual FsStatus readFile(const std::string& path, ByteBuffer& out) = 0;
 
   // readFile, and the identity of the bytes read (see FileIdentity; unknown unless
@@ -141,6 +143,24 @@ class FileSystem {
     return FsStatus::kOk;
   }
 
+  // Whether the program may change the existing file at `path`: false when its owner
+  // made it read-only (no write permission for anyone) or this process may not write
+  // it. True by default.
+  virtual FsStatus mayWrite(const std::string& path, bool& out) {
+    (void)path;
+    out = true;
+    return FsStatus::kOk;
+  }
+
+  // Gives the file `path` the permissions of the file `model`, and its owner and group
+  // as far as the process may set them, so that a replacement keeps what the owner
+  // set on the old file. Does nothing by default.
+  virtual FsStatus adoptAttributes(const std::string& path, const std::string& model) {
+    (void)path;
+    (void)model;
+    return FsStatus::kOk;
+  }
+
   // The entry `path` names: its name as stored and its kind. kNotFound / kPathNotFound
   // as for readFile.
   virtual FsStatus lookup(const std::string& path, DirEntry& out) = 0;
@@ -150,15 +170,16 @@ class FileSystem {
   virtual FsStatus listDirectory(const std::string& directory, std::vector<DirEntry>& out) = 0;
 
   // Creates a new, empty, hidden temporary file in the directory of `target` under a
-  // name nobody else uses (exclusive create), with the permissions of `target` when it
-  // exists. When `target` is a link, the temporary file lies beside the file it links
-  // to, so that a rename over `target` replaces that file.
+  // name nobody else uses (exclusive create; platform/temporary_names.h gives the
+  // name), with the permissions of `target` when it exists, and its owner and group as
+  // far as the process may set them. When `target` is a link, the temporary file lies
+  // beside the file it links to, so that a rename over `target` replaces that file.
   virtual FsStatus createTempBeside(const std::string& target,
                                     std::unique_ptr<WritableFile>& out) = 0;
 
   // Renames `from` to `to` in one atomic step, replacing `to` when it exists (the file
   // a link `to` points at, see createTempBeside). Not durable until syncDirectoryOf.
-  // A `to` its owner made read-only is never replaced: kAccessError, both files stay.
+  // kCrossDevice when the two lie on different file systems.
   virtual FsStatus rename(const std::string& from, const std::string& to) = 0;
 
   // Flushes the directory holding `path` (creates, renames and removes become durable).

@@ -17,6 +17,10 @@ class Process {
   // named after the application directory and holds it for the life of the process.
   virtual bool previousInstanceRunning() = 0;
 
+  // From here on a write beyond the process's file-size limit, or to an output nobody
+  // reads any more, fails as an error of the write instead of ending the process.
+  virtual void reportWriteFailuresAsErrors() {}
+
   // Ends the process at once with exit code 1: nothing is flushed, no open file is
   // committed, no further code of the caller runs.
   [[noreturn]] virtual void endAtOnce() = 0;

@@ -56,26 +56,41 @@ int16_t copyLiveRecords(int16_t oldFile, int16_t newFile, int16_t oldCount) {
 
 }  // namespace
 
-int16_t sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
-  int16_t result = 0;
+RepairResult sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
+  RepairResult result = RepairResult::kNothingDone;
+  // The compacted copy on disk, once committed; removed again when the run fails, so
+  // that a failed repair leaves nothing behind.
+  std::string committedCopy;
+  const auto discardCopy = [&committedCopy] {
+    if (!committedCopy.empty() && sysFileExists(committedCopy)) {
+      try {
+        killFiles(committedCopy);
+      } catch (const RunTimeError&) {
+        // The report of the failure that got here is the one the user needs.
+      }
+    }
+  };
   try {
     std::string oldPath = sysGetFileName(kCharacterFileName);
-    if (sysFileExists(oldPath) == 0) return result;
+    if (!sysFileExists(oldPath)) return result;
 
     const int32_t signature = systemState().systemSignature;
     const std::string keyText = systemKeyText(record);
     int16_t oldFile = freeFile();
     openBinary(oldFile, oldPath);
+    // What was read, so that a save the game makes meanwhile is never replaced.
+    const ReadStamp oldStamp = readStamp(oldFile);
     if (!SarnDecryptFile(oldFile, keyText, signature)) {
       sysShowMessage(gameString(gs::kCharacterFileLocked));
+      noteFailureReported();
       if (isOpen(oldFile)) closeFile(oldFile);
-      return -2;
+      return RepairResult::kNotUnprotected;
     }
 
     // The old file is open and unprotected; its version field is not examined.
     int16_t newFile = freeFile();
     std::string newPath = sysGetFileName(kCharacterTempFileName);
-    if (sysFileExists(newPath) != 0) killFiles(newPath);
+    if (sysFileExists(newPath)) killFiles(newPath);
     openBinary(newFile, newPath);
     writeFreshHeader(newFile);
 
@@ -84,18 +99,24 @@ int16_t sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
     const int16_t oldCount = getInteger(oldFile, charfile::kCountPosition);
     copyLiveRecords(oldFile, newFile, oldCount);
 
-    if (!SarnEncryptFile(newFile, keyText, signature)) return -3;
+    if (!SarnEncryptFile(newFile, keyText, signature)) return RepairResult::kNotProtected;
+    committedCopy = newPath;
     closeFile(newFile);
     // The old file is protected again as it was (its bytes do not change, so the file
     // layer does not rewrite it) before the compacted copy takes its place.
-    if (!SarnEncryptFile(oldFile, keyText, signature)) return -3;
+    if (!SarnEncryptFile(oldFile, keyText, signature)) {
+      discardCopy();
+      return RepairResult::kNotProtected;
+    }
     closeFile(oldFile);
 
-    // One atomic rename: the character file is the complete old or the complete new
-    // file at every moment, and the temporary name is gone afterwards.
-    if (sysFileExists(newPath) != 0) nameFile(newPath, oldPath);
-    result = -1;
+    // One atomic rename, and only over the file that was read: the character file is
+    // the complete old or the complete new file at every moment, and the temporary name
+    // is gone afterwards whether the replacement happens or not.
+    if (sysFileExists(newPath)) replaceFileRead(newPath, oldPath, oldStamp);
+    result = RepairResult::kRepaired;
   } catch (const RunTimeError& e) {
+    discardCopy();
     reportError(e, "modSarnSystem:sysFixBloatedCharacterFile!");
   }
   return result;

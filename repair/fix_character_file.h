@@ -7,6 +7,14 @@
 
 namespace tollwick {
 
+// What the repair returns; the numbers are its result codes.
+enum class RepairResult : int16_t {
+  kNothingDone = 0,      // no character file, or an error reported: nothing replaced
+  kRepaired = -1,        // the repair ran to the end
+  kNotUnprotected = -2,  // the character file could not be unprotected (3257 shown)
+  kNotProtected = -3,    // protecting a file failed (reported by the protected-file layer)
+};
+
 // Names of the character file and of the compacted copy built beside it.
 inline constexpr const char* kCharacterFileName = "ZELKORCharacters.DED";
 inline constexpr const char* kCharacterTempFileName = "ZELKORCharactersTemp.DED";
@@ -23,6 +31,6 @@ inline constexpr const char* kCharacterTempFileName = "ZELKORCharactersTemp.DED"
 // shown); -3 protecting a file failed (reported by the protected-file layer).
 // The new count is the number of records kept. A slot whose record does not lie
 // wholly inside the file is error 62 and stops the repair.
-int16_t sysFixBloatedCharacterFile(SystemHeaderRecord& record);
+RepairResult sysFixBloatedCharacterFile(SystemHeaderRecord& record);
 
 }  // namespace tollwick

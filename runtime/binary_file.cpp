@@ -25,6 +25,13 @@ namespace {
 constexpr int16_t kLowestFileNumber = 1;
 constexpr int16_t kHighestFileNumber = 511;
 
+// A transform the image owes over its bytes from `offset` to its end (see
+// OwedTransform in the header).
+struct Debt {
+  std::unique_ptr<OwedTransform> transform;
+  size_t offset = 0;
+};
+
 struct OpenFile {
   std::string path;
   platform::ByteBuffer image;
@@ -44,16 +51,34 @@ struct OpenFile {
   bool unprotected = false;
   // The identity of the bytes on disk the image was read from (see the image cache).
   platform::FileIdentity identity;
+  Debt owed;
+  // The program may not change the file (see mayWrite): opened for reading only.
+  bool readOnly = false;
 };
+
+// Pays the transform the image owes, if any: afterwards the image holds the file's
+// bytes themselves. A failed payment leaves it owed.
+void payOwed(OpenFile& file) {
+  if (!file.owed.transform) return;
+  file.owed.transform->pay(std::span<uint8_t>(file.image).subspan(file.owed.offset));
+  file.owed.transform.reset();
+}
+
+// Before the bytes up to zero-based `end` are read as they are.
+void payOwedBefore(OpenFile& file, size_t end) {
+  if (file.owed.transform && end > file.owed.offset) payOwed(file);
+}
 
 // The image of the last large file closed unchanged, kept for the next open of the
 // same file while the file on disk provably still holds those bytes: a loader that
 // checks a game file and the routine that then works on it read it from disk once.
 // One image at most, and it is dropped before any other large file is read, so the
 // cache never holds memory beside a second large image.
+// An image that owes a transform is kept with it: the file it stands for is unchanged.
 struct CachedImage {
   platform::FileIdentity identity;
   platform::ByteBuffer image;
+  Debt owed;
 };
 
 constexpr size_t kCachedImageMinimum = platform::kLargeBufferThreshold;
@@ -72,6 +97,7 @@ bool takeCachedImage(platform::FileSystem& files, const std::string& path, OpenF
   if (files.identify(path, now) == platform::FsStatus::kOk && now.known &&
       now == cached->identity) {
     file.image = std::move(cached->image);
+    file.owed = std::move(cached->owed);
     file.identity = now;
     cached.reset();
     return true;
@@ -85,7 +111,8 @@ void keepImage(OpenFile& file) {
   std::unique_ptr<CachedImage>& cached = cachedImage();
   cached.reset();  // the old image is released before the new one is kept
   // Keeping it is only a saving: without memory for the holder it is not kept.
-  cached.reset(new (std::nothrow) CachedImage{file.identity, std::move(file.image)});
+  cached.reset(new (std::nothrow)
+                   CachedImage{file.identity, std::move(file.image), std::move(file.owed)});
 }
 
 uint64_t newVersion() {
@@ -145,8 +172,9 @@ size_t readOffset(const OpenFile& file, int64_t position, int64_t length) {
 }
 
 void readAt(int16_t fileNumber, int64_t position, std::span<uint8_t> out) {
-  const OpenFile& file = openFile(fileNumber);
+  OpenFile& file = openFile(fileNumber);
   const size_t offset = readOffset(file, position, static_cast<int64_t>(out.size()));
+  payOwedBefore(file, offset + out.size());
   if (!out.empty()) std::memcpy(out.data(), file.image.data() + offset, out.size());
 }
 
@@ -157,12 +185,14 @@ void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> byte
   if (offset > std::numeric_limits<size_t>::max() - bytes.size()) raiseError(err::kOutOfMemory);
   const auto start = static_cast<size_t>(offset);  // fits: checked just above
   const size_t end = start + bytes.size();
+  payOwed(file);
   // Writing bytes back as they are is no change (a protect that stores the header it
   // found, a field rewritten with its value).
   if (end <= file.image.size() &&
       (bytes.empty() || std::memcmp(file.image.data() + start, bytes.data(), bytes.size()) == 0)) {
     return;
   }
+  if (file.readOnly) raiseError(err::kPathFileAccessError);
   beforeUntrackedChange(file);
   if (end > file.image.size()) {
     const size_t oldSize = file.image.size();
@@ -211,6 +241,9 @@ void openBinary(int16_t fileNumber, const std::string& path) {
   } else {
     raiseIfFailed(status);
     file.existed = true;
+    // A file that cannot be asked is taken as writable: writing it fails as it would.
+    bool writable = true;
+    if (files.mayWrite(path, writable) == platform::FsStatus::kOk) file.readOnly = !writable;
   }
   file.version = newVersion();
   file.cleanVersion = file.version;
@@ -222,7 +255,10 @@ void closeFile(int16_t fileNumber) {
   // The number is free again whatever the commit does.
   table()[static_cast<size_t>(fileNumber)].reset();
   if (file.unprotected) return;
+  // An image that is not the disk's content is compared or written as the file's bytes.
+  if (!isClean(file)) payOwed(file);
   if (changedSinceOpen(file)) {
+    if (file.readOnly) raiseError(err::kPathFileAccessError);
     writeFileAtomically(file.path, file.image);
     return;
   }
@@ -259,8 +295,9 @@ void getBytes(int16_t fileNumber, int64_t position, std::span<uint8_t> out) {
 }
 
 std::string getText(int16_t fileNumber, int64_t position, int64_t length) {
-  const OpenFile& file = openFile(fileNumber);
+  OpenFile& file = openFile(fileNumber);
   const size_t offset = readOffset(file, position, length);
+  payOwedBefore(file, offset + static_cast<size_t>(length));
   return std::string(reinterpret_cast<const char*>(file.image.data()) + offset,
                      static_cast<size_t>(length));
 }
@@ -288,6 +325,7 @@ void putText(int16_t fileNumber, int64_t position, const std::string& text) {
 
 std::span<uint8_t> fileImage(int16_t fileNumber) {
   OpenFile& file = openFile(fileNumber);
+  payOwed(file);
   beforeUntrackedChange(file);
   return {file.image.data(), file.image.size()};
 }
@@ -296,12 +334,76 @@ uint64_t imageVersion(int16_t fileNumber) { return openFile(fileNumber).version;
 
 std::span<uint8_t> imageForTransform(int16_t fileNumber) {
   OpenFile& file = openFile(fileNumber);
+  payOwed(file);
   file.version = newVersion();
   return {file.image.data(), file.image.size()};
 }
 
 void restoreImageVersion(int16_t fileNumber, uint64_t version) {
   openFile(fileNumber).version = version;
+}
+
+void oweTransform(int16_t fileNumber, int64_t offset, std::unique_ptr<OwedTransform> transform) {
+  OpenFile& file = openFile(fileNumber);
+  if (file.owed.transform || !transform || offset < 0 ||
+      static_cast<uint64_t>(offset) > file.image.size()) {
+    raiseError(err::kInvalidProcedureCall);
+  }
+  file.owed = Debt{std::move(transform), static_cast<size_t>(offset)};
+}
+
+const OwedTransform* owedTransform(int16_t fileNumber) {
+  return openFile(fileNumber).owed.transform.get();
+}
+
+std::unique_ptr<OwedTransform> takeOwedTransform(int16_t fileNumber) {
+  OpenFile& file = openFile(fileNumber);
+  if (!file.owed.transform) return nullptr;
+  file.version = newVersion();
+  return std::move(file.owed.transform);
+}
+
+ReadStamp readStamp(int16_t fileNumber) {
+  OpenFile& file = openFile(fileNumber);
+  ReadStamp stamp;
+  stamp.existed = file.existed;
+  stamp.identity = file.identity;
+  if (!file.existed || file.identity.known) return stamp;
+  XXH128_hash_t hash{};
+  if (isClean(file)) {
+    // The hash is of the file's bytes, not of data that still owes its transform.
+    payOwed(file);
+    stamp.length = file.image.size();
+    hash = hashOf(file.image);
+  } else if (file.hashed) {
+    stamp.length = file.originalLength;
+    hash = file.originalHash;
+  } else {
+    raiseError(err::kPathFileAccessError);
+  }
+  stamp.hashLow = hash.low64;
+  stamp.hashHigh = hash.high64;
+  return stamp;
+}
+
+bool stillTheFileRead(const std::string& path, const ReadStamp& stamp) {
+  auto& files = platform::use<platform::FileSystem>();
+  if (stamp.identity.known) {
+    platform::FileIdentity now;
+    const platform::FsStatus status = files.identify(path, now);
+    if (status == platform::FsStatus::kNotFound) return false;
+    raiseIfFailed(status);
+    const platform::FileIdentity& then = stamp.identity;
+    return now.device == then.device && now.file == then.file && now.size == then.size &&
+           now.modifiedNs == then.modifiedNs && now.changedNs == then.changedNs;
+  }
+  platform::ByteBuffer bytes;
+  const platform::FsStatus status = files.readFile(path, bytes);
+  if (status == platform::FsStatus::kNotFound) return !stamp.existed;
+  raiseIfFailed(status);
+  if (!stamp.existed || bytes.size() != stamp.length) return false;
+  const XXH128_hash_t hash = hashOf(bytes);
+  return hash.low64 == stamp.hashLow && hash.high64 == stamp.hashHigh;
 }
 
 void setUnprotected(int16_t fileNumber, bool unprotected) {

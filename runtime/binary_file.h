@@ -8,11 +8,16 @@
 // flushed, renamed over the original, directory flushed). A file whose bytes did not
 // change is not written. A file marked unprotected (see setUnprotected) and not
 // protected again is never written, and neither is a file still open when the program
-// ends.
+// ends. A file the program may not change (its owner made it read-only) opens for
+// reading only: the first write that changes a byte is error 75, and so is closing it
+// with its image changed in another way.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
+
+#include "platform/file_system.h"
 
 namespace tollwick {
 
@@ -70,6 +75,53 @@ std::span<uint8_t> imageForTransform(int16_t fileNumber);
 // from imageVersion of this open file). A file back at the version it had when opened
 // counts as unchanged without a comparison.
 void restoreImageVersion(int16_t fileNumber, uint64_t version);
+
+// A transform the image owes. A layer that knows the file's bytes can be had from
+// what the image holds by a transform it can name (the protected-file layer, when a
+// protect would put back exactly the bytes an unprotect started from) may leave the
+// image as it is and record the transform instead. The image then stands for the
+// file's bytes: whatever reads the bytes the transform covers, writes anything,
+// hashes or commits the image pays the transform first; a read that lies wholly
+// before the covered region (a protection header) does not. The debt travels with an
+// image kept after an unchanged close.
+class OwedTransform {
+ public:
+  virtual ~OwedTransform() = default;
+  // Turns `region` (the covered bytes) into the file's bytes, in place. A run-time
+  // error leaves the transform owed.
+  virtual void pay(std::span<uint8_t> region) = 0;
+};
+
+// Records that the image's bytes from zero-based `offset` to its end owe `transform`;
+// the image's version does not change. Error 5 when the image already owes one or
+// `offset` lies beyond its end.
+void oweTransform(int16_t fileNumber, int64_t offset, std::unique_ptr<OwedTransform> transform);
+// The transform the image owes, for the layer that recorded it to inspect; null when
+// none. It stays owed.
+const OwedTransform* owedTransform(int16_t fileNumber);
+// Takes the owed transform off the image unpaid: the image's bytes are from now on
+// what it holds, a new version (as for imageForTransform). Null when none was owed.
+std::unique_ptr<OwedTransform> takeOwedTransform(int16_t fileNumber);
+
+// What the disk held when an open file was read, to tell later whether the file there
+// is still that one: its identity when the file system vouches for one, otherwise the
+// length and a hash of the bytes read.
+struct ReadStamp {
+  bool existed = false;
+  platform::FileIdentity identity;
+  uint64_t length = 0;
+  uint64_t hashLow = 0;
+  uint64_t hashHigh = 0;
+};
+
+// The stamp of the open file. Error 75 when it can no longer be told (the image was
+// transformed and not restored before a stamp was taken, and the file system keeps no
+// identity).
+ReadStamp readStamp(int16_t fileNumber);
+
+// True when `path` still holds the file `stamp` describes (for a file that did not
+// exist: when there is still none). File-system failures are run-time errors.
+bool stillTheFileRead(const std::string& path, const ReadStamp& stamp);
 
 // The protected-file layer marks a file unprotected after unprotecting its image and
 // protected again after protecting it; an unprotected file is never committed.

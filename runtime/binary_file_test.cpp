@@ -405,9 +405,10 @@ TEST_F(BinaryFileTest, AKeptImageGivesWayToAnyOtherLargeFileAndToAReplacement) {
 TEST_F(BinaryFileTest, ProcessDyingAtAnyStepLeavesTheOldOrTheNewFile) {
   const std::string oldBytes = "old contents of the game file";
   const std::string newBytes = "NEW contents, written by the repair";
-  // Nine operations: read, create temp, append, sync, close, rename, sync directory,
-  // then the rename over the old file and its directory sync.
-  for (int stopAt = 1; stopAt <= 10; ++stopAt) {
+  // Ten operations: read, create temp, list the directory for left-over temporaries,
+  // append, sync, close, rename, sync directory, then the rename over the old file and
+  // its directory sync.
+  for (int stopAt = 1; stopAt <= 11; ++stopAt) {
     writeFile("a.DED", oldBytes);
     EXPECT_EXIT(
         {
@@ -419,15 +420,58 @@ TEST_F(BinaryFileTest, ProcessDyingAtAnyStepLeavesTheOldOrTheNewFile) {
           nameFile(path("T.DED"), path("a.DED"));
           std::_Exit(0);
         },
-        ::testing::ExitedWithCode(stopAt <= 9 ? 3 : 0), "")
+        ::testing::ExitedWithCode(stopAt <= 10 ? 3 : 0), "")
         << "stop at " << stopAt;
     const std::string bytes = readFile("a.DED");
     EXPECT_TRUE(bytes == oldBytes || bytes == newBytes) << "stop at " << stopAt << ": " << bytes;
-    if (stopAt > 9) {
+    if (stopAt > 10) {
       EXPECT_EQ(bytes, newBytes);
     }
     for (const auto& entry : fs::directory_iterator(dir_)) fs::remove(entry.path());
   }
+}
+
+// A run killed while it replaced a file leaves its hidden temporary file; the next run
+// that writes in that directory removes it, and nothing that merely resembles one.
+TEST_F(BinaryFileTest, TheNextWriteRemovesTemporariesAnInterruptedRunLeft) {
+  writeFile("a.DED", "old");
+  EXPECT_EXIT(
+      {
+        DyingFileSystem dying(5);  // killed before the temporary file is flushed
+        platform::Installed<platform::FileSystem> installed(dying);
+        openBinary(1, path("a.DED"));
+        putText(1, 1, std::string(100000, 'x'));
+        closeFile(1);
+      },
+      ::testing::ExitedWithCode(3), "");
+  const std::vector<std::string> unrelated = {".a.DED.tw-0000000g", ".a.DED.tw-123", ".notes",
+                                              "b.DED.tw-01234567"};
+  for (const std::string& name : unrelated) writeFile(name, "keep");
+  ASSERT_EQ(entriesInDirectory(), 2 + unrelated.size());
+
+  openBinary(1, path("other.DED"));
+  putText(1, 1, "new");
+  closeFile(1);
+  EXPECT_EQ(readFile("a.DED"), "old");
+  for (const std::string& name : unrelated) EXPECT_EQ(readFile(name), "keep") << name;
+  EXPECT_EQ(entriesInDirectory(), 2 + unrelated.size());  // a.DED, other.DED, the others
+}
+
+// A file its owner made read-only is read as usual, but neither written nor replaced:
+// whoever runs the program, root included.
+TEST_F(BinaryFileTest, AReadOnlyFileOpensForReadingOnly) {
+  writeFile("a.DED", "protected");
+  fs::permissions(path("a.DED"), fs::perms::owner_read | fs::perms::group_read |
+                                     fs::perms::others_read);
+  openBinary(1, path("a.DED"));
+  EXPECT_EQ(getText(1, 1, 9), "protected");
+  putText(1, 1, "prot");  // the bytes it holds: no change, no write
+  EXPECT_EQ(errorNumberRaisedBy([] { putText(1, 1, "PLAIN"); }), err::kPathFileAccessError);
+  imageForTransform(1)[0] ^= 0xFF;  // changed in place and never restored
+  EXPECT_EQ(errorNumberRaisedBy([] { closeFile(1); }), err::kPathFileAccessError);
+  EXPECT_FALSE(isOpen(1));
+  EXPECT_EQ(readFile("a.DED"), "protected");
+  EXPECT_EQ(entriesInDirectory(), 1u);
 }
 
 }  // namespace

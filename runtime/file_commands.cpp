@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "platform/seam.h"
+#include "platform/temporary_names.h"
 #include "runtime/run_time_error.h"
 
 namespace tollwick {
@@ -66,6 +67,61 @@ std::vector<DirEntry> matchingEntries(const std::string& pattern, Wanted wanted)
 
 bool isNormalFile(EntryKind kind) { return kind == EntryKind::kNormalFile; }
 
+// Removes the hidden temporary files that interrupted runs left beside `temp` (which
+// was just created and stays), so that crashes do not cost disk space for long. Only
+// names of the temporaries' own pattern are touched. A failure here costs nothing but
+// that space: it is not reported.
+void removeLeftOverTemporaries(const std::string& temp) {
+  const SplitPath split = splitPath(temp);
+  std::vector<DirEntry> entries;
+  if (fs().listDirectory(split.directory, entries) != FsStatus::kOk) return;
+  for (const DirEntry& entry : entries) {
+    if (entry.kind == EntryKind::kHiddenFile && entry.name != split.name &&
+        platform::isTemporaryName(entry.name)) {
+      (void)fs().remove(split.directory + entry.name);
+    }
+  }
+}
+
+// Writes `bytes` into a new temporary file beside the file `target` names (created
+// with its attributes), flushed and closed; the temporary file's path in `tempPath`.
+// On a failure it is removed again and the status returned.
+FsStatus writeTemporaryBeside(const std::string& target, std::span<const uint8_t> bytes,
+                              std::string& tempPath) {
+  std::unique_ptr<platform::WritableFile> temp;
+  FsStatus status = fs().createTempBeside(target, temp);
+  if (status != FsStatus::kOk) return status;
+  tempPath = temp->path();
+  removeLeftOverTemporaries(tempPath);
+  // Every step is checked; a failed sync is never retried (its data may be lost).
+  status = temp->append(bytes);
+  if (status == FsStatus::kOk) status = temp->sync();
+  const FsStatus closed = temp->close();
+  if (status == FsStatus::kOk) status = closed;
+  if (status != FsStatus::kOk) (void)fs().remove(tempPath);
+  return status;
+}
+
+// The bytes of `from` written beside the file `to` names, replacing it there when it is
+// still the file read; `from` is removed afterwards. For a `to` on another file system.
+void copyOverFileRead(const std::string& from, const std::string& to, const ReadStamp& stamp) {
+  platform::ByteBuffer bytes;
+  raiseIfFailed(fs().readFile(from, bytes));
+  std::string temp;
+  raiseIfFailed(writeTemporaryBeside(to, bytes, temp));
+  bytes = platform::ByteBuffer();
+  try {
+    if (!stillTheFileRead(to, stamp)) raiseError(err::kPathFileAccessError);
+    raiseIfFailed(fs().rename(temp, to));
+  } catch (const RunTimeError&) {
+    (void)fs().remove(temp);
+    throw;
+  }
+  raiseIfFailed(fs().syncDirectoryOf(to));
+  raiseIfFailed(fs().remove(from));
+  raiseIfFailed(fs().syncDirectoryOf(from));
+}
+
 }  // namespace
 
 int32_t errorNumberOf(FsStatus status) {
@@ -87,6 +143,7 @@ int32_t errorNumberOf(FsStatus status) {
     case FsStatus::kTooManyOpen:
       return err::kTooManyFiles;
     case FsStatus::kAccessError:
+    case FsStatus::kCrossDevice:
       break;
   }
   return err::kPathFileAccessError;
@@ -139,20 +196,38 @@ void nameFile(const std::string& from, const std::string& to) {
 }
 
 void writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
-  std::unique_ptr<platform::WritableFile> temp;
-  raiseIfFailed(fs().createTempBeside(path, temp));
-  // Every step is checked; a failed sync is never retried (its data may be lost).
-  FsStatus status = temp->append(bytes);
-  if (status == FsStatus::kOk) status = temp->sync();
-  const FsStatus closed = temp->close();
-  if (status == FsStatus::kOk) status = closed;
-  if (status == FsStatus::kOk) status = fs().rename(temp->path(), path);
+  std::string temp;
+  raiseIfFailed(writeTemporaryBeside(path, bytes, temp));
+  const FsStatus status = fs().rename(temp, path);
   if (status != FsStatus::kOk) {
-    (void)fs().remove(temp->path());  // the original stays as it was
+    (void)fs().remove(temp);  // the original stays as it was
     raiseIfFailed(status);
   }
   // The new file is in place; only its durability is in question from here on.
   raiseIfFailed(fs().syncDirectoryOf(path));
+}
+
+void replaceFileRead(const std::string& from, const std::string& to, const ReadStamp& stamp) {
+  try {
+    bool writable = true;
+    raiseIfFailed(fs().mayWrite(to, writable));
+    // Never replaced behind the back of an owner who made it read-only.
+    if (!writable) raiseError(err::kPathFileAccessError);
+    raiseIfFailed(fs().adoptAttributes(from, to));
+    // Checked as late as possible: a save the game made since the file was read would
+    // otherwise be lost under the copy of the older contents.
+    if (!stillTheFileRead(to, stamp)) raiseError(err::kPathFileAccessError);
+    const FsStatus status = fs().rename(from, to);
+    if (status == FsStatus::kCrossDevice) {
+      copyOverFileRead(from, to, stamp);
+      return;
+    }
+    raiseIfFailed(status);
+  } catch (const RunTimeError&) {
+    (void)fs().remove(from);
+    throw;
+  }
+  raiseIfFailed(fs().syncDirectoryOf(to));
 }
 
 }  // namespace tollwick

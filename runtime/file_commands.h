@@ -10,6 +10,7 @@
 
 #include "base/text.h"
 #include "platform/file_system.h"
+#include "runtime/binary_file.h"
 
 namespace tollwick {
 
@@ -34,8 +35,19 @@ void nameFile(const std::string& from, const std::string& to);
 // Writes `bytes` as the whole new content of `path` in one atomic replacement: a
 // temporary file beside it, written, flushed and closed, renamed over `path`, the
 // directory flushed. On a failure before the rename the temporary file is removed and
-// `path` is untouched. Creates `path` when it is missing.
+// `path` is untouched. Creates `path` when it is missing. Temporary files that an
+// interrupted run left in that directory (names of platform/temporary_names.h only)
+// are removed on the way.
 void writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
+
+// Puts the file `from` in place of `to` in one atomic step, provided `to` is still the
+// file `stamp` describes and one the program may change; `from` first takes the
+// permissions of `to`, and its owner and group as far as the process may set them.
+// When `to` lies on another file system (a link into one), the bytes of `from` are
+// written beside the file `to` names and replace it there, and `from` is removed. On
+// a failure nothing is replaced and `from` is removed: error 75 when `to` changed since
+// it was read or is read-only, otherwise the file system's error.
+void replaceFileRead(const std::string& from, const std::string& to, const ReadStamp& stamp);
 
 // `directory` ending in a backslash: unchanged when it already ends in one, else with
 // one added ("" gives "\\"). The game's own path helper, used from the settings

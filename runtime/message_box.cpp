@@ -24,9 +24,23 @@ std::string errorReportText(const std::string& description, const std::string& r
   return "Error '" + description + "' occurred in (" + kApplicationTitle + ")" + routineText;
 }
 
+namespace {
+
+bool& failureFlag() {
+  static bool reported = false;
+  return reported;
+}
+
+}  // namespace
+
 void reportError(const RunTimeError& error, const std::string& routineText) {
+  noteFailureReported();
   sysShowMessage(errorReportText(error.description(), routineText));
 }
+
+void noteFailureReported() { failureFlag() = true; }
+bool failureReported() { return failureFlag(); }
+void clearFailureReported() { failureFlag() = false; }
 
 }  // namespace tollwick
 

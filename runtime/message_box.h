@@ -26,8 +26,16 @@ int16_t sysShowMessage(const std::string& prompt);
 // followed by `routineText` (module, colon, routine and "!").
 std::string errorReportText(const std::string& description, const std::string& routineText);
 
-// Shows the common error report for `error` with sysShowMessage. An error raised while
-// showing it passes to the caller.
+// Shows the common error report for `error` with sysShowMessage (and notes that a
+// failure was reported). An error raised while showing it passes to the caller.
 void reportError(const RunTimeError& error, const std::string& routineText);
+
+// Notes that a box of this run has reported a failure: the common error report does so
+// itself, a routine that tells of a failure in its own words calls this. The exit code
+// of the program tells scripts so.
+void noteFailureReported();
+bool failureReported();
+// Forgets it again (tests that run several sequences in one process).
+void clearFailureReported();
 
 }  // namespace tollwick

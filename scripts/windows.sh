@@ -51,10 +51,9 @@ if ((build_only == 0)); then
     wineserver -w
   fi
   wineserver -p 2>/dev/null || true  # fails only when a server of this prefix runs already
-  # The first program of a server's life starts Wine's services, which inherit its
-  # standard output and keep it open for as long as the server runs: started here, with
-  # nothing to inherit, they cannot hold the pipe through which ctest reads the first
-  # test program's list of tests until its discovery times out.
+  # The first program of a server session starts Wine's own background processes, which
+  # inherit its standard output and error: started here with /dev/null, they cannot hold
+  # open the pipe through which CTest reads a test program's list of tests.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 fi
 

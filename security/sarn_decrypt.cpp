@@ -8,6 +8,7 @@
 #include "runtime/run_time_error.h"
 #include "security/data_region.h"
 #include "security/file_key.h"
+#include "security/owed_protect.h"
 #include "security/protection_header.h"
 #include "security/sarn_security.h"
 #include "security/text_check.h"
@@ -58,17 +59,27 @@ bool SarnDecryptFile(int16_t& fileNumber, const std::string& keyText, int32_t ex
       return refuse(fileNumber, key);
     }
 
-    // The data is unprotected in the file's image itself. From here on the image is no
-    // longer the stored file: marked so, it is never committed unless protected again.
-    const int32_t dataLength = dataLengthOf(fileLength);
-    uint8_t* data = dataOf(fileNumber, dataLength);
-    setUnprotected(fileNumber, true);
-    library.mangle(data, dataLength, chain2, key.get());
-    if (library.verify(data, dataLength, chain1) != dataCheck.value()) {
-      return refuse(fileNumber, key);
+    const ProtectState state{keyTextCheck,        chain1, chain2, dataCheck.value(),
+                             dataLengthOf(fileLength), stored};
+    const auto* owed = dynamic_cast<const OwedProtect*>(owedTransform(fileNumber));
+    if (owed != nullptr && owed->state() == state) {
+      // The image still holds the plain data an unprotect under this very key, header
+      // and length verified, and a protect left owing its transform: this unprotect
+      // would give back exactly those bytes and the same check value.
+      takeOwedTransform(fileNumber);
+      setUnprotected(fileNumber, true);
+    } else {
+      // The data is unprotected in the file's image itself (a transform the image owed
+      // is paid first). From here on the image is no longer the stored file: marked so,
+      // it is never committed unless protected again.
+      uint8_t* data = dataOf(fileNumber, state.dataLength);
+      setUnprotected(fileNumber, true);
+      library.mangle(data, state.dataLength, chain2, key.get());
+      if (library.verify(data, state.dataLength, chain1) != dataCheck.value()) {
+        return refuse(fileNumber, key);
+      }
     }
-    noteUnprotected(fileNumber, {versionBefore, imageVersion(fileNumber), keyTextCheck,
-                                 dataCheck.value(), stored});
+    noteUnprotected(fileNumber, {versionBefore, imageVersion(fileNumber), state});
     key.release();
     result = true;
   } catch (const RunTimeError& error) {

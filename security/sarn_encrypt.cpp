@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <optional>
 
 #include "platform/seam.h"
@@ -10,6 +11,7 @@
 #include "runtime/run_time_error.h"
 #include "security/data_region.h"
 #include "security/file_key.h"
+#include "security/owed_protect.h"
 #include "security/protection_header.h"
 #include "security/sarn_security.h"
 #include "security/text_check.h"
@@ -49,9 +51,9 @@ bool SarnEncryptFile(int16_t& fileNumber, const std::string& keyText, int32_t si
     // Data untouched since it was unprotected with the same key: its check value is the
     // one verified then (the chain values depend on key, seed and length only).
     const std::optional<UnprotectNote> note = takeUnprotectNote(fileNumber);
-    const bool untouched = note && note->keyTextCheck == keyTextCheck;
+    const bool untouched = note && note->state.keyTextCheck == keyTextCheck;
     HeaderField dataCheck = HeaderField::ofValue(
-        untouched ? note->dataCheck
+        untouched ? note->state.dataCheck
                   : library.verify(dataOf(fileNumber, dataLength), dataLength, chain1));
     const int32_t chain2 = dataCheck.mangle(chain1, key.get());
     HeaderField stored = HeaderField::ofValue(signature);
@@ -64,10 +66,15 @@ bool SarnEncryptFile(int16_t& fileNumber, const std::string& keyText, int32_t si
     std::copy(stored.bytes().begin(), stored.bytes().end(), fields.begin() + 8);
     putBytes(fileNumber, 1, fields);
 
-    library.mangle(dataOf(fileNumber, dataLength), dataLength, chain2, key.get());
-    // Same key, same data, same header: the transform has put back exactly the bytes
-    // the unprotect started from.
-    if (untouched && fields == note->header) restoreImageVersion(fileNumber, note->versionBefore);
+    if (untouched && fields == note->state.header) {
+      // Same key, same data, same header: the transform would put back exactly the
+      // bytes the unprotect started from. The image stands for them again and owes the
+      // transform, paid only if something reads the stored bytes or changes the file.
+      restoreImageVersion(fileNumber, note->versionBefore);
+      oweTransform(fileNumber, kProtectionHeaderLength, std::make_unique<OwedProtect>(note->state));
+    } else {
+      library.mangle(dataOf(fileNumber, dataLength), dataLength, chain2, key.get());
+    }
     setUnprotected(fileNumber, false);
     key.release();
     result = true;

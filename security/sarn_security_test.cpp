@@ -7,6 +7,7 @@
 
 #include <array>
 #include <filesystem>
+#include <utility>
 
 #include "platform/seam.h"
 #include "platform/security_library.h"
@@ -139,6 +140,72 @@ TEST_F(SarnSecurityTest, ProtectComputesTheCheckOfDataItDidNotUnprotect) {
   ASSERT_TRUE(SarnEncryptFile(file, keyText(false)));
   closeFile(file);
   EXPECT_EQ(unprotect("A.DED"), "AAAA data");
+}
+
+// A protect that would put back the bytes the unprotect started from leaves the data
+// plain and owes its transform: unprotecting the image again costs no pass, while every
+// raw read sees the stored bytes, a write changes the stored bytes, and a wrong key is
+// refused as ever.
+TEST_F(SarnSecurityTest, AnUnchangedProtectOwesItsTransformUntilTheStoredBytesAreNeeded) {
+  testing::CountingLibrary counting(platform::use<platform::SecurityLibrary>());
+  const int32_t length = 5000;
+  protect("A.DED", patternedData(length), 7);
+  const std::string stored = readRaw("A.DED");
+  const auto passes = [&] {
+    return std::pair(counting.transforms[length], counting.checks[length]);
+  };
+  counting.transforms.clear();
+  counting.checks.clear();
+
+  int16_t file = freeFile();
+  openBinary(file, path("A.DED"));
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(SarnDecryptFile(file, keyText(false), 7));
+    EXPECT_EQ(getText(file, SarnDataStart(), length), patternedData(length));
+    ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 7));
+  }
+  EXPECT_EQ(passes(), std::pair(1, 1));
+  EXPECT_EQ(getText(file, 1, 12), stored.substr(0, 12));
+  EXPECT_EQ(passes(), std::pair(1, 1)) << "the header is stored as it is";
+  EXPECT_EQ(getText(file, 1, static_cast<int64_t>(stored.size())), stored);
+  EXPECT_EQ(passes(), std::pair(2, 1));
+  closeFile(file);
+
+  openBinary(file, path("A.DED"));
+  ASSERT_TRUE(SarnDecryptFile(file, keyText(false), 7));
+  ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 7));
+  putText(file, 113, "X");
+  closeFile(file);
+  std::string expected = stored;
+  expected[112] = 'X';
+  EXPECT_EQ(readRaw("A.DED"), expected);
+
+  writeRaw("A.DED", stored);
+  openBinary(file, path("A.DED"));
+  ASSERT_TRUE(SarnDecryptFile(file, keyText(false), 7));
+  ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 7));
+  setKeyTexts("Another", "Second text", "Third text");
+  EXPECT_FALSE(SarnDecryptFile(file, keyText(false), 7));
+  EXPECT_FALSE(isOpen(file));
+  EXPECT_EQ(readRaw("A.DED"), stored);
+  EXPECT_TRUE(dialog_.boxes.empty());
+}
+
+TEST_F(SarnSecurityTest, AProtectAfterARealChangeTransformsAndChecksTheData) {
+  testing::CountingLibrary counting(platform::use<platform::SecurityLibrary>());
+  const int32_t length = 5000;
+  protect("A.DED", patternedData(length), 7);
+  int16_t file = freeFile();
+  openBinary(file, path("A.DED"));
+  ASSERT_TRUE(SarnDecryptFile(file, keyText(false), 7));
+  putText(file, SarnDataStart(), "changed");
+  const int transforms = counting.transforms[length];
+  const int checks = counting.checks[length];
+  ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 7));
+  EXPECT_EQ(counting.transforms[length], transforms + 1);
+  EXPECT_EQ(counting.checks[length], checks + 1);
+  closeFile(file);
+  EXPECT_EQ(unprotect("A.DED", 7), "changed" + patternedData(length).substr(7));
 }
 
 TEST_F(SarnSecurityTest, TheFirstPlainByteIsAtDataStart) {

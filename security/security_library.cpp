@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/dynamic_library.h"
 #include "platform/process.h"
@@ -21,8 +23,23 @@ constexpr int32_t kEntryPointNotFound = 453;
 
 std::string libraryFileName() { return std::string("ZELKORSEC") + kSharedLibrarySuffix; }
 
+// Libraries once loaded are never unloaded: key handles they gave out, their own state
+// and anything destroyed late at exit may still need them. The list itself is never
+// destroyed either.
+std::vector<std::unique_ptr<DynamicLibrary>>& librariesKeptLoaded() {
+  static auto* kept = new std::vector<std::unique_ptr<DynamicLibrary>>();
+  return *kept;
+}
+
 class LoadedSecurityLibrary : public SecurityLibrary {
  public:
+  LoadedSecurityLibrary() = default;
+  LoadedSecurityLibrary(const LoadedSecurityLibrary&) = delete;
+  LoadedSecurityLibrary& operator=(const LoadedSecurityLibrary&) = delete;
+  ~LoadedSecurityLibrary() override {
+    if (library_ != nullptr) librariesKeptLoaded().push_back(std::move(library_));
+  }
+
   int32_t verify(const void* buffer, int32_t length, int32_t seed) override {
     return entry(verify_, "ZelkorSecVerify")(buffer, length, seed);
   }

@@ -26,10 +26,12 @@ std::string patternedData(size_t size, uint32_t salt) {
 }
 
 int32_t CountingLibrary::verify(const void* buffer, int32_t length, int32_t seed) {
+  ++checks[length];
   return real_.verify(buffer, length, seed);
 }
 
 int32_t CountingLibrary::mangle(void* buffer, int32_t length, int32_t seed, int32_t key) {
+  ++transforms[length];
   return real_.mangle(buffer, length, seed, key);
 }
 

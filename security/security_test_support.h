@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -28,7 +29,8 @@ std::string patternedData(size_t size, uint32_t salt = 1);
 // The bytes of a host file; empty when it cannot be read.
 std::string readWholeFile(const std::string& path);
 
-// Forwards to another library and keeps the handles made and not yet freed.
+// Forwards to another library and keeps the handles made and not yet freed, and how
+// many transforms and checks it made of buffers of each length.
 class CountingLibrary : public platform::SecurityLibrary {
  public:
   explicit CountingLibrary(platform::SecurityLibrary& real) : real_(real), installed_(*this) {}
@@ -39,6 +41,8 @@ class CountingLibrary : public platform::SecurityLibrary {
 
   int made = 0;
   std::multiset<int32_t> live;
+  std::map<int32_t, int> transforms;  // by length
+  std::map<int32_t, int> checks;
 
  private:
   platform::SecurityLibrary& real_;

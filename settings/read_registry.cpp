@@ -108,15 +108,16 @@ void readSettings() {
 
 }  // namespace
 
-int16_t sarnReadRegistry() {
+bool sarnReadRegistry() {
   try {
     readSettings();
-    return -1;
+    return true;
   } catch (const RunTimeError& e) {
+    noteFailureReported();
     sysMessageBox(gameString(gs::kSettingsErrorOpening) + e.description() +
                       "' occurred in MAINSHD:sarnReadRegistry!",
                   platform::box::kOk);
-    return 0;
+    return false;
   }
 }
 

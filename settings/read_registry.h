@@ -12,8 +12,8 @@ inline constexpr const char* kSettingsKey = "SOFTWARE\\Varnholt\\Zelkor";
 // Sets every installation setting from the registry (defaults for missing values),
 // derives the system root directory and the current system directory, and wipes the
 // system files the game asked to have wiped (asking first; a No ends the program at
-// once). True (-1) when it ran to its end; false (0) after an error, which it reports
+// once). True when it ran to its end; false after an error, which it reports
 // with game string 264; the settings of later steps then keep their initial values.
-int16_t sarnReadRegistry();
+bool sarnReadRegistry();
 
 }  // namespace tollwick

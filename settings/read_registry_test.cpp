@@ -77,7 +77,7 @@ class ReadRegistryTest : public ::testing::Test {
 };
 
 TEST_F(ReadRegistryTest, NoSettingsKeyGivesTheDefaults) {
-  EXPECT_EQ(sarnReadRegistry(), -1);
+  EXPECT_TRUE(sarnReadRegistry());
   EXPECT_EQ(settings_.settingsKey, kKey);
   EXPECT_EQ(settings_.workingDirectory, "C:\\Games\\Zelkor\\");
   EXPECT_EQ(settings_.systemRootDirectory, kRoot);
@@ -132,7 +132,7 @@ TEST_F(ReadRegistryTest, WorkingDirectoryGivesTheSystemRoot) {
     SCOPED_TRACE("\"" + value + "\"");
     resetInstallationSettings();
     set("WorkingDirectory", value);
-    EXPECT_EQ(sarnReadRegistry(), -1);
+    EXPECT_TRUE(sarnReadRegistry());
     EXPECT_EQ(settings_.workingDirectory, working);
     EXPECT_EQ(settings_.systemRootDirectory, working + "System\\");
   }
@@ -172,7 +172,7 @@ TEST_F(ReadRegistryTest, FlagsAreOnOnlyWithAnUpperCaseT) {
     resetInstallationSettings();
     for (const Flag& flag : flags) set(flag.name, text);
     set("GraphicsMode", " 1024x768 " + text);
-    EXPECT_EQ(sarnReadRegistry(), -1);
+    EXPECT_TRUE(sarnReadRegistry());
     for (const Flag& flag : flags) EXPECT_EQ(settings_.*flag.member, on) << flag.name;
     EXPECT_EQ(settings_.graphicsMode, " 1024x768 " + text);
   }
@@ -198,7 +198,7 @@ TEST_F(ReadRegistryTest, LoadDefaultSystemChoosesTheSystemDirectory) {
     set("LoadDefaultSystem", c.load);
     set("DefaultSystem", "Mine");
     if (c.directory) set("SystemDirectory", *c.directory);
-    EXPECT_EQ(sarnReadRegistry(), -1);
+    EXPECT_TRUE(sarnReadRegistry());
     EXPECT_EQ(settings_.currentSystemDirectory, c.current);
     EXPECT_EQ(settings_.defaultSystemName, c.defaultName);
   }
@@ -207,7 +207,7 @@ TEST_F(ReadRegistryTest, LoadDefaultSystemChoosesTheSystemDirectory) {
 TEST_F(ReadRegistryTest, WipeWithNeitherFileAsksNothingAndClearsTheRequest) {
   set("WipeSystem", "T");
   fs_.putFile("C:\\Games\\Zelkor\\System\\ZelkorSystemMain.MSF", "main");
-  EXPECT_EQ(sarnReadRegistry(), -1);
+  EXPECT_TRUE(sarnReadRegistry());
   EXPECT_TRUE(dialog_.boxes.empty());
   EXPECT_EQ(stored("WipeSystem"), (testing::MemoryRegistry::StoredValue{reg::kSz, "F"}));
   EXPECT_TRUE(fs_.visibleFile("C:\\Games\\Zelkor\\System\\ZelkorSystemMain.MSF"));
@@ -249,7 +249,7 @@ TEST_F(ReadRegistryTest, WipeAnsweredYesDeletesWhatThePatternsMatch) {
     fs_.putFile(system + "ZelkorSystemHeader.MSF", "header");
     dialog_.answers = {platform::box::kAnswerYes};
 
-    EXPECT_EQ(sarnReadRegistry(), -1);
+    EXPECT_TRUE(sarnReadRegistry());
     EXPECT_EQ(dialog_.boxes.size(), 1u);
     EXPECT_FALSE(fs_.visibleFile(root + "ZelkorSystemMain.MSF"));
     EXPECT_FALSE(fs_.visibleFile(root + "Other.MSF"));
@@ -273,7 +273,7 @@ TEST_F(ReadRegistryTest, WipePatternMatchingNothingIsReportedWithGameString264) 
   useStrings(strings);
   dialog_.answers = {platform::box::kAnswerYes};
 
-  EXPECT_EQ(sarnReadRegistry(), 0);
+  EXPECT_FALSE(sarnReadRegistry());
   ASSERT_EQ(dialog_.boxes.size(), 2u);
   EXPECT_EQ(dialog_.boxes[1], (ShownBox{"Error reading the settings: 'File not found' occurred in "
                                         "MAINSHD:sarnReadRegistry!",
@@ -289,7 +289,7 @@ TEST_F(ReadRegistryTest, WipePatternMatchingNothingIsReportedWithGameString264) 
 TEST_F(ReadRegistryTest, AFailedRewriteOfTheRequestLeavesItForTheNextStart) {
   set("WipeSystem", "T");
   registry_.failWritesWith = reg::kAccessDenied;
-  EXPECT_EQ(sarnReadRegistry(), -1);
+  EXPECT_TRUE(sarnReadRegistry());
   EXPECT_EQ(registry_.setValueCalls, 1);
   EXPECT_EQ(stored("WipeSystem")->data, "T\0"s);
   EXPECT_EQ(settings_.currentSystemDirectory, "Zelkor\\");

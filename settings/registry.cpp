@@ -88,13 +88,13 @@ std::string regReadValue(int32_t root, const std::string& keyPath, const std::st
   return text;
 }
 
-int16_t regWriteValue(int32_t root, const std::string& keyPath, const std::string& valueName,
-                      int32_t type, const std::string& valueText) {
+bool regWriteValue(int32_t root, const std::string& keyPath, const std::string& valueName,
+                   int32_t type, const std::string& valueText) {
   platform::Registry& registry = platform::use<platform::Registry>();
   platform::RegKey key = 0;
   if (registry.openKeyEx(rootKey(root), keyPath.c_str(), 0, reg::kKeyWrite, &key) !=
       reg::kSuccess) {
-    return 0;
+    return false;
   }
   int32_t status = reg::kSuccess;
   if (static_cast<uint32_t>(type) == reg::kDword) {
@@ -108,7 +108,7 @@ int16_t regWriteValue(int32_t root, const std::string& keyPath, const std::strin
                                  reinterpret_cast<const uint8_t*>(valueText.data()),
                                  static_cast<uint32_t>(valueText.size()));
   }
-  const int16_t result = status == reg::kSuccess ? -1 : 0;
+  const bool result = status == reg::kSuccess;
   registry.closeKey(key);
   return result;
 }

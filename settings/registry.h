@@ -18,9 +18,9 @@ std::string regReadValue(int32_t root, const std::string& keyPath, const std::st
 
 // Stores `valueText` as the value `valueName` of type `type`: for REG_DWORD (4) the
 // text is read as a hexadecimal number ("&H" optional, at most 8 characters used),
-// any other type stores the text's bytes without a terminating zero. True (-1) when
-// the value was stored, false (0) otherwise.
-int16_t regWriteValue(int32_t root, const std::string& keyPath, const std::string& valueName,
-                      int32_t type, const std::string& valueText);
+// any other type stores the text's bytes without a terminating zero. True when
+// the value was stored, false otherwise.
+bool regWriteValue(int32_t root, const std::string& keyPath, const std::string& valueName,
+                   int32_t type, const std::string& valueText);
 
 }  // namespace tollwick

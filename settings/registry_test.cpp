@@ -162,8 +162,8 @@ class RegistryStoreTest : public ::testing::Test {
   std::string read(const std::string& name, const std::string& path = kKey) {
     return regReadValue(kHkeyLocalMachine, path, name);
   }
-  int16_t write(const std::string& name, int32_t type, const std::string& text,
-                const std::string& path = kKey) {
+  bool write(const std::string& name, int32_t type, const std::string& text,
+             const std::string& path = kKey) {
     return regWriteValue(kHkeyLocalMachine, path, name, type, text);
   }
   std::optional<Stored> stored(const std::string& name, const std::string& path = kKey) {
@@ -253,9 +253,9 @@ TYPED_TEST(RegistryStoreTest, KeyAndValueNamesMatchWithoutRegardToCase) {
 
 TYPED_TEST(RegistryStoreTest, WritingTextStoresExactlyItsBytes) {
   this->put("WipeSystem", reg::kSz, "T\0"s);
-  EXPECT_EQ(this->write("WipeSystem", reg::kSz, "T"), -1);
+  EXPECT_TRUE(this->write("WipeSystem", reg::kSz, "T"));
   EXPECT_EQ(this->stored("WipeSystem"), (Stored{reg::kSz, "T"}));
-  EXPECT_EQ(this->write("Accent", reg::kSz, "caf\xE9 "), -1);
+  EXPECT_TRUE(this->write("Accent", reg::kSz, "caf\xE9 "));
   EXPECT_EQ(this->stored("Accent"), (Stored{reg::kSz, "caf\xE9 "}));
   EXPECT_EQ(this->read("Accent"), "caf\xE9");
 }
@@ -276,14 +276,14 @@ TYPED_TEST(RegistryStoreTest, WritingDwordTextStoresItsHexadecimalValue) {
   };
   for (const auto& [text, number] : cases) {
     SCOPED_TRACE(text);
-    EXPECT_EQ(this->write("Number", reg::kDword, text), -1);
+    EXPECT_TRUE(this->write("Number", reg::kDword, text));
     EXPECT_EQ(this->stored("Number"), (Stored{reg::kDword, this->dword(number)}));
   }
   EXPECT_EQ(this->read("Number"), "12");
 }
 
 TYPED_TEST(RegistryStoreTest, WritingToAMissingKeyFailsAndCreatesNothing) {
-  EXPECT_EQ(this->write("WipeSystem", reg::kSz, "F"), 0);
+  EXPECT_FALSE(this->write("WipeSystem", reg::kSz, "F"));
   EXPECT_EQ(this->stored("WipeSystem"), std::nullopt);
   EXPECT_EQ(this->read("WipeSystem"), "");
 }
@@ -291,7 +291,7 @@ TYPED_TEST(RegistryStoreTest, WritingToAMissingKeyFailsAndCreatesNothing) {
 TYPED_TEST(RegistryStoreTest, OnlyLocalMachineHoldsTheSettings) {
   this->put("WorkingDirectory", reg::kSz, "D:\\Play\0"s);
   EXPECT_EQ(regReadValue(static_cast<int32_t>(0x80000001u), kKey, "WorkingDirectory"), "");
-  EXPECT_EQ(regWriteValue(static_cast<int32_t>(0x80000001u), kKey, "X", reg::kSz, "T"), 0);
+  EXPECT_FALSE(regWriteValue(static_cast<int32_t>(0x80000001u), kKey, "X", reg::kSz, "T"));
   EXPECT_EQ(this->read("WorkingDirectory"), "D:\\Play");
 }
 

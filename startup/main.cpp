@@ -4,14 +4,19 @@
 #include <string>
 
 #include "base/text.h"
+#include "platform/process.h"
 #include "platform/seam.h"
 #include "runtime/binary_file.h"
+#include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
 #include "startup/dialog_choice.h"
 #include "startup/main_sequence.h"
 
 int main() {
   using namespace tollwick;
+  // A file-size limit or a closed output fails the write that meets it, which the
+  // routine doing it reports, instead of killing the process.
+  platform::use<platform::Process>().reportWriteFailuresAsErrors();
   // A wrong answer word is refused before any setting is read or any game file touched.
   if (!answersEnvironmentIsValid(std::cerr)) return 1;
   std::string badWord;
@@ -28,5 +33,7 @@ int main() {
     abandonAllFiles();
     return 1;
   }
-  return 0;
+  // Main returned: 2 tells a script that a box reported a failure (an error report, a
+  // failed load, a repair that did not complete), 0 that none did.
+  return failureReported() ? 2 : 0;
 }

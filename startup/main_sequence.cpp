@@ -22,7 +22,7 @@ using platform::box::kAnswerYes;
 
 // The one value of its own that the sequence keeps between its steps.
 struct SequenceState {
-  int16_t loadResult = 0;
+  LoadResult loadResult = LoadResult::kLoaded;
 };
 
 [[noreturn]] void endAtOnce() {
@@ -43,24 +43,25 @@ void refuseSecondCopy() {
 }
 
 void loadMasterSystemHeader(const StartupRoutines& routines) {
-  if (routines.sysLoadMasterSystemHeader() == 0) return;
+  if (routines.sysLoadMasterSystemHeader() == LoadResult::kLoaded) return;
   sysMessageBox(gameString(gs::kMasterHeaderFailed), platform::box::kExclamation,
                 gameString(gs::kMasterHeaderFailedCaption));
   endAtOnce();
 }
 
-void reportLoadFailure(int16_t loadResult) {
-  if (loadResult == 0) return;
+void reportLoadFailure(LoadResult loadResult) {
+  if (loadResult == LoadResult::kLoaded) return;
+  noteFailureReported();
   const int32_t opening =
-      loadResult == -2 ? gs::kSystemLoadFailedUnprotect : gs::kSystemLoadFailedOther;
+      loadResult == LoadResult::kNotUnprotected ? gs::kSystemLoadFailedUnprotect : gs::kSystemLoadFailedOther;
   // The literal default directory name, whatever system was chosen.
   sysMessageBox(gameString(opening) + "Zelkor\\" + "!", platform::box::kOk);
 }
 
 // With a table of exactly one entry whose name is blank, the entry takes the loaded
 // system's name, second text and directory. A table without entries is left alone.
-void fixUpSystemTable(int16_t loadResult) {
-  if (loadResult != 0) return;
+void fixUpSystemTable(LoadResult loadResult) {
+  if (loadResult != LoadResult::kLoaded) return;
   auto& table = systemState().systemTable;
   const auto& record = systemState().header;
   if (table.size() != 1 || !trimSpaces(table[0].name).empty()) return;
@@ -70,8 +71,8 @@ void fixUpSystemTable(int16_t loadResult) {
 }
 
 // Returns false when the sequence ends here (Main returns).
-bool reportLoadFailureEnd(int16_t loadResult) {
-  if (loadResult == 0) return true;
+bool reportLoadFailureEnd(LoadResult loadResult) {
+  if (loadResult == LoadResult::kLoaded) return true;
   sysMessageBox("There was an error loading the Zelkor system", platform::box::kInformation,
                 gameString(gs::kSystemLoadErrorCaption));
   return false;
@@ -84,6 +85,7 @@ void askAndRepair(const StartupRoutines& routines) {
 
 // The start-up error trap: asks whether to go on; No ends the program at once.
 void askAfterError(const std::string& description) {
+  noteFailureReported();
   const int16_t answer = sysMessageBox(startupErrorQuestion(description), platform::box::kYesNo,
                                        gameString(gs::kStartupErrorCaption));
   if (answer != kAnswerYes) endAtOnce();

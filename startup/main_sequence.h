@@ -7,19 +7,21 @@
 #include <functional>
 #include <string>
 
+#include "repair/fix_character_file.h"
+#include "system/load_result.h"
 #include "system/system_header_record.h"
 
 namespace tollwick {
 
 struct StartupRoutines {
   // Reads the installation settings (and carries out a wipe request). Result ignored.
-  std::function<int16_t()> sarnReadRegistry;
-  // 0 = go on; anything else = failure.
-  std::function<int16_t()> sysLoadMasterSystemHeader;
-  // Loads the system of the given directory (by reference); 0 = loaded.
-  std::function<int16_t(std::string& systemDirectory)> sysLoadSystem;
+  std::function<bool()> sarnReadRegistry;
+  // kLoaded = go on; anything else = failure.
+  std::function<LoadResult()> sysLoadMasterSystemHeader;
+  // Loads the system of the given directory (by reference).
+  std::function<LoadResult(std::string& systemDirectory)> sysLoadSystem;
   // Rebuilds the character file. Result ignored.
-  std::function<int16_t(SystemHeaderRecord& record)> sysFixBloatedCharacterFile;
+  std::function<RepairResult(SystemHeaderRecord& record)> sysFixBloatedCharacterFile;
 };
 
 // The routines of the real program.

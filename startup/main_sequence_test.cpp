@@ -48,17 +48,17 @@ class MainSequence : public ::testing::Test {
 
   StartupRoutines routines() {
     StartupRoutines r;
-    r.sarnReadRegistry = [this]() -> int16_t {
+    r.sarnReadRegistry = [this]() -> bool {
       calls.push_back("sarnReadRegistry");
       if (registryError != 0) raiseError(registryError);
-      return -1;
+      return true;
     };
-    r.sysLoadMasterSystemHeader = [this]() -> int16_t {
+    r.sysLoadMasterSystemHeader = [this]() -> LoadResult {
       calls.push_back("sysLoadMasterSystemHeader");
       if (masterError != 0) raiseError(masterError);
       return masterResult;
     };
-    r.sysLoadSystem = [this](std::string& directory) -> int16_t {
+    r.sysLoadSystem = [this](std::string& directory) -> LoadResult {
       calls.push_back("sysLoadSystem(" + directory + ")");
       directory += "\\";
       auto& header = systemState().header;
@@ -67,7 +67,7 @@ class MainSequence : public ::testing::Test {
       header.systemDirectory = directory;
       return loadResult;
     };
-    r.sysFixBloatedCharacterFile = [this](SystemHeaderRecord& record) -> int16_t {
+    r.sysFixBloatedCharacterFile = [this](SystemHeaderRecord& record) -> RepairResult {
       calls.push_back("sysFixBloatedCharacterFile(" + record.texts[0] + ")");
       return repairResult;
     };
@@ -79,9 +79,9 @@ class MainSequence : public ::testing::Test {
   testing::ScopedGameStrings strings{testing::numberedGameStrings(),
                                      "C:\\Games\\Zelkor\\Zelkor.dll"};
   std::vector<std::string> calls;
-  int16_t masterResult = 0;
-  int16_t loadResult = 0;
-  int16_t repairResult = -1;
+  LoadResult masterResult = LoadResult::kLoaded;
+  LoadResult loadResult = LoadResult::kLoaded;
+  RepairResult repairResult = RepairResult::kRepaired;
   int32_t registryError = 0;
   int32_t masterError = 0;
 };
@@ -107,7 +107,7 @@ TEST_F(MainSequence, NoSkipsTheRepairAndStillShowsDone) {
 
 TEST_F(MainSequence, AFailedRepairStillEndsWithDone) {
   dialog.answers = {kYes};
-  repairResult = -2;
+  repairResult = RepairResult::kNotUnprotected;
   EXPECT_TRUE(runMain());
   EXPECT_THAT(dialog.boxes, ElementsAre(kFixQuestionYes, kDone));
 }
@@ -128,14 +128,14 @@ TEST_F(MainSequence, ASecondCopyShowsOnlyTheRefusalAndReadsNoSettings) {
 }
 
 TEST_F(MainSequence, AFailedMasterHeaderEndsAtOnceWithoutLoadingTheSystem) {
-  masterResult = -2;
+  masterResult = LoadResult::kNotUnprotected;
   EXPECT_FALSE(runMain());
   EXPECT_THAT(dialog.boxes, ElementsAre(ShownBox{"<931>", 48, "<932>", 1}));
   EXPECT_THAT(calls, ElementsAre("sarnReadRegistry", "sysLoadMasterSystemHeader"));
 }
 
 TEST_F(MainSequence, LoadResultMinusTwoShowsString952ThenTheLoadingError) {
-  loadResult = -2;
+  loadResult = LoadResult::kNotUnprotected;
   EXPECT_TRUE(runMain());
   EXPECT_THAT(dialog.boxes,
               ElementsAre(ShownBox{"<952>Zelkor\\!", 0, "Tollwick", 1},
@@ -144,7 +144,9 @@ TEST_F(MainSequence, LoadResultMinusTwoShowsString952ThenTheLoadingError) {
 }
 
 TEST_F(MainSequence, OtherLoadFailuresShowString953) {
-  for (int16_t result : {int16_t{-1}, int16_t{-3}, int16_t{5}}) {
+  // 5 stands for any other code a loader might return.
+  for (LoadResult result :
+       {LoadResult::kNotLoaded, LoadResult::kNotProtected, static_cast<LoadResult>(5)}) {
     dialog.boxes.clear();
     loadResult = result;
     installationSettings().currentSystemDirectory = "Custom";
@@ -152,7 +154,7 @@ TEST_F(MainSequence, OtherLoadFailuresShowString953) {
     EXPECT_THAT(dialog.boxes, ElementsAre(ShownBox{"<953>Zelkor\\!", 0, "Tollwick", 1},
                                           ShownBox{"There was an error loading the Zelkor system",
                                                    64, "<955>", 1}))
-        << "result " << result;
+        << "result " << static_cast<int>(result);
   }
 }
 
@@ -228,7 +230,7 @@ TEST_F(MainSequence, ABoxThatCannotBeShownReachesTheTrap) {
 TEST_F(MainSequence, WithoutAResourceLibraryTheGameStringsComeBackEmpty) {
   installationSettings().currentSystemDirectory = "Zelkor";
   testing::ScopedGameStrings none({}, "elsewhere.dll");  // the application's library is absent
-  masterResult = -2;
+  masterResult = LoadResult::kNotUnprotected;
   EXPECT_FALSE(runMain());
   EXPECT_THAT(dialog.boxes, ElementsAre(ShownBox{"", 48, "", 1}));
   EXPECT_EQ(gResource().DllName(), "");

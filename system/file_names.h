@@ -10,11 +10,11 @@
 
 namespace tollwick {
 
-// -1 when a normal file matches `path` (wildcards allowed), else 0. A path holding a
+// True when a normal file matches `path` (wildcards allowed). A path holding a
 // NUL is cut before it, in the caller's text too. Hidden and system files and
 // directories never match. A refused search (error 70) counts as existing, any other
 // failure as missing; nothing is shown.
-int16_t sysFileExists(std::string& path);
+bool sysFileExists(std::string& path);
 
 // The full path of the system file `fileName`. A `subPath` holding a colon is an
 // absolute directory: the result is `subPath` + `fileName`. Otherwise it is the system

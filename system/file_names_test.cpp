@@ -58,44 +58,44 @@ TEST_F(FileNamesTest, OnlyNormalFilesExist) {
   fs::create_directory(hostInSystem("Folder.DED"));
 
   std::string path = systemPath("ZELKORCharacters.DED");
-  EXPECT_EQ(sysFileExists(path), -1);
+  EXPECT_TRUE(sysFileExists(path));
   path = systemPath("zelkorcharacters.ded");  // names match ignoring case
-  EXPECT_EQ(sysFileExists(path), -1);
+  EXPECT_TRUE(sysFileExists(path));
   path = systemPath(".hidden.DED");
-  EXPECT_EQ(sysFileExists(path), 0);
+  EXPECT_FALSE(sysFileExists(path));
   path = systemPath("Folder.DED");
-  EXPECT_EQ(sysFileExists(path), 0);
+  EXPECT_FALSE(sysFileExists(path));
   path = systemPath("Missing.DED");
-  EXPECT_EQ(sysFileExists(path), 0);
+  EXPECT_FALSE(sysFileExists(path));
   path = root_.string() + "\\NoSuchFolder\\ZELKORCharacters.DED";
-  EXPECT_EQ(sysFileExists(path), 0);
+  EXPECT_FALSE(sysFileExists(path));
   path = "";
-  EXPECT_EQ(sysFileExists(path), 0);
+  EXPECT_FALSE(sysFileExists(path));
 }
 
 TEST_F(FileNamesTest, WildcardPatternExistsWhenANormalFileMatches) {
   touch(hostInSystem(".hidden.DED"));
   fs::create_directory(hostInSystem("Folder.DED"));
   std::string pattern = systemPath("*.DED");
-  EXPECT_EQ(sysFileExists(pattern), 0);  // only a hidden file and a directory match
+  EXPECT_FALSE(sysFileExists(pattern));  // only a hidden file and a directory match
 
   touch(hostInSystem("ZELKORDungeon.DED"));
-  EXPECT_EQ(sysFileExists(pattern), -1);
+  EXPECT_TRUE(sysFileExists(pattern));
   pattern = systemPath("ZELKORDungeo?.d*");
-  EXPECT_EQ(sysFileExists(pattern), -1);
+  EXPECT_TRUE(sysFileExists(pattern));
   pattern = systemPath("ZELKOR?Dungeon.DED");
-  EXPECT_EQ(sysFileExists(pattern), 0);
+  EXPECT_FALSE(sysFileExists(pattern));
 }
 
 TEST_F(FileNamesTest, PathIsCutAtItsFirstNulInTheCallersText) {
   touch(hostInSystem("ZELKORCharacters.DED"));
   const std::string name = systemPath("ZELKORCharacters.DED");
   std::string path = name + std::string("\0garbage\0", 9);
-  EXPECT_EQ(sysFileExists(path), -1);
+  EXPECT_TRUE(sysFileExists(path));
   EXPECT_EQ(path, name);
 
   path = std::string("\0", 1) + name;
-  EXPECT_EQ(sysFileExists(path), 0);
+  EXPECT_FALSE(sysFileExists(path));
   EXPECT_EQ(path, "");
 }
 
@@ -106,9 +106,9 @@ TEST_F(FileNamesTest, RefusedSearchCountsAsExistingAndOtherFailuresAsMissing) {
   testing::ScopedRecordingDialog dialog;
   std::string path = "G\\Missing.DED";
   faultFs.failAt(1, platform::FsStatus::kAccessDenied);
-  EXPECT_EQ(sysFileExists(path), -1);
+  EXPECT_TRUE(sysFileExists(path));
   faultFs.failAt(2, platform::FsStatus::kIoError);
-  EXPECT_EQ(sysFileExists(path), 0);
+  EXPECT_FALSE(sysFileExists(path));
   EXPECT_TRUE(dialog.boxes.empty());
 }
 

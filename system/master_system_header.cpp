@@ -39,18 +39,18 @@ std::vector<SystemEntry> readSystemTable(int16_t fileNumber, int64_t position) {
 
 }  // namespace
 
-int16_t sysLoadMasterSystemHeader() {
-  int16_t result = 0;
+LoadResult sysLoadMasterSystemHeader() {
+  LoadResult result = LoadResult::kLoaded;
   try {
     const std::string path = installationSettings().systemRootDirectory + kMasterSystemHeaderName;
     if (dirFirst(path).empty()) {
       sysMessageBox(kNotInstalledMessage, platform::box::kExclamation);
-      return 0;
+      return LoadResult::kLoaded;
     }
 
     int16_t fileNumber = freeFile();
     openBinary(fileNumber, path);
-    if (!SarnDecryptFile(fileNumber, SarnFixedKeyText())) return -2;
+    if (!SarnDecryptFile(fileNumber, SarnFixedKeyText())) return LoadResult::kNotUnprotected;
 
     const int64_t textPosition = SarnDataStart() + 2;
     const int16_t textLength = getInteger(fileNumber, SarnDataStart());
@@ -60,11 +60,11 @@ int16_t sysLoadMasterSystemHeader() {
     systemState().masterText = std::move(masterText);
     systemState().systemTable = std::move(table);
 
-    if (!SarnEncryptFile(fileNumber, SarnFixedKeyText())) return -2;
+    if (!SarnEncryptFile(fileNumber, SarnFixedKeyText())) return LoadResult::kNotUnprotected;
     closeFile(fileNumber);
   } catch (const RunTimeError& e) {
     reportError(e, "modZELKORSystem:sysLoadMasterSystemHeader!");
-    result = -2;
+    result = LoadResult::kNotUnprotected;
   }
   return result;
 }

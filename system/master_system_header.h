@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "system/load_result.h"
+
 namespace tollwick {
 
 inline constexpr const char* kMasterSystemHeaderName = "ZelkorSystemMain.MSF";
@@ -18,6 +20,6 @@ inline constexpr const char* kNotInstalledMessage = "Zelkor has not been install
 // ("modZELKORSystem:sysLoadMasterSystemHeader!"). A negative or overlong length, a count
 // below 1 (error 9) or of -32768 (error 6) or one the file cannot hold is such an
 // error; the table then keeps its previous contents.
-int16_t sysLoadMasterSystemHeader();
+LoadResult sysLoadMasterSystemHeader();
 
 }  // namespace tollwick

@@ -23,41 +23,41 @@ std::string readSignatureText(int16_t fileNumber) {
 }
 
 // Unprotects one data file expecting `signature` and protects it again carrying it.
-int16_t recheckDataFile(const std::string& path, int32_t signature) {
+LoadResult recheckDataFile(const std::string& path, int32_t signature) {
   int16_t fileNumber = freeFile();
   openBinary(fileNumber, path);
-  if (!SarnDecryptFile(fileNumber, systemKeyText(systemState().header), signature)) return -2;
-  if (!SarnEncryptFile(fileNumber, systemKeyText(systemState().header), signature)) return -3;
+  if (!SarnDecryptFile(fileNumber, systemKeyText(systemState().header), signature)) return LoadResult::kNotUnprotected;
+  if (!SarnEncryptFile(fileNumber, systemKeyText(systemState().header), signature)) return LoadResult::kNotProtected;
   closeFile(fileNumber);
-  return 0;
+  return LoadResult::kLoaded;
 }
 
 }  // namespace
 
-int16_t sysLoadSystemDataFile(bool resetSignature) {
-  int16_t result = 0;
+LoadResult sysLoadSystemDataFile(bool resetSignature) {
+  LoadResult result = LoadResult::kLoaded;
   try {
     int16_t fileNumber = freeFile();
     openBinary(fileNumber, sysGetFileName(kSystemDataFileName));
-    if (!SarnDecryptFile(fileNumber, systemKeyText(systemState().header))) return -2;
+    if (!SarnDecryptFile(fileNumber, systemKeyText(systemState().header))) return LoadResult::kNotUnprotected;
     systemState().systemSignature = SarnSignatureOfText(readSignatureText(fileNumber));
-    if (!SarnEncryptFile(fileNumber, systemKeyText(systemState().header))) return -3;
+    if (!SarnEncryptFile(fileNumber, systemKeyText(systemState().header))) return LoadResult::kNotProtected;
     closeFile(fileNumber);
 
     if (resetSignature) systemState().systemSignature = 0;
     const int32_t signature = systemState().systemSignature;
     for (const char* name : kSystemDataFiles) {
       std::string path = sysGetFileName(name);
-      if (sysFileExists(path) != 0) {
-        const int16_t code = recheckDataFile(path, signature);
-        if (code != 0) return code;
+      if (sysFileExists(path)) {
+        const LoadResult code = recheckDataFile(path, signature);
+        if (code != LoadResult::kLoaded) return code;
       } else if (signature != 0) {
-        return -1;
+        return LoadResult::kNotLoaded;
       }
     }
   } catch (const RunTimeError& e) {
     reportError(e, "modZELKORSystem:sysLoadSystemDataFile!");
-    result = -2;
+    result = LoadResult::kNotUnprotected;
   }
   return result;
 }

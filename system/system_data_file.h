@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "system/load_result.h"
+
 namespace tollwick {
 
 inline constexpr const char* kSystemDataFileName = "ZELKORSystemData.DED";
@@ -26,6 +28,6 @@ inline constexpr std::array<const char*, 6> kSystemDataFiles = {
 // either running past the end of the file; -3 a file could not be protected again.
 // The run stops at the first failing file: earlier files are rewritten, later ones
 // untouched.
-int16_t sysLoadSystemDataFile(bool resetSignature = false);
+LoadResult sysLoadSystemDataFile(bool resetSignature = false);
 
 }  // namespace tollwick

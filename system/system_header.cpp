@@ -36,14 +36,14 @@ void readHeaderItems(int16_t fileNumber, SystemHeaderRecord& record,
 
 }  // namespace
 
-int16_t sysLoadSystemHeader(const std::string& path, SystemHeaderRecord& record) {
-  int16_t result = 0;
+LoadResult sysLoadSystemHeader(const std::string& path, SystemHeaderRecord& record) {
+  LoadResult result = LoadResult::kLoaded;
   try {
-    if (dirFirst(path).empty()) return -1;
+    if (dirFirst(path).empty()) return LoadResult::kNotLoaded;
 
     int16_t fileNumber = freeFile();
     openBinary(fileNumber, path);
-    if (!SarnDecryptFile(fileNumber, SarnFixedKeyText())) return -2;
+    if (!SarnDecryptFile(fileNumber, SarnFixedKeyText())) return LoadResult::kNotUnprotected;
 
     SystemHeaderRecord loaded = record;
     std::array<int32_t, 10> trailer{};
@@ -51,11 +51,11 @@ int16_t sysLoadSystemHeader(const std::string& path, SystemHeaderRecord& record)
     record = std::move(loaded);
     systemState().headerTrailer = trailer;
 
-    if (!SarnEncryptFile(fileNumber, SarnFixedKeyText())) return -2;
+    if (!SarnEncryptFile(fileNumber, SarnFixedKeyText())) return LoadResult::kNotUnprotected;
     closeFile(fileNumber);
   } catch (const RunTimeError& e) {
     reportError(e, "modZELKORSystem:sysLoadSystemHeader!");
-    result = -2;
+    result = LoadResult::kNotUnprotected;
   }
   return result;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "system/load_result.h"
 #include "system/system_header_record.h"
 
 namespace tollwick {
@@ -20,6 +21,6 @@ inline constexpr const char* kSystemHeaderName = "ZelkorSystemHeader.MSF";
 // protected again, or a run-time error was reported
 // ("modZELKORSystem:sysLoadSystemHeader!"), for instance a negative length or one that
 // runs past the end of the file. The record changes only once every item was read.
-int16_t sysLoadSystemHeader(const std::string& path, SystemHeaderRecord& record);
+LoadResult sysLoadSystemHeader(const std::string& path, SystemHeaderRecord& record);
 
 }  // namespace tollwick

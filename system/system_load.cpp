@@ -25,9 +25,9 @@ std::string dataFilesFailedPrompt() {
 
 }  // namespace
 
-int16_t sysLoadSystem(std::string& systemDirectory, bool resetSignature, bool unused) {
+LoadResult sysLoadSystem(std::string& systemDirectory, bool resetSignature, bool unused) {
   (void)unused;
-  int16_t result = 0;
+  LoadResult result = LoadResult::kLoaded;
   try {
     const std::string headerPath = installationSettings().systemRootDirectory +
                                    sysAddBackslash(systemDirectory) + kSystemHeaderName;
@@ -35,29 +35,29 @@ int16_t sysLoadSystem(std::string& systemDirectory, bool resetSignature, bool un
     installationSettings().currentSystemDirectory = systemDirectory;
 
     SystemHeaderRecord& record = systemState().header;
-    if (sysLoadSystemHeader(headerPath, record) != 0) {
-      result = -1;
+    if (sysLoadSystemHeader(headerPath, record) != LoadResult::kLoaded) {
+      result = LoadResult::kNotLoaded;
       sysMessageBox(gameString(gs::kSystemHeaderNotLoaded), platform::box::kOk);
       return result;
     }
     record.systemDirectory = systemDirectory;
 
     std::string dataFilePath = sysGetFileName(kSystemDataFileName);
-    if (sysFileExists(dataFilePath) == 0) {
+    if (!sysFileExists(dataFilePath)) {
       sysMessageBox(kMustInstallMessage, platform::box::kInformation,
                     gameString(gs::kNotInstalledCaption));
       platform::use<platform::Process>().endAtOnce();
     }
 
-    const int16_t code = sysLoadSystemDataFile(resetSignature);
-    if (code == -1 || code == -2 || code == -3) {
+    const LoadResult code = sysLoadSystemDataFile(resetSignature);
+    if (code != LoadResult::kLoaded) {
       result = code;
       sysMessageBox(dataFilesFailedPrompt(), platform::box::kExclamation,
                     gameString(gs::kDataFilesFailedCaption));
     }
   } catch (const RunTimeError& e) {
     reportError(e, "modZELKORSystem:sysLoadSystem!");
-    if (result == 0) result = -1;
+    if (result == LoadResult::kLoaded) result = LoadResult::kNotLoaded;
   }
   return result;
 }

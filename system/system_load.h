@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "system/load_result.h"
+
 namespace tollwick {
 
 inline constexpr const char* kMustInstallMessage =
@@ -24,7 +26,7 @@ inline constexpr const char* kMustInstallMessage =
 // Results: 0 loaded and checked; -1 the header did not load, a data file is missing, or
 // a run-time error was reported ("modZELKORSystem:sysLoadSystem!") before any other
 // failure code was set; -2 and -3 the codes of sysLoadSystemDataFile.
-int16_t sysLoadSystem(std::string& systemDirectory, bool resetSignature = false,
-                      bool unused = false);
+LoadResult sysLoadSystem(std::string& systemDirectory, bool resetSignature = false,
+                         bool unused = false);
 
 }  // namespace tollwick

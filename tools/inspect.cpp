@@ -45,7 +45,7 @@ bool unprotects(const std::string& path, int32_t expectedSignature, bool useFixe
 
 // Texts 1 to 3 of the system header in `directory`, read without rewriting it.
 std::optional<SystemHeaderRecord> keyTextsBeside(const fs::path& directory) {
-  const std::string path = (directory / kSystemHeaderName).string();
+  const std::string path = utf8ToAnsi((directory / kSystemHeaderName).string());
   if (dirFirst(path).empty()) return std::nullopt;
   const auto file = openUnprotected(path, 0, true);
   if (!file) return std::nullopt;
@@ -58,7 +58,7 @@ std::optional<SystemHeaderRecord> keyTextsBeside(const fs::path& directory) {
 
 // The system signature worked out from the system data file in `directory`.
 std::optional<int32_t> systemSignatureBeside(const fs::path& directory) {
-  const std::string path = (directory / kSystemDataFileName).string();
+  const std::string path = utf8ToAnsi((directory / kSystemDataFileName).string());
   if (dirFirst(path).empty()) return std::nullopt;
   const auto file = openUnprotected(path, 0, false);
   if (!file) return std::nullopt;
@@ -205,7 +205,9 @@ int inspectFile(const std::string& hostPath, std::ostream& out) {
 
   bool fixedKey = true;
   std::optional<int32_t> systemSignature;
-  std::optional<int16_t> open = openUnprotected(file, 0, true);
+  // The file as the runtime names it: a Windows-1252 text.
+  const std::string programPath = utf8ToAnsi(file);
+  std::optional<int16_t> open = openUnprotected(programPath, 0, true);
   if (open) {
     out << "unprotects: yes, with the fixed key\n";
   } else {
@@ -217,7 +219,7 @@ int inspectFile(const std::string& hostPath, std::ostream& out) {
       return 1;
     }
     systemState().header = *keyRecord;
-    open = openUnprotected(file, 0, false);
+    open = openUnprotected(programPath, 0, false);
     if (!open) {
       out << "unprotects: no (neither with the fixed key nor with the system key of "
           << kSystemHeaderName << ": wrong key or damaged data)\n";
@@ -233,7 +235,7 @@ int inspectFile(const std::string& hostPath, std::ostream& out) {
 
   if (!fixedKey) systemSignature = systemSignatureBeside(directory);
   if (systemSignature) out << "system signature: " << hex(*systemSignature) << "\n";
-  out << "signature: " << describeSignature(file, fixedKey, systemSignature) << "\n";
+  out << "signature: " << describeSignature(programPath, fixedKey, systemSignature) << "\n";
   return 0;
 }
 

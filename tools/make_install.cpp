@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "base/text.h"
 #include "platform/dynamic_library.h"
 #include "repair/fix_character_file.h"
 #include "runtime/binary_file.h"
@@ -118,7 +119,8 @@ int32_t writeGameFiles(const std::string& root, const InstallationOptions& optio
   const auto write = [&](const fs::path& directory, const std::string& name,
                          const std::vector<uint8_t>& content, int32_t signature, bool fixedKey) {
     if (listed(options.omit, name)) return;
-    const std::string path = (directory / name).string();
+    // The runtime takes program paths: Windows-1252 texts, not the host's UTF-8.
+    const std::string path = utf8ToAnsi((directory / name).string());
     writeProtectedFile(path, content, signature, fixedKey);
     if (listed(options.damaged, name)) damage(path);
   };
@@ -138,7 +140,7 @@ int32_t writeGameFiles(const std::string& root, const InstallationOptions& optio
     if (std::string(name) != kCharacterFileName) {
       write(system, name, sampleDataContent(name), carried, false);
     } else if (!listed(options.omit, name)) {
-      const std::string path = (system / name).string();
+      const std::string path = utf8ToAnsi((system / name).string());
       writeCharacterFile(path, plan, carried, options.characters.seed);
       if (listed(options.damaged, name)) damage(path);
     }

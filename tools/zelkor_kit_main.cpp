@@ -32,6 +32,7 @@ class StderrDialog : public tollwick::platform::Dialog {
 
 int main(int argc, char** argv) {
   using namespace tollwick;
+  platform::use<platform::Process>().reportWriteFailuresAsErrors();
   StderrDialog dialog;
   platform::Installed<platform::Dialog> installedDialog(dialog);
   try {

@@ -30,7 +30,11 @@ std::string findIgnoringCase(const std::string& directory, const std::string& co
   std::string found;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
-    if (sameFileName(utf8ToAnsi(name), component)) {
+    const std::string ansi = utf8ToAnsi(name);
+    // A name Windows-1252 cannot hold reaches the program with '?' in its place: the
+    // program cannot name it, so it matches nothing.
+    if (ansiToUtf8(ansi) != name) continue;
+    if (sameFileName(ansi, component)) {
       found = name;
       break;
     }

@@ -20,6 +20,7 @@
 
 #include "platform/posix/host_path.h"
 #include "platform/seam.h"
+#include "platform/temporary_names.h"
 #include "base/text.h"
 
 namespace tollwick::platform {
@@ -69,6 +70,8 @@ FsStatus statusOf(int error, const std::string& host) {
     case EMFILE:
     case ENFILE:
       return FsStatus::kTooManyOpen;
+    case EXDEV:
+      return FsStatus::kCrossDevice;
     default:
       return FsStatus::kAccessError;
   }
@@ -123,12 +126,29 @@ bool sameTimesAndSize(const struct stat& a, const struct stat& b) {
          nanosecondsOf(a.st_ctim) == nanosecondsOf(b.st_ctim);
 }
 
-std::string randomSuffix() {
+uint32_t randomSuffix() {
   static std::atomic<unsigned> counter{0};
   static const unsigned seed = std::random_device{}();
-  char out[16];
-  std::snprintf(out, sizeof out, "%08x", seed ^ (counter.fetch_add(1) * 2654435761u));
-  return out;
+  return seed ^ (counter.fetch_add(1) * 2654435761u);
+}
+
+// A host path the program can name again: one whose every character Windows-1252
+// holds. Any other would come back as a different path.
+bool nameableByProgram(const std::string& host) { return ansiToUtf8(utf8ToAnsi(host)) == host; }
+
+// Gives the open file `fd` the owner and group of `st` as far as the process may: the
+// owner needs privilege, the group membership of it. What may not be set stays.
+void adoptOwner(int fd, const struct stat& st) {
+  if (::fchown(fd, st.st_uid, st.st_gid) == 0) return;
+  (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+}
+
+// A file its owner left no write permission for, or one this process may not write:
+// the program reads it but never changes or replaces it.
+bool isReadOnly(const std::string& host, const struct stat& st) {
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
+  return ::faccessat(AT_FDCWD, host.c_str(), W_OK, AT_EACCESS) != 0 &&
+         (errno == EACCES || errno == EPERM || errno == EROFS);
 }
 
 class PosixWritableFile : public WritableFile {
@@ -181,11 +201,36 @@ class PosixFileSystem : public FileSystem {
                                 FileIdentity& identity) override {
     identity = FileIdentity{};
     const std::string host = hostPath(path);
-    const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: opening a FIFO for reading would wait for a writer. readAll
+    // refuses anything but a regular file before it reads a byte.
+    const int fd = ::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return statusOf(errno, host);
     const FsStatus status = readAll(fd, host, out, identity);
     ::close(fd);
     return status;
+  }
+
+  FsStatus mayWrite(const std::string& path, bool& out) override {
+    out = true;
+    const std::string host = hostPath(path);
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0) return statusOf(errno, host);
+    out = !isReadOnly(host, st);
+    return FsStatus::kOk;
+  }
+
+  FsStatus adoptAttributes(const std::string& path, const std::string& model) override {
+    const std::string host = hostPath(path);
+    const std::string hostModel = hostPath(model);
+    struct stat st {};
+    if (::stat(hostModel.c_str(), &st) != 0) return statusOf(errno, hostModel);
+    const int fd = ::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return statusOf(errno, host);
+    adoptOwner(fd, st);
+    const bool changed = ::fchmod(fd, st.st_mode & 07777) == 0;
+    const int error = errno;
+    ::close(fd);
+    return changed ? FsStatus::kOk : statusOf(error, host);
   }
 
   FsStatus identify(const std::string& path, FileIdentity& out) override {
@@ -233,19 +278,23 @@ class PosixFileSystem : public FileSystem {
                             std::unique_ptr<WritableFile>& out) override {
     const std::string real = followLink(hostPath(target));
     const std::string directory = parentOf(real);
+    // The program names the temporary file by its path later (rename, remove).
+    if (!nameableByProgram(directory)) return FsStatus::kPathNotFound;
     struct stat st {};
     const bool targetExists = ::stat(real.c_str(), &st) == 0;
     const mode_t mode = targetExists ? (st.st_mode & 07777) : 0666;
-    // A dot name: the directory search never shows it as a normal file.
-    const std::string stem = directory + "/." + baseNameOf(real) + ".tw-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string temp = stem + randomSuffix();
+      // A dot name: the directory search never shows it as a normal file.
+      const std::string temp =
+          directory + "/" + temporaryNameFor(baseNameOf(real), randomSuffix());
       const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
       if (fd < 0) {
         if (errno == EEXIST) continue;
         return statusOf(errno, temp);
       }
-      // The umask may have narrowed the mode: give the copy exactly the original's.
+      // The umask may have narrowed the mode: give the copy exactly the original's,
+      // owner and group first (a change of owner may clear the set-id bits).
+      if (targetExists) adoptOwner(fd, st);
       if (targetExists && ::fchmod(fd, mode) != 0) {
         const FsStatus status = statusOf(errno, temp);
         ::close(fd);
@@ -261,13 +310,6 @@ class PosixFileSystem : public FileSystem {
   FsStatus rename(const std::string& from, const std::string& to) override {
     const std::string hostFrom = hostPath(from);
     const std::string hostTo = followLink(hostPath(to));
-    // A file without any write permission is read-only, as Windows and Wine see it, and
-    // stays; root's right to replace it anyway is not used on the owner's behalf.
-    struct stat target {};
-    if (::stat(hostTo.c_str(), &target) == 0 && S_ISREG(target.st_mode) &&
-        (target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-      return FsStatus::kAccessError;
-    }
     if (::rename(hostFrom.c_str(), hostTo.c_str()) == 0) return FsStatus::kOk;
     const int error = errno;
     return statusOf(error, error == ENOENT && !isDirectory(parentOf(hostTo)) ? hostTo : hostFrom);
@@ -296,6 +338,9 @@ class PosixFileSystem : public FileSystem {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return statusOf(errno, host);
     if (!S_ISREG(st.st_mode)) return FsStatus::kAccessError;
+    // A regular file never blocks: reads go on as usual.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     out.clear();
     out.resize(static_cast<size_t>(st.st_size));
     size_t filled = 0;

@@ -148,15 +148,6 @@ TEST_F(PosixFileSystemTest, TemporaryFileIsHiddenExclusiveAndKeepsTheTargetsMode
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);
 }
 
-TEST_F(PosixFileSystemTest, AReadOnlyFileIsNeverReplacedEvenByRoot) {
-  writeFile("Game.DED", "old");
-  writeFile("new", "new");
-  fs::permissions(path("Game.DED"), fs::perms::owner_read | fs::perms::group_read);
-  EXPECT_EQ(fs_->rename(path("new"), path("Game.DED")), FsStatus::kAccessError);
-  EXPECT_EQ(readFile("Game.DED"), "old");
-  EXPECT_EQ(readFile("new"), "new");
-}
-
 TEST_F(PosixFileSystemTest, ReplacingALinkReplacesTheFileItNames) {
   fs::create_directory(path("real"));
   writeFile("real/Game.DED", "old");

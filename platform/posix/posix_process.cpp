@@ -4,12 +4,15 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "base/text.h"
 #include "platform/process.h"
 #include "platform/seam.h"
 
@@ -41,11 +44,21 @@ class PosixProcess : public Process {
     if (lockFd_ >= 0) ::close(lockFd_);
   }
 
+  // The directory's name as the program's text: Windows-1252, which hostPath turns
+  // back into the host's UTF-8. A character Windows-1252 lacks becomes '?', a name
+  // nothing on the disk answers to.
   std::string applicationDirectory() override {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return std::filesystem::current_path().string();
-    return std::filesystem::canonical(exe, ec).parent_path().string();
+    if (ec) return utf8ToAnsi(std::filesystem::current_path().string());
+    return utf8ToAnsi(std::filesystem::canonical(exe, ec).parent_path().string());
+  }
+
+  void reportWriteFailuresAsErrors() override {
+    // A write beyond the file-size limit then fails with EFBIG, and one to a closed
+    // pipe with EPIPE, where the default would end the process.
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::signal(SIGPIPE, SIG_IGN);
   }
 
   bool previousInstanceRunning() override {

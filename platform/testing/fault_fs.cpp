@@ -2,6 +2,8 @@
 
 #include <random>
 
+#include "platform/temporary_names.h"
+
 namespace tollwick::testing {
 
 using platform::DirEntry;
@@ -207,8 +209,8 @@ FsStatus FaultFs::createTempBeside(const std::string& target,
   if (!proceed(status)) return status;
   if (!directoryExists(target)) return FsStatus::kPathNotFound;
   const std::string dir = parentOf(target);
-  const std::string path = (dir.empty() ? "" : dir + "\\") + "." + nameOf(target) + ".tw-" +
-                           std::to_string(++tempCounter_);
+  const std::string path = (dir.empty() ? "" : dir + "\\") +
+                           platform::temporaryNameFor(nameOf(target), ++tempCounter_);
   inodes_.push_back({});
   visible_[path] = inodes_.size() - 1;
   pending_.push_back({OpKind::kCreate, path, "", inodes_.size() - 1, ""});

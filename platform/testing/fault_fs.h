@@ -96,7 +96,7 @@ class FaultFs : public platform::FileSystem {
   bool persistent_ = false;
   bool fired_ = false;
   platform::FsStatus error_ = platform::FsStatus::kIoError;
-  int tempCounter_ = 0;
+  uint32_t tempCounter_ = 0;
 };
 
 }  // namespace tollwick::testing

@@ -15,6 +15,7 @@
 
 #include "platform/file_system.h"
 #include "platform/seam.h"
+#include "platform/temporary_names.h"
 #include "platform/win32/win32_text.h"
 
 namespace tollwick::platform {
@@ -188,12 +189,10 @@ EntryKind kindOf(DWORD attributes, const std::string& path) {
   return EntryKind::kNormalFile;
 }
 
-std::string randomSuffix() {
-  static std::atomic<unsigned> counter{0};
-  static const unsigned seed = std::random_device{}();
-  char out[16];
-  std::snprintf(out, sizeof out, "%08x", seed ^ (counter.fetch_add(1) * 2654435761u));
-  return out;
+uint32_t randomSuffix() {
+  static std::atomic<uint32_t> counter{0};
+  static const uint32_t seed = std::random_device{}();
+  return seed ^ (counter.fetch_add(1) * 2654435761u);
 }
 
 class Win32WritableFile : public WritableFile {
@@ -308,14 +307,35 @@ class Win32FileSystem : public FileSystem {
     return error == ERROR_NO_MORE_FILES ? FsStatus::kOk : statusOf(error, prefix);
   }
 
+  // A file its owner made read-only (the read-only attribute) is not changed.
+  FsStatus mayWrite(const std::string& path, bool& out) override {
+    out = true;
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return lastStatus(path);
+    out = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+    return FsStatus::kOk;
+  }
+
+  // The attributes the owner set on `model` (archive, indexing, system, hidden) go to
+  // `path`; its security descriptor stays the one the folder gives new files.
+  FsStatus adoptAttributes(const std::string& path, const std::string& model) override {
+    const DWORD attributes = GetFileAttributesW(widen(model).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return lastStatus(model);
+    const DWORD kept = attributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN);
+    if (!SetFileAttributesW(widen(path).c_str(), kept != 0 ? kept : DWORD{FILE_ATTRIBUTE_NORMAL})) {
+      return lastStatus(path);
+    }
+    return FsStatus::kOk;
+  }
+
   FsStatus createTempBeside(const std::string& target,
                             std::unique_ptr<WritableFile>& out) override {
     const std::string directory = parentOf(target);
-    const std::string stem = (directory.empty() || directory.back() == '\\' ||
-                                      directory.back() == '/' || directory.back() == ':'
-                                  ? directory
-                                  : directory + "\\") +
-                             "." + baseNameOf(target) + ".tw-";
+    const std::string stem = directory.empty() || directory.back() == '\\' ||
+                                     directory.back() == '/' || directory.back() == ':'
+                                 ? directory
+                                 : directory + "\\";
     // The copy gets the original's attributes (never read-only: it is written now) and
     // is hidden from the directory search until it is renamed into place.
     const DWORD original = GetFileAttributesW(widen(target).c_str());
@@ -326,7 +346,7 @@ class Win32FileSystem : public FileSystem {
     }
     const DWORD finalAttributes = kept != 0 ? kept : DWORD{FILE_ATTRIBUTE_NORMAL};
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string temp = stem + randomSuffix();
+      const std::string temp = stem + temporaryNameFor(baseNameOf(target), randomSuffix());
       HANDLE file = CreateFileW(widen(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 kept | FILE_ATTRIBUTE_HIDDEN, nullptr);
       if (file == INVALID_HANDLE_VALUE) {
@@ -347,12 +367,6 @@ class Win32FileSystem : public FileSystem {
   FsStatus rename(const std::string& from, const std::string& to) override {
     const std::wstring wideFrom = widen(from);
     const std::wstring wideTo = widen(to);
-    // A read-only file stays. Windows refuses to replace one; Wine, run by root at least,
-    // does not, so the attribute is looked at first.
-    const DWORD target = GetFileAttributesW(wideTo.c_str());
-    if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_READONLY) != 0) {
-      return FsStatus::kAccessError;
-    }
     // Another program (a virus scanner, the game's own reader) may hold the target open
     // for a moment: a sharing violation is retried for about two seconds.
     DWORD error = ERROR_SUCCESS;

@@ -66,9 +66,9 @@ class CrashSweepTest : public kit::InstallationFixture {
     installationSettings().systemRootDirectory = kRoot;
     installationSettings().currentSystemDirectory = "Zelkor\\";
     try {
-      if (sysLoadMasterSystemHeader() != 0) return;
+      if (sysLoadMasterSystemHeader() != LoadResult::kLoaded) return;
       std::string directory = installationSettings().currentSystemDirectory;
-      if (sysLoadSystem(directory) != 0) return;
+      if (sysLoadSystem(directory) != LoadResult::kLoaded) return;
       sysFixBloatedCharacterFile(systemState().header);
     } catch (const testing::ProgramEnded&) {
     }
@@ -106,9 +106,9 @@ class CrashSweepTest : public kit::InstallationFixture {
     platform::Installed<platform::FileSystem> installed(faultFs);
     installationSettings().systemRootDirectory = kRoot;
     resetSystemState();
-    ASSERT_EQ(sysLoadMasterSystemHeader(), 0);
+    ASSERT_EQ(sysLoadMasterSystemHeader(), LoadResult::kLoaded);
     std::string directory = "Zelkor\\";
-    ASSERT_EQ(sysLoadSystem(directory), 0);
+    ASSERT_EQ(sysLoadSystem(directory), LoadResult::kLoaded);
     for (const auto& [path, bytes] : faultFs.visibleFiles()) versions_[path].insert(bytes);
     ASSERT_EQ(versions_[characters()].size(), 3u);  // bloated, restamped, compacted
     ASSERT_GT(operations_, 20);

@@ -4,7 +4,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -91,14 +93,15 @@ class TollwickEndToEndTest : public ::testing::Test {
     ASSERT_TRUE(fs::exists(install_ / "tollwick")) << "tollwick is not built";
   }
 
-  // Runs the installed tollwick; returns its exit code and fills boxes_.
-  int runTollwick(const std::string& answers) {
+  // Runs the installed tollwick (after the shell words `before`, such as a ulimit);
+  // returns its exit code and fills boxes_.
+  int runTollwick(const std::string& answers, const std::string& before = "") {
     const fs::path transcript = work_ / "transcript.jsonl";
     fs::remove(transcript);
     const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX=" +
                             quote(work_ / "wine") + " TOLLWICK_ANSWERS=" + quote(answers) +
                             " TOLLWICK_TRANSCRIPT=" + quote(transcript) + " ";
-    const int code = shell(env + quote(install_ / "tollwick") + " </dev/null", &output_);
+    const int code = shell(before + env + quote(install_ / "tollwick") + " </dev/null", &output_);
     boxes_.clear();
     std::ifstream in(transcript);
     for (std::string line; std::getline(in, line);) {
@@ -115,6 +118,16 @@ class TollwickEndToEndTest : public ::testing::Test {
   }
 
   fs::path gameFile(const std::string& name) const { return install_ / "System" / "Zelkor" / name; }
+
+  // The names in the system's directory, hidden ones included, sorted.
+  std::vector<std::string> systemDirectoryNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(install_ / "System" / "Zelkor")) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 
   static std::string gs(int32_t id) { return ansiToUtf8(gameString(id)); }
   static Box fixQuestion(int answer) { return {"Tollwick", "Fix Character File Now?", 4, answer}; }
@@ -180,7 +193,7 @@ TEST_F(TollwickEndToEndTest, MissingMasterHeaderIsToldAndTheRunGoesOn) {
 
 TEST_F(TollwickEndToEndTest, MissingSystemHeaderIsAFailedLoad) {
   makeInstall("--omit ZelkorSystemHeader.MSF");
-  EXPECT_EQ(runTollwick("yes"), 0) << output_;
+  EXPECT_EQ(runTollwick("yes"), 2) << output_;
   EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick", gs(gs::kSystemHeaderNotLoaded), 0, 1},
                                   loadFailed(gs::kSystemLoadFailedOther), errorLoading()));
 }
@@ -198,7 +211,7 @@ TEST_F(TollwickEndToEndTest, DataFileOfAnotherSystemFailsTheLoadAndStaysUntouche
   makeInstall("--foreign-signature ZELKORMazeMonsters.DED --unsigned ZELKORDungeon.DED");
   const std::string foreign = readAll(gameFile("ZELKORMazeMonsters.DED"));
   const std::string later = readAll(gameFile("ZELKORDungeon.DED"));
-  EXPECT_EQ(runTollwick("yes"), 0) << output_;
+  EXPECT_EQ(runTollwick("yes"), 2) << output_;
   EXPECT_THAT(boxes_, ElementsAre(dataFilesFailed(), loadFailed(gs::kSystemLoadFailedUnprotect),
                                   errorLoading()));
   EXPECT_EQ(readAll(gameFile("ZELKORMazeMonsters.DED")), foreign);
@@ -209,11 +222,69 @@ TEST_F(TollwickEndToEndTest, DataFileOfAnotherSystemFailsTheLoadAndStaysUntouche
 TEST_F(TollwickEndToEndTest, CharacterFileThatDoesNotUnprotectFailsTheLoadUnchanged) {
   makeInstall(std::string(kBloated) + " --damage ZELKORCharacters.DED");
   const std::string before = readAll(gameFile("ZELKORCharacters.DED"));
-  EXPECT_EQ(runTollwick("yes"), 0) << output_;
+  EXPECT_EQ(runTollwick("yes"), 2) << output_;
   EXPECT_THAT(boxes_, ElementsAre(dataFilesFailed(), loadFailed(gs::kSystemLoadFailedUnprotect),
                                   errorLoading()));
   EXPECT_EQ(readAll(gameFile("ZELKORCharacters.DED")), before);
   EXPECT_THAT(inspect("ZELKORCharacters.DED"), HasSubstr("unprotects: no"));
+}
+
+// A file-size limit below the compacted file's size: the write fails as "Disk full"
+// in the repair's report instead of killing the process, the character file stays as it
+// was, nothing is left beside it, and the exit code tells a script that the repair failed.
+TEST_F(TollwickEndToEndTest, AFileSizeLimitIsDiskFullWithNothingLeftBehind) {
+  makeInstall(kBloated);
+  const std::string before = readAll(gameFile("ZELKORCharacters.DED"));
+  const std::vector<std::string> names = systemDirectoryNames();
+  // 16 blocks: 8 or 16 KiB, whichever block the shell counts in; the compacted file
+  // needs 27 KiB, the transcript far less.
+  EXPECT_EQ(runTollwick("yes", "ulimit -f 16; "), 2) << output_;
+  EXPECT_THAT(boxes_,
+              ElementsAre(fixQuestion(6),
+                          Box{"Tollwick",
+                              "Error 'Disk full' occurred in (Tollwick)"
+                              "modSarnSystem:sysFixBloatedCharacterFile!",
+                              0, 1},
+                          done()));
+  EXPECT_EQ(readAll(gameFile("ZELKORCharacters.DED")), before);
+  EXPECT_EQ(systemDirectoryNames(), names);
+}
+
+// An installation in a folder named with a letter of Windows-1252 ("Zé") is found and
+// repaired; under a name Windows-1252 cannot hold ("Zж") the program cannot name its
+// own folder and finds no installation there.
+TEST_F(TollwickEndToEndTest, AnInstallationUnderAWindows1252NameIsRepaired) {
+  install_ = work_ / "Z\xC3\xA9";
+  makeInstall(kBloated);
+  EXPECT_EQ(runTollwick("yes"), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(fixQuestion(6), done()));
+  EXPECT_THAT(inspect("ZELKORCharacters.DED"), HasSubstr("dead bytes: 0\n"));
+
+  const fs::path unnameable = work_ / "Z\xD0\xB6";
+  fs::rename(install_, unnameable);
+  install_ = unnameable;
+  EXPECT_NE(runTollwick("yes"), 0) << output_;
+  ASSERT_FALSE(boxes_.empty());
+  EXPECT_EQ(boxes_.front(), (Box{"Tollwick", "Zelkor has not been installed and run yet!", 48, 1}));
+  EXPECT_THAT(boxes_, ::testing::Not(::testing::Contains(fixQuestion(6))));
+}
+
+// FIFOs in place of the resource library, the registry file and a data file: each is an
+// error of the operation that reads it, and the run ends instead of waiting for a writer.
+TEST_F(TollwickEndToEndTest, AFifoInPlaceOfAFileIsAnErrorNotAHang) {
+  makeInstall(kBloated);
+  fs::remove(install_ / "Zelkor.dll");
+  fs::remove(gameFile("ZELKORMazeItems.DED"));
+  for (const fs::path& fifo : {install_ / "Zelkor.dll", work_ / "wine" / "system.reg",
+                               gameFile("ZELKORMazeItems.DED")}) {
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0) << fifo;
+  }
+  const std::string before = readAll(gameFile("ZELKORCharacters.DED"));
+  const int code = runTollwick("yes", "timeout -s KILL 30 ");
+  ASSERT_NE(code, 137) << "killed after 30 s: the program waited on a FIFO";
+  EXPECT_EQ(code, 2) << output_;
+  EXPECT_THAT(boxes_, ::testing::Not(::testing::Contains(fixQuestion(6))));
+  EXPECT_EQ(readAll(gameFile("ZELKORCharacters.DED")), before);
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ const std::string kSettings =
     "\"WipeSystem\"=\"T\"\n"
     "\"WorkingDirectory\"=\"C:\\\\Games\\\\Zelkor\"\n";
 
-int16_t writeWipeSystem(Registry& registry, const std::string& text) {
+bool writeWipeSystem(Registry& registry, const std::string& text) {
   Installed<Registry> installed(registry);
   return regWriteValue(kHkeyLocalMachine, "SOFTWARE\\Varnholt\\Zelkor", "WipeSystem", 1, text);
 }
@@ -71,7 +71,7 @@ TEST(PosixRegistry, AWriteReplacesTheFileALinkPointsAtAndKeepsItsMode) {
   fs::create_symlink("real/system.reg", prefix.path() / "system.reg");
   const auto registry = makeWinePrefixRegistry(prefix.path());
 
-  EXPECT_EQ(writeWipeSystem(*registry, "F"), -1);
+  EXPECT_TRUE(writeWipeSystem(*registry, "F"));
   EXPECT_TRUE(fs::is_symlink(prefix.path() / "system.reg"));
   std::string expected = kSettings;
   expected.replace(expected.find("\"WipeSystem\"=\"T\""), 16, "\"WipeSystem\"=hex(1):46,00");
@@ -139,7 +139,7 @@ TEST(PosixRegistry, WritesWaitForTheWineserverToLetGoOfItsLock) {
   ASSERT_EQ(ok, 'y');
 
   EXPECT_TRUE(wineServerRunning(prefix.path()));
-  EXPECT_EQ(writeWipeSystem(*registry, "F"), 0);
+  EXPECT_FALSE(writeWipeSystem(*registry, "F"));
   EXPECT_EQ(slurp(prefix.path() / "system.reg"), kSettings);
 
   ::close(release[1]);
@@ -147,7 +147,7 @@ TEST(PosixRegistry, WritesWaitForTheWineserverToLetGoOfItsLock) {
   ::waitpid(child, &status, 0);
   ::close(ready[0]);
   EXPECT_FALSE(wineServerRunning(prefix.path()));
-  EXPECT_EQ(writeWipeSystem(*registry, "F"), -1);
+  EXPECT_TRUE(writeWipeSystem(*registry, "F"));
   EXPECT_NE(slurp(prefix.path() / "system.reg"), kSettings);
 }
 
@@ -199,7 +199,7 @@ TEST(PosixRegistry, WineReadsWhatWeWroteAndWeReadWhatWineWrote) {
   // The server lingers for three seconds after its last client: long enough to see it.
   EXPECT_TRUE(wineServerRunning(prefix.path()));
   const std::string before = slurp(prefix.path() / "system.reg");
-  EXPECT_EQ(writeWipeSystem(*registry, "F"), 0);
+  EXPECT_FALSE(writeWipeSystem(*registry, "F"));
   EXPECT_EQ(slurp(prefix.path() / "system.reg"), before);
   run(env + server + " -w");
   ASSERT_FALSE(wineServerRunning(prefix.path()));
@@ -210,7 +210,7 @@ TEST(PosixRegistry, WineReadsWhatWeWroteAndWeReadWhatWineWrote) {
               "C:\\Games\\Zelkor");
     EXPECT_EQ(regReadValue(kHkeyLocalMachine, "SOFTWARE\\Varnholt\\Zelkor", "WipeSystem"), "T");
   }
-  EXPECT_EQ(writeWipeSystem(*registry, "caf\xE9 \"q\" \\ F"), -1);
+  EXPECT_TRUE(writeWipeSystem(*registry, "caf\xE9 \"q\" \\ F"));
   RegKey created = 0;
   ASSERT_EQ(registry->createKeyEx(reg::kLocalMachine, "SOFTWARE\\Varnholt\\Zelkor\\Sub [1]",
                                   reg::kKeyAllAccess, &created),

@@ -1,12 +1,26 @@
 #include "repair/fix_character_file.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <thread>
+#include <utility>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/seam.h"
+#include "platform/security_library.h"
+#include "platform/testing/forwarding_fs.h"
 #include "repair/character_file.h"
 #include "runtime/binary_file.h"
+#include "system/system_data_file.h"
 #include "system/system_state.h"
 #include "tools/character_file_builder.h"
 #include "tools/installation_fixture.h"
@@ -17,6 +31,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using testing::ShownBox;
+namespace fs = std::filesystem;
 
 constexpr int64_t kBare = charfile::kHeaderEnd;  // 4022
 constexpr int64_t kRecord = charfile::kRecordSize;
@@ -48,7 +63,29 @@ class FixCharacterFileTest : public kit::InstallationFixture {
     return std::vector<uint8_t>(record.begin(), record.end());
   }
 
-  int16_t repair() { return sysFixBloatedCharacterFile(systemState().header); }
+  RepairResult repair() { return sysFixBloatedCharacterFile(systemState().header); }
+
+  // A bloated character file with one live record named `name` at `path`.
+  void writeCharacters(const std::string& path, const std::string& name) const {
+    kit::CharacterFileBuilder file(path);
+    file.appendRecord(kit::sampleRecord(1, name), 0, 3000);
+    file.setCount(1);
+    file.finish(signature_);
+  }
+
+  // Hidden files (temporary files of replacements) in `directory`.
+  static int hiddenFilesIn(const fs::path& directory) {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+      count += entry.path().filename().string().starts_with('.') ? 1 : 0;
+    }
+    return count;
+  }
+
+  static ShownBox errorReport(const std::string& description) {
+    return {"Error '" + description + "' occurred in (Tollwick)"
+            "modSarnSystem:sysFixBloatedCharacterFile!", 0, "Tollwick", 1};
+  }
 
   int32_t signature_ = 0;
 };
@@ -67,7 +104,7 @@ TEST_F(FixCharacterFileTest, LiveRecordsAreRenumberedDenselyBehindAFreshHeader) 
     file.padTo(200000);
     file.finish(signature_);
   }
-  EXPECT_EQ(repair(), -1);
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
   EXPECT_THAT(dialog_.boxes, IsEmpty());
 
   const auto image = repaired();
@@ -96,7 +133,7 @@ TEST_F(FixCharacterFileTest, ScanStopsOnceTheOldCountIsReached) {
     file.setCount(2);
     file.finish(signature_);
   }
-  EXPECT_EQ(repair(), -1);
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
   const auto image = repaired();
   EXPECT_EQ(kit::integerAt(image, 21), 2);
   EXPECT_EQ(image.size(), static_cast<size_t>(kBare + 2 * kRecord));
@@ -113,7 +150,7 @@ TEST_F(FixCharacterFileTest, DeadRecordsOfEveryKindAreLeftBehindAndTheCountIsWha
     file.setCount(10);  // more than the file holds: every slot is examined
     file.finish(signature_);
   }
-  EXPECT_EQ(repair(), -1);
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
   const auto image = repaired();
   EXPECT_EQ(kit::integerAt(image, 21), 1);
   ASSERT_EQ(image.size(), static_cast<size_t>(kBare + kRecord));
@@ -128,7 +165,7 @@ TEST_F(FixCharacterFileTest, NothingKeptGivesCountZeroWhateverTheOldCountSaid) {
     file.setCount(3);
     file.finish(signature_);
   }
-  EXPECT_EQ(repair(), -1);
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
   const auto image = repaired();
   EXPECT_EQ(kit::integerAt(image, 21), 0);
   EXPECT_EQ(image.size(), static_cast<size_t>(kBare));
@@ -142,11 +179,85 @@ TEST_F(FixCharacterFileTest, OldCountOfZeroOrLessExaminesNoSlot) {
       file.setCount(count);
       file.finish(signature_);
     }
-    EXPECT_EQ(repair(), -1);
+    EXPECT_EQ(repair(), RepairResult::kRepaired);
     const auto image = repaired();
     EXPECT_EQ(image.size(), static_cast<size_t>(kBare));
     EXPECT_EQ(kit::integerAt(image, 21), 0);
   }
+}
+
+// Forwards to the security library in use and counts its transforms and checks of
+// buffers of one length (the data of one character file).
+class PassCounter : public platform::SecurityLibrary {
+ public:
+  explicit PassCounter(int32_t length) : length_(length) {}
+  int32_t verify(const void* buffer, int32_t length, int32_t seed) override {
+    if (length == length_) ++checks;
+    return real_.verify(buffer, length, seed);
+  }
+  int32_t mangle(void* buffer, int32_t length, int32_t seed, int32_t key) override {
+    if (length == length_) ++transforms;
+    return real_.mangle(buffer, length, seed, key);
+  }
+  int32_t makeKey(int32_t check) override { return real_.makeKey(check); }
+  int32_t freeKey(int32_t key) override { return real_.freeKey(key); }
+
+  int transforms = 0;
+  int checks = 0;
+
+ private:
+  int32_t length_;
+  platform::SecurityLibrary& real_ = platform::use<platform::SecurityLibrary>();
+  platform::Installed<platform::SecurityLibrary> installed_{*this};
+};
+
+// The whole run as start-up makes it: the check of every data file, then the repair.
+// An unchanged character file goes through the library once (one transform, one
+// check); one changed in place or replaced on disk in between is read and checked
+// afresh, and the repair keeps what is on disk now.
+TEST_F(FixCharacterFileTest, AWholeRunPassesOnceOverAnUnchangedCharacterFile) {
+  constexpr int64_t kLength = int64_t{3} << 20;  // large enough for its image to be kept
+  const auto write = [&](const std::string& name, const std::string& path) {
+    kit::CharacterFileBuilder file(path);
+    file.appendRecord(kit::sampleRecord(1, name), 0);
+    file.setCount(1);
+    file.padTo(kLength);
+    file.finish(signature_);
+  };
+  // Only a file whose last change lies behind it is known to be the same by its times.
+  const auto age = [] { std::this_thread::sleep_for(std::chrono::milliseconds(150)); };
+  const auto run = [&](const std::function<void()>& between) {
+    age();
+    PassCounter counter(static_cast<int32_t>(kLength - 12));
+    EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kLoaded);
+    between();
+    EXPECT_EQ(repair(), RepairResult::kRepaired);
+    return std::pair(counter.transforms, counter.checks);
+  };
+
+  write("Aldric", characters());
+  EXPECT_EQ(run([] {}), std::pair(1, 1));
+  EXPECT_EQ(recordAt(repaired(), 4023), bytesOf(kit::sampleRecord(1, "Aldric")));
+
+  write("Brannoc", characters() + ".new");
+  write("Aldric", characters());
+  EXPECT_EQ(run([&] {
+              std::filesystem::rename(characters() + ".new", characters());
+              age();
+            }),
+            std::pair(2, 2));
+  EXPECT_EQ(recordAt(repaired(), 4023), bytesOf(kit::sampleRecord(1, "Brannoc")));
+
+  write("Cerys", characters());
+  const auto cerys = fileBytes(characters());
+  write("Aldric", characters());
+  EXPECT_EQ(run([&] {
+              writeBytes(characters(), *cerys);  // the same file rewritten in place
+              age();
+            }),
+            std::pair(2, 2));
+  EXPECT_EQ(recordAt(repaired(), 4023), bytesOf(kit::sampleRecord(1, "Cerys")));
+  EXPECT_THAT(dialog_.boxes, IsEmpty());
 }
 
 TEST_F(FixCharacterFileTest, LeftOverTempFileIsReplacedAndGoneAfterwards) {
@@ -157,13 +268,13 @@ TEST_F(FixCharacterFileTest, LeftOverTempFileIsReplacedAndGoneAfterwards) {
     file.setCount(1);
     file.finish(signature_);
   }
-  EXPECT_EQ(repair(), -1);
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
   EXPECT_FALSE(fileBytes(temp()).has_value());
   EXPECT_EQ(repaired().size(), static_cast<size_t>(kBare + kRecord));
 }
 
 TEST_F(FixCharacterFileTest, NoCharacterFileDoesNothingAtAll) {
-  EXPECT_EQ(repair(), 0);
+  EXPECT_EQ(repair(), RepairResult::kNothingDone);
   EXPECT_THAT(dialog_.boxes, IsEmpty());
   EXPECT_FALSE(fileBytes(characters()).has_value());
   EXPECT_FALSE(fileBytes(temp()).has_value());
@@ -177,7 +288,7 @@ TEST_F(FixCharacterFileTest, FileThatDoesNotUnprotectShows3257AndChangesNothing)
     file.finish(signature_ ^ 0x0F0F0F0F);  // another system's signature
   }
   const auto before = fileBytes(characters());
-  EXPECT_EQ(repair(), -2);
+  EXPECT_EQ(repair(), RepairResult::kNotUnprotected);
   EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"<3257>", 0, "Tollwick", 1}));
   EXPECT_EQ(fileBytes(characters()), before);
   EXPECT_FALSE(fileBytes(temp()).has_value());
@@ -197,7 +308,7 @@ TEST_F(FixCharacterFileTest, SlotOutsideTheFileStopsTheRepairWithNothingReplaced
       file.finish(signature_);
     }
     const auto before = fileBytes(characters());
-    EXPECT_EQ(repair(), 0);
+    EXPECT_EQ(repair(), RepairResult::kNothingDone);
     EXPECT_THAT(dialog_.boxes,
                 ElementsAre(ShownBox{"Error 'Input past end of file' occurred in (Tollwick)"
                                      "modSarnSystem:sysFixBloatedCharacterFile!",
@@ -206,6 +317,136 @@ TEST_F(FixCharacterFileTest, SlotOutsideTheFileStopsTheRepairWithNothingReplaced
     EXPECT_FALSE(fileBytes(temp()).has_value());
   }
 }
+
+// The real file system, except that the game saves its character file while the
+// repair runs: after the repair read it, when the compacted copy is committed.
+class GameSavingFs : public testing::ForwardingFs {
+ public:
+  std::function<void()> save;
+  FsStatus rename(const std::string& from, const std::string& to) override {
+    if (save && to.ends_with(kCharacterTempFileName)) std::exchange(save, nullptr)();
+    return ForwardingFs::rename(from, to);
+  }
+};
+
+// Replaced by a new file, rewritten in place with the same length (a file read long
+// enough ago that the file system vouches for it, and one just written): the save
+// stays, the compacted copy of the older contents is discarded and the report says so.
+TEST_F(FixCharacterFileTest, ASaveMadeDuringTheRepairIsNeverReplaced) {
+  const std::string saveFile = root() + "/save.DED";
+  writeCharacters(saveFile, "Brannoc");
+  const auto saved = fileBytes(saveFile);
+  for (const char* how : {"replaced", "rewritten", "rewritten at once"}) {
+    abandonAllFiles();
+    dialog_.boxes.clear();
+    writeCharacters(characters(), "Aldric");
+    ASSERT_EQ(fileBytes(characters())->size(), saved->size());
+    if (std::string(how) != "rewritten at once") {
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+    GameSavingFs game;
+    game.save = [&] {
+      if (std::string(how) == "replaced") {
+        fs::copy_file(saveFile, characters() + ".new");
+        fs::rename(characters() + ".new", characters());
+      } else {
+        writeBytes(characters(), *saved);  // the same inode, the same length
+      }
+    };
+    platform::Installed<platform::FileSystem> installed(game);
+    EXPECT_EQ(repair(), RepairResult::kNothingDone) << how;
+    EXPECT_THAT(dialog_.boxes, ElementsAre(errorReport("Path/File access error"))) << how;
+    EXPECT_TRUE(fileBytes(characters()) == saved) << how << ": the save was lost";
+    EXPECT_FALSE(fileBytes(temp()).has_value()) << how;
+    EXPECT_EQ(hiddenFilesIn(systemDirectory()), 0) << how;
+  }
+}
+
+// POSIX modes, owners and mounts.
+#ifndef _WIN32
+// The compacted file takes the old one's mode (not the umask's), and its owner and
+// group where the process may set them; a file its owner made read-only is refused.
+TEST_F(FixCharacterFileTest, TheRepairKeepsWhatTheOwnerSetOnTheCharacterFile) {
+  const mode_t umaskBefore = ::umask(022);
+  writeCharacters(characters(), "Aldric");
+  ASSERT_EQ(::chmod(characters().c_str(), 0600), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(characters().c_str(), 4321, 4322), 0);
+  }
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
+  struct stat st {};
+  ASSERT_EQ(::stat(characters().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+  }
+
+  writeCharacters(characters(), "Aldric");
+  ASSERT_EQ(::chmod(characters().c_str(), 0444), 0);
+  const auto before = fileBytes(characters());
+  EXPECT_EQ(repair(), RepairResult::kNothingDone);
+  EXPECT_THAT(dialog_.boxes, ElementsAre(errorReport("Path/File access error")));
+  EXPECT_EQ(fileBytes(characters()), before);
+  ASSERT_EQ(::stat(characters().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  EXPECT_FALSE(fileBytes(temp()).has_value());
+  EXPECT_EQ(hiddenFilesIn(systemDirectory()), 0);
+  ::umask(umaskBefore);
+}
+
+// A writable directory on another file system than `near`, made for one test and
+// removed afterwards; empty when there is none (a tmpfs such as /dev/shm usually is).
+class DirectoryOnAnotherFileSystem {
+ public:
+  explicit DirectoryOnAnotherFileSystem(const std::string& near) {
+    struct stat here {};
+    if (::stat(near.c_str(), &here) != 0) return;
+    std::vector<std::string> candidates = {"/dev/shm"};
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR")) candidates.push_back(runtime);
+    for (const std::string& candidate : candidates) {
+      struct stat there {};
+      if (::stat(candidate.c_str(), &there) != 0 || there.st_dev == here.st_dev) continue;
+      std::string pattern = candidate + "/tollwick-link-XXXXXX";
+      if (::mkdtemp(pattern.data()) != nullptr) {
+        path_ = pattern;
+        return;
+      }
+    }
+  }
+  ~DirectoryOnAnotherFileSystem() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The character file is a link into another file system: the compacted file is written
+// beside the link's target and replaces it there, the link stays a link to the new
+// contents, and nothing is left behind on either side.
+TEST_F(FixCharacterFileTest, ACharacterFileLinkedIntoAnotherFileSystemIsRepairedWhereItLies) {
+  const DirectoryOnAnotherFileSystem elsewhere(systemDirectory());
+  if (elsewhere.path().empty()) {
+    GTEST_SKIP() << "no writable directory on another file system than "
+                 << systemDirectory() << " (tried /dev/shm and $XDG_RUNTIME_DIR)";
+  }
+  const std::string target = elsewhere.path() + "/" + kCharacterFileName;
+  writeCharacters(target, "Aldric");
+  fs::create_symlink(target, characters());
+  EXPECT_EQ(repair(), RepairResult::kRepaired);
+  EXPECT_THAT(dialog_.boxes, IsEmpty());
+  EXPECT_TRUE(fs::is_symlink(characters()));
+  EXPECT_EQ(fs::read_symlink(characters()), target);
+  EXPECT_EQ(repaired().size(), static_cast<size_t>(kBare + kRecord));
+  EXPECT_FALSE(fileBytes(temp()).has_value());
+  EXPECT_EQ(hiddenFilesIn(systemDirectory()), 0);
+  EXPECT_EQ(hiddenFilesIn(elsewhere.path()), 0);
+}
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace tollwick

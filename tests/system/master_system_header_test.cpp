@@ -49,7 +49,7 @@ class MasterSystemHeaderTest : public kit::InstallationFixture {
 };
 
 TEST_F(MasterSystemHeaderTest, MissingFileTellsTheUserAndSucceedsWithNothingLoaded) {
-  EXPECT_EQ(sysLoadMasterSystemHeader(), 0);
+  EXPECT_EQ(sysLoadMasterSystemHeader(), LoadResult::kLoaded);
   ASSERT_EQ(dialog_.boxes.size(), 1u);
   EXPECT_EQ(dialog_.boxes[0],
             (testing::ShownBox{"Zelkor has not been installed and run yet!", 48, "Tollwick", 1}));
@@ -59,7 +59,7 @@ TEST_F(MasterSystemHeaderTest, MissingFileTellsTheUserAndSucceedsWithNothingLoad
 TEST_F(MasterSystemHeaderTest, LoadsTextsByteForByteIncludingEmptyAndPaddedFields) {
   const std::string withNul("Name\0 ", 6);
   writeTable("", {{withNul, "", "Zelkor\\"}, {"", "second  ", ""}});
-  EXPECT_EQ(sysLoadMasterSystemHeader(), 0);
+  EXPECT_EQ(sysLoadMasterSystemHeader(), LoadResult::kLoaded);
   EXPECT_THAT(dialog_.boxes, IsEmpty());
   EXPECT_EQ(systemState().masterText, "");
   EXPECT_THAT(systemState().systemTable,
@@ -68,9 +68,9 @@ TEST_F(MasterSystemHeaderTest, LoadsTextsByteForByteIncludingEmptyAndPaddedField
 
 TEST_F(MasterSystemHeaderTest, SecondLoadReplacesTheWholeTable) {
   writeTable("first", {{"A", "a", "A\\"}, {"B", "b", "B\\"}, {"C", "c", "C\\"}});
-  ASSERT_EQ(sysLoadMasterSystemHeader(), 0);
+  ASSERT_EQ(sysLoadMasterSystemHeader(), LoadResult::kLoaded);
   writeTable("second", {{"D", "d", "D\\"}});
-  ASSERT_EQ(sysLoadMasterSystemHeader(), 0);
+  ASSERT_EQ(sysLoadMasterSystemHeader(), LoadResult::kLoaded);
   EXPECT_EQ(systemState().masterText, "second");
   EXPECT_THAT(systemState().systemTable, ElementsAre(SystemEntry{"D", "d", "D\\"}));
 }
@@ -81,7 +81,7 @@ TEST_F(MasterSystemHeaderTest, FileThatDoesNotUnprotectFailsAndKeepsTheTable) {
   const auto before = fileBytes(path());
   writeMaster(kit::masterHeaderContent("text", {{"A", "a", "A\\"}}), /*fixedKey=*/false);
   const auto systemKeyed = fileBytes(path());
-  EXPECT_EQ(sysLoadMasterSystemHeader(), -2);
+  EXPECT_EQ(sysLoadMasterSystemHeader(), LoadResult::kNotUnprotected);
   EXPECT_THAT(dialog_.boxes, IsEmpty());
   EXPECT_EQ(systemState().systemTable, previous_);
   EXPECT_EQ(fileBytes(path()), systemKeyed);
@@ -105,7 +105,7 @@ TEST_P(MasterSystemHeaderBadContentTest, IsReportedAsTheRoutinesErrorWithNothing
   systemState().masterText = "before";
   writeMaster(GetParam().content);
   const auto onDisk = fileBytes(path());
-  EXPECT_EQ(sysLoadMasterSystemHeader(), -2);
+  EXPECT_EQ(sysLoadMasterSystemHeader(), LoadResult::kNotUnprotected);
   expectErrorReport(GetParam().description);
   EXPECT_EQ(systemState().systemTable, previous_);
   EXPECT_EQ(systemState().masterText, "before");

@@ -28,7 +28,7 @@ TEST_F(SystemDataFileTest, WorksOutTheSignatureAndStampsEveryDataFileWithIt) {
   const int32_t signature = install(options);
   ASSERT_NE(signature, 0);
   ASSERT_TRUE(carriesSignature(gameFile("ZELKORMazeItems.DED"), 0));
-  EXPECT_EQ(sysLoadSystemDataFile(), 0);
+  EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kLoaded);
   EXPECT_EQ(systemState().systemSignature, signature);
   EXPECT_EQ(signature, SarnSignatureOfText(kit::InstallationOptions{}.signatureText));
   for (const char* name : kSystemDataFiles) {
@@ -44,7 +44,7 @@ TEST_F(SystemDataFileTest, ForeignSignatureStopsWithEarlierFilesRewrittenAndLate
   options.foreignSignature = {"ZELKORMazeItemIndex.DED"};
   const int32_t signature = install(options);
   auto before = snapshot();
-  EXPECT_EQ(sysLoadSystemDataFile(), -2);
+  EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kNotUnprotected);
   auto after = snapshot();
   EXPECT_TRUE(carriesSignature(gameFile("ZELKORCharacters.DED"), signature));
   EXPECT_TRUE(carriesSignature(gameFile("ZELKORMazeItems.DED"), signature));
@@ -61,7 +61,7 @@ TEST_F(SystemDataFileTest, AbsentCharacterFileIsMinusOneBeforeAnyOtherDataFileIs
   options.unsignedFiles = {"ZELKORMazeItems.DED"};  // would change if it were rewritten
   install(options);
   const auto before = snapshot();
-  EXPECT_EQ(sysLoadSystemDataFile(), -1);
+  EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kNotLoaded);
   EXPECT_EQ(snapshot(), before);
 }
 
@@ -70,7 +70,7 @@ TEST_F(SystemDataFileTest, ResetSignatureSkipsAbsentFilesAcceptsAnyAndStampsZero
   options.omit = {"ZELKORCharacters.DED", "ZELKORDungeon.DED"};
   options.foreignSignature = {"ZELKORMazeItems.DED"};
   install(options);
-  EXPECT_EQ(sysLoadSystemDataFile(true), 0);
+  EXPECT_EQ(sysLoadSystemDataFile(true), LoadResult::kLoaded);
   EXPECT_EQ(systemState().systemSignature, 0);
   for (const char* name : {"ZELKORMazeItems.DED", "ZELKORMazeItemIndex.DED",
                            "ZELKORMazeMonsters.DED", "ZELKORMultiConfig.DED"}) {
@@ -82,7 +82,7 @@ TEST_F(SystemDataFileTest, EmptySignatureTextIsNotSpecial) {
   kit::InstallationOptions options;
   options.signatureText = "";
   install(options);
-  EXPECT_EQ(sysLoadSystemDataFile(), 0);
+  EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kLoaded);
   EXPECT_EQ(systemState().systemSignature, SarnSignatureOfText(""));
 }
 
@@ -91,7 +91,7 @@ TEST_F(SystemDataFileTest, SystemDataFileThatDoesNotUnprotectIsMinusTwo) {
   options.damaged = {kSystemDataFileName};
   install(options);
   systemState().systemSignature = 77;
-  EXPECT_EQ(sysLoadSystemDataFile(), -2);
+  EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kNotUnprotected);
   EXPECT_EQ(systemState().systemSignature, 77);
 }
 
@@ -123,7 +123,7 @@ TEST_F(SystemDataFileTest, DamagedSignaturePositionOrLengthIsReportedAndStopsThe
     dialog_.boxes.clear();
     kit::writeProtectedFile(gameFile(kSystemDataFileName), c.content, 0, false);
     systemState().systemSignature = 77;
-    EXPECT_EQ(sysLoadSystemDataFile(), -2);
+    EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kNotUnprotected);
     ASSERT_EQ(dialog_.boxes.size(), 1u);
     EXPECT_EQ(dialog_.boxes[0].prompt,
               "Error '" + c.description +

@@ -40,7 +40,7 @@ TEST_F(SystemHeaderTest, ReadsEveryItemInFileOrder) {
   write(kit::systemHeaderContent(numbered(), kTrailer));
   SystemHeaderRecord record;
   record.systemDirectory = "kept\\";
-  EXPECT_EQ(sysLoadSystemHeader(path(), record), 0);
+  EXPECT_EQ(sysLoadSystemHeader(path(), record), LoadResult::kLoaded);
   SystemHeaderRecord expected = numbered();
   expected.systemDirectory = "kept\\";
   EXPECT_EQ(record.texts, expected.texts);
@@ -55,7 +55,7 @@ TEST_F(SystemHeaderTest, AllEmptyTextsMake116BytesAndLoad) {
   ASSERT_EQ(content.size(), 116u);
   write(content);
   SystemHeaderRecord record = numbered();
-  EXPECT_EQ(sysLoadSystemHeader(path(), record), 0);
+  EXPECT_EQ(sysLoadSystemHeader(path(), record), LoadResult::kLoaded);
   EXPECT_EQ(record.texts, SystemHeaderRecord{}.texts);
 }
 
@@ -64,13 +64,13 @@ TEST_F(SystemHeaderTest, TrailingBytesAreIgnored) {
   content.insert(content.end(), {1, 2, 3, 4, 5});
   write(content);
   SystemHeaderRecord record;
-  EXPECT_EQ(sysLoadSystemHeader(path(), record), 0);
+  EXPECT_EQ(sysLoadSystemHeader(path(), record), LoadResult::kLoaded);
   EXPECT_EQ(record.texts, numbered().texts);
 }
 
 TEST_F(SystemHeaderTest, MissingFileIsMinusOneWithoutMessage) {
   SystemHeaderRecord record;
-  EXPECT_EQ(sysLoadSystemHeader(path(), record), -1);
+  EXPECT_EQ(sysLoadSystemHeader(path(), record), LoadResult::kNotLoaded);
   EXPECT_THAT(dialog_.boxes, IsEmpty());
 }
 
@@ -92,7 +92,7 @@ TEST_F(SystemHeaderTest, DamagedLengthsAreReportedAndLeaveTheRecordAlone) {
     write(c.content);
     const auto onDisk = fileBytes(path());
     SystemHeaderRecord record = numbered();
-    EXPECT_EQ(sysLoadSystemHeader(path(), record), -2);
+    EXPECT_EQ(sysLoadSystemHeader(path(), record), LoadResult::kNotUnprotected);
     ASSERT_EQ(dialog_.boxes.size(), 1u);
     EXPECT_EQ(dialog_.boxes[0].prompt, "Error '" + c.description +
                                            "' occurred in (Tollwick)"
@@ -110,7 +110,7 @@ TEST_F(SystemLoadTest, AppendsTheBackslashInTheCallersVariableAndLoads) {
   systemState().header = SystemHeaderRecord{};
   installationSettings().currentSystemDirectory = "";
   std::string directory = "Zelkor";
-  EXPECT_EQ(sysLoadSystem(directory), 0);
+  EXPECT_EQ(sysLoadSystem(directory), LoadResult::kLoaded);
   EXPECT_EQ(directory, "Zelkor\\");
   EXPECT_EQ(installationSettings().currentSystemDirectory, "Zelkor\\");
   EXPECT_EQ(systemState().header.texts, expected.texts);
@@ -125,7 +125,7 @@ TEST_F(SystemLoadTest, MissingHeaderShows3078AndIsMinusOne) {
   install(options);
   systemState().header = SystemHeaderRecord{};
   std::string directory = "Zelkor\\";
-  EXPECT_EQ(sysLoadSystem(directory), -1);
+  EXPECT_EQ(sysLoadSystem(directory), LoadResult::kNotLoaded);
   EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"<3078>", 0, "Tollwick", 1}));
   EXPECT_EQ(installationSettings().currentSystemDirectory, "Zelkor\\");
   EXPECT_EQ(systemState().header.systemDirectory, "");
@@ -147,13 +147,14 @@ TEST_F(SystemLoadTest, MissingSystemDataFileEndsTheProgramAfterItsMessage) {
 TEST_F(SystemLoadTest, DataFileFailuresShowTheJoinedMessageAndPassTheCodeOn) {
   struct Case {
     kit::InstallationOptions options;
-    int16_t code;
+    LoadResult code;
   };
   kit::InstallationOptions foreign;
   foreign.foreignSignature = {"ZELKORDungeon.DED"};
   kit::InstallationOptions absent;
   absent.omit = {"ZELKORMazeItems.DED"};
-  for (const Case& c : {Case{foreign, -2}, Case{absent, -1}}) {
+  for (const Case& c :
+       {Case{foreign, LoadResult::kNotUnprotected}, Case{absent, LoadResult::kNotLoaded}}) {
     dialog_.boxes.clear();
     std::filesystem::remove_all(systemRoot());
     install(c.options);
@@ -166,7 +167,7 @@ TEST_F(SystemLoadTest, DataFileFailuresShowTheJoinedMessageAndPassTheCodeOn) {
 TEST_F(SystemLoadTest, LoadingAnotherSystemReplacesEveryFieldOfTheRecord) {
   install();
   std::string first = "Zelkor";
-  ASSERT_EQ(sysLoadSystem(first), 0);
+  ASSERT_EQ(sysLoadSystem(first), LoadResult::kLoaded);
 
   // A second system in "Other\" with other texts.
   kit::InstallationOptions other;
@@ -177,7 +178,7 @@ TEST_F(SystemLoadTest, LoadingAnotherSystemReplacesEveryFieldOfTheRecord) {
   kit::writeGameFiles(otherRoot, other);
   std::filesystem::rename(otherRoot + "/System/Zelkor", systemRoot() + "/Other");
   std::string second = "Other";
-  ASSERT_EQ(sysLoadSystem(second), 0);
+  ASSERT_EQ(sysLoadSystem(second), LoadResult::kLoaded);
   EXPECT_EQ(systemState().header.texts[0], "Other");
   EXPECT_EQ(systemState().header.texts[2], "Third");
   EXPECT_EQ(systemState().header.systemDirectory, "Other\\");
