@@ -59,9 +59,9 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
-// Memory for large byte buffers straight from the operating system, in huge pages
-// where it has them: reading a big file into fresh memory otherwise spends much of its
-// time faulting in small pages. allocateLargeBuffer throws std::bad_alloc on failure.
+// Memory for large byte buffers straight from the operating system, returned to it
+// whole when released (the allocator of the C++ library may keep a freed image's memory
+// for the life of the process). allocateLargeBuffer throws std::bad_alloc on failure.
 inline constexpr size_t kLargeBufferThreshold = size_t{1} << 21;
 void* allocateLargeBuffer(size_t bytes);
 void releaseLargeBuffer(void* buffer, size_t bytes) noexcept;

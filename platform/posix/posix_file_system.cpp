@@ -380,22 +380,13 @@ class PosixFileSystem : public FileSystem {
 }  // namespace
 
 void* allocateLargeBuffer(size_t bytes) {
-  // Aligned to a huge page so that the kernel can back all of it with huge pages: map
-  // one huge page more and give back the unaligned ends.
-  const size_t span = bytes + kLargeBufferThreshold;
-  if (span < bytes) throw std::bad_alloc();
-  void* mapped = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  // Straight from the kernel, and given back to it whole at release. No huge-page advice:
+  // where the system compacts memory for advised regions on the spot, a fault on a
+  // fragmented machine stalls for longer than small pages cost in all (a 256 MB run
+  // took 0.23 s or 0.66 s with the advice, 0.28-0.30 s without).
+  void* mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
-  const auto start = reinterpret_cast<uintptr_t>(mapped);
-  const uintptr_t aligned = (start + kLargeBufferThreshold - 1) & ~(kLargeBufferThreshold - 1);
-  const uintptr_t end = aligned + bytes;
-  if (aligned > start) ::munmap(mapped, aligned - start);
-  const uintptr_t mappedEnd = start + span;
-  const uintptr_t pageEnd = (end + 4095) & ~uintptr_t{4095};
-  if (mappedEnd > pageEnd) ::munmap(reinterpret_cast<void*>(pageEnd), mappedEnd - pageEnd);
-  void* buffer = reinterpret_cast<void*>(aligned);
-  ::madvise(buffer, bytes, MADV_HUGEPAGE);  // only advice: small pages work as well
-  return buffer;
+  return mapped;
 }
 
 void releaseLargeBuffer(void* buffer, size_t bytes) noexcept { ::munmap(buffer, bytes); }
