@@ -19,6 +19,7 @@
 #include <random>
 
 #include "platform/posix/host_path.h"
+#include "platform/read_whole.h"
 #include "platform/seam.h"
 #include "platform/temporary_names.h"
 #include "base/text.h"
@@ -341,33 +342,21 @@ class PosixFileSystem : public FileSystem {
     // A regular file never blocks: reads go on as usual.
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    out.clear();
-    out.resize(static_cast<size_t>(st.st_size));
-    size_t filled = 0;
-    for (;;) {
-      if (filled == out.size()) {
-        // The file may have grown since fstat: look for more.
-        uint8_t probe = 0;
-        const ssize_t more = ::read(fd, &probe, 1);
-        if (more == 0) break;
-        if (more < 0) {
-          if (errno == EINTR) continue;
-          return statusOf(errno, host);
-        }
-        out.push_back(probe);
-        filled = out.size();
-        out.resize(out.size() + 65536);
-        continue;
-      }
-      const ssize_t got = ::read(fd, out.data() + filled, out.size() - filled);
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        return statusOf(errno, host);
-      }
-      if (got == 0) break;
-      filled += static_cast<size_t>(got);
-    }
-    out.resize(filled);
+    const FsStatus status = readToEnd(
+        static_cast<uint64_t>(st.st_size),
+        [fd, &host](uint8_t* into, size_t capacity, size_t& got) {
+          for (;;) {
+            const ssize_t n = ::read(fd, into, std::min<size_t>(capacity, size_t{1} << 30));
+            if (n >= 0) {
+              got = static_cast<size_t>(n);
+              return FsStatus::kOk;
+            }
+            if (errno != EINTR) return statusOf(errno, host);
+          }
+        },
+        out);
+    if (status != FsStatus::kOk) return status;
+    const size_t filled = out.size();
     struct stat after {};
     if (::fstat(fd, &after) == 0 && sameTimesAndSize(st, after) &&
         static_cast<uint64_t>(filled) == static_cast<uint64_t>(after.st_size)) {

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/read_whole.h"
 #include "platform/seam.h"
 #include "platform/temporary_names.h"
 #include "platform/win32/win32_text.h"
@@ -416,34 +417,19 @@ class Win32FileSystem : public FileSystem {
     if (GetFileType(file) != FILE_TYPE_DISK) return FsStatus::kAccessError;
     Facts before;
     if (!factsOf(file, before)) return lastStatus(path);
-    const uint64_t size = sizeOf(before.info);
-    // A file that cannot be held in this process's memory (beyond 4 GB in a 32-bit
-    // build) is out of memory, never read in part.
-    if (size > std::numeric_limits<size_t>::max() || size > out.max_size()) {
-      throw std::bad_alloc();
-    }
-    out.clear();
-    out.resize(static_cast<size_t>(size));
-    size_t filled = 0;
-    for (;;) {
-      if (filled == out.size()) {
-        // The file may have grown since it was measured: look for more.
-        uint8_t probe = 0;
-        DWORD more = 0;
-        if (!ReadFile(file, &probe, 1, &more, nullptr)) return lastStatus(path);
-        if (more == 0) break;
-        out.push_back(probe);
-        filled = out.size();
-        out.resize(out.size() + 65536);
-        continue;
-      }
-      const DWORD want = static_cast<DWORD>(std::min<size_t>(out.size() - filled, kChunk));
-      DWORD got = 0;
-      if (!ReadFile(file, out.data() + filled, want, &got, nullptr)) return lastStatus(path);
-      if (got == 0) break;
-      filled += got;
-    }
-    out.resize(filled);
+    // A file beyond this process's memory (4 GB in a 32-bit build) is out of memory.
+    const FsStatus status = readToEnd(
+        sizeOf(before.info),
+        [file, &path](uint8_t* into, size_t capacity, size_t& got) {
+          DWORD n = 0;
+          const auto want = static_cast<DWORD>(std::min<size_t>(capacity, kChunk));
+          if (!ReadFile(file, into, want, &n, nullptr)) return lastStatus(path);
+          got = n;
+          return FsStatus::kOk;
+        },
+        out);
+    if (status != FsStatus::kOk) return status;
+    const size_t filled = out.size();
     Facts after;
     if (factsOf(file, after) && sameFacts(before, after) && filled == sizeOf(after.info)) {
       identity = identityOf(after);
