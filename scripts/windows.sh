@@ -69,7 +69,7 @@ for width in "${widths[@]}"; do
   nice -n 10 cmake -S . -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/$toolchain" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLWICK_WERROR=ON \
-    -DTOLLWICK_BUILD_TESTS=ON -DTOLLWICK_BUILD_BENCHMARKS=OFF \
+    -DTOLLWICK_BUILD_TESTS=ON \
     -DTOLLWICK_WINEPREFIX="$WINEPREFIX" >/dev/null
   nice -n 10 cmake --build "$build" -j "$jobs"
   ((build_only == 0)) || continue
