@@ -152,6 +152,36 @@ bool isReadOnly(const std::string& host, const struct stat& st) {
          (errno == EACCES || errno == EPERM || errno == EROFS);
 }
 
+// Whether a process has the file `st` describes open: the game under Wine, an editor.
+// Windows refuses to delete such a file, and so does this program, on both systems. The
+// processes seen are those whose descriptors this one may read (its user's; all for
+// root), this one included.
+bool heldOpen(const struct stat& st) {
+  DIR* processes = ::opendir("/proc");
+  if (processes == nullptr) return false;
+  bool held = false;
+  while (!held) {
+    const dirent* process = ::readdir(processes);
+    if (process == nullptr) break;
+    if (process->d_name[0] < '0' || process->d_name[0] > '9') continue;
+    const std::string descriptors = std::string("/proc/") + process->d_name + "/fd";
+    DIR* open = ::opendir(descriptors.c_str());
+    if (open == nullptr) continue;  // another user's, or gone
+    while (const dirent* descriptor = ::readdir(open)) {
+      struct stat target {};
+      if (descriptor->d_name[0] != '.' &&
+          ::fstatat(::dirfd(open), descriptor->d_name, &target, 0) == 0 &&
+          target.st_dev == st.st_dev && target.st_ino == st.st_ino) {
+        held = true;
+        break;
+      }
+    }
+    ::closedir(open);
+  }
+  ::closedir(processes);
+  return held;
+}
+
 class PosixWritableFile : public WritableFile {
  public:
   PosixWritableFile(int fd, std::string path, std::string host)
@@ -328,6 +358,10 @@ class PosixFileSystem : public FileSystem {
 
   FsStatus remove(const std::string& path) override {
     const std::string host = hostPath(path);
+    struct stat st {};
+    if (::lstat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) && heldOpen(st)) {
+      return FsStatus::kAccessDenied;
+    }
     return ::unlink(host.c_str()) == 0 ? FsStatus::kOk : statusOf(errno, host);
   }
 
