@@ -17,6 +17,7 @@
 #include "platform/read_whole.h"
 #include "platform/seam.h"
 #include "platform/temporary_names.h"
+#include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_text.h"
 
 namespace tollwick::platform {
@@ -231,6 +232,8 @@ class Win32WritableFile : public WritableFile {
 
 class Win32FileSystem : public FileSystem {
  public:
+  explicit Win32FileSystem(bool useReplaceFile) : useReplaceFile_(useReplaceFile) {}
+
   FsStatus readFile(const std::string& path, ByteBuffer& out) override {
     FileIdentity identity;
     return readFileWithIdentity(path, out, identity);
@@ -318,7 +321,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   // The attributes the owner set on `model` (archive, indexing, system, hidden) go to
-  // `path`; its security descriptor stays the one the folder gives new files.
+  // `path`; its security descriptor and creation time come when it replaces `model`.
   FsStatus adoptAttributes(const std::string& path, const std::string& model) override {
     const DWORD attributes = GetFileAttributesW(widen(model).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return lastStatus(model);
@@ -368,19 +371,21 @@ class Win32FileSystem : public FileSystem {
   FsStatus rename(const std::string& from, const std::string& to) override {
     const std::wstring wideFrom = widen(from);
     const std::wstring wideTo = widen(to);
+    const bool replacing = GetFileAttributesW(wideTo.c_str()) != INVALID_FILE_ATTRIBUTES;
     // Another program (a virus scanner, the game's own reader) may hold the target open
     // for a moment: a sharing violation is retried for about two seconds.
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < 40; ++attempt) {
-      if (MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = ERROR_SUCCESS;
+      error = !replacing        ? move(wideFrom, wideTo)
+              : useReplaceFile_ ? replace(wideFrom, wideTo)
+                                : replaceByMove(wideFrom, wideTo);
+      if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
+          error != ERROR_UNABLE_TO_REMOVE_REPLACED) {
         break;
       }
-      error = GetLastError();
-      if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) break;
       Sleep(50);
     }
+    if (error == ERROR_UNABLE_TO_REMOVE_REPLACED) error = ERROR_SHARING_VIOLATION;
     if (error != ERROR_SUCCESS) {
       return statusOf(error, error == ERROR_PATH_NOT_FOUND ? to : from);
     }
@@ -437,6 +442,73 @@ class Win32FileSystem : public FileSystem {
     return FsStatus::kOk;
   }
 
+  // `from` takes the place of the existing file `to` with ReplaceFileW, which keeps what
+  // the owner set on the old file: its security descriptor (owner, access list), its
+  // attributes and its creation time. Where the volume cannot do that, the plain
+  // replacing rename. Either way one step: `to` is the old file or the new one. The
+  // result is flushed to the device as MOVEFILE_WRITE_THROUGH would, which ReplaceFileW
+  // has no flag for. Returns the error code (ERROR_SUCCESS when done).
+  static DWORD replace(const std::wstring& from, const std::wstring& to) {
+    if (ReplaceFileW(to.c_str(), from.c_str(), nullptr,
+                     REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                     nullptr)) {
+      Handle replaced(CreateFileW(to.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+      if (!replaced.valid() || !FlushFileBuffers(replaced.get())) return GetLastError();
+      return ERROR_SUCCESS;
+    }
+    const DWORD error = GetLastError();
+    switch (error) {
+      case ERROR_SHARING_VIOLATION:
+      case ERROR_LOCK_VIOLATION:
+      case ERROR_UNABLE_TO_REMOVE_REPLACED:  // both files keep their names: tried again
+      case ERROR_ACCESS_DENIED:              // a read-only file is refused either way
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_PATH_NOT_FOUND:
+        return error;
+      case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+        // The old file is gone and the new one still has its temporary name: the move
+        // below completes the replacement.
+      default:
+        // The volume cannot replace so (a file system without security descriptors or
+        // streams, a network share): the rename, as without ReplaceFileW.
+        return replaceByMove(from, to);
+    }
+  }
+
+  // The replacing rename, with the old file's creation time given to the new one first
+  // (its attributes follow in rename; its security descriptor is the folder's default).
+  // A read-only file is refused, as Windows refuses it (Wine would replace it).
+  static DWORD replaceByMove(const std::wstring& from, const std::wstring& to) {
+    const DWORD attributes = GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      return ERROR_ACCESS_DENIED;
+    }
+    FILETIME created{};
+    bool known = false;
+    {
+      Handle old(CreateFileW(to.c_str(), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, 0, nullptr));
+      known = old.valid() && GetFileTime(old.get(), &created, nullptr, nullptr);
+    }  // closed before the rename, which an open handle would refuse
+    if (known) {
+      Handle replacement(CreateFileW(from.c_str(), FILE_WRITE_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+      if (replacement.valid()) SetFileTime(replacement.get(), &created, nullptr, nullptr);
+    }
+    return move(from, to);
+  }
+
+  static DWORD move(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? ERROR_SUCCESS
+               : GetLastError();
+  }
+
+  const bool useReplaceFile_;
   std::mutex mutex_;
   // Temporaries made by createTempBeside and not yet renamed or removed, with the
   // attributes each must have once in place.
@@ -456,9 +528,13 @@ void releaseLargeBuffer(void* buffer, size_t bytes) noexcept {
   VirtualFree(buffer, 0, MEM_RELEASE);
 }
 
+std::unique_ptr<FileSystem> makeWin32FileSystem(bool useReplaceFile) {
+  return std::make_unique<Win32FileSystem>(useReplaceFile);
+}
+
 template <>
 std::unique_ptr<FileSystem> makeSystemFacility<FileSystem>() {
-  return std::make_unique<Win32FileSystem>();
+  return makeWin32FileSystem(true);
 }
 
 }  // namespace tollwick::platform
