@@ -185,8 +185,8 @@ class FileSystem {
   // Flushes the directory holding `path` (creates, renames and removes become durable).
   virtual FsStatus syncDirectoryOf(const std::string& path) = 0;
 
-  // Removes the file `path`. kAccessDenied while a program holds it open, as Windows
-  // refuses it (the POSIX implementation looks for such a program first).
+  // Removes the file `path`. kAccessDenied while another program holds it open, as
+  // Windows refuses it (the POSIX implementation looks for such a program first).
   virtual FsStatus remove(const std::string& path) = 0;
 };
 

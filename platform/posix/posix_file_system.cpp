@@ -17,6 +17,7 @@
 #include <ctime>
 #include <new>
 #include <random>
+#include <string>
 
 #include "platform/posix/host_path.h"
 #include "platform/read_whole.h"
@@ -152,18 +153,21 @@ bool isReadOnly(const std::string& host, const struct stat& st) {
          (errno == EACCES || errno == EPERM || errno == EROFS);
 }
 
-// Whether a process has the file `st` describes open: the game under Wine, an editor.
-// Windows refuses to delete such a file, and so does this program, on both systems. The
-// processes seen are those whose descriptors this one may read (its user's; all for
-// root), this one included.
-bool heldOpen(const struct stat& st) {
+// Whether another process has the file `st` describes open: the game under Wine, an
+// editor. Windows refuses to delete such a file, and so does this program, on both
+// systems. The processes seen are those whose descriptors this one may read (its user's;
+// all for root).
+bool heldOpenByAnotherProcess(const struct stat& st) {
   DIR* processes = ::opendir("/proc");
   if (processes == nullptr) return false;
+  const std::string self = std::to_string(::getpid());
   bool held = false;
   while (!held) {
     const dirent* process = ::readdir(processes);
     if (process == nullptr) break;
-    if (process->d_name[0] < '0' || process->d_name[0] > '9') continue;
+    if (process->d_name[0] < '0' || process->d_name[0] > '9' || self == process->d_name) {
+      continue;
+    }
     const std::string descriptors = std::string("/proc/") + process->d_name + "/fd";
     DIR* open = ::opendir(descriptors.c_str());
     if (open == nullptr) continue;  // another user's, or gone
@@ -359,7 +363,7 @@ class PosixFileSystem : public FileSystem {
   FsStatus remove(const std::string& path) override {
     const std::string host = hostPath(path);
     struct stat st {};
-    if (::lstat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) && heldOpen(st)) {
+    if (::lstat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) && heldOpenByAnotherProcess(st)) {
       return FsStatus::kAccessDenied;
     }
     return ::unlink(host.c_str()) == 0 ? FsStatus::kOk : statusOf(errno, host);

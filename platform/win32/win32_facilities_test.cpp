@@ -170,6 +170,19 @@ TEST_F(Win32FileSystemTest, AReplacementKeepsTheOldFilesAttributesAndCreationTim
   }
 }
 
+// A file another program holds open is not removed (the runtime reports 70), as on
+// Linux; let go, it is.
+TEST_F(Win32FileSystemTest, AFileHeldOpenIsNotRemoved) {
+  write("held.DED", "held");
+  const std::string file = dir_ + "\\held.DED";
+  HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(files_->remove(file), FsStatus::kAccessDenied);
+  CloseHandle(held);
+  EXPECT_EQ(files_->remove(file), FsStatus::kOk);
+}
+
 TEST_F(Win32FileSystemTest, ReadingADirectoryIsAnAccessErrorAndMissingPathsAreTold) {
   ByteBuffer bytes;
   EXPECT_EQ(files_->readFile(dir_, bytes), FsStatus::kAccessError);
