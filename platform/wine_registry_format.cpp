@@ -326,7 +326,7 @@ std::string formatValue(std::u16string_view name, const Value& value) {
     case reg::kDword:
       if (size == 4) {
         char buffer[16];
-        const uint32_t number = loadLe32(value.data.data());
+        const uint32_t number = readLe32(value.data, 0);
         std::snprintf(buffer, sizeof buffer, "dword:%08x\n", number);
         return out + buffer;
       }
