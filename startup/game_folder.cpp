@@ -79,7 +79,8 @@ std::optional<int> useFolder(const std::string& folder, const std::string& named
   if (!holdsAGameLibrary(folder)) {
     return refuse(namedBy + " \"" + folder +
                   "\" holds neither Zelkor.dll nor ZELKORSEC.dll: Zelkor is not installed "
-                  "there.\n\n" + kGiveTheGameFolder);
+                  "there.\n\n" +
+                  kGiveTheGameFolder);
   }
   platform::use<platform::Process>().chooseApplicationDirectory(folder);
   return std::nullopt;
@@ -100,7 +101,8 @@ std::optional<int> chooseGameFolder(const std::vector<std::string>& arguments) {
   if (holdsAGameLibrary(process.executableDirectory())) return std::nullopt;
 
   // A program that lives apart from the game: the game's settings say where it is.
-  std::string folder = trimSpaces(regReadValue(kHkeyLocalMachine, kSettingsKey, "WorkingDirectory"));
+  std::string folder =
+      trimSpaces(regReadValue(kHkeyLocalMachine, kSettingsKey, "WorkingDirectory"));
   if (folder.empty()) return refuse(kNotInstalledMessage);
   while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
   return useFolder(folder, "The game's folder in its settings,");
@@ -118,16 +120,18 @@ const char* const kInstallWine32 =
 }  // namespace
 
 std::string wineNeededText() {
-  return std::string("Zelkor's security library ZELKORSEC.dll is a 32-bit Windows library. "
-                     "Tollwick reads it through Wine, with Wine's 32-bit support, and Wine was "
-                     "not found.\n\n") +
+  return std::string(
+             "Zelkor's security library ZELKORSEC.dll is a 32-bit Windows library. "
+             "Tollwick reads it through Wine, with Wine's 32-bit support, and Wine was "
+             "not found.\n\n") +
          kInstallWine32;
 }
 
 std::string wineFailedText(int exitCode) {
   return "Wine did not run tollwick.exe to its end (exit code " + std::to_string(exitCode) +
          "). Zelkor's security library ZELKORSEC.dll is a 32-bit Windows library, which "
-         "Tollwick reads through Wine with Wine's 32-bit support.\n\n" + kInstallWine32;
+         "Tollwick reads through Wine with Wine's 32-bit support.\n\n" +
+         kInstallWine32;
 }
 
 std::optional<int> runThroughWineWhereNeeded() {
@@ -144,10 +148,11 @@ std::optional<int> runThroughWineWhereNeeded() {
   const std::string programFolder = process.executableDirectory();
   const std::string program = inFolder(programFolder, kWindowsProgram);
   if (!holds(programFolder, kWindowsProgram)) {
-    return refuse("Zelkor's security library ZELKORSEC.dll is a 32-bit Windows library, "
-                  "which only the 32-bit tollwick.exe reads, through Wine. It belongs "
-                  "beside this program, at \"" + program +
-                  "\", and is not there.\n\nInstall Tollwick again.");
+    return refuse(
+        "Zelkor's security library ZELKORSEC.dll is a 32-bit Windows library, "
+        "which only the 32-bit tollwick.exe reads, through Wine. It belongs "
+        "beside this program, at \"" +
+        program + "\", and is not there.\n\nInstall Tollwick again.");
   }
   // Wine's programs reach files through the prefix's drives.
   const auto unreachable = [](const std::string& what, const std::string& path) {

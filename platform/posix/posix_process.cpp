@@ -62,7 +62,8 @@ class PosixProcess : public Process {
     if (path.size() >= 2 && path[1] == ':') return path;
     std::error_code ec;
     const std::filesystem::path host = ansiToUtf8(path);
-    std::filesystem::path full = std::filesystem::weakly_canonical(std::filesystem::absolute(host, ec), ec);
+    std::filesystem::path full =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(host, ec), ec);
     if (ec) full = std::filesystem::absolute(host, ec).lexically_normal();
     std::string text = full.string();
     while (text.size() > 1 && text.back() == '/') text.pop_back();

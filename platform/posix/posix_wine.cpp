@@ -88,7 +88,8 @@ class PosixWine : public Wine {
   }
 
   std::string windowsPath(const std::string& path) override {
-    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0])) != 0) {
+    if (path.size() >= 2 && path[1] == ':' &&
+        std::isalpha(static_cast<unsigned char>(path[0])) != 0) {
       return path;
     }
     std::error_code ec;
@@ -102,7 +103,8 @@ class PosixWine : public Wine {
     char bestLetter = 0;
     for (const auto& entry : fs::directory_iterator(devices, ec)) {
       const std::string name = entry.path().filename().string();
-      if (name.size() != 2 || name[1] != ':' || std::isalpha(static_cast<unsigned char>(name[0])) == 0) {
+      if (name.size() != 2 || name[1] != ':' ||
+          std::isalpha(static_cast<unsigned char>(name[0])) == 0) {
         continue;
       }
       const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));

@@ -2,7 +2,8 @@
 // previous-instance test, and TerminateProcess for ending at once.
 
 #include <windows.h>
-#include <shellapi.h>
+
+#include <shellapi.h>  // after windows.h, whose types it uses
 
 #include <cstdio>
 #include <cstdlib>

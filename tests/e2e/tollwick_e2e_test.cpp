@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "platform/testing/scratch_directory.h"
 #include "resources/cls_resource.h"
 #include "resources/game_strings.h"
-#include "base/text.h"
 #include "startup/game_folder.h"
 
 namespace tollwick {
@@ -67,7 +67,8 @@ std::string readAll(const fs::path& path) {
 std::map<std::string, std::string> filesUnder(const fs::path& root) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), root).string()] = readAll(entry.path());
+    if (entry.is_regular_file())
+      files[fs::relative(entry.path(), root).string()] = readAll(entry.path());
   }
   return files;
 }
@@ -112,13 +113,12 @@ class TollwickEndToEndTest : public ::testing::Test {
                   const std::string& environment = "") {
     const fs::path transcript = work_ / "transcript.jsonl";
     fs::remove(transcript);
-    const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX=" +
-                            quote(work_ / "wine") + " TOLLWICK_ANSWERS=" + quote(answers) +
-                            " TOLLWICK_TRANSCRIPT=" + quote(transcript) + " " + environment +
-                            " ";
+    const std::string env =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX=" + quote(work_ / "wine") +
+        " TOLLWICK_ANSWERS=" + quote(answers) + " TOLLWICK_TRANSCRIPT=" + quote(transcript) + " " +
+        environment + " ";
     const fs::path run = program.empty() ? install_ / "tollwick" : program;
-    const int code =
-        shell(before + env + quote(run) + " " + arguments + " </dev/null", &output_);
+    const int code = shell(before + env + quote(run) + " " + arguments + " </dev/null", &output_);
     boxes_.clear();
     std::ifstream in(transcript);
     for (std::string line; std::getline(in, line);) {
@@ -341,7 +341,8 @@ TEST_F(TollwickEndToEndTest, TheGameFolderOnTheCommandLineIsTheOneUsed) {
   EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick",
                                       "The folder \"" + noGame.string() +
                                           "\" holds neither Zelkor.dll nor ZELKORSEC.dll: Zelkor "
-                                          "is not installed there.\n\n" + giveTheFolder,
+                                          "is not installed there.\n\n" +
+                                          giveTheFolder,
                                       48, 1}));
   EXPECT_EQ(filesUnder(install_), before);
 }
