@@ -47,7 +47,7 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(TOLLWICK_WINDOWS_PROGRAM "" CACHE FILEPATH
     "The 32-bit tollwick.exe the Debian package carries beside tollwick")
   if(TOLLWICK_WINDOWS_PROGRAM)
-    install(FILES ${TOLLWICK_WINDOWS_PROGRAM} DESTINATION ${libdir}
+    install(FILES ${TOLLWICK_WINDOWS_PROGRAM} DESTINATION ${libdir} RENAME tollwick.exe
       PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   endif()
   install(TARGETS zelkor-kit RUNTIME DESTINATION ${sampledir})
