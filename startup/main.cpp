@@ -1,4 +1,5 @@
-// The tollwick executable: runs the start-up sequence and nothing else.
+// The tollwick executable: `tollwick [GAME_FOLDER]` finds the game, then runs the
+// start-up sequence (or hands the run to the Windows program under Wine).
 
 #include <iostream>
 #include <string>
@@ -10,9 +11,10 @@
 #include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
 #include "startup/dialog_choice.h"
+#include "startup/game_folder.h"
 #include "startup/main_sequence.h"
 
-int main() {
+int main(int argc, char** argv) {
   using namespace tollwick;
   // A file-size limit or a closed output fails the write that meets it, which the
   // routine doing it reports, instead of killing the process.
@@ -24,9 +26,14 @@ int main() {
   if (!dialog) return 1;
   const platform::Installed<platform::Dialog> installedDialog(*dialog);
   try {
+    if (const auto ended = chooseGameFolder(platform::commandLineArguments(argc, argv))) {
+      return *ended;
+    }
+    if (const auto handedOn = runThroughWineWhereNeeded()) return *handedOn;
     Main(realStartupRoutines());
   } catch (const RunTimeError& error) {
-    // Only an error raised while the start-up trap itself asks gets here: nothing is
+    // Only an error raised outside every trap gets here (a box that cannot be shown
+    // before the sequence starts, or while the start-up trap itself asks): nothing is
     // left to report it through, so it goes to standard error and the program ends
     // as at once, committing no open file.
     std::cerr << "tollwick: " << ansiToUtf8(error.description()) << "\n";

@@ -8,6 +8,9 @@ work=$(mktemp -d)
 trap 'exec 3>&- 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/app" "$work/prefix"
 cp "$tollwick" "$work/app/tollwick"
+# A game library beside the program: its folder is the application directory, as a copy
+# installed in the game's folder has it.
+touch "$work/app/Zelkor.dll"
 export WINEPREFIX="$work/prefix"   # an empty registry: the application directory is the game's
 unset DISPLAY WAYLAND_DISPLAY
 failures=0

@@ -94,7 +94,10 @@ int32_t makeInstallation(const std::string& root, const std::string& programDire
   const std::string program = "tollwick";
 #endif
   const std::string security = std::string("ZELKORSEC") + platform::kSharedLibrarySuffix;
-  if (!copyProduct(from / program, top / program)) {
+  // The program lies beside the kit in a build, and one folder up in the packages, whose
+  // kit sits apart with the stand-in libraries.
+  if (!copyProduct(from / program, top / program) &&
+      !copyProduct(from.parent_path() / program, top / program)) {
     log << "warning: " << (from / program).string()
         << " is not built yet; the installation has no " << program << "\n";
   }

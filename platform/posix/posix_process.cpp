@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/text.h"
 #include "platform/process.h"
@@ -47,11 +48,26 @@ class PosixProcess : public Process {
   // The directory's name as the program's text: Windows-1252, which hostPath turns
   // back into the host's UTF-8. A character Windows-1252 lacks becomes '?', a name
   // nothing on the disk answers to.
-  std::string applicationDirectory() override {
+  std::string executableDirectory() override {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return utf8ToAnsi(std::filesystem::current_path().string());
     return utf8ToAnsi(std::filesystem::canonical(exe, ec).parent_path().string());
+  }
+
+  // A path with a drive letter names a folder of the Wine prefix and is absolute as it
+  // is; any other is a host path, made absolute with its links and dot components
+  // resolved, so that one folder has one name (the lock is named after it).
+  std::string absolutePath(const std::string& path) override {
+    if (path.size() >= 2 && path[1] == ':') return path;
+    std::error_code ec;
+    const std::filesystem::path host = ansiToUtf8(path);
+    std::filesystem::path full =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(host, ec), ec);
+    if (ec) full = std::filesystem::absolute(host, ec).lexically_normal();
+    std::string text = full.string();
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    return utf8ToAnsi(text);
   }
 
   void reportWriteFailuresAsErrors() override {
@@ -89,6 +105,12 @@ class PosixProcess : public Process {
 template <>
 std::unique_ptr<Process> makeSystemFacility<Process>() {
   return std::make_unique<PosixProcess>();
+}
+
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(utf8ToAnsi(argv[i]));
+  return arguments;
 }
 
 }  // namespace tollwick::platform
