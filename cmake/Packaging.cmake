@@ -3,8 +3,10 @@
 #    the stand-in security library, the sample resource library of the same width, the
 #    kit, and a README for players;
 #  - the Linux build: tollwick_<version>_amd64.deb, the programs under /usr/lib/tollwick
-#    with their libraries beside them (the program finds them in its own directory),
-#    tollwick and zelkor-kit on the PATH as links, the desktop entry and its icon.
+#    with their libraries and the program's modules beside them (the program finds them in
+#    its own directory), tollwick and zelkor-kit on the PATH as links, the desktop entry
+#    and its icon. It depends on what the programs link and recommends what only the
+#    modules link (GTK, the sound server's client).
 set(CPACK_PACKAGE_NAME tollwick)
 set(CPACK_PACKAGE_VENDOR "Tollwick developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -35,6 +37,16 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(libdir lib/tollwick)
   install(TARGETS tollwick zelkor-kit RUNTIME DESTINATION ${libdir})
   install(TARGETS ZELKORSEC LIBRARY DESTINATION ${libdir})
+  # The program's modules lie beside it; what they link is only recommended
+  # (cmake/DebianDependencies.cmake), so the package installs without a desktop.
+  set(CPACK_TOLLWICK_MODULES)
+  foreach(module tollwick_dialog_gtk tollwick_sound_pulse)
+    if(TARGET ${module})
+      install(TARGETS ${module} LIBRARY DESTINATION ${libdir})
+      get_target_property(module_file ${module} OUTPUT_NAME)
+      list(APPEND CPACK_TOLLWICK_MODULES ${module_file})
+    endif()
+  endforeach()
   install(FILES ${CMAKE_BINARY_DIR}/bin/Zelkor.dll DESTINATION ${libdir}
     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   # On the PATH as relative links: the programs resolve links to find their directory.
@@ -60,7 +72,9 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tollwick developers <tollwick@example.org>")
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # Depends and Recommends come from dpkg-shlibdeps, run on the staged files.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianDependencies.cmake)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tollwick reads the installation settings of the game Zelkor, checks every
 protected data file of the chosen game system and, when the player agrees,
 rebuilds the character file from its live records into a compact file that

@@ -93,6 +93,13 @@ int32_t makeInstallation(const std::string& root, const std::string& programDire
 #else
   const std::string program = "tollwick";
 #endif
+#if !defined(_WIN32)
+  // The program's modules (its message boxes as windows, its sounds) lie beside it; a
+  // build without the desktop's libraries has none.
+  for (const char* module : {"tollwick-dialog-gtk.so", "tollwick-sound-pulse.so"}) {
+    copyProduct(from / module, top / module);
+  }
+#endif
   const std::string security = std::string("ZELKORSEC") + platform::kSharedLibrarySuffix;
   if (!copyProduct(from / program, top / program)) {
     log << "warning: " << (from / program).string()
