@@ -23,10 +23,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <sstream>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tollwick::platform::posix {
@@ -89,22 +91,65 @@ HugePageSetup hugePageSetup() {
   return setup;
 }
 
-// Asks for huge pages over [begin, begin + bytes) where they come without a stall.
-void adviseHugePages(uint8_t* begin, size_t bytes) {
-  const HugePageSetup& setup = hugePageSetup();
-  if (setup.kind != HugePages::kAdvised && setup.kind != HugePages::kAdvisedFree) return;
-  // Only whole huge pages inside the piece.
+// Whole huge pages inside [begin, begin + bytes): empty when there is none.
+std::pair<uintptr_t, uintptr_t> hugePagesInside(const HugePageSetup& setup, uint8_t* begin,
+                                                size_t bytes) {
   const auto start = reinterpret_cast<uintptr_t>(begin);
   const uintptr_t from = (start + setup.size - 1) / setup.size * setup.size;
   const uintptr_t to = (start + bytes) / setup.size * setup.size;
-  if (to <= from) return;
+  return {from, std::max(from, to)};
+}
+
+// Asks for huge pages over the piece where they come without compacting on the spot;
+// false when the piece gets small pages.
+bool adviseHugePages(uint8_t* begin, size_t bytes) {
+  const HugePageSetup& setup = hugePageSetup();
+  if (setup.kind != HugePages::kAdvised && setup.kind != HugePages::kAdvisedFree) return false;
+  const auto [from, to] = hugePagesInside(setup, begin, bytes);
+  if (to == from) return false;
   if (setup.kind == HugePages::kAdvisedFree) {
     // Twice what the piece takes must be free: other processes allocate meanwhile.
     const uint64_t needed = (to - from) / setup.size;
-    if (freeBlocksFrom(readSmallFile("/proc/buddyinfo"), setup.order) < 2 * needed) return;
+    if (freeBlocksFrom(readSmallFile("/proc/buddyinfo"), setup.order) < 2 * needed) return false;
   }
-  (void)::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+  return ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE) == 0;
 }
+
+// Keeps the piece on small pages where the kernel would give it huge ones unasked.
+void refuseHugePages(uint8_t* begin, size_t bytes) {
+  const HugePageSetup& setup = hugePageSetup();
+  if (setup.kind != HugePages::kUnadvised) return;
+  const auto [from, to] = hugePagesInside(setup, begin, bytes);
+  if (to > from) (void)::madvise(reinterpret_cast<void*>(from), to - from, MADV_NOHUGEPAGE);
+}
+
+// Whether huge pages may serve the next piece. A huge page is fast only where memory
+// is at hand: in a virtual machine that hands free huge blocks back to its host, each
+// one is first fetched from the host again, and when the host is busy that costs more
+// than small pages cost in all (a 256 MB fill once took 0.6 s of system time instead
+// of 0.06 s). So the first pieces are read on small pages, for a measure of what they
+// cost here, and once a piece on huge pages costs more per byte than that, the rest
+// of the fill stays on small pages.
+class HugePageJudge {
+ public:
+  bool mayUse() const { return smallNsPerMiB_.load() != 0 && !slow_.load(); }
+
+  void measured(bool huge, std::chrono::nanoseconds took, size_t bytes) {
+    if (bytes < (size_t{1} << 20)) return;
+    const int64_t perMiB = std::max<int64_t>(1, took.count() / static_cast<int64_t>(bytes >> 20));
+    if (huge) {
+      if (perMiB > smallNsPerMiB_.load()) slow_ = true;
+      return;
+    }
+    int64_t known = smallNsPerMiB_.load();
+    while ((known == 0 || perMiB < known) && !smallNsPerMiB_.compare_exchange_weak(known, perMiB)) {
+    }
+  }
+
+ private:
+  std::atomic<int64_t> smallNsPerMiB_{0};
+  std::atomic<bool> slow_{false};
+};
 
 int readPiece(int fd, uint8_t* into, size_t bytes, uint64_t position, size_t& got) {
   got = 0;
@@ -172,12 +217,17 @@ int fillFromFile(int fd, uint8_t* into, size_t capacity, uint64_t position, size
   std::vector<size_t> filled(count, 0);
   std::atomic<size_t> next{0};
   std::atomic<int> failure{0};
+  HugePageJudge judge;
   auto work = [&] {
     for (size_t i; failure.load() == 0 && (i = next.fetch_add(1)) < count;) {
       const size_t offset = i * piece;
       const size_t bytes = std::min(piece, capacity - offset);
-      adviseHugePages(into + offset, bytes);
-      if (const int error = readPiece(fd, into + offset, bytes, position + offset, filled[i])) {
+      const bool huge = judge.mayUse() && adviseHugePages(into + offset, bytes);
+      if (!huge) refuseHugePages(into + offset, bytes);
+      const auto started = std::chrono::steady_clock::now();
+      const int error = readPiece(fd, into + offset, bytes, position + offset, filled[i]);
+      judge.measured(huge, std::chrono::steady_clock::now() - started, filled[i]);
+      if (error != 0) {
         int none = 0;
         failure.compare_exchange_strong(none, error);
       }
