@@ -63,10 +63,11 @@ done
 #    loaded only for a box shown as a window. A desktop session (a display that cannot be
 #    reached here) whose module is missing shows no window and falls back as above.
 libraries_loaded() {  # libraries_loaded LOG...: the libraries the dynamic loader opened
-  sed -n 's/.*file=\([^ ]*\) .*/\1/p' "$@" | sort -u
+  cat "$@" 2>/dev/null | sed -n 's/.*file=\([^ ]*\) .*/\1/p' | sort -u
 }
 desktop_library() { grep -qE '^lib(gtk|gdk|pulse)' "$1"; }
-no_desktop_library() { ! desktop_library "$1"; }
+# The program did run (it loaded the C library), and loaded none of the desktop's.
+no_desktop_library() { grep -q '^libc\.so' "$1" && ! desktop_library "$1"; }
 links_no_desktop_library() { ! ldd "$1" | grep -qE 'lib(gtk|gdk|pulse)'; }
 check "the program links no desktop library" links_no_desktop_library "$tollwick"
 set +e
@@ -78,7 +79,8 @@ check "missing dialog module is named" grep -q "tollwick-dialog-gtk.so" "$work/m
 check "missing dialog module names the box error" grep -q "Device I/O error" "$work/missing.err"
 if [[ -n "$dialog_module" ]]; then
   mkdir -p "$work/desktop"
-  cp "$tollwick" "$dialog_module" "$work/desktop/"
+  cp "$tollwick" "$work/desktop/tollwick"
+  cp "$dialog_module" "$work/desktop/"
   for how in "TOLLWICK_ANSWERS=no" "TOLLWICK_DIALOG=terminal"; do
     env DISPLAY=:97 LD_DEBUG=files LD_DEBUG_OUTPUT="$work/answered.$$" "$how" \
       "$work/desktop/tollwick" >/dev/null 2>&1 </dev/null || true
