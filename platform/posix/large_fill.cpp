@@ -12,7 +12,8 @@
 //    on the spot, or, where it would, when /proc/buddyinfo shows plenty of free huge
 //    blocks right before the piece is read (the fault then takes one from the free
 //    lists). The kernel still decides: a piece it serves with small pages is only as
-//    slow as before.
+//    slow as before. And huge pages are used only while they prove cheaper than small
+//    pages on this machine (HugePageJudge below).
 
 #include "platform/posix/large_fill.h"
 
