@@ -208,11 +208,11 @@ uint64_t freeBlocksFrom(const std::string& buddyinfo, unsigned order) {
 int fillFromFile(int fd, uint8_t* into, size_t capacity, uint64_t position, size_t& got) {
   got = 0;
   const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMaxThreads);
-  // Pieces of at most kPiece, at least one for each thread, in whole huge pages.
-  size_t piece = kPiece;
-  if (capacity < cores * kPiece) {
-    piece = ((capacity + cores - 1) / cores + kPieceAlignment - 1) / kPieceAlignment * kPieceAlignment;
-  }
+  // Pieces of at most kPiece, in whole huge pages, at least four for each thread: the
+  // first ones measure small pages, the others may then go on huge ones.
+  const size_t quarter = (capacity + 4 * cores - 1) / (4 * cores);
+  const size_t piece = std::clamp((quarter + kPieceAlignment - 1) / kPieceAlignment * kPieceAlignment,
+                                  kPieceAlignment, kPiece);
   const size_t count = (capacity + piece - 1) / piece;
   const size_t threads = std::min(cores, count);
   std::vector<size_t> filled(count, 0);
