@@ -5,10 +5,11 @@
 #    sample resource library of the same width, for trying Tollwick on a sample
 #    installation: copied into the game's folder they would overwrite the game's own;
 #  - the Linux build: tollwick_<version>_amd64.deb, the program under /usr/lib/tollwick
-#    with the 32-bit tollwick.exe beside it (it repairs, through Wine, a game whose
-#    security library is the game's Windows one), the kit with the stand-in libraries
-#    in the same sample folder below it, tollwick and zelkor-kit on the PATH as links,
-#    the desktop entry and its icon.
+#    with its modules and the 32-bit tollwick.exe beside it (it repairs, through Wine, a
+#    game whose security library is the game's Windows one), the kit with the stand-in
+#    libraries in the same sample folder below it, tollwick and zelkor-kit on the PATH as
+#    links, the desktop entry and its icon. It depends on what the programs link and
+#    recommends what only the modules link (GTK, the sound server's client) and Wine.
 # The folder of the kit and the stand-ins, in both packages.
 set(TOLLWICK_SAMPLE_FOLDER sample-kit-NOT-for-the-game-folder)
 set(CPACK_PACKAGE_NAME tollwick)
@@ -52,6 +53,16 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   endif()
   install(TARGETS zelkor-kit RUNTIME DESTINATION ${sampledir})
   install(TARGETS ZELKORSEC LIBRARY DESTINATION ${sampledir})
+  # The program's modules lie beside it; what they link is only recommended
+  # (cmake/DebianDependencies.cmake), so the package installs without a desktop.
+  set(CPACK_TOLLWICK_MODULES)
+  foreach(module tollwick_dialog_gtk tollwick_sound_pulse)
+    if(TARGET ${module})
+      install(TARGETS ${module} LIBRARY DESTINATION ${libdir})
+      get_target_property(module_file ${module} OUTPUT_NAME)
+      list(APPEND CPACK_TOLLWICK_MODULES ${module_file})
+    endif()
+  endforeach()
   install(FILES ${CMAKE_BINARY_DIR}/bin/Zelkor.dll DESTINATION ${sampledir}
     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   # On the PATH as relative links: the programs resolve links to find their directory.
@@ -78,8 +89,11 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tollwick developers <tollwick@example.org>")
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # Wine runs tollwick.exe for a game whose security library is its Windows one.
+  # Depends and Recommends come from dpkg-shlibdeps, run on the staged files, and are
+  # added to what is named here: Wine runs tollwick.exe for a game whose security
+  # library is its Windows one.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianDependencies.cmake)
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS wine)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tollwick reads the installation settings of the game Zelkor, checks every
 protected data file of the chosen game system and, when the player agrees,
