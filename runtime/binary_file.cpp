@@ -209,6 +209,20 @@ void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> byte
   if (!bytes.empty()) std::memcpy(file.image.data() + start, bytes.data(), bytes.size());
 }
 
+// What the disk held when `file` was read: its identity when known, otherwise the
+// hash taken at open.
+ReadStamp stampOf(const OpenFile& file) {
+  ReadStamp stamp;
+  stamp.existed = file.existed;
+  stamp.identity = file.identity;
+  if (file.existed && !file.identity.known) {
+    stamp.length = file.originalLength;
+    stamp.hashLow = file.originalHash.low64;
+    stamp.hashHigh = file.originalHash.high64;
+  }
+  return stamp;
+}
+
 }  // namespace
 
 int16_t freeFile() {
@@ -241,6 +255,13 @@ void openBinary(int16_t fileNumber, const std::string& path) {
   } else {
     raiseIfFailed(status);
     file.existed = true;
+    // Without an identity the file system vouches for, only the bytes themselves can
+    // tell at commit whether the file on disk is still the one read: their hash now.
+    if (!file.identity.known) {
+      file.originalLength = file.image.size();
+      file.originalHash = hashOf(file.image);
+      file.hashed = true;
+    }
     // A file that cannot be asked is taken as writable: writing it fails as it would.
     bool writable = true;
     if (files.mayWrite(path, writable) == platform::FsStatus::kOk) file.readOnly = !writable;
@@ -259,7 +280,10 @@ void closeFile(int16_t fileNumber) {
   if (!isClean(file)) payOwed(file);
   if (changedSinceOpen(file)) {
     if (file.readOnly) raiseError(err::kPathFileAccessError);
-    writeFileAtomically(file.path, file.image);
+    // Only over the file that was read: a save the game made meanwhile wins (error 75).
+    std::optional<ReadStamp> stamp;
+    if (file.existed) stamp = stampOf(file);
+    writeFileAtomically(file.path, file.image, stamp ? &*stamp : nullptr);
     return;
   }
   keepImage(file);
@@ -363,28 +387,7 @@ std::unique_ptr<OwedTransform> takeOwedTransform(int16_t fileNumber) {
   return std::move(file.owed.transform);
 }
 
-ReadStamp readStamp(int16_t fileNumber) {
-  OpenFile& file = openFile(fileNumber);
-  ReadStamp stamp;
-  stamp.existed = file.existed;
-  stamp.identity = file.identity;
-  if (!file.existed || file.identity.known) return stamp;
-  XXH128_hash_t hash{};
-  if (isClean(file)) {
-    // The hash is of the file's bytes, not of data that still owes its transform.
-    payOwed(file);
-    stamp.length = file.image.size();
-    hash = hashOf(file.image);
-  } else if (file.hashed) {
-    stamp.length = file.originalLength;
-    hash = file.originalHash;
-  } else {
-    raiseError(err::kPathFileAccessError);
-  }
-  stamp.hashLow = hash.low64;
-  stamp.hashHigh = hash.high64;
-  return stamp;
-}
+ReadStamp readStamp(int16_t fileNumber) { return stampOf(openFile(fileNumber)); }
 
 bool stillTheFileRead(const std::string& path, const ReadStamp& stamp) {
   auto& files = platform::use<platform::FileSystem>();
