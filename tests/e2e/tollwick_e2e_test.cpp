@@ -287,5 +287,28 @@ TEST_F(TollwickEndToEndTest, AFifoInPlaceOfAFileIsAnErrorNotAHang) {
   EXPECT_EQ(readAll(gameFile("ZELKORCharacters.DED")), before);
 }
 
+// A transcript that cannot be written (a folder, a pipe nobody reads, a full device)
+// ends the run at once on standard error with exit code 1: before any box, and before
+// the loader re-signs a data file that carries signature 0.
+TEST_F(TollwickEndToEndTest, AnUnwritableTranscriptEndsTheRunBeforeAnythingChanges) {
+  makeInstall(std::string(kBloated) + " --unsigned ZELKORMazeItems.DED");
+  const std::string items = readAll(gameFile("ZELKORMazeItems.DED"));
+  const std::string characters = readAll(gameFile("ZELKORCharacters.DED"));
+  fs::create_directory(work_ / "folder");
+  ASSERT_EQ(::mkfifo((work_ / "fifo").c_str(), 0644), 0);
+  for (const fs::path& transcript : {work_ / "folder", work_ / "fifo", fs::path("/dev/full")}) {
+    SCOPED_TRACE(transcript.string());
+    const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX=" +
+                            quote(work_ / "wine") + " TOLLWICK_ANSWERS=yes TOLLWICK_TRANSCRIPT=" +
+                            quote(transcript) + " ";
+    const int code =
+        shell("timeout -s KILL 30 " + env + quote(install_ / "tollwick") + " </dev/null", &output_);
+    EXPECT_EQ(code, 1) << output_;
+    EXPECT_THAT(output_, HasSubstr("TOLLWICK_TRANSCRIPT"));
+    EXPECT_EQ(readAll(gameFile("ZELKORMazeItems.DED")), items);
+    EXPECT_EQ(readAll(gameFile("ZELKORCharacters.DED")), characters);
+  }
+}
+
 }  // namespace
 }  // namespace tollwick
