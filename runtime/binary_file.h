@@ -28,7 +28,9 @@ namespace tollwick {
 int16_t freeFile();
 
 // Opens `path` (a program path) on `fileNumber` for reading and writing; a missing file
-// is created (empty) when the file is committed. Error 52 for a number that is out of
+// is created (empty) when the file is committed. A file longer than the game's formats
+// address (a 12-byte header and 2 GB of data) is not read: it has its length, and any
+// access to its bytes is error 6. Error 52 for a number that is out of
 // range or already open; 75/76/70 for paths that cannot be opened.
 void openBinary(int16_t fileNumber, const std::string& path);
 

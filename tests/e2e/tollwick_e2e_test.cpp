@@ -310,5 +310,34 @@ TEST_F(TollwickEndToEndTest, AnUnwritableTranscriptEndsTheRunBeforeAnythingChang
   }
 }
 
+// A character file longer than the format can address (a sparse 3 GiB file) is refused
+// before it is read, with the error such a file always got: under a 2 GB memory limit,
+// which reading it whole would exceed. (Sanitizer builds reserve more address space
+// than any limit allows: they run without one.)
+TEST_F(TollwickEndToEndTest, AFileLongerThanTheFormatAddressesIsRefusedUnread) {
+  makeInstall(kBloated);
+  const fs::path characters = gameFile("ZELKORCharacters.DED");
+  fs::resize_file(characters, uint64_t{3} << 30);
+#if defined(__SANITIZE_ADDRESS__)
+  const std::string limit;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  const std::string limit;
+#else
+  const std::string limit = "ulimit -v 2000000; ";
+#endif
+#else
+  const std::string limit = "ulimit -v 2000000; ";
+#endif
+  EXPECT_EQ(runTollwick("yes", limit), 2) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick",
+                                      "Error 'Overflow' occurred in "
+                                      "(Tollwick)modZelkorSecurity:SarnDecryptFile!",
+                                      0, 1},
+                                  dataFilesFailed(), loadFailed(gs::kSystemLoadFailedUnprotect),
+                                  errorLoading()));
+  EXPECT_EQ(fs::file_size(characters), uint64_t{3} << 30);
+}
+
 }  // namespace
 }  // namespace tollwick
