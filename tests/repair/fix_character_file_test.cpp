@@ -24,6 +24,7 @@
 #include "platform/testing/forwarding_fs.h"
 #include "repair/character_file.h"
 #include "runtime/binary_file.h"
+#include "runtime/message_box.h"
 #include "system/system_data_file.h"
 #include "system/system_state.h"
 #include "tools/character_file_builder.h"
@@ -292,8 +293,10 @@ TEST_F(FixCharacterFileTest, FileThatDoesNotUnprotectShows3257AndChangesNothing)
     file.finish(signature_ ^ 0x0F0F0F0F);  // another system's signature
   }
   const auto before = fileBytes(characters());
+  clearFailureReported();
   EXPECT_EQ(repair(), RepairResult::kNotUnprotected);
   EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"<3257>", 0, "Tollwick", 1}));
+  EXPECT_TRUE(failureReported()) << "the run would end with exit code 0";
   EXPECT_EQ(fileBytes(characters()), before);
   EXPECT_FALSE(fileBytes(temp()).has_value());
 }

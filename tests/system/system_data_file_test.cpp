@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 #include <utility>
@@ -177,6 +178,27 @@ TEST_F(SystemDataFileTest, ASaveMadeWhileTheLoaderResignsADataFileWins) {
     EXPECT_THAT(dialog_.boxes[0].prompt, ::testing::HasSubstr("Path/File access error"));
     EXPECT_EQ(fileBytes(items), saved) << "the save was lost";
   }
+}
+
+// The system's key text is texts 3, 1 and 2 of its header, joined. A data file
+// protected with that text spelled out here, not made by the program's own key code (a
+// mistake there would be invisible in files it made itself), is accepted.
+TEST_F(SystemDataFileTest, ADataFileProtectedWithTheKeyTextSpelledOutIsAccepted) {
+  const int32_t signature = install();
+  ASSERT_EQ(systemState().header.texts[0], "Zelkor");
+  ASSERT_EQ(systemState().header.texts[1], "The Realms Below");
+  ASSERT_EQ(systemState().header.texts[2], "Varnholt Interactive 1999");
+  const std::string path = gameFile("ZELKORMazeItems.DED");
+  std::filesystem::remove(path);
+  const int16_t file = freeFile();
+  openBinary(file, path);
+  putText(file, 1, std::string(12, '\0') + "items protected with the key text spelled out");
+  int16_t protectedFile = file;
+  ASSERT_TRUE(SarnEncryptFile(protectedFile, "Varnholt Interactive 1999ZelkorThe Realms Below",
+                              signature));
+  closeFile(file);
+  EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kLoaded);
+  EXPECT_THAT(dialog_.boxes, IsEmpty());
 }
 
 }  // namespace
