@@ -371,10 +371,10 @@ class Win32FileSystem : public FileSystem {
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
         return statusOf(error, temp);
       }
-      HANDLE lock = CreateFileW(widen(temp).c_str(), GENERIC_READ,
+      HANDLE holder = CreateFileW(widen(temp).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (lock == INVALID_HANDLE_VALUE) {
+      if (holder == INVALID_HANDLE_VALUE) {
         const FsStatus status = lastStatus(temp);
         CloseHandle(file);
         DeleteFileW(widen(temp).c_str());
@@ -384,7 +384,7 @@ class Win32FileSystem : public FileSystem {
         std::lock_guard<std::mutex> lock(mutex_);
         temporaries_[temp] = finalAttributes;
       }
-      out = std::make_unique<Win32WritableFile>(file, lock, temp);
+      out = std::make_unique<Win32WritableFile>(file, holder, temp);
       return FsStatus::kOk;
     }
     return FsStatus::kExists;
