@@ -243,9 +243,10 @@ class PosixWritableFile : public WritableFile {
 
 // Takes the lock on a temporary just created at `host` through `fd`. A clean-up of
 // another run may have taken the new file for a left-over between its creation and the
-// lock: false then (the name no longer holds it), and the caller tries another name.
+// lock: false then (the name no longer holds it), and the caller tries another name. A
+// file system without locks keeps the file unlocked (no clean-up can take it either).
 bool lockNewTemporary(int fd, const std::string& host) {
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return false;
   struct stat held {};
   struct stat named {};
   return ::fstat(fd, &held) == 0 && ::lstat(host.c_str(), &named) == 0 &&

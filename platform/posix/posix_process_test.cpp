@@ -14,22 +14,6 @@
 namespace tollwick::platform {
 namespace {
 
-TEST(PosixProcess, TheApplicationDirectoryHoldsTheRunningExecutable) {
-  auto process = makeSystemFacility<Process>();
-  const std::filesystem::path directory = process->applicationDirectory();
-  EXPECT_TRUE(directory.is_absolute());
-  EXPECT_TRUE(std::filesystem::exists(directory / "posix_platform_tests"));
-}
-
-TEST(PosixProcess, AnotherHolderOfTheLockCountsAsARunningCopy) {
-  auto first = makeSystemFacility<Process>();
-  auto second = makeSystemFacility<Process>();
-  EXPECT_FALSE(first->previousInstanceRunning());
-  EXPECT_FALSE(first->previousInstanceRunning()) << "a copy must not refuse itself";
-  EXPECT_TRUE(second->previousInstanceRunning());
-  first.reset();  // the lock is held for the life of its holder only
-}
-
 // Sets an environment variable for one scope (unset with nullopt).
 class ScopedEnvironment {
  public:
@@ -53,6 +37,25 @@ class ScopedEnvironment {
   const char* name_;
   std::optional<std::string> old_;
 };
+
+TEST(PosixProcess, TheApplicationDirectoryHoldsTheRunningExecutable) {
+  auto process = makeSystemFacility<Process>();
+  const std::filesystem::path directory = process->applicationDirectory();
+  EXPECT_TRUE(directory.is_absolute());
+  EXPECT_TRUE(std::filesystem::exists(directory / "posix_platform_tests"));
+}
+
+TEST(PosixProcess, AnotherHolderOfTheLockCountsAsARunningCopy) {
+  testing::ScratchDirectory runtime("tollwick-runtime-");
+  ::chmod(runtime.path().c_str(), 0700);
+  const ScopedEnvironment xdg("XDG_RUNTIME_DIR", runtime.path().string());
+  auto first = makeSystemFacility<Process>();
+  auto second = makeSystemFacility<Process>();
+  EXPECT_FALSE(first->previousInstanceRunning());
+  EXPECT_FALSE(first->previousInstanceRunning()) << "a copy must not refuse itself";
+  EXPECT_TRUE(second->previousInstanceRunning());
+  first.reset();  // the lock is held for the life of its holder only
+}
 
 size_t entriesIn(const std::filesystem::path& directory) {
   return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(directory), {}));
