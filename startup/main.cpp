@@ -21,8 +21,11 @@ int main(int argc, char** argv) {
   platform::use<platform::Process>().reportWriteFailuresAsErrors();
   // A wrong answer word is refused before any setting is read or any game file touched.
   if (!answersEnvironmentIsValid(std::cerr)) return 1;
+  // So is a transcript that cannot be written: it is opened before the first box.
+  DialogEnvironment environment = dialogEnvironmentFromProcess();
+  if (!openTranscript(environment, std::cerr)) return 1;
   std::string badWord;
-  const auto dialog = chooseDialog(dialogEnvironmentFromProcess(), std::cin, std::cout, badWord);
+  const auto dialog = chooseDialog(environment, std::cin, std::cout, badWord);
   if (!dialog) return 1;
   const platform::Installed<platform::Dialog> installedDialog(*dialog);
   try {

@@ -44,6 +44,7 @@ class ForwardingFs : public platform::FileSystem {
   }
   FsStatus syncDirectoryOf(const std::string& p) override { return real_->syncDirectoryOf(p); }
   FsStatus remove(const std::string& p) override { return real_->remove(p); }
+  FsStatus removeTemporary(const std::string& p) override { return real_->removeTemporary(p); }
 
  protected:
   platform::FileSystem& real() { return *real_; }

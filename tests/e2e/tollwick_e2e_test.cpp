@@ -422,5 +422,57 @@ TEST_F(TollwickEndToEndTest, TheRunIsHandedToTheWindowsProgramWithItsFolderAndSe
   EXPECT_EQ(filesUnder(install_), before);
 }
 
+// A transcript that cannot be written (a folder, a pipe nobody reads, a full device)
+// ends the run at once on standard error with exit code 1: before any box, and before
+// the loader re-signs a data file that carries signature 0.
+TEST_F(TollwickEndToEndTest, AnUnwritableTranscriptEndsTheRunBeforeAnythingChanges) {
+  makeInstall(std::string(kBloated) + " --unsigned ZELKORMazeItems.DED");
+  const std::string items = readAll(gameFile("ZELKORMazeItems.DED"));
+  const std::string characters = readAll(gameFile("ZELKORCharacters.DED"));
+  fs::create_directory(work_ / "folder");
+  ASSERT_EQ(::mkfifo((work_ / "fifo").c_str(), 0644), 0);
+  for (const fs::path& transcript : {work_ / "folder", work_ / "fifo", fs::path("/dev/full")}) {
+    SCOPED_TRACE(transcript.string());
+    const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX=" +
+                            quote(work_ / "wine") + " TOLLWICK_ANSWERS=yes TOLLWICK_TRANSCRIPT=" +
+                            quote(transcript) + " ";
+    const int code =
+        shell("timeout -s KILL 30 " + env + quote(install_ / "tollwick") + " </dev/null", &output_);
+    EXPECT_EQ(code, 1) << output_;
+    EXPECT_THAT(output_, HasSubstr("TOLLWICK_TRANSCRIPT"));
+    EXPECT_EQ(readAll(gameFile("ZELKORMazeItems.DED")), items);
+    EXPECT_EQ(readAll(gameFile("ZELKORCharacters.DED")), characters);
+  }
+}
+
+// A character file longer than the format can address (a sparse 3 GiB file) is refused
+// before it is read, with the error such a file always got: under a 2 GB memory limit,
+// which reading it whole would exceed. (Sanitizer builds reserve more address space
+// than any limit allows: they run without one.)
+TEST_F(TollwickEndToEndTest, AFileLongerThanTheFormatAddressesIsRefusedUnread) {
+  makeInstall(kBloated);
+  const fs::path characters = gameFile("ZELKORCharacters.DED");
+  fs::resize_file(characters, uint64_t{3} << 30);
+#if defined(__SANITIZE_ADDRESS__)
+  const std::string limit;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  const std::string limit;
+#else
+  const std::string limit = "ulimit -v 2000000; ";
+#endif
+#else
+  const std::string limit = "ulimit -v 2000000; ";
+#endif
+  EXPECT_EQ(runTollwick("yes", limit), 2) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick",
+                                      "Error 'Overflow' occurred in "
+                                      "(Tollwick)modZelkorSecurity:SarnDecryptFile!",
+                                      0, 1},
+                                  dataFilesFailed(), loadFailed(gs::kSystemLoadFailedUnprotect),
+                                  errorLoading()));
+  EXPECT_EQ(fs::file_size(characters), uint64_t{3} << 30);
+}
+
 }  // namespace
 }  // namespace tollwick
