@@ -20,6 +20,18 @@ inline uint32_t loadLe32(const uint8_t* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// The little-endian number at offset `at` of `bytes`, or 0 where it would reach past the
+// end (a reader that must tell the two apart checks the length first).
+inline uint16_t readLe16(std::span<const uint8_t> bytes, uint64_t at) {
+  if (at > bytes.size() || bytes.size() - at < 2) return 0;
+  return loadLe16(bytes.data() + at);
+}
+
+inline uint32_t readLe32(std::span<const uint8_t> bytes, uint64_t at) {
+  if (at > bytes.size() || bytes.size() - at < 4) return 0;
+  return loadLe32(bytes.data() + at);
+}
+
 inline void storeLe16(uint8_t* p, uint16_t value) {
   p[0] = static_cast<uint8_t>(value & 0xFF);
   p[1] = static_cast<uint8_t>(value >> 8);

@@ -1,10 +1,17 @@
 # Release packages, made by CPack from a built tree (scripts/package.sh makes all three):
-#  - a Windows cross build: tollwick-<version>-win32.zip or -win64.zip, the program with
-#    the stand-in security library, the sample resource library of the same width, the
-#    kit, and a README for players;
-#  - the Linux build: tollwick_<version>_amd64.deb, the programs under /usr/lib/tollwick
-#    with their libraries beside them (the program finds them in its own directory),
-#    tollwick and zelkor-kit on the PATH as links, the desktop entry and its icon.
+#  - a Windows cross build: tollwick-<version>-win32.zip or -win64.zip, the program and a
+#    README for players at the top, and in a folder of their own (its name says it is
+#    not for the game's folder) the kit with the stand-in security library and the
+#    sample resource library of the same width, for trying Tollwick on a sample
+#    installation: copied into the game's folder they would overwrite the game's own;
+#  - the Linux build: tollwick_<version>_amd64.deb, the program under /usr/lib/tollwick
+#    with its modules and the 32-bit tollwick.exe beside it (it repairs, through Wine, a
+#    game whose security library is the game's Windows one), the kit with the stand-in
+#    libraries in the same sample folder below it, tollwick and zelkor-kit on the PATH as
+#    links, the desktop entry and its icon. It depends on what the programs link and
+#    recommends what only the modules link (GTK, the sound server's client) and Wine.
+# The folder of the kit and the stand-ins, in both packages.
+set(TOLLWICK_SAMPLE_FOLDER sample-kit-NOT-for-the-game-folder)
 set(CPACK_PACKAGE_NAME tollwick)
 set(CPACK_PACKAGE_VENDOR "Tollwick developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -21,8 +28,9 @@ if(TOLLWICK_WINDOWS_CROSS)
     set(TOLLWICK_PACKAGE_WIDTH win64)
     set(resource_library ${CMAKE_BINARY_DIR}/bin/Zelkor.dll)
   endif()
-  install(TARGETS tollwick zelkor-kit ZELKORSEC RUNTIME DESTINATION .)
-  install(FILES ${resource_library} DESTINATION . RENAME Zelkor.dll)
+  install(TARGETS tollwick RUNTIME DESTINATION .)
+  install(TARGETS zelkor-kit ZELKORSEC RUNTIME DESTINATION ${TOLLWICK_SAMPLE_FOLDER})
+  install(FILES ${resource_library} DESTINATION ${TOLLWICK_SAMPLE_FOLDER} RENAME Zelkor.dll)
   # The players' README, with Windows line ends so that Notepad shows its lines.
   configure_file(${tollwick_packaging}/README-windows.txt ${CMAKE_BINARY_DIR}/packaging/README.txt
     @ONLY NEWLINE_STYLE CRLF)
@@ -36,15 +44,36 @@ if(TOLLWICK_WINDOWS_CROSS)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(libdir lib/tollwick)
-  install(TARGETS tollwick zelkor-kit RUNTIME DESTINATION ${libdir})
-  install(TARGETS ZELKORSEC LIBRARY DESTINATION ${libdir})
-  install(FILES ${CMAKE_BINARY_DIR}/bin/Zelkor.dll DESTINATION ${libdir}
+  set(sampledir ${libdir}/${TOLLWICK_SAMPLE_FOLDER})
+  install(TARGETS tollwick RUNTIME DESTINATION ${libdir})
+  # The 32-bit Windows program of the win32 build (scripts/package.sh names the one of
+  # its zip); a Windows program needs no execute bit under Wine.
+  set(TOLLWICK_WINDOWS_PROGRAM "" CACHE FILEPATH
+    "The 32-bit tollwick.exe the Debian package carries beside tollwick")
+  if(TOLLWICK_WINDOWS_PROGRAM)
+    install(FILES ${TOLLWICK_WINDOWS_PROGRAM} DESTINATION ${libdir} RENAME tollwick.exe
+      PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  endif()
+  install(TARGETS zelkor-kit RUNTIME DESTINATION ${sampledir})
+  install(TARGETS ZELKORSEC LIBRARY DESTINATION ${sampledir})
+  # The program's modules lie beside it; what they link is only recommended
+  # (cmake/DebianDependencies.cmake), so the package installs without a desktop.
+  set(CPACK_TOLLWICK_MODULES)
+  foreach(module tollwick_dialog_gtk tollwick_sound_pulse)
+    if(TARGET ${module})
+      install(TARGETS ${module} LIBRARY DESTINATION ${libdir})
+      get_target_property(module_file ${module} OUTPUT_NAME)
+      list(APPEND CPACK_TOLLWICK_MODULES ${module_file})
+    endif()
+  endforeach()
+  install(FILES ${CMAKE_BINARY_DIR}/bin/Zelkor.dll DESTINATION ${sampledir}
     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   # On the PATH as relative links: the programs resolve links to find their directory.
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging/bin)
-  foreach(program tollwick zelkor-kit)
-    file(CREATE_LINK ../${libdir}/${program} ${CMAKE_BINARY_DIR}/packaging/bin/${program} SYMBOLIC)
-    install(FILES ${CMAKE_BINARY_DIR}/packaging/bin/${program} DESTINATION bin)
+  foreach(program ${libdir}/tollwick ${sampledir}/zelkor-kit)
+    get_filename_component(name ${program} NAME)
+    file(CREATE_LINK ../${program} ${CMAKE_BINARY_DIR}/packaging/bin/${name} SYMBOLIC)
+    install(FILES ${CMAKE_BINARY_DIR}/packaging/bin/${name} DESTINATION bin)
   endforeach()
   install(FILES ${tollwick_packaging}/tollwick.desktop DESTINATION share/applications)
   install(FILES ${tollwick_packaging}/tollwick.png DESTINATION share/icons/hicolor/128x128/apps)
@@ -63,11 +92,19 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tollwick developers <tollwick@example.org>")
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # Depends and Recommends come from dpkg-shlibdeps, run on the staged files, and are
+  # added to what is named here: Wine runs tollwick.exe for a game whose security
+  # library is its Windows one.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianDependencies.cmake)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS wine)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tollwick reads the installation settings of the game Zelkor, checks every
 protected data file of the chosen game system and, when the player agrees,
 rebuilds the character file from its live records into a compact file that
 replaces the old one. It speaks only through message boxes.
+.
+The game's own security library is a 32-bit Windows library: for it Tollwick
+runs its 32-bit Windows build through Wine, in the game's Wine prefix.
 .
 zelkor-kit makes sample game installations and inspects game files.")
   set(CPACK_SET_DESTDIR OFF)

@@ -38,7 +38,8 @@ class Dialog {
 };
 
 // The desktop's own modal dialog (real windows), made by the operating system's layer;
-// null where there is none: no desktop toolkit in this build, or no display it can open.
+// null where there is none: no desktop toolkit in this build or installed (on Linux the
+// toolkit is a module loaded here, on the first call), or no display it can open.
 // Its show() returns box::kNotShown for a box it cannot show instead of raising.
 std::unique_ptr<Dialog> makeDesktopDialog();
 

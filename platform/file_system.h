@@ -104,7 +104,9 @@ struct UninitializedAllocator : std::allocator<T> {
 using ByteBuffer = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
 
 // A new file being written: appended to, flushed to the device, closed. Destroying it
-// unclosed closes it without checking; the file itself stays until removed.
+// unclosed closes it without checking; the file itself stays until removed. From its
+// creation until the object is destroyed (also after close) the process holds the file,
+// so that no other run's clean-up takes it as a left-over (see removeTemporary).
 class WritableFile {
  public:
   virtual ~WritableFile() = default;
@@ -144,17 +146,27 @@ class FileSystem {
   }
 
   // Whether the program may change the existing file at `path`: false when its owner
-  // made it read-only (no write permission for anyone) or this process may not write
-  // it. True by default.
+  // made it read-only (no write permission for anyone), when this process may not write
+  // it, or when the file has other names (hard links), which a replacement would leave
+  // on the old bytes. True by default.
   virtual FsStatus mayWrite(const std::string& path, bool& out) {
     (void)path;
     out = true;
     return FsStatus::kOk;
   }
 
-  // Gives the file `path` the permissions of the file `model`, and its owner and group
-  // as far as the process may set them, so that a replacement keeps what the owner
-  // set on the old file. Does nothing by default.
+  // Whether the program may delete the existing file at `path`: false when its owner
+  // made it read-only (Windows: the read-only attribute; POSIX: no write permission for
+  // anyone), as Windows' DeleteFile refuses such a file. True by default.
+  virtual FsStatus mayDelete(const std::string& path, bool& out) {
+    (void)path;
+    out = true;
+    return FsStatus::kOk;
+  }
+
+  // Gives the file `path` the permissions, extended attributes and ACLs of the file
+  // `model`, and its owner and group as far as the process may set them, so that a
+  // replacement keeps what the owner set on the old file. Does nothing by default.
   virtual FsStatus adoptAttributes(const std::string& path, const std::string& model) {
     (void)path;
     (void)model;
@@ -171,8 +183,8 @@ class FileSystem {
 
   // Creates a new, empty, hidden temporary file in the directory of `target` under a
   // name nobody else uses (exclusive create; platform/temporary_names.h gives the
-  // name), with the permissions of `target` when it exists, and its owner and group as
-  // far as the process may set them. When `target` is a link, the temporary file lies
+  // name), with the permissions, extended attributes and ACLs of `target` when it
+  // exists, and its owner and group as far as the process may set them. When `target` is a link, the temporary file lies
   // beside the file it links to, so that a rename over `target` replaces that file.
   virtual FsStatus createTempBeside(const std::string& target,
                                     std::unique_ptr<WritableFile>& out) = 0;
@@ -188,6 +200,12 @@ class FileSystem {
   // Removes the file `path`. kAccessDenied while another program holds it open, as
   // Windows refuses it (the POSIX implementation looks for such a program first).
   virtual FsStatus remove(const std::string& path) = 0;
+
+  // Removes the temporary file `path` that a replacement left, unless a live process
+  // still holds it (a WritableFile not yet destroyed, in this or any other process):
+  // kAccessDenied then, and the file stays. A link is never followed. By default a
+  // plain remove.
+  virtual FsStatus removeTemporary(const std::string& path) { return remove(path); }
 };
 
 }  // namespace tollwick::platform

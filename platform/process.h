@@ -3,6 +3,8 @@
 // it ends at once.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tollwick::platform {
 
@@ -10,8 +12,21 @@ class Process {
  public:
   virtual ~Process() = default;
 
+  // The application directory: the game's folder the start-up chose for this run
+  // (chooseApplicationDirectory), or else the executable's directory.
+  std::string applicationDirectory() {
+    return chosenDirectory_.empty() ? executableDirectory() : chosenDirectory_;
+  }
+  void chooseApplicationDirectory(std::string directory) {
+    chosenDirectory_ = std::move(directory);
+  }
+
   // Directory of the running executable (links resolved), without a final separator.
-  virtual std::string applicationDirectory() = 0;
+  virtual std::string executableDirectory() = 0;
+
+  // `path` (a program path) made absolute against the current directory, without a
+  // final separator. By default it is left as it is.
+  virtual std::string absolutePath(const std::string& path) { return path; }
 
   // True when another copy of the program runs. The first call takes an advisory lock
   // named after the application directory and holds it for the life of the process.
@@ -30,6 +45,14 @@ class Process {
   // Ends the process at once with exit code 1: nothing is flushed, no open file is
   // committed, no further code of the caller runs.
   [[noreturn]] virtual void endAtOnce() = 0;
+
+ private:
+  std::string chosenDirectory_;
 };
+
+// The arguments the program was started with, after its own name, as program texts
+// (Windows-1252). `argc` and `argv` are main()'s; Windows reads its wide command line
+// instead, since main()'s texts there are in whatever code page the system uses.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 }  // namespace tollwick::platform

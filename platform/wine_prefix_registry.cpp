@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/text.h"
+#include "platform/replacement.h"
 
 namespace tollwick::platform {
 namespace {
@@ -44,24 +45,20 @@ class PrefixRegistryFile : public WineRegistryFile {
 
   bool inUse() override { return location_.serverRunning(location_.prefix()); }
 
+  // Like a game file: never replaced when its owner made it read-only (or it has other
+  // names), and written through a temporary that leaves nothing behind.
   int32_t replace(const std::string& contents) override {
     const std::string target = path();
-    std::unique_ptr<WritableFile> temp;
-    FsStatus status = files_.createTempBeside(target, temp);
-    if (status != FsStatus::kOk) return registryStatusOf(status);
+    bool writable = true;
+    FsStatus status = files_.mayWrite(target, writable);
+    if (status == FsStatus::kOk && !writable) return reg::kAccessDenied;
+    if (status != FsStatus::kOk && status != FsStatus::kNotFound) return registryStatusOf(status);
     const auto* data = reinterpret_cast<const uint8_t*>(contents.data());
-    status = temp->append(std::span<const uint8_t>(data, contents.size()));
-    if (status == FsStatus::kOk) status = temp->sync();
-    const FsStatus closed = temp->close();
-    if (status == FsStatus::kOk) status = closed;
-    if (status == FsStatus::kOk) status = files_.rename(temp->path(), target);
-    if (status != FsStatus::kOk) {
-      files_.remove(temp->path());
-      return registryStatusOf(status);
-    }
-    // The rename is durable once the directory is.
-    return files_.syncDirectoryOf(target) == FsStatus::kOk ? reg::kSuccess
-                                                           : reg::kRegistryIoFailed;
+    std::unique_ptr<Replacement> replacement;
+    status = Replacement::write(files_, target, std::span<const uint8_t>(data, contents.size()),
+                                replacement);
+    if (status == FsStatus::kOk) status = replacement->putInPlace(target);
+    return registryStatusOf(status);
   }
 
   int64_t now() override { return static_cast<int64_t>(std::time(nullptr)); }

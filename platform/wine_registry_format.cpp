@@ -27,15 +27,6 @@ char16_t foldUnit(char16_t c) {
   return c;
 }
 
-std::u16string joinFolded(const KeyPath& path, std::size_t levels) {
-  std::u16string out;
-  for (std::size_t i = 0; i < levels; ++i) {
-    if (i > 0) out.push_back(u'\\');
-    out += foldName(path[i]);
-  }
-  return out;
-}
-
 // Reads one UTF-8 sequence at line[pos] into `out` (U+FFFD for a malformed one, as
 // Wine's conversion does); advances pos.
 void appendUtf8Char(std::string_view line, std::size_t& pos, std::u16string& out) {
@@ -326,7 +317,7 @@ std::string formatValue(std::u16string_view name, const Value& value) {
     case reg::kDword:
       if (size == 4) {
         char buffer[16];
-        const uint32_t number = loadLe32(value.data.data());
+        const uint32_t number = readLe32(value.data, 0);
         std::snprintf(buffer, sizeof buffer, "dword:%08x\n", number);
         return out + buffer;
       }
@@ -362,9 +353,7 @@ Document::Document(std::string text) : text_(std::move(text)) { parse(); }
 
 void Document::parse() {
   sections_.clear();
-  byPath_.clear();
-  keys_.clear();
-  keys_[u""];
+  nodes_.assign(1, KeyNode{});
   damaged_ = false;
   win64_ = false;
   Line first = lineAt(text_, 0);
@@ -373,6 +362,7 @@ void Document::parse() {
   if (!registryFile_) return;
 
   bool inSection = false;  // false before the first key and after a bad key line
+  bool skipping = false;   // in the section of a key too deep to be taken
   std::size_t pos = first.next;
   while (pos < text_.size()) {
     const Line line = lineAt(text_, pos);
@@ -381,9 +371,19 @@ void Document::parse() {
     pos = line.next;
     if (content.empty() || content.front() == ';') continue;
     if (content.front() == '[') {
+      const std::size_t before = sections_.size();
+      skipping = false;
       parseSectionHeader(content, line.begin, line.next);
-      inSection = !sections_.empty() && sections_.back().begin == line.begin;
-      if (!inSection) damaged_ = true;
+      if (sections_.size() > before && sections_.back().path.size() > kMaxKeyDepth) {
+        sections_.pop_back();
+        skipping = true;
+      }
+      inSection = sections_.size() > before;
+      if (!inSection && !skipping) damaged_ = true;
+      continue;
+    }
+    if (skipping) {
+      // The lines of a skipped key, continuation lines among them: none is a key.
       continue;
     }
     if (content.front() == '#') {
@@ -474,36 +474,46 @@ void Document::parseSectionHeader(std::string_view line, std::size_t begin, std:
 void Document::index() {
   for (std::size_t i = 0; i < sections_.size(); ++i) {
     const KeyPath& path = sections_[i].path;
-    std::u16string prefix;
-    // Elements of an unordered map stay where they are when it grows; iterators do not.
-    std::vector<std::u16string>* siblings = &keys_[prefix];
-    for (std::size_t level = 0; level < path.size(); ++level) {
-      if (level > 0) prefix.push_back(u'\\');
-      prefix += foldName(path[level]);
-      const auto [child, added] = keys_.try_emplace(prefix);
-      if (added) siblings->push_back(path[level]);
-      siblings = &child->second;
+    std::size_t at = 0;
+    for (const std::u16string& level : path) {
+      auto [child, added] = nodes_[at].children.try_emplace(foldName(level), nodes_.size());
+      if (added) {
+        nodes_[at].childNames.push_back(level);
+        at = child->second;
+        nodes_.emplace_back();  // `child` is not used after this: nodes_ may move
+      } else {
+        at = child->second;
+      }
     }
-    byPath_[prefix].push_back(i);
+    nodes_[at].sections.push_back(i);
   }
 }
 
-bool Document::hasKey(const KeyPath& path) const {
-  return keys_.count(joinFolded(path, path.size())) != 0;
+const Document::KeyNode* Document::node(const KeyPath& path) const {
+  if (nodes_.empty()) return nullptr;
+  std::size_t at = 0;
+  for (const std::u16string& level : path) {
+    const auto child = nodes_[at].children.find(foldName(level));
+    if (child == nodes_[at].children.end()) return nullptr;
+    at = child->second;
+  }
+  return &nodes_[at];
 }
 
+bool Document::hasKey(const KeyPath& path) const { return node(path) != nullptr; }
+
 const Document::Section* Document::lastSection(const KeyPath& path) const {
-  const auto found = byPath_.find(joinFolded(path, path.size()));
-  if (found == byPath_.end()) return nullptr;
-  return &sections_[found->second.back()];
+  const KeyNode* key = node(path);
+  if (key == nullptr || key->sections.empty()) return nullptr;
+  return &sections_[key->sections.back()];
 }
 
 const Document::ValueLine* Document::findLine(const KeyPath& path, std::u16string_view name,
                                               const Section** section) const {
-  const auto found = byPath_.find(joinFolded(path, path.size()));
-  if (found == byPath_.end()) return nullptr;
+  const KeyNode* key = node(path);
+  if (key == nullptr) return nullptr;
   // As Wine loads the file, a later line for the same name replaces an earlier one.
-  const auto& indices = found->second;
+  const auto& indices = key->sections;
   for (auto i = indices.rbegin(); i != indices.rend(); ++i) {
     const Section& candidate = sections_[*i];
     for (auto v = candidate.values.rbegin(); v != candidate.values.rend(); ++v) {
@@ -523,10 +533,10 @@ const Value* Document::findValue(const KeyPath& path, std::u16string_view name) 
 
 std::vector<std::pair<std::u16string, const Value*>> Document::values(const KeyPath& path) const {
   std::vector<std::pair<std::u16string, const Value*>> out;
-  const auto found = byPath_.find(joinFolded(path, path.size()));
-  if (found == byPath_.end()) return out;
+  const KeyNode* key = node(path);
+  if (key == nullptr) return out;
   std::map<std::u16string, std::size_t> slot;  // folded name -> index in out
-  for (std::size_t i : found->second) {
+  for (std::size_t i : key->sections) {
     for (const ValueLine& line : sections_[i].values) {
       const std::u16string folded = foldName(line.name);
       const auto existing = slot.find(folded);
@@ -544,8 +554,8 @@ std::vector<std::pair<std::u16string, const Value*>> Document::values(const KeyP
 }
 
 std::vector<std::u16string> Document::subkeys(const KeyPath& path) const {
-  const auto found = keys_.find(joinFolded(path, path.size()));
-  return found == keys_.end() ? std::vector<std::u16string>() : found->second;
+  const KeyNode* key = node(path);
+  return key == nullptr ? std::vector<std::u16string>() : key->childNames;
 }
 
 std::u16string Document::keyClass(const KeyPath& path) const {

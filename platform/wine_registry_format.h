@@ -138,16 +138,31 @@ class Document {
   std::string sectionText(const KeyPath& path, int64_t now) const;
   std::string textWithSection(const KeyPath& path, const std::string& body, int64_t now) const;
 
+  // A key that exists (it has a section, or is the parent of one). Each level holds
+  // only its own name, so the index costs memory in proportion to the file however
+  // deep its keys are.
+  struct KeyNode {
+    // Folded name of a direct subkey to its node.
+    std::unordered_map<std::u16string, std::size_t> children;
+    // The names of the direct subkeys as first spelled, in file order.
+    std::vector<std::u16string> childNames;
+    // The key's sections, in file order.
+    std::vector<std::size_t> sections;
+  };
+
+  // The node of `path`; null when the key does not exist.
+  const KeyNode* node(const KeyPath& path) const;
+
   std::string text_;
   bool registryFile_ = false;
   bool damaged_ = false;
   bool win64_ = false;
   std::vector<Section> sections_;
-  // Folded path ("A\\B") to the sections of that key, in file order.
-  std::unordered_map<std::u16string, std::vector<std::size_t>> byPath_;
-  // Folded path of every key that exists, parents included, to the names of its
-  // direct subkeys as first spelled.
-  std::unordered_map<std::u16string, std::vector<std::u16string>> keys_;
+  std::vector<KeyNode> nodes_;  // nodes_[0] is the root
 };
+
+// Windows refuses keys deeper than this; a file's section for a deeper key is skipped
+// (its lines stay in the text, as every line the reader does not take).
+inline constexpr std::size_t kMaxKeyDepth = 512;
 
 }  // namespace tollwick::platform::wine

@@ -236,6 +236,27 @@ TEST(WineRegistryFormat, DamagedLinesReadAsMissingAndMarkTheFile) {
   EXPECT_NE(fine.findValue({u"Software", u"V"}, u"S"), nullptr);
 }
 
+// A key deeper than Windows allows (512 levels) is skipped with its values, at a cost
+// in proportion to its line (the reader once kept the whole path for every level:
+// gigabytes for one key 40,000 levels deep). Keys up to the limit, and the rest of the
+// file, read as ever, and the file may still be written.
+TEST(WineRegistryFormat, KeysDeeperThanWindowsAllowsAreSkipped) {
+  const auto header = [](size_t levels) {
+    std::string line = "[";
+    for (size_t i = 0; i < levels; ++i) line += i == 0 ? "L" : "\\\\L";
+    return line + "] 1\n";
+  };
+  const std::string text = std::string(wine::kSignature) + "\n\n" + header(512) +
+                           "\"V\"=\"at the limit\"\n\n" + header(40000) +
+                           "\"V\"=hex:01,\\\n  02\n\n[Software\\\\Zelkor] 1\n\"V\"=\"kept\"\n";
+  const Document document(text);
+  EXPECT_FALSE(document.damaged());
+  EXPECT_EQ(document.findValue(KeyPath(512, u"l"), u"V")->type, reg::kSz);
+  EXPECT_FALSE(document.hasKey(KeyPath(513, u"L")));
+  EXPECT_EQ(document.subkeys(KeyPath(512, u"L")), std::vector<std::u16string>());
+  EXPECT_NE(document.findValue(KeyPath{u"Software", u"Zelkor"}, u"V"), nullptr);
+}
+
 TEST(WineRegistryFormat, OnlyTheSignatureMakesARegistryFile) {
   for (const std::string& text : {"REGEDIT4\n[Software\\\\V]\n\"A\"=\"b\"\n"s, ""s,
                                   "WINE REGISTRY Version 1\n"s, " WINE REGISTRY Version 2\n"s}) {

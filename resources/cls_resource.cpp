@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "platform/seam.h"
 #include "runtime/binary_file.h"
 #include "runtime/error_record.h"
@@ -25,17 +26,7 @@ std::string notFound(const char* what, int32_t index) {
 // Resource ids are 16-bit; anything outside that range names no resource.
 bool isResourceId(int32_t index) { return index >= 0 && index <= 0xFFFF; }
 
-uint32_t readU32(std::span<const uint8_t> b, std::size_t at) {
-  if (at + 4 > b.size()) return 0;  // bytes past the resource read as zero
-  return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
-         (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-
-uint16_t readU16(std::span<const uint8_t> b, std::size_t at) {
-  if (at + 2 > b.size()) return 0;
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
+// Bytes past the resource read as zero (readLe16 and readLe32 do the same).
 uint8_t readU8(std::span<const uint8_t> b, std::size_t at) { return at < b.size() ? b[at] : 0; }
 
 }  // namespace
@@ -200,11 +191,11 @@ std::optional<Palette> clsResource::CreateBitmapPalette(int32_t index) {
   const std::span<const uint8_t> dib(data, size);
   // The colour table follows the header, whatever the header's size; an old-style
   // 12-byte header keeps its bit count at 10 and its colours as three-byte entries.
-  const uint32_t headerSize = readU32(dib, 0);
+  const uint32_t headerSize = readLe32(dib, 0);
   const bool core = headerSize == 12;
-  const uint16_t bitCount = core ? readU16(dib, 10) : readU16(dib, 14);
+  const uint16_t bitCount = core ? readLe16(dib, 10) : readLe16(dib, 14);
   if (bitCount != 8) return std::nullopt;
-  const uint32_t used = core ? 0 : readU32(dib, 32);
+  const uint32_t used = core ? 0 : readLe32(dib, 32);
   const uint64_t colours = used == 0 ? kPaletteColours : used;
   if (colours > kPaletteColours) raiseError(err::kSubscriptOutOfRange);
   const std::size_t tableAt = core ? 12 : std::max<uint32_t>(headerSize, 40);

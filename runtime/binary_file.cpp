@@ -54,7 +54,15 @@ struct OpenFile {
   Debt owed;
   // The program may not change the file (see mayWrite): opened for reading only.
   bool readOnly = false;
+  // Set for a file longer than the format can address: its length. Such a file is not
+  // read at all; its image stays empty and every access to its bytes is error 6.
+  uint64_t unreadLength = 0;
 };
+
+// The longest file the game's formats address: a 12-byte header and data whose length
+// is a signed 32-bit number.
+constexpr uint64_t kLongestAddressableFile =
+    12 + static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
 
 // Pays the transform the image owes, if any: afterwards the image holds the file's
 // bytes themselves. A failed payment leaves it owed.
@@ -136,6 +144,13 @@ OpenFile& openFile(int16_t fileNumber) {
   return *table()[static_cast<size_t>(fileNumber)];
 }
 
+// The open file, for an access to its bytes: error 6 for one too long to be read.
+OpenFile& fileWithBytes(int16_t fileNumber) {
+  OpenFile& file = openFile(fileNumber);
+  if (file.unreadLength != 0) raiseError(err::kOverflow);
+  return file;
+}
+
 XXH128_hash_t hashOf(std::span<const uint8_t> bytes) {
   return XXH3_128bits(bytes.data(), bytes.size());
 }
@@ -172,14 +187,14 @@ size_t readOffset(const OpenFile& file, int64_t position, int64_t length) {
 }
 
 void readAt(int16_t fileNumber, int64_t position, std::span<uint8_t> out) {
-  OpenFile& file = openFile(fileNumber);
+  OpenFile& file = fileWithBytes(fileNumber);
   const size_t offset = readOffset(file, position, static_cast<int64_t>(out.size()));
   payOwedBefore(file, offset + out.size());
   if (!out.empty()) std::memcpy(out.data(), file.image.data() + offset, out.size());
 }
 
 void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> bytes) {
-  OpenFile& file = openFile(fileNumber);
+  OpenFile& file = fileWithBytes(fileNumber);
   if (position < 1) raiseError(err::kInvalidProcedureCall);
   const uint64_t offset = static_cast<uint64_t>(position - 1);
   if (offset > std::numeric_limits<size_t>::max() - bytes.size()) raiseError(err::kOutOfMemory);
@@ -209,6 +224,20 @@ void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> byte
   if (!bytes.empty()) std::memcpy(file.image.data() + start, bytes.data(), bytes.size());
 }
 
+// What the disk held when `file` was read: its identity when known, otherwise the
+// hash taken at open.
+ReadStamp stampOf(const OpenFile& file) {
+  ReadStamp stamp;
+  stamp.existed = file.existed;
+  stamp.identity = file.identity;
+  if (file.existed && !file.identity.known) {
+    stamp.length = file.originalLength;
+    stamp.hashLow = file.originalHash.low64;
+    stamp.hashHigh = file.originalHash.high64;
+  }
+  return stamp;
+}
+
 }  // namespace
 
 int16_t freeFile() {
@@ -228,7 +257,16 @@ void openBinary(int16_t fileNumber, const std::string& path) {
   platform::FsStatus status = platform::FsStatus::kOk;
   auto& files = platform::use<platform::FileSystem>();
   try {
-    if (!takeCachedImage(files, path, file)) {
+    platform::FileIdentity before;
+    if (takeCachedImage(files, path, file)) {
+      // The image of the file read before.
+    } else if (files.identify(path, before) == platform::FsStatus::kOk &&
+               before.size > kLongestAddressableFile) {
+      // Never read: no format of the game reaches past its first 2 GB, and reading it
+      // would cost its whole length in memory and time before the error.
+      file.unreadLength = before.size;
+      file.identity = before;
+    } else {
       status = files.readFileWithIdentity(path, file.image, file.identity);
     }
   } catch (const std::bad_alloc&) {
@@ -241,6 +279,13 @@ void openBinary(int16_t fileNumber, const std::string& path) {
   } else {
     raiseIfFailed(status);
     file.existed = true;
+    // Without an identity the file system vouches for, only the bytes themselves can
+    // tell at commit whether the file on disk is still the one read: their hash now.
+    if (!file.identity.known && file.unreadLength == 0) {
+      file.originalLength = file.image.size();
+      file.originalHash = hashOf(file.image);
+      file.hashed = true;
+    }
     // A file that cannot be asked is taken as writable: writing it fails as it would.
     bool writable = true;
     if (files.mayWrite(path, writable) == platform::FsStatus::kOk) file.readOnly = !writable;
@@ -259,7 +304,10 @@ void closeFile(int16_t fileNumber) {
   if (!isClean(file)) payOwed(file);
   if (changedSinceOpen(file)) {
     if (file.readOnly) raiseError(err::kPathFileAccessError);
-    writeFileAtomically(file.path, file.image);
+    // Only over the file that was read: a save the game made meanwhile wins (error 75).
+    std::optional<ReadStamp> stamp;
+    if (file.existed) stamp = stampOf(file);
+    writeFileAtomically(file.path, file.image, stamp ? &*stamp : nullptr);
     return;
   }
   keepImage(file);
@@ -275,7 +323,9 @@ bool isOpen(int16_t fileNumber) {
 }
 
 int64_t lengthOfFile(int16_t fileNumber) {
-  return static_cast<int64_t>(openFile(fileNumber).image.size());
+  const OpenFile& file = openFile(fileNumber);
+  if (file.unreadLength != 0) return static_cast<int64_t>(file.unreadLength);
+  return static_cast<int64_t>(file.image.size());
 }
 
 int16_t getInteger(int16_t fileNumber, int64_t position) {
@@ -295,7 +345,7 @@ void getBytes(int16_t fileNumber, int64_t position, std::span<uint8_t> out) {
 }
 
 std::string getText(int16_t fileNumber, int64_t position, int64_t length) {
-  OpenFile& file = openFile(fileNumber);
+  OpenFile& file = fileWithBytes(fileNumber);
   const size_t offset = readOffset(file, position, length);
   payOwedBefore(file, offset + static_cast<size_t>(length));
   return std::string(reinterpret_cast<const char*>(file.image.data()) + offset,
@@ -324,7 +374,7 @@ void putText(int16_t fileNumber, int64_t position, const std::string& text) {
 }
 
 std::span<uint8_t> fileImage(int16_t fileNumber) {
-  OpenFile& file = openFile(fileNumber);
+  OpenFile& file = fileWithBytes(fileNumber);
   payOwed(file);
   beforeUntrackedChange(file);
   return {file.image.data(), file.image.size()};
@@ -333,7 +383,7 @@ std::span<uint8_t> fileImage(int16_t fileNumber) {
 uint64_t imageVersion(int16_t fileNumber) { return openFile(fileNumber).version; }
 
 std::span<uint8_t> imageForTransform(int16_t fileNumber) {
-  OpenFile& file = openFile(fileNumber);
+  OpenFile& file = fileWithBytes(fileNumber);
   payOwed(file);
   file.version = newVersion();
   return {file.image.data(), file.image.size()};
@@ -363,28 +413,7 @@ std::unique_ptr<OwedTransform> takeOwedTransform(int16_t fileNumber) {
   return std::move(file.owed.transform);
 }
 
-ReadStamp readStamp(int16_t fileNumber) {
-  OpenFile& file = openFile(fileNumber);
-  ReadStamp stamp;
-  stamp.existed = file.existed;
-  stamp.identity = file.identity;
-  if (!file.existed || file.identity.known) return stamp;
-  XXH128_hash_t hash{};
-  if (isClean(file)) {
-    // The hash is of the file's bytes, not of data that still owes its transform.
-    payOwed(file);
-    stamp.length = file.image.size();
-    hash = hashOf(file.image);
-  } else if (file.hashed) {
-    stamp.length = file.originalLength;
-    hash = file.originalHash;
-  } else {
-    raiseError(err::kPathFileAccessError);
-  }
-  stamp.hashLow = hash.low64;
-  stamp.hashHigh = hash.high64;
-  return stamp;
-}
+ReadStamp readStamp(int16_t fileNumber) { return stampOf(openFile(fileNumber)); }
 
 bool stillTheFileRead(const std::string& path, const ReadStamp& stamp) {
   auto& files = platform::use<platform::FileSystem>();

@@ -8,9 +8,12 @@
 // flushed, renamed over the original, directory flushed). A file whose bytes did not
 // change is not written. A file marked unprotected (see setUnprotected) and not
 // protected again is never written, and neither is a file still open when the program
-// ends. A file the program may not change (its owner made it read-only) opens for
-// reading only: the first write that changes a byte is error 75, and so is closing it
-// with its image changed in another way.
+// ends. A changed file is written only over the file that was read: when anything
+// changed or replaced it on disk since it was opened, closing it is error 75 and the
+// new bytes are discarded. A file the program may not change (its owner made it
+// read-only, or it has other names) opens for reading only: the first write that
+// changes a byte is error 75, and so is closing it with its image changed in another
+// way.
 
 #include <cstdint>
 #include <memory>
@@ -25,7 +28,9 @@ namespace tollwick {
 int16_t freeFile();
 
 // Opens `path` (a program path) on `fileNumber` for reading and writing; a missing file
-// is created (empty) when the file is committed. Error 52 for a number that is out of
+// is created (empty) when the file is committed. A file longer than the game's formats
+// address (a 12-byte header and 2 GB of data) is not read: it has its length, and any
+// access to its bytes is error 6. Error 52 for a number that is out of
 // range or already open; 75/76/70 for paths that cannot be opened.
 void openBinary(int16_t fileNumber, const std::string& path);
 
@@ -114,9 +119,7 @@ struct ReadStamp {
   uint64_t hashHigh = 0;
 };
 
-// The stamp of the open file. Error 75 when it can no longer be told (the image was
-// transformed and not restored before a stamp was taken, and the file system keeps no
-// identity).
+// The stamp of the open file (taken when it was opened).
 ReadStamp readStamp(int16_t fileNumber);
 
 // True when `path` still holds the file `stamp` describes (for a file that did not

@@ -6,7 +6,7 @@
 
 #include "base/text.h"
 #include "platform/seam.h"
-#include "platform/temporary_names.h"
+#include "platform/replacement.h"
 #include "runtime/run_time_error.h"
 
 namespace tollwick {
@@ -67,59 +67,40 @@ std::vector<DirEntry> matchingEntries(const std::string& pattern, Wanted wanted)
 
 bool isNormalFile(EntryKind kind) { return kind == EntryKind::kNormalFile; }
 
-// Removes the hidden temporary files that interrupted runs left beside `temp` (which
-// was just created and stays), so that crashes do not cost disk space for long. Only
-// names of the temporaries' own pattern are touched. A failure here costs nothing but
-// that space: it is not reported.
-void removeLeftOverTemporaries(const std::string& temp) {
-  const SplitPath split = splitPath(temp);
-  std::vector<DirEntry> entries;
-  if (fs().listDirectory(split.directory, entries) != FsStatus::kOk) return;
-  for (const DirEntry& entry : entries) {
-    if (entry.kind == EntryKind::kHiddenFile && entry.name != split.name &&
-        platform::isTemporaryName(entry.name)) {
-      (void)fs().remove(split.directory + entry.name);
-    }
-  }
-}
-
-// Writes `bytes` into a new temporary file beside the file `target` names (created
-// with its attributes), flushed and closed; the temporary file's path in `tempPath`.
-// On a failure it is removed again and the status returned.
-FsStatus writeTemporaryBeside(const std::string& target, std::span<const uint8_t> bytes,
-                              std::string& tempPath) {
-  std::unique_ptr<platform::WritableFile> temp;
-  FsStatus status = fs().createTempBeside(target, temp);
-  if (status != FsStatus::kOk) return status;
-  tempPath = temp->path();
-  removeLeftOverTemporaries(tempPath);
-  // Every step is checked; a failed sync is never retried (its data may be lost).
-  status = temp->append(bytes);
-  if (status == FsStatus::kOk) status = temp->sync();
-  const FsStatus closed = temp->close();
-  if (status == FsStatus::kOk) status = closed;
-  if (status != FsStatus::kOk) (void)fs().remove(tempPath);
-  return status;
-}
-
 // The bytes of `from` written beside the file `to` names, replacing it there when it is
 // still the file read; `from` is removed afterwards. For a `to` on another file system.
 void copyOverFileRead(const std::string& from, const std::string& to, const ReadStamp& stamp) {
   platform::ByteBuffer bytes;
   raiseIfFailed(fs().readFile(from, bytes));
-  std::string temp;
-  raiseIfFailed(writeTemporaryBeside(to, bytes, temp));
+  std::unique_ptr<platform::Replacement> copy;
+  raiseIfFailed(platform::Replacement::write(fs(), to, bytes, copy));
   bytes = platform::ByteBuffer();
-  try {
-    if (!stillTheFileRead(to, stamp)) raiseError(err::kPathFileAccessError);
-    raiseIfFailed(fs().rename(temp, to));
-  } catch (const RunTimeError&) {
-    (void)fs().remove(temp);
-    throw;
-  }
-  raiseIfFailed(fs().syncDirectoryOf(to));
+  if (!stillTheFileRead(to, stamp)) raiseError(err::kPathFileAccessError);
+  raiseIfFailed(copy->putInPlace(to));
   raiseIfFailed(fs().remove(from));
   raiseIfFailed(fs().syncDirectoryOf(from));
+}
+
+// True when `pattern`, joined to a folder, names only entries of that folder: no
+// component that climbs out (".." or any other name of dots alone, which Windows also
+// reads as a climb), no root, no drive, no device or stream name.
+bool staysInFolder(const std::string& pattern) {
+  if (pattern.empty() || pattern.front() == '\\' || pattern.front() == '/') return false;
+  if (pattern.find(':') != std::string::npos) return false;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = pattern.find_first_of("\\/", start);
+    const std::string_view component =
+        std::string_view(pattern).substr(start, end == std::string::npos ? end : end - start);
+    // Windows drops a component's trailing dots and spaces: "..", "... " and ". ." all
+    // climb or stand for the folder itself.
+    if (!component.empty() && component.find_first_not_of(". ") == std::string_view::npos &&
+        component != ".") {
+      return false;
+    }
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
 }
 
 }  // namespace
@@ -177,9 +158,9 @@ void killFiles(const std::string& pattern) {
   // A file its owner made read-only is never deleted (Windows' DeleteFile refuses it
   // too). Every match is checked before the first deletion: a refusal deletes nothing.
   for (const DirEntry& entry : found) {
-    bool writable = true;
-    raiseIfFailed(fs().mayWrite(directory + entry.name, writable));
-    if (!writable) raiseError(err::kPathFileAccessError);
+    bool deletable = true;
+    raiseIfFailed(fs().mayDelete(directory + entry.name, deletable));
+    if (!deletable) raiseError(err::kPathFileAccessError);
   }
   for (const DirEntry& entry : found) {
     // Refused also for a file a program holds open (70).
@@ -190,6 +171,11 @@ void killFiles(const std::string& pattern) {
     raiseIfFailed(status);
   }
   raiseIfFailed(fs().syncDirectoryOf(pattern));
+}
+
+void killFilesIn(const std::string& folder, const std::string& pattern) {
+  if (!staysInFolder(pattern)) raiseError(err::kBadFileNameOrNumber);
+  killFiles(folder + pattern);
 }
 
 void fileCopy(const std::string& source, const std::string& target) {
@@ -203,16 +189,16 @@ void nameFile(const std::string& from, const std::string& to) {
   raiseIfFailed(fs().syncDirectoryOf(to));
 }
 
-void writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
-  std::string temp;
-  raiseIfFailed(writeTemporaryBeside(path, bytes, temp));
-  const FsStatus status = fs().rename(temp, path);
-  if (status != FsStatus::kOk) {
-    (void)fs().remove(temp);  // the original stays as it was
-    raiseIfFailed(status);
+void writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
+                         const ReadStamp* expected) {
+  std::unique_ptr<platform::Replacement> replacement;
+  raiseIfFailed(platform::Replacement::write(fs(), path, bytes, replacement));
+  // Checked as late as possible: whatever the game saved since the file was read
+  // must not be lost under the older contents.
+  if (expected != nullptr && !stillTheFileRead(path, *expected)) {
+    raiseError(err::kPathFileAccessError);
   }
-  // The new file is in place; only its durability is in question from here on.
-  raiseIfFailed(fs().syncDirectoryOf(path));
+  raiseIfFailed(replacement->putInPlace(path));
 }
 
 void replaceFileRead(const std::string& from, const std::string& to, const ReadStamp& stamp) {

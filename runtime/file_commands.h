@@ -27,6 +27,11 @@ bool pathMatchesAnything(const std::string& pattern);
 // file another program holds open).
 void killFiles(const std::string& pattern);
 
+// Deletes every normal file matching `pattern` in `folder` (a path ending in a
+// separator), as killFiles does. A pattern that would reach outside `folder` (a ".."
+// component, a root, a drive) deletes nothing: error 52.
+void killFilesIn(const std::string& folder, const std::string& pattern);
+
 // Copies `source` to `target` (replaced atomically when it exists).
 void fileCopy(const std::string& source, const std::string& target);
 
@@ -35,11 +40,13 @@ void nameFile(const std::string& from, const std::string& to);
 
 // Writes `bytes` as the whole new content of `path` in one atomic replacement: a
 // temporary file beside it, written, flushed and closed, renamed over `path`, the
-// directory flushed. On a failure before the rename the temporary file is removed and
-// `path` is untouched. Creates `path` when it is missing. Temporary files that an
-// interrupted run left in that directory (names of platform/temporary_names.h only)
-// are removed on the way.
-void writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
+// directory flushed. With `expected`, only while `path` is still the file it describes
+// (checked just before the rename): error 75 otherwise. On a failure before the rename
+// the temporary file is removed and `path` is untouched. Creates `path` when it is
+// missing. Temporary files that interrupted runs left in that directory, and that no
+// live process holds, are removed on the way (platform/replacement.h).
+void writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
+                         const ReadStamp* expected = nullptr);
 
 // Puts the file `from` in place of `to` in one atomic step, provided `to` is still the
 // file `stamp` describes and one the program may change; `from` first takes the

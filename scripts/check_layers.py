@@ -5,15 +5,20 @@ headers of its own folder's layer and of the layers below it, never of one above
 The layers, lowest first, are those of the libraries in the CMake files (LAYERS below).
 Headers of platform/posix and platform/win32 are private to them (and to the tests of
 tests/ that prove them); test doubles (testing/ folders) are for test code only.
-Run with the project's root as argument, or with --self-test.
+The link libraries of every target are checked against the same order when CMake
+configures the project (cmake/Layers.cmake reads LAYERS from here). Run with the
+project's root as argument, or with --self-test [cmake] to prove both checks.
 """
 import os
 import re
+import shutil
+import subprocess
 import sys
 import tempfile
 
 # Folder -> layer rank. A file belongs to the longest folder that is a prefix of its
 # path. Folders of equal rank may not include each other (posix and win32 are apart).
+# cmake/Layers.cmake reads this table too: keep one folder a line.
 LAYERS = {
     "base": 0,
     "zelkorsec": 0,
@@ -34,7 +39,9 @@ LAYERS = {
 }
 # Headers private to one operating system's implementation.
 OS_FOLDERS = ("platform/posix", "platform/win32")
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+# Quoted includes ("runtime/x.h", "../repair/x.h") and angled ones (<repair/x.h>): every
+# target has the source root on its include path, so both reach the project's folders.
+INCLUDE = re.compile(r'^\s*#\s*include\s*(?:"([^"]+)"|<([^>]+)>)')
 SOURCES = (".h", ".hpp", ".cpp", ".cc", ".c", ".inc")
 
 
@@ -45,6 +52,18 @@ def folder_of(path):
             if best is None or len(folder) > len(best):
                 best = folder
     return best
+
+
+def included_path(root, path, match):
+    """The file an include line names, relative to the root, as the compiler finds it: a
+    quoted name first beside the including file (always so for "./" and "../"), then
+    from the source root; an angled name from the source root only."""
+    quoted, angled = match.group(1), match.group(2)
+    if quoted is not None:
+        beside = os.path.normpath(os.path.join(os.path.dirname(path), quoted))
+        if quoted.startswith(("./", "../")) or os.path.isfile(os.path.join(root, beside)):
+            return beside.replace(os.sep, "/")
+    return os.path.normpath(quoted if quoted is not None else angled).replace(os.sep, "/")
 
 
 def is_test_code(path):
@@ -72,10 +91,13 @@ def violations(root):
                     match = INCLUDE.match(line)
                     if not match:
                         continue
-                    target = folder_of(match.group(1))
+                    included = included_path(root, path, match)
+                    target = folder_of(included)
                     if target is None or target == source:
                         continue
-                    where = f"{path}:{number}: includes {match.group(1)}"
+                    quoted, angled = match.group(1), match.group(2)
+                    written = f'"{quoted}"' if angled is None else f"<{angled}>"
+                    where = f"{path}:{number}: includes {written}"
                     if LAYERS[target] > LAYERS[source]:
                         found.append(f"{where} ({target} is above {source})")
                     elif LAYERS[target] == LAYERS[source] and not (
@@ -84,32 +106,110 @@ def violations(root):
                     elif (target in OS_FOLDERS and not source.startswith(target)
                           and not path.startswith("tests/")):
                         found.append(f"{where} (only {target} itself uses its headers)")
-                    elif target.endswith("testing") or "/testing/" in match.group(1):
+                    elif target.endswith("testing") or "/testing/" in included:
                         if not is_test_code(path):
                             found.append(f"{where} (a test double in product code)")
     return found
 
 
-def self_test():
-    """The check must catch an upward include: a runtime file that includes startup."""
+def write(root, path, text):
+    os.makedirs(os.path.dirname(os.path.join(root, path)), exist_ok=True)
+    with open(os.path.join(root, path), "w", encoding="utf-8") as out:
+        out.write(text)
+
+
+def include_self_test():
+    """Upward includes in each form the compiler accepts must be caught; the includes a
+    runtime file may make (its own folder, lower layers, the C++ library) must not."""
+    expected = {
+        "runtime/quoted.cpp:1": "startup",
+        "runtime/angled.cpp:1": "repair",
+        "runtime/relative.cpp:1": "repair",
+        "runtime/roundabout.cpp:1": "repair",
+    }
     with tempfile.TemporaryDirectory() as root:
-        os.makedirs(os.path.join(root, "runtime"))
-        os.makedirs(os.path.join(root, "startup"))
-        with open(os.path.join(root, "startup", "main.h"), "w") as out:
-            out.write("#pragma once\n")
-        with open(os.path.join(root, "runtime", "bad.cpp"), "w") as out:
-            out.write('#include "startup/main.h"\n')
+        write(root, "startup/main.h", "#pragma once\n")
+        write(root, "repair/fix.h", "#pragma once\n")
+        write(root, "base/bytes.h", "#pragma once\n")
+        write(root, "runtime/file.h", "#pragma once\n")
+        write(root, "runtime/quoted.cpp", '#include "startup/main.h"\n')
+        write(root, "runtime/angled.cpp", "#include <repair/fix.h>\n")
+        write(root, "runtime/relative.cpp", '#include "../repair/fix.h"\n')
+        write(root, "runtime/roundabout.cpp", '#include "base/../repair/fix.h"\n')
+        write(root, "runtime/fine.cpp", '#include "file.h"\n#include "../base/bytes.h"\n'
+              '#include <base/bytes.h>\n#include <string>\n#include "runtime/file.h"\n')
         found = violations(root)
-    if len(found) != 1:
-        print("check_layers: the deliberate upward include was not caught", found)
+    caught = {line.split(": includes")[0]: line for line in found}
+    failures = 0
+    for where, above in expected.items():
+        line = caught.pop(where, None)
+        if line is None or f"({above} is above runtime)" not in line:
+            print(f"check_layers: {where} (an include of {above}) was not caught")
+            failures += 1
+        else:
+            print("check_layers: caught", line)
+    for line in caught.values():
+        print("check_layers: a sound include was reported:", line)
+        failures += 1
+    return failures
+
+
+def link_self_test(cmake):
+    """Configures two small projects with cmake/Layers.cmake: one whose libraries link
+    downward must configure, one with upward links (plain and in a generator
+    expression) must fail, naming each."""
+    if not cmake or not shutil.which(cmake):
+        print("check_layers: no cmake to prove the link check with")
         return 1
-    print("check_layers: caught", found[0])
-    return 0
+    layers = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cmake",
+                          "Layers.cmake").replace(os.sep, "/")
+
+    def configure(links):
+        with tempfile.TemporaryDirectory() as root:
+            write(root, "CMakeLists.txt",
+                  "cmake_minimum_required(VERSION 3.25)\nproject(LayerLinks NONE)\n"
+                  f'include("{layers}")\n'
+                  "foreach(folder base runtime resources repair startup)\n"
+                  "  add_subdirectory(${folder})\nendforeach()\n")
+            for folder in ("base", "runtime", "resources", "repair", "startup"):
+                write(root, f"{folder}/CMakeLists.txt",
+                      f"add_library(tollwick_{folder} INTERFACE)\n" + links.get(folder, ""))
+            run = subprocess.run([cmake, "-S", root, "-B", os.path.join(root, "build")],
+                                 capture_output=True, text=True)
+            return run.returncode, run.stdout + run.stderr
+
+    failures = 0
+    status, output = configure({
+        "runtime": "target_link_libraries(tollwick_runtime INTERFACE tollwick_base)\n",
+        "repair": "target_link_libraries(tollwick_repair INTERFACE tollwick_runtime)\n"})
+    if status != 0:
+        print("check_layers: downward links failed the configure:\n" + output)
+        failures += 1
+    status, output = configure({
+        "runtime": "target_link_libraries(tollwick_runtime INTERFACE tollwick_repair)\n",
+        "resources": "target_link_libraries(tollwick_resources INTERFACE "
+                     "$<$<BOOL:ON>:tollwick_startup>)\n"})
+    output = " ".join(output.split())
+    for link in ("tollwick_runtime (runtime) links tollwick_repair (repair)",
+                 "tollwick_resources (resources) links tollwick_startup (startup)"):
+        if status == 0 or link + ", a layer above it" not in output:
+            print(f"check_layers: the upward link {link} did not fail the configure:\n"
+                  + output)
+            failures += 1
+        else:
+            print(f"check_layers: caught {link}, a layer above it (the configure failed)")
+    return failures
+
+
+def self_test(cmake):
+    return 1 if include_self_test() + link_self_test(cmake) else 0
 
 
 def main(argv):
-    if argv[1:] == ["--self-test"]:
-        return self_test()
+    if argv[1:2] == ["--self-test"]:
+        # The link check runs in the configure: it is proven with the cmake given (the
+        # one of the build under test) or the first on the PATH.
+        return self_test(argv[2] if len(argv) > 2 else "cmake")
     root = argv[1] if len(argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
     found = violations(root)
     for line in found:

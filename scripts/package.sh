@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Makes the release packages into dist/: tollwick-<version>-win32.zip and -win64.zip from
-# the Windows cross builds, and tollwick_<version>_amd64.deb from the Linux build, which
-# lintian then checks (an error fails the script; warnings are shown).
+# the Windows cross builds, and tollwick_<version>_amd64.deb from the Linux build with
+# the win32 zip's tollwick.exe, which lintian then checks (an error fails the script;
+# warnings are shown). Then it checks what the packages hold and that the Debian
+# package's programs work as installed, through Wine too.
 #
 #   scripts/package.sh
 #
@@ -21,19 +23,46 @@ bash scripts/windows.sh --build-only win32 win64
 
 rm -rf dist
 mkdir -p dist
-for tree in build-win32 build-win64 build; do
-  echo "== package from $tree"
-  (cd "$tree" && nice -n 10 cpack -B "$root/dist" >cpack.log 2>&1) || {
-    cat "$tree/cpack.log"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
+package_tree() {
+  echo "== package from $1"
+  (cd "$1" && nice -n 10 cpack -B "$root/dist" >cpack.log 2>&1) || {
+    cat "$1/cpack.log"
     exit 1
   }
-done
+}
+package_tree build-win32
+package_tree build-win64
+# The Debian package carries the 32-bit tollwick.exe of the win32 zip, as released.
+rm -rf build/packaging/win32
+mkdir -p build/packaging/win32
+(cd build/packaging/win32 && cmake -E tar xf "$root/dist/tollwick-$version-win32.zip")
+cmake -S . -B build -DTOLLWICK_WINDOWS_PROGRAM="$root/build/packaging/win32/tollwick-$version-win32/tollwick.exe" >/dev/null
+package_tree build
 rm -rf dist/_CPack_Packages
 
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
 for package in "tollwick-$version-win32.zip" "tollwick-$version-win64.zip" "tollwick_${version}_amd64.deb"; do
   [[ -f "dist/$package" ]] || { echo "package.sh: dist/$package was not made" >&2; exit 1; }
 done
+
+# The top of each zip holds only the program and the players' README: a player who
+# copies it into the game's folder copies nothing of the game's. The kit and the
+# stand-in libraries lie in the sample folder below it.
+sample_folder=$(sed -n 's/^set(TOLLWICK_SAMPLE_FOLDER \(.*\))$/\1/p' cmake/Packaging.cmake)
+for width in win32 win64; do
+  python3 - "dist/tollwick-$version-$width.zip" "tollwick-$version-$width" "$sample_folder" <<'PY'
+import sys, zipfile
+zip_path, top, sample = sys.argv[1:]
+names = [n.rstrip("/") for n in zipfile.ZipFile(zip_path).namelist()]
+files = {n for n in names if not any(m.startswith(n + "/") for m in names)}
+expected = {f"{top}/tollwick.exe", f"{top}/README.txt"} | {
+    f"{top}/{sample}/{name}" for name in ("zelkor-kit.exe", "ZELKORSEC.dll", "Zelkor.dll")}
+if files != expected:
+    print(f"package.sh: {zip_path} holds {sorted(files)}, not {sorted(expected)}", file=sys.stderr)
+    sys.exit(1)
+PY
+done
+echo "== the top of each zip holds only tollwick.exe and README.txt; the rest lies in $sample_folder/"
 
 echo "== lintian dist/tollwick_${version}_amd64.deb"
 lintian --fail-on error "dist/tollwick_${version}_amd64.deb" 2>&1 |
@@ -45,6 +74,16 @@ lintian --fail-on error "dist/tollwick_${version}_amd64.deb" 2>&1 |
 check=$(mktemp -d)
 trap 'rm -rf "$check"' EXIT
 dpkg-deb -x "dist/tollwick_${version}_amd64.deb" "$check/root"
+# The program's folder holds the two programs and no game library; the stand-ins lie in
+# the sample folder with the kit.
+programs="$check/root/usr/lib/tollwick"
+for file in tollwick tollwick.exe "$sample_folder/zelkor-kit" "$sample_folder/ZELKORSEC.so" \
+    "$sample_folder/Zelkor.dll"; do
+  [[ -f "$programs/$file" ]] || { echo "package.sh: the .deb has no /usr/lib/tollwick/$file" >&2; exit 1; }
+done
+for file in ZELKORSEC.so ZELKORSEC.dll Zelkor.dll; do
+  [[ ! -e "$programs/$file" ]] || { echo "package.sh: the .deb has $file beside tollwick" >&2; exit 1; }
+done
 "$check/root/usr/bin/zelkor-kit" make-install "$check/install" --live 2 --dead-nul-name 2 >/dev/null
 env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX="$check/prefix" \
   TOLLWICK_ANSWERS=yes TOLLWICK_TRANSCRIPT="$check/boxes.jsonl" "$check/install/tollwick" </dev/null
@@ -56,4 +95,8 @@ grep -q '"prompt": "Done!"' "$check/boxes.jsonl" || {
 "$check/root/usr/bin/zelkor-kit" inspect "$check/install/System/Zelkor/ZELKORCharacters.DED" |
   grep -q '^  dead records: 0 ' || { echo "package.sh: the repair left dead records" >&2; exit 1; }
 echo "== the Debian package's programs make an installation and repair it"
+# A game whose security library is its Windows one: the package's tollwick hands the run
+# to its tollwick.exe under Wine.
+echo "== the Debian package's tollwick repairs a game with the Windows library through Wine"
+bash tests/windows/wine_handoff_test.sh build build-win32 "$programs"
 ls -l dist

@@ -3,10 +3,11 @@
 # and 64-bit (the width check) in build-win64/, warnings as errors, and runs each
 # build's tests under Wine. With the 32-bit build and a Linux build in build/ (or
 # TOLLWICK_LINUX_BUILD) it then runs the whole program on both and compares them
-# (tests/windows/wine_e2e_test.sh), shows tollwick.exe's real message boxes on a
-# virtual display (tests/windows/wine_dialog_smoke_test.sh) and has both repair a
-# character file of 1.2 GB (tests/windows/wine_large_file_test.sh; TOLLWICK_LARGE_FILE_TEST=0
-# leaves it out).
+# (tests/windows/wine_e2e_test.sh), repairs a game whose security library is the Windows
+# one from Linux through Wine (tests/windows/wine_handoff_test.sh), shows tollwick.exe's
+# real message boxes on a virtual display (tests/windows/wine_dialog_smoke_test.sh) and
+# has both repair a character file of 1.2 GB (tests/windows/wine_large_file_test.sh;
+# TOLLWICK_LARGE_FILE_TEST=0 leaves it out).
 #
 #   scripts/windows.sh [--build-only] [win32|win64 ...]     (default: both)
 #
@@ -88,6 +89,8 @@ if ((build_only == 0)) && [[ " ${widths[*]} " == *" win32 "* ]]; then
   if [[ -x "$linux_build/bin/tollwick" ]]; then
     echo "== win32: the whole program on Linux and under Wine, compared"
     bash tests/windows/wine_e2e_test.sh "$linux_build" build-win32 || status=1
+    echo "== win32: a game with the Windows security library, repaired from Linux through Wine"
+    bash tests/windows/wine_handoff_test.sh "$linux_build" build-win32 || status=1
   else
     echo "== win32: no Linux build in $linux_build: the comparison with Linux is not run" >&2
     status=1

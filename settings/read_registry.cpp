@@ -31,7 +31,9 @@ void readFlag(const char* valueName, bool& flag) {
 bool exists(const std::string& pattern) { return !dirFirst(pattern).empty(); }
 
 // The game asked for its system files to be wiped: ask, delete them, clear the
-// request. A No ends the program at once with the request still standing.
+// request. A No ends the program at once with the request still standing. The patterns
+// come from the resource library: one that would reach outside its folder deletes
+// nothing (error 52, reported as any failed deletion).
 void carryOutWipeRequest() {
   const std::string root = installationSettings().systemRootDirectory;
   const std::string systemFolder = root + "Zelkor\\";
@@ -43,10 +45,10 @@ void carryOutWipeRequest() {
       platform::use<platform::Process>().endAtOnce();
     }
     if (exists(root + gameString(gs::kWipeRootTest))) {
-      killFiles(root + gameString(gs::kWipeRootPattern));
+      killFilesIn(root, gameString(gs::kWipeRootPattern));
     }
     if (exists(systemFolder + gameString(gs::kWipeSystemTest))) {
-      killFiles(systemFolder + gameString(gs::kWipeSystemPattern));
+      killFilesIn(systemFolder, gameString(gs::kWipeSystemPattern));
     }
   }
   // A failed write leaves the request for the next start.

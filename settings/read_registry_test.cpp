@@ -268,6 +268,8 @@ TEST_F(ReadRegistryTest, WipePatternMatchingNothingIsReportedWithGameString264) 
   set("NoBlood", "T");
   fs_.putFile(std::string(kRoot) + "Wipe.flg", "");
   fs_.putFile(std::string(kRoot) + "ZelkorSystemMain.MSF", "main");
+  // The system folder's deletion comes after the root's, so the failure spares it.
+  fs_.putFile(std::string(kRoot) + "Zelkor\\ZELKORSystemData.DED", "data");
   auto strings = wipeGameStrings();
   strings[258] = "*.nothing";
   useStrings(strings);
@@ -284,6 +286,43 @@ TEST_F(ReadRegistryTest, WipePatternMatchingNothingIsReportedWithGameString264) 
   EXPECT_FALSE(settings_.noBlood);
   EXPECT_EQ(stored("WipeSystem")->data, "T\0"s);
   EXPECT_EQ(registry_.openKeys(), 0u);
+  EXPECT_TRUE(fs_.visibleFile(std::string(kRoot) + "Zelkor\\ZELKORSystemData.DED"));
+}
+
+// A damaged or altered resource library cannot delete the player's other files: a
+// pattern that climbs out of the folder it is joined to, or names a root or a drive,
+// deletes nothing and is error 52, reported as any failed deletion.
+TEST_F(ReadRegistryTest, AWipePatternThatLeavesItsFolderDeletesNothing) {
+  const std::string notes = "C:\\Games\\Zelkor\\notes.txt";
+  const std::string system = std::string(kRoot) + "Zelkor\\";
+  for (const auto& [id, pattern] : std::vector<std::pair<uint32_t, std::string>>{
+           {258, "..\\*.txt"}, {258, "Sub\\..\\..\\*"}, {258, ". .\\*.txt"},
+           {258, "\\Games\\Zelkor\\*.txt"}, {258, "C:\\Games\\Zelkor\\*.txt"},
+           {258, "C:*.txt"}, {260, "..\\*.MSF"}}) {
+    SCOPED_TRACE(pattern);
+    resetInstallationSettings();
+    dialog_.boxes.clear();
+    set("WipeSystem", "T");
+    fs_.putFile(std::string(kRoot) + "Wipe.flg", "");
+    fs_.putFile(std::string(kRoot) + "ZelkorSystemMain.MSF", "main");
+    fs_.putFile(std::string(kRoot) + "Other.MSF", "other");
+    fs_.putFile(system + "ZELKORSystemData.DED", "data");
+    fs_.putFile(notes, "mine");
+    auto strings = wipeGameStrings();
+    if (id == 260) strings[258] = "Wipe.flg";  // the root's deletion succeeds first
+    strings[id] = pattern;
+    useStrings(strings);
+    dialog_.answers = {platform::box::kAnswerYes};
+
+    EXPECT_FALSE(sarnReadRegistry());
+    ASSERT_EQ(dialog_.boxes.size(), 2u);
+    EXPECT_EQ(dialog_.boxes[1].prompt,
+              "Error reading the settings: 'Bad file name or number' occurred in "
+              "MAINSHD:sarnReadRegistry!");
+    EXPECT_TRUE(fs_.visibleFile(notes));
+    EXPECT_TRUE(fs_.visibleFile(std::string(kRoot) + "Other.MSF"));
+    EXPECT_EQ(stored("WipeSystem")->data, "T\0"s);
+  }
 }
 
 TEST_F(ReadRegistryTest, AFailedRewriteOfTheRequestLeavesItForTheNextStart) {

@@ -76,9 +76,7 @@ std::string regReadValue(int32_t root, const std::string& keyPath, const std::st
     // A DWORD shorter than four bytes is not valid for its type: it reads as missing
     // rather than as a number made partly of the buffer's filler spaces.
     if (length >= 4 && buffer.size() >= 4) {
-      text = hexText(static_cast<uint32_t>(buffer[0]) | (static_cast<uint32_t>(buffer[1]) << 8) |
-                     (static_cast<uint32_t>(buffer[2]) << 16) |
-                     (static_cast<uint32_t>(buffer[3]) << 24));
+      text = hexText(readLe32(buffer, 0));
     }
   } else {
     text.assign(buffer.begin(), buffer.end());  // the value's bytes and the unused spaces
@@ -99,9 +97,8 @@ bool regWriteValue(int32_t root, const std::string& keyPath, const std::string& 
   int32_t status = reg::kSuccess;
   if (static_cast<uint32_t>(type) == reg::kDword) {
     const uint32_t number = dwordFromText(valueText);
-    const uint8_t bytes[4] = {
-        static_cast<uint8_t>(number & 0xFF), static_cast<uint8_t>((number >> 8) & 0xFF),
-        static_cast<uint8_t>((number >> 16) & 0xFF), static_cast<uint8_t>(number >> 24)};
+    uint8_t bytes[4];
+    storeLe32(bytes, number);
     status = registry.setValueEx(key, valueName.c_str(), 0, reg::kDword, bytes, 4);
   } else {
     status = registry.setValueEx(key, valueName.c_str(), 0, static_cast<uint32_t>(type),

@@ -1,8 +1,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/append_file.h"
 
 #include "runtime/testing/raised_error.h"
 #include "runtime/testing/recording_dialog.h"
@@ -100,7 +110,9 @@ class TranscriptFile : public ::testing::Test {
 };
 
 TEST_F(TranscriptFile, RecordsEveryBoxWithItsAnswerAsOneJsonLine) {
-  TranscriptDialog dialog(std::make_unique<AnswersDialog>(std::deque<int32_t>{kYes}), path_);
+  std::string reason;
+  TranscriptDialog dialog(std::make_unique<AnswersDialog>(std::deque<int32_t>{kYes}),
+                          platform::openAppendFile(path_, reason));
   dialog.show("Fix Character File Now?", 4, "Tollwick");
   dialog.show("Say \"caf\xE9\"\\", 0, "Tollwick");
   dialog.show("Again?", 4, "T");
@@ -112,16 +124,43 @@ TEST_F(TranscriptFile, RecordsEveryBoxWithItsAnswerAsOneJsonLine) {
             "{\"caption\": \"T\", \"prompt\": \"Again?\", \"style\": 4, \"answer\": 7}\n");
 }
 
-TEST(Transcript, ABrokenPathIsARunTimeError) {
-  TranscriptDialog dialog(std::make_unique<AnswersDialog>(std::deque<int32_t>{}),
-                          "/nonexistent-dir-for-tollwick/transcript.jsonl");
-  try {
-    dialog.show("Go?", 4, "T");
-    FAIL() << "the box went unrecorded without an error";
-  } catch (const RunTimeError& error) {
-    EXPECT_EQ(error.number(), err::kPathFileAccessError);
+// A transcript that cannot be written is known before the first box, with the reason.
+TEST(Transcript, OneThatCannotBeWrittenIsRefusedWhenOpened) {
+  const testing::ScratchDirectory scratch("tollwick-transcript-");
+  std::vector<std::string> unwritable = {scratch.path().string(),
+                                         scratch.file("missing-folder/transcript.jsonl")};
+#ifndef _WIN32
+  ASSERT_EQ(::mkfifo(scratch.file("fifo").c_str(), 0600), 0);
+  unwritable.push_back(scratch.file("fifo"));  // nobody reads it
+  unwritable.push_back("/dev/full");
+#endif
+  for (const std::string& path : unwritable) {
+    DialogEnvironment env;
+    env.transcript = path;
+    std::ostringstream errors;
+    EXPECT_FALSE(openTranscript(env, errors)) << path;
+    EXPECT_THAT(errors.str(), ::testing::HasSubstr("TOLLWICK_TRANSCRIPT")) << path;
   }
 }
+
+#ifndef _WIN32
+// A pipe whose reader does not read fills up: the append fails instead of waiting.
+TEST(Transcript, WritingToAPipeNobodyEmptiesNeverBlocks) {
+  const testing::ScratchDirectory scratch("tollwick-transcript-");
+  const std::string fifo = scratch.file("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  std::string reason;
+  const auto file = platform::openAppendFile(fifo, reason);
+  ASSERT_NE(file, nullptr) << reason;
+  const std::string line(4096, 'x');
+  bool failed = false;
+  for (int i = 0; i < 1024 && !failed; ++i) failed = !file->append(line);
+  EXPECT_TRUE(failed);
+  ::close(reader);
+}
+#endif
 
 TEST(DialogChoice, AnswersTakePrecedenceAndTheTranscriptWrapsAnyBackend) {
   std::istringstream in("yes\n");

@@ -94,9 +94,30 @@ std::unique_ptr<platform::Dialog> chooseDialog(const DialogEnvironment& env, std
     }
   }
   if (isSet(env.transcript)) {
-    dialog = std::make_unique<TranscriptDialog>(std::move(dialog), *env.transcript);
+    std::shared_ptr<platform::AppendFile> file = env.transcriptFile;
+    std::string reason;
+    if (!file) file = platform::openAppendFile(*env.transcript, reason);
+    if (!file) return nullptr;
+    // The dialog owns its transcript; a shared one stays open as long as either holds it.
+    struct Shared : platform::AppendFile {
+      std::shared_ptr<platform::AppendFile> file;
+      bool append(std::string_view text) override { return file->append(text); }
+    };
+    auto owned = std::make_unique<Shared>();
+    owned->file = std::move(file);
+    dialog = std::make_unique<TranscriptDialog>(std::move(dialog), std::move(owned));
   }
   return dialog;
+}
+
+bool openTranscript(DialogEnvironment& env, std::ostream& errors) {
+  if (!isSet(env.transcript)) return true;
+  std::string reason;
+  env.transcriptFile = platform::openAppendFile(*env.transcript, reason);
+  if (env.transcriptFile) return true;
+  errors << "tollwick: the transcript \"" << *env.transcript
+         << "\" (TOLLWICK_TRANSCRIPT) cannot be written: " << reason << "\n";
+  return false;
 }
 
 bool answersEnvironmentIsValid(std::ostream& errors) {

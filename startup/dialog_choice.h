@@ -17,6 +17,7 @@
 #include <ostream>
 #include <string>
 
+#include "platform/append_file.h"
 #include "platform/dialog.h"
 
 namespace tollwick {
@@ -25,6 +26,8 @@ struct DialogEnvironment {
   std::optional<std::string> answers;     // TOLLWICK_ANSWERS
   std::optional<std::string> dialog;      // TOLLWICK_DIALOG
   std::optional<std::string> transcript;  // TOLLWICK_TRANSCRIPT
+  // The transcript, once opened (openTranscript); chooseDialog opens it when unset.
+  std::shared_ptr<platform::AppendFile> transcriptFile;
   bool desktopSession = false;            // DISPLAY or WAYLAND_DISPLAY set
   bool terminalInput = true;              // standard input can answer a box
   // Makes the desktop's dialog (null where none can be opened); unset, a desktop session
@@ -34,7 +37,13 @@ struct DialogEnvironment {
 
 DialogEnvironment dialogEnvironmentFromProcess();
 
-// Null with `badWord` set when TOLLWICK_ANSWERS holds a word other than yes or no.
+// Opens the transcript TOLLWICK_TRANSCRIPT names into `env`, before the first box. False,
+// with the reason on `errors`, when it cannot be written (a folder, a pipe nobody reads,
+// a device): the program then ends before anything changes.
+bool openTranscript(DialogEnvironment& env, std::ostream& errors);
+
+// Null with `badWord` set when TOLLWICK_ANSWERS holds a word other than yes or no; null
+// with `badWord` empty when the transcript cannot be opened.
 std::unique_ptr<platform::Dialog> chooseDialog(const DialogEnvironment& env, std::istream& in,
                                                std::ostream& out, std::string& badWord);
 

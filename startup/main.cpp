@@ -1,4 +1,5 @@
-// The tollwick executable: runs the start-up sequence and nothing else.
+// The tollwick executable: `tollwick [GAME_FOLDER]` finds the game, then runs the
+// start-up sequence (or hands the run to the Windows program under Wine).
 
 #include <iostream>
 #include <string>
@@ -10,9 +11,10 @@
 #include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
 #include "startup/dialog_choice.h"
+#include "startup/game_folder.h"
 #include "startup/main_sequence.h"
 
-int main() {
+int main(int argc, char** argv) {
   using namespace tollwick;
   // Windows: a desktop program started from a console speaks through that console.
   platform::use<platform::Process>().attachToParentConsole();
@@ -21,14 +23,22 @@ int main() {
   platform::use<platform::Process>().reportWriteFailuresAsErrors();
   // A wrong answer word is refused before any setting is read or any game file touched.
   if (!answersEnvironmentIsValid(std::cerr)) return 1;
+  // So is a transcript that cannot be written: it is opened before the first box.
+  DialogEnvironment environment = dialogEnvironmentFromProcess();
+  if (!openTranscript(environment, std::cerr)) return 1;
   std::string badWord;
-  const auto dialog = chooseDialog(dialogEnvironmentFromProcess(), std::cin, std::cout, badWord);
+  const auto dialog = chooseDialog(environment, std::cin, std::cout, badWord);
   if (!dialog) return 1;
   const platform::Installed<platform::Dialog> installedDialog(*dialog);
   try {
+    if (const auto ended = chooseGameFolder(platform::commandLineArguments(argc, argv))) {
+      return *ended;
+    }
+    if (const auto handedOn = runThroughWineWhereNeeded()) return *handedOn;
     Main(realStartupRoutines());
   } catch (const RunTimeError& error) {
-    // Only an error raised while the start-up trap itself asks gets here: nothing is
+    // Only an error raised outside every trap gets here (a box that cannot be shown
+    // before the sequence starts, or while the start-up trap itself asks): nothing is
     // left to report it through, so it goes to standard error and the program ends
     // as at once, committing no open file.
     std::cerr << "tollwick: " << ansiToUtf8(error.description()) << "\n";

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Process-level checks of the tollwick executable: a wrong answer word, a second copy, and
-# no display with no terminal.
-# Usage: tollwick_process_test.sh PATH/TO/tollwick
+# Process-level checks of the tollwick executable: a wrong answer word, a second copy, no
+# display with no terminal, and the desktop's libraries loaded only for a window.
+# Usage: tollwick_process_test.sh PATH/TO/tollwick [PATH/TO/DIALOG_MODULE]
 set -euo pipefail
 tollwick=$1
+dialog_module=${2:-}
 work=$(mktemp -d)
 trap 'exec 3>&- 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/app" "$work/prefix"
 cp "$tollwick" "$work/app/tollwick"
+# A game library beside the program: its folder is the application directory, as a copy
+# installed in the game's folder has it.
+touch "$work/app/Zelkor.dll"
 export WINEPREFIX="$work/prefix"   # an empty registry: the application directory is the game's
 unset DISPLAY WAYLAND_DISPLAY
 failures=0
@@ -57,6 +61,42 @@ for input in "</dev/null" "<&-"; do
   check "no terminal ($input) exits 1" test "$status" -eq 1
   check "no terminal ($input) names the box error" grep -q "Device I/O error" "$work/none.err"
 done
+
+# 4. The desktop's libraries are no part of the program: they come with the dialog module,
+#    loaded only for a box shown as a window. A desktop session (a display that cannot be
+#    reached here) whose module is missing shows no window and falls back as above.
+libraries_loaded() {  # libraries_loaded LOG...: the libraries the dynamic loader opened
+  cat "$@" 2>/dev/null | sed -n 's/.*file=\([^ ]*\) .*/\1/p' | sort -u
+}
+desktop_library() { grep -qE '^lib(gtk|gdk|pulse)' "$1"; }
+# The program did run (it loaded the C library), and loaded none of the desktop's.
+no_desktop_library() { grep -q '^libc\.so' "$1" && ! desktop_library "$1"; }
+links_no_desktop_library() { ! ldd "$1" | grep -qE 'lib(gtk|gdk|pulse)'; }
+check "the program links no desktop library" links_no_desktop_library "$tollwick"
+set +e
+DISPLAY=:97 "$work/app/tollwick" >"$work/missing.out" 2>"$work/missing.err" </dev/null
+status=$?
+set -e
+check "missing dialog module exits 1" test "$status" -eq 1
+check "missing dialog module is named" grep -q "tollwick-dialog-gtk.so" "$work/missing.err"
+check "missing dialog module names the box error" grep -q "Device I/O error" "$work/missing.err"
+if [[ -n "$dialog_module" ]]; then
+  mkdir -p "$work/desktop"
+  cp "$tollwick" "$work/desktop/tollwick"
+  cp "$dialog_module" "$work/desktop/"
+  for how in "TOLLWICK_ANSWERS=no" "TOLLWICK_DIALOG=terminal"; do
+    env DISPLAY=:97 LD_DEBUG=files LD_DEBUG_OUTPUT="$work/answered.$$" "$how" \
+      "$work/desktop/tollwick" >/dev/null 2>&1 </dev/null || true
+    libraries_loaded "$work"/answered.$$.* >"$work/answered.libs"
+    rm -f "$work"/answered.$$.*
+    check "a run with $how loads no desktop library" no_desktop_library "$work/answered.libs"
+  done
+  # The same check sees the toolkit where a window is asked for.
+  env DISPLAY=:97 LD_DEBUG=files LD_DEBUG_OUTPUT="$work/asked.$$" "$work/desktop/tollwick" \
+    >/dev/null 2>&1 </dev/null || true
+  libraries_loaded "$work"/asked.$$.* >"$work/asked.libs"
+  check "a run that asks for a window loads the toolkit" desktop_library "$work/asked.libs"
+fi
 
 echo "$passes passed, $failures failed"
 test "$failures" -eq 0

@@ -1,10 +1,11 @@
 #include "startup/transcript_dialog.h"
 
-#include <fstream>
+#include <iostream>
 #include <nlohmann/json.hpp>
 #include <utility>
 
-#include "runtime/run_time_error.h"
+#include "platform/process.h"
+#include "platform/seam.h"
 #include "base/text.h"
 
 namespace tollwick {
@@ -16,18 +17,19 @@ std::string transcriptLine(const std::string& caption, const std::string& prompt
          ", \"style\": " + std::to_string(style) + ", \"answer\": " + std::to_string(answer) + "}";
 }
 
-TranscriptDialog::TranscriptDialog(std::unique_ptr<platform::Dialog> inner, std::string path)
-    : inner_(std::move(inner)), path_(std::move(path)) {}
+TranscriptDialog::TranscriptDialog(std::unique_ptr<platform::Dialog> inner,
+                                   std::unique_ptr<platform::AppendFile> file)
+    : inner_(std::move(inner)), file_(std::move(file)) {}
 
 int32_t TranscriptDialog::show(const std::string& prompt, int32_t style,
                                const std::string& caption) {
   const int32_t answer = inner_->show(prompt, style, caption);
-  // Opened and closed for each box, so that the lines are on disk even when the program
-  // ends at once right after the box.
-  std::ofstream out(path_, std::ios::app | std::ios::binary);
-  out << transcriptLine(caption, prompt, style, answer) << '\n';
-  out.close();
-  if (!out) raiseError(err::kPathFileAccessError);
+  // Written at once, so that the lines are there even when the program ends at once
+  // right after the box.
+  if (!file_->append(transcriptLine(caption, prompt, style, answer) + '\n')) {
+    std::cerr << "tollwick: the transcript (TOLLWICK_TRANSCRIPT) cannot be written\n";
+    platform::use<platform::Process>().endAtOnce();
+  }
   return answer;
 }
 

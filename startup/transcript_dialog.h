@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/append_file.h"
 #include "platform/dialog.h"
 
 namespace tollwick {
@@ -16,16 +17,19 @@ std::string transcriptLine(const std::string& caption, const std::string& prompt
 
 class TranscriptDialog : public platform::Dialog {
  public:
-  TranscriptDialog(std::unique_ptr<platform::Dialog> inner, std::string path);
+  // `file`: the transcript, opened before the first box (platform::openAppendFile).
+  TranscriptDialog(std::unique_ptr<platform::Dialog> inner,
+                   std::unique_ptr<platform::AppendFile> file);
 
-  // A transcript that cannot be written is error 75, raised after the box was answered.
+  // A line that cannot be written ends the program at once, before the answer is acted
+  // on, with the reason on standard error: a run is never left without its record.
   int32_t show(const std::string& prompt, int32_t style, const std::string& caption) override;
   void setBusyPointer() override { inner_->setBusyPointer(); }
   void processPendingMessages() override { inner_->processPendingMessages(); }
 
  private:
   std::unique_ptr<platform::Dialog> inner_;
-  std::string path_;
+  std::unique_ptr<platform::AppendFile> file_;
 };
 
 }  // namespace tollwick

@@ -12,8 +12,9 @@ usage:
   zelkor-kit inspect FILE
   zelkor-kit --help
 
-make-install writes a complete installation into DIR: tollwick, ZELKORSEC.so and
-Zelkor.dll copied from zelkor-kit's own directory, System/ZelkorSystemMain.MSF,
+make-install writes a complete installation into DIR: ZELKORSEC.so and Zelkor.dll
+copied from zelkor-kit's own directory, tollwick from there or the directory above
+it (where the packages keep it), System/ZelkorSystemMain.MSF,
 System/Zelkor/ZelkorSystemHeader.MSF, ZELKORSystemData.DED, the six data files
 protected with the system signature, and a bloated ZELKORCharacters.DED.
 

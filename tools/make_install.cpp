@@ -93,8 +93,21 @@ int32_t makeInstallation(const std::string& root, const std::string& programDire
 #else
   const std::string program = "tollwick";
 #endif
+#if !defined(_WIN32)
+  // The program's modules (its message boxes as windows, its sounds) lie beside it, in
+  // a build beside the kit and one folder up in the package; a build without the
+  // desktop's libraries has none.
+  for (const char* module : {"tollwick-dialog-gtk.so", "tollwick-sound-pulse.so"}) {
+    if (!copyProduct(from / module, top / module)) {
+      copyProduct(from.parent_path() / module, top / module);
+    }
+  }
+#endif
   const std::string security = std::string("ZELKORSEC") + platform::kSharedLibrarySuffix;
-  if (!copyProduct(from / program, top / program)) {
+  // The program lies beside the kit in a build, and one folder up in the packages, whose
+  // kit sits apart with the stand-in libraries.
+  if (!copyProduct(from / program, top / program) &&
+      !copyProduct(from.parent_path() / program, top / program)) {
     log << "warning: " << (from / program).string()
         << " is not built yet; the installation has no " << program << "\n";
   }

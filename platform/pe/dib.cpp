@@ -19,9 +19,6 @@ constexpr uint32_t kRle8 = 1;
 constexpr uint32_t kRle4 = 2;
 constexpr uint32_t kBitFields = 3;
 
-uint16_t u16(std::span<const uint8_t> b, std::size_t at) { return loadLe16(&b[at]); }
-uint32_t u32(std::span<const uint8_t> b, std::size_t at) { return loadLe32(&b[at]); }
-
 // A DIB read into rows: indices (bits <= 8) or blue, green, red, alpha.
 struct Raster {
   int32_t width = 0;
@@ -95,7 +92,7 @@ bool decodeRle(std::span<const uint8_t> data, bool four, int32_t width, int32_t 
 // half of the rows the header gives are read (icons store the mask after them).
 std::optional<Raster> readRaster(std::span<const uint8_t> dib, bool halfHeight) {
   if (dib.size() < 12) return std::nullopt;
-  const uint32_t headerSize = u32(dib, 0);
+  const uint32_t headerSize = readLe32(dib, 0);
   Raster r;
   int64_t height = 0;
   uint32_t compression = kRgb;
@@ -103,17 +100,17 @@ std::optional<Raster> readRaster(std::span<const uint8_t> dib, bool halfHeight) 
   std::size_t entrySize = 4;
   std::size_t at = 0;
   if (headerSize == 12) {
-    r.width = u16(dib, 4);
-    height = u16(dib, 6);
-    r.bitCount = u16(dib, 10);
+    r.width = readLe16(dib, 4);
+    height = readLe16(dib, 6);
+    r.bitCount = readLe16(dib, 10);
     entrySize = 3;
     at = 12;
   } else if (headerSize >= 40 && headerSize <= dib.size()) {
-    r.width = static_cast<int32_t>(u32(dib, 4));
-    height = static_cast<int32_t>(u32(dib, 8));
-    r.bitCount = u16(dib, 14);
-    compression = u32(dib, 16);
-    colorsUsed = u32(dib, 32);
+    r.width = static_cast<int32_t>(readLe32(dib, 4));
+    height = static_cast<int32_t>(readLe32(dib, 8));
+    r.bitCount = readLe16(dib, 14);
+    compression = readLe32(dib, 16);
+    colorsUsed = readLe32(dib, 32);
     at = headerSize;
   } else {
     return std::nullopt;
@@ -137,7 +134,7 @@ std::optional<Raster> readRaster(std::span<const uint8_t> dib, bool halfHeight) 
     // The masks follow a 40-byte header, and are part of any longer one.
     const std::size_t masksAt = headerSize == 40 ? at : 40;
     if (masksAt + 12 > dib.size()) return std::nullopt;
-    for (int k = 0; k < 3; ++k) masks[k] = u32(dib, masksAt + 4 * static_cast<std::size_t>(k));
+    for (int k = 0; k < 3; ++k) masks[k] = readLe32(dib, masksAt + 4 * static_cast<std::size_t>(k));
     if (headerSize == 40) at += 12;
   } else if (compression == kRle8) {
     if (r.bitCount != 8 || topDown) return std::nullopt;
@@ -213,7 +210,7 @@ std::optional<Raster> readRaster(std::span<const uint8_t> dib, bool halfHeight) 
       } else if (r.hasAlpha) {
         std::copy_n(&row[x * 4], 4, out);
       } else {
-        const uint32_t pixel = r.bitCount == 16 ? u16(row, x * 2) : u32(row, x * 4);
+        const uint32_t pixel = r.bitCount == 16 ? readLe16(row, x * 2) : readLe32(row, x * 4);
         out[0] = channel(pixel, masks[2]);
         out[1] = channel(pixel, masks[1]);
         out[2] = channel(pixel, masks[0]);

@@ -19,16 +19,6 @@ bool fits(uint64_t size, uint64_t offset, uint64_t length) {
   return offset <= size && length <= size - offset;
 }
 
-// The fields at `at`, which the caller has checked with `fits` to lie inside `b` (so
-// `at` is below b.size() and fits a size_t on every width).
-uint16_t u16At(const platform::ByteBuffer& b, uint64_t at) {
-  return loadLe16(&b[static_cast<size_t>(at)]);
-}
-
-uint32_t u32At(const platform::ByteBuffer& b, uint64_t at) {
-  return loadLe32(&b[static_cast<size_t>(at)]);
-}
-
 // Upper-cases as the platform does for resource names: letters of the Latin-1 range
 // (and the few others of Windows-1252 that have a simple upper-case form).
 char16_t upperUnit(char16_t c) {
@@ -85,15 +75,15 @@ std::unique_ptr<PeImage> PeImage::parse(platform::ByteBuffer bytes, uint16_t uiL
 bool PeImage::readHeaders() {
   const auto& b = bytes_;
   if (!fits(b.size(), 0, 0x40) || b[0] != 'M' || b[1] != 'Z') return false;
-  const uint64_t peOffset = u32At(b, 0x3C);
+  const uint64_t peOffset = readLe32(b, 0x3C);
   if (!fits(b.size(), peOffset, 24) || std::memcmp(&b[static_cast<size_t>(peOffset)], "PE\0\0", 4) != 0) return false;
   const uint64_t coff = peOffset + 4;
-  machine_ = u16At(b, coff);
-  const uint32_t sectionCount = u16At(b, coff + 2);
-  const uint32_t optionalSize = u16At(b, coff + 16);
+  machine_ = readLe16(b, coff);
+  const uint32_t sectionCount = readLe16(b, coff + 2);
+  const uint32_t optionalSize = readLe16(b, coff + 16);
   const uint64_t optional = peOffset + 24;
   if (!fits(b.size(), optional, optionalSize) || optionalSize < 2) return false;
-  const uint16_t magic = u16At(b, optional);
+  const uint16_t magic = readLe16(b, optional);
   if (magic != 0x10B && magic != 0x20B) return false;
   pe32Plus_ = magic == 0x20B;
   const uint64_t rvaCountAt = pe32Plus_ ? 108 : 92;
@@ -103,13 +93,13 @@ bool PeImage::readHeaders() {
   if (!fits(b.size(), sectionTable, uint64_t{sectionCount} * 40)) return false;
   for (uint32_t i = 0; i < sectionCount; ++i) {
     const uint64_t at = sectionTable + uint64_t{i} * 40;
-    sections_.push_back(
-        Section{u32At(b, at + 12), u32At(b, at + 8), u32At(b, at + 16), u32At(b, at + 20)});
+    sections_.push_back(Section{readLe32(b, at + 12), readLe32(b, at + 8), readLe32(b, at + 16),
+                                readLe32(b, at + 20)});
   }
   // A file without a resource directory entry still loads; it simply has no resources.
-  if (optionalSize >= rvaCountAt + 4 && u32At(b, optional + rvaCountAt) > 2 &&
+  if (optionalSize >= rvaCountAt + 4 && readLe32(b, optional + rvaCountAt) > 2 &&
       optionalSize >= resourceEntryAt + 8) {
-    resourceRva_ = u32At(b, optional + resourceEntryAt);
+    resourceRva_ = readLe32(b, optional + resourceEntryAt);
   }
   return true;
 }
@@ -145,11 +135,11 @@ void PeImage::readResourceTree() {
 
 std::optional<ResourceKey> PeImage::readName(uint32_t base, uint32_t limit, uint32_t offset) const {
   if (!fits(limit, offset, 2)) return std::nullopt;
-  const uint32_t length = u16At(bytes_, uint64_t{base} + offset);
+  const uint32_t length = readLe16(bytes_, uint64_t{base} + offset);
   if (!fits(limit, uint64_t{offset} + 2, uint64_t{length} * 2)) return std::nullopt;
   std::u16string name(length, u'\0');
   for (uint32_t i = 0; i < length; ++i) {
-    name[i] = static_cast<char16_t>(u16At(bytes_, uint64_t{base} + offset + 2 + 2 * i));
+    name[i] = static_cast<char16_t>(readLe16(bytes_, uint64_t{base} + offset + 2 + 2 * i));
   }
   return ResourceKey::fromName(std::move(name));
 }
@@ -160,14 +150,14 @@ void PeImage::walkDirectory(uint32_t base, uint32_t limit, uint32_t offset, int 
   if (level >= kTreeLevels || !visited.insert(offset).second) return;
   if (!fits(limit, offset, 16)) return;
   const uint64_t at = uint64_t{base} + offset;
-  const uint32_t count = uint32_t{u16At(bytes_, at + 12)} + u16At(bytes_, at + 14);
+  const uint32_t count = uint32_t{readLe16(bytes_, at + 12)} + readLe16(bytes_, at + 14);
   for (uint32_t i = 0; i < count; ++i) {
     if (budget == 0) return;
     --budget;
     const uint64_t entry = uint64_t{offset} + 16 + uint64_t{i} * 8;
     if (!fits(limit, entry, 8)) return;
-    const uint32_t nameField = u32At(bytes_, base + entry);
-    const uint32_t dataField = u32At(bytes_, base + entry + 4);
+    const uint32_t nameField = readLe32(bytes_, base + entry);
+    const uint32_t dataField = readLe32(bytes_, base + entry + 4);
     std::optional<ResourceKey> key;
     if (nameField & kHighBit) {
       key = readName(base, limit, nameField & ~kHighBit);
@@ -186,8 +176,8 @@ void PeImage::walkDirectory(uint32_t base, uint32_t limit, uint32_t offset, int 
     }
     // Language level: an id, pointing at a data entry.
     if (isDirectory || key->isName || !fits(limit, target, 16)) continue;
-    const uint32_t rva = u32At(bytes_, uint64_t{base} + target);
-    const uint32_t size = u32At(bytes_, uint64_t{base} + target + 4);
+    const uint32_t rva = readLe32(bytes_, uint64_t{base} + target);
+    const uint32_t size = readLe32(bytes_, uint64_t{base} + target + 4);
     const auto data = mapRva(rva);
     if (size != 0 && (!data || data->second < size)) continue;  // not wholly in the file
     resources_.push_back(Resource{path[0], path[1], key->id, rva, data ? data->first : 0, size});
@@ -262,7 +252,7 @@ void PeImage::indexStrings(uint16_t uiLanguage) {
     const uint64_t end = uint64_t{chosen->offset} + chosen->size;
     for (StringSlot& slot : block) {
       if (at + 2 > end) break;
-      const uint16_t length = u16At(bytes_, at);
+      const uint16_t length = readLe16(bytes_, at);
       at += 2;
       if (at + uint64_t{length} * 2 > end) break;
       slot = StringSlot{static_cast<uint32_t>(at), length};
@@ -281,7 +271,7 @@ std::u16string PeImage::stringEntry(uint32_t id) const {
   // The units are read out of the file's bytes, which need not be aligned for char16_t.
   std::u16string units(slot.length, u'\0');
   for (uint16_t i = 0; i < slot.length; ++i) {
-    units[i] = static_cast<char16_t>(u16At(bytes_, uint64_t{slot.offset} + 2u * i));
+    units[i] = static_cast<char16_t>(readLe16(bytes_, uint64_t{slot.offset} + 2u * i));
   }
   return units;
 }

@@ -25,21 +25,21 @@ struct GroupEntry {
 std::vector<GroupEntry> readGroup(std::span<const uint8_t> b, bool cursor) {
   std::vector<GroupEntry> entries;
   if (b.size() < 6) return entries;
-  const uint16_t count = loadLe16(&b[4]);
+  const uint16_t count = readLe16(b, 4);
   for (uint32_t i = 0; i < count; ++i) {
     const std::size_t at = 6 + std::size_t{i} * 14;
     if (at + 14 > b.size()) break;
     GroupEntry e{};
     if (cursor) {
-      e.width = loadLe16(&b[at]);
-      e.height = loadLe16(&b[at + 2]);
+      e.width = readLe16(b, at);
+      e.height = readLe16(b, at + 2);
       if (e.height == 2 * e.width) e.height = e.width;
     } else {
       e.width = b[at] == 0 ? 256 : b[at];
       e.height = b[at + 1] == 0 ? 256 : b[at + 1];
     }
-    e.bitCount = loadLe16(&b[at + 6]);
-    e.imageId = loadLe16(&b[at + 12]);
+    e.bitCount = readLe16(b, at + 6);
+    e.imageId = readLe16(b, at + 12);
     entries.push_back(e);
   }
   return entries;
@@ -77,8 +77,8 @@ std::unique_ptr<Image> loadPicture(const PeImage& image, uint16_t id, ImageKind 
     int32_t hotspotY = 0;
     if (cursor) {
       if (bytes.size() < 4) continue;
-      hotspotX = loadLe16(&bytes[0]);
-      hotspotY = loadLe16(&bytes[2]);
+      hotspotX = readLe16(bytes, 0);
+      hotspotY = readLe16(bytes, 2);
       bytes = bytes.subspan(4);
     }
     auto picture = decodeIconImage(bytes, kind);

@@ -8,9 +8,6 @@
 namespace tollwick::pe {
 namespace {
 
-uint16_t u16(std::span<const uint8_t> b, std::size_t at) { return loadLe16(&b[at]); }
-uint32_t u32(std::span<const uint8_t> b, std::size_t at) { return loadLe32(&b[at]); }
-
 constexpr uint16_t kPcm = 1;
 constexpr uint16_t kFloat = 3;
 constexpr uint16_t kExtensible = 0xFFFE;
@@ -28,18 +25,18 @@ std::optional<WaveSound> parseWave(std::span<const uint8_t> bytes) {
   std::size_t at = 12;
   while (at + 8 <= bytes.size() && !haveData) {
     const uint8_t* id = bytes.data() + at;
-    const uint64_t size = u32(bytes, at + 4);
+    const uint64_t size = readLe32(bytes, at + 4);
     const std::size_t body = at + 8;
     const std::size_t available = bytes.size() - body;
     if (std::memcmp(id, "fmt ", 4) == 0) {
       if (size < 16 || size > available) return std::nullopt;
-      sound.formatTag = u16(bytes, body);
-      sound.channels = u16(bytes, body + 2);
-      sound.sampleRate = u32(bytes, body + 4);
-      sound.bitsPerSample = u16(bytes, body + 14);
+      sound.formatTag = readLe16(bytes, body);
+      sound.channels = readLe16(bytes, body + 2);
+      sound.sampleRate = readLe32(bytes, body + 4);
+      sound.bitsPerSample = readLe16(bytes, body + 14);
       if (sound.formatTag == kExtensible) {
         if (size < 40) return std::nullopt;
-        sound.formatTag = u16(bytes, body + 24);  // first two bytes of the sub-format GUID
+        sound.formatTag = readLe16(bytes, body + 24);  // first two bytes of the sub-format GUID
       }
       haveFormat = true;
     } else if (std::memcmp(id, "data", 4) == 0) {

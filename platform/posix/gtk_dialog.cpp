@@ -1,4 +1,5 @@
-// The desktop's own message boxes on Linux: one modal GTK 3 dialog per box.
+// The desktop's own message boxes on Linux: one modal GTK 3 dialog per box. Built as the
+// dialog module, which the program loads only when it shows its first box as a window.
 //
 // A box is built by hand (icon, wrapped text, buttons) rather than as a GtkMessageDialog,
 // because GTK 3 no longer draws the message type's icon, and the icon is part of a box.
@@ -182,11 +183,10 @@ class GtkDesktopDialog : public Dialog {
   bool busy_ = false;
 };
 
-}  // namespace
-
-std::unique_ptr<Dialog> makeDesktopDialog() {
-  // The program's own texts and numbers keep the C locale; the toolkit works in UTF-8
-  // without it.
+// The dialog module's entry (platform/posix/program_module.h): the desktop's dialog, or
+// null when the toolkit cannot open the display. The program's own texts and numbers
+// keep the C locale; the toolkit works in UTF-8 without it.
+Dialog* makeGtkDialog() {
   static const bool started = [] {
     gtk_disable_setlocale();
     return gtk_init_check(nullptr, nullptr) != FALSE;
@@ -194,7 +194,13 @@ std::unique_ptr<Dialog> makeDesktopDialog() {
   if (!started) return nullptr;
   GdkDisplay* display = gdk_display_get_default();
   if (display == nullptr) return nullptr;
-  return std::make_unique<GtkDesktopDialog>(display);
+  return new GtkDesktopDialog(display);
 }
 
+}  // namespace
 }  // namespace tollwick::platform
+
+extern "C" __attribute__((visibility("default"))) tollwick::platform::Dialog*
+tollwick_desktop_dialog_v1() {
+  return tollwick::platform::makeGtkDialog();
+}

@@ -51,6 +51,11 @@ for _ in $(seq 300); do
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done
+if kill -0 "$pid" 2>/dev/null; then
+  # Still running after 30 s (a box nobody answered): a failure now, not at the timeout.
+  echo "tollwick did not end within 30 s of its last box"
+  kill -KILL "$pid" 2>/dev/null || true
+fi
 wait "$pid"
 status=$?
 pid=0

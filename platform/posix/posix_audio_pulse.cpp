@@ -1,5 +1,6 @@
 // The sound facility on Linux: wave sounds play through the desktop's sound server
-// (PulseAudio, or PipeWire's PulseAudio service) on a worker thread of their own.
+// (PulseAudio, or PipeWire's PulseAudio service) on a worker thread of their own. Built
+// as the sound module, which the program loads only when it plays its first sound.
 
 #include <pulse/simple.h>
 
@@ -12,7 +13,6 @@
 #include <vector>
 
 #include "platform/resource_library.h"
-#include "platform/seam.h"
 #include "platform/pe/wave.h"
 
 namespace tollwick::platform {
@@ -113,10 +113,10 @@ class PulseSoundOutput : public SoundOutput {
 };
 
 }  // namespace
-
-template <>
-std::unique_ptr<SoundOutput> makeSystemFacility<SoundOutput>() {
-  return std::make_unique<PulseSoundOutput>();
-}
-
 }  // namespace tollwick::platform
+
+// The sound module's entry (platform/posix/program_module.h).
+extern "C" __attribute__((visibility("default"))) tollwick::platform::SoundOutput*
+tollwick_sound_output_v1() {
+  return new tollwick::platform::PulseSoundOutput();
+}

@@ -4,8 +4,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,8 +20,11 @@
 #include <new>
 #include <random>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/posix/host_path.h"
+#include "platform/posix/large_fill.h"
 #include "platform/read_whole.h"
 #include "platform/seam.h"
 #include "platform/temporary_names.h"
@@ -145,6 +150,48 @@ void adoptOwner(int fd, const struct stat& st) {
   (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
 }
 
+// Copies the extended attributes of the file `model` (POSIX ACLs among them) to the open
+// file `fd`. Those of the namespaces that need privilege (security, trusted) are kept
+// as far as the process may set them; losing any other is a failure.
+FsStatus adoptExtendedAttributes(const std::string& model, int fd, const std::string& host) {
+  std::vector<char> names;
+  for (;;) {
+    const ssize_t size = ::listxattr(model.c_str(), nullptr, 0);
+    if (size < 0) return errno == ENOTSUP ? FsStatus::kOk : statusOf(errno, model);
+    names.resize(static_cast<size_t>(size));
+    if (size == 0) return FsStatus::kOk;
+    const ssize_t got = ::listxattr(model.c_str(), names.data(), names.size());
+    if (got >= 0) {
+      names.resize(static_cast<size_t>(got));
+      break;
+    }
+    if (errno != ERANGE) return statusOf(errno, model);  // the list grew meanwhile
+  }
+  std::vector<char> value;
+  for (size_t at = 0; at < names.size();) {
+    const std::string name(names.data() + at);
+    at += name.size() + 1;
+    if (name.empty()) continue;
+    const bool privileged = name.starts_with("security.") || name.starts_with("trusted.");
+    const ssize_t size = ::getxattr(model.c_str(), name.c_str(), nullptr, 0);
+    if (size < 0) {
+      if (errno == ENODATA || privileged) continue;
+      return statusOf(errno, model);
+    }
+    value.resize(static_cast<size_t>(size));
+    const ssize_t got = ::getxattr(model.c_str(), name.c_str(), value.data(), value.size());
+    if (got < 0) {
+      if (errno == ENODATA || privileged) continue;
+      return statusOf(errno, model);
+    }
+    if (::fsetxattr(fd, name.c_str(), value.data(), static_cast<size_t>(got), 0) != 0 &&
+        !privileged) {
+      return statusOf(errno, host);
+    }
+  }
+  return FsStatus::kOk;
+}
+
 // A file its owner left no write permission for, or one this process may not write:
 // the program reads it but never changes or replaces it.
 bool isReadOnly(const std::string& host, const struct stat& st) {
@@ -186,12 +233,15 @@ bool heldOpenByAnotherProcess(const struct stat& st) {
   return held;
 }
 
+// A temporary being written. `lockFd` holds the advisory lock that tells other runs'
+// clean-up the file is in use; it outlives close() until the object is destroyed.
 class PosixWritableFile : public WritableFile {
  public:
-  PosixWritableFile(int fd, std::string path, std::string host)
-      : fd_(fd), path_(std::move(path)), host_(std::move(host)) {}
+  PosixWritableFile(int fd, int lockFd, std::string path, std::string host)
+      : fd_(fd), lockFd_(lockFd), path_(std::move(path)), host_(std::move(host)) {}
   ~PosixWritableFile() override {
     if (fd_ >= 0) ::close(fd_);
+    if (lockFd_ >= 0) ::close(lockFd_);
   }
 
   const std::string& path() const override { return path_; }
@@ -221,9 +271,22 @@ class PosixWritableFile : public WritableFile {
 
  private:
   int fd_;
+  int lockFd_;
   std::string path_;
   std::string host_;
 };
+
+// Takes the lock on a temporary just created at `host` through `fd`. A clean-up of
+// another run may have taken the new file for a left-over between its creation and the
+// lock: false then (the name no longer holds it), and the caller tries another name. A
+// file system without locks keeps the file unlocked (no clean-up can take it either).
+bool lockNewTemporary(int fd, const std::string& host) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return false;
+  struct stat held {};
+  struct stat named {};
+  return ::fstat(fd, &held) == 0 && ::lstat(host.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
 
 class PosixFileSystem : public FileSystem {
  public:
@@ -250,7 +313,18 @@ class PosixFileSystem : public FileSystem {
     const std::string host = hostPath(path);
     struct stat st {};
     if (::stat(host.c_str(), &st) != 0) return statusOf(errno, host);
-    out = !isReadOnly(host, st);
+    // A file with other names is not changed either: replacing it would leave the other
+    // names on the old bytes, two files where there was one.
+    out = !isReadOnly(host, st) && st.st_nlink <= 1;
+    return FsStatus::kOk;
+  }
+
+  FsStatus mayDelete(const std::string& path, bool& out) override {
+    out = true;
+    const std::string host = hostPath(path);
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0) return statusOf(errno, host);
+    out = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
     return FsStatus::kOk;
   }
 
@@ -262,10 +336,11 @@ class PosixFileSystem : public FileSystem {
     const int fd = ::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return statusOf(errno, host);
     adoptOwner(fd, st);
-    const bool changed = ::fchmod(fd, st.st_mode & 07777) == 0;
-    const int error = errno;
+    FsStatus status =
+        ::fchmod(fd, st.st_mode & 07777) == 0 ? FsStatus::kOk : statusOf(errno, host);
+    if (status == FsStatus::kOk) status = adoptExtendedAttributes(hostModel, fd, host);
     ::close(fd);
-    return changed ? FsStatus::kOk : statusOf(error, host);
+    return status;
   }
 
   FsStatus identify(const std::string& path, FileIdentity& out) override {
@@ -327,16 +402,27 @@ class PosixFileSystem : public FileSystem {
         if (errno == EEXIST) continue;
         return statusOf(errno, temp);
       }
-      // The umask may have narrowed the mode: give the copy exactly the original's,
-      // owner and group first (a change of owner may clear the set-id bits).
-      if (targetExists) adoptOwner(fd, st);
-      if (targetExists && ::fchmod(fd, mode) != 0) {
-        const FsStatus status = statusOf(errno, temp);
+      if (!lockNewTemporary(fd, temp)) {
         ::close(fd);
+        continue;
+      }
+      // The umask may have narrowed the mode: give the copy exactly the original's,
+      // owner and group first (a change of owner may clear the set-id bits), then its
+      // extended attributes and ACLs.
+      if (targetExists) adoptOwner(fd, st);
+      FsStatus status = FsStatus::kOk;
+      if (targetExists && ::fchmod(fd, mode) != 0) status = statusOf(errno, temp);
+      if (targetExists && status == FsStatus::kOk) {
+        status = adoptExtendedAttributes(real, fd, temp);
+      }
+      const int lockFd = status == FsStatus::kOk ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+      if (status == FsStatus::kOk && lockFd < 0) status = statusOf(errno, temp);
+      if (status != FsStatus::kOk) {
         ::unlink(temp.c_str());
+        ::close(fd);
         return status;
       }
-      out = std::make_unique<PosixWritableFile>(fd, utf8ToAnsi(temp), temp);
+      out = std::make_unique<PosixWritableFile>(fd, lockFd, utf8ToAnsi(temp), temp);
       return FsStatus::kOk;
     }
     return FsStatus::kExists;
@@ -369,6 +455,29 @@ class PosixFileSystem : public FileSystem {
     return ::unlink(host.c_str()) == 0 ? FsStatus::kOk : statusOf(errno, host);
   }
 
+  // The lock is taken without waiting: a writer holds it for the temporary's whole life.
+  // Removed only while this process holds the lock itself and the name still names the
+  // file locked; a file that cannot be opened to tell stays.
+  FsStatus removeTemporary(const std::string& path) override {
+    const std::string host = hostPath(path);
+    const int fd = ::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return statusOf(errno, host);
+    FsStatus status = FsStatus::kOk;
+    struct stat held {};
+    struct stat named {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      status = errno == EWOULDBLOCK ? FsStatus::kAccessDenied : statusOf(errno, host);
+    } else if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode) ||
+               ::lstat(host.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+               held.st_ino != named.st_ino) {
+      status = FsStatus::kAccessDenied;
+    } else if (::unlink(host.c_str()) != 0) {
+      status = statusOf(errno, host);
+    }
+    ::close(fd);
+    return status;
+  }
+
  private:
   // Reads the whole file; its identity is known when nothing about it changed while it
   // was read.
@@ -380,13 +489,24 @@ class PosixFileSystem : public FileSystem {
     // A regular file never blocks: reads go on as usual.
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // By position: a large read is filled in pieces from several threads.
+    uint64_t position = 0;
     const FsStatus status = readToEnd(
         static_cast<uint64_t>(st.st_size),
-        [fd, &host](uint8_t* into, size_t capacity, size_t& got) {
+        [fd, &host, &position](uint8_t* into, size_t capacity, size_t& got) {
+          if (capacity >= posix::kLargeFillMinimum) {
+            if (const int error = posix::fillFromFile(fd, into, capacity, position, got)) {
+              return statusOf(error, host);
+            }
+            position += got;
+            return FsStatus::kOk;
+          }
           for (;;) {
-            const ssize_t n = ::read(fd, into, std::min<size_t>(capacity, size_t{1} << 30));
+            const ssize_t n = ::pread(fd, into, std::min<size_t>(capacity, size_t{1} << 30),
+                                      static_cast<off_t>(position));
             if (n >= 0) {
               got = static_cast<size_t>(n);
+              position += got;
               return FsStatus::kOk;
             }
             if (errno != EINTR) return statusOf(errno, host);
@@ -407,13 +527,23 @@ class PosixFileSystem : public FileSystem {
 }  // namespace
 
 void* allocateLargeBuffer(size_t bytes) {
-  // Straight from the kernel, and given back to it whole at release. No huge-page advice:
-  // where the system compacts memory for advised regions on the spot, a fault on a
-  // fragmented machine stalls for longer than small pages cost in all (a 256 MB run
-  // took 0.23 s or 0.66 s with the advice, 0.28-0.30 s without).
-  void* mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  // Straight from the kernel, and given back to it whole at release. It starts on a
+  // huge-page boundary, so that the kernel can serve it with huge pages where it grants
+  // them (the fill decides where to ask for them: large_fill.cpp); a hint, not a demand.
+  constexpr size_t kAlignment = size_t{2} << 20;
+  if (bytes > SIZE_MAX - kAlignment) throw std::bad_alloc();
+  void* mapped = ::mmap(nullptr, bytes + kAlignment, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
-  return mapped;
+  // The slack before the boundary and after the end goes back at once.
+  const auto start = reinterpret_cast<uintptr_t>(mapped);
+  const uintptr_t aligned = (start + kAlignment - 1) / kAlignment * kAlignment;
+  const long page = ::sysconf(_SC_PAGESIZE);
+  const uintptr_t end = (aligned + bytes + static_cast<uintptr_t>(page) - 1) /
+                        static_cast<uintptr_t>(page) * static_cast<uintptr_t>(page);
+  if (aligned > start) ::munmap(mapped, aligned - start);
+  if (start + bytes + kAlignment > end) ::munmap(reinterpret_cast<void*>(end), start + bytes + kAlignment - end);
+  return reinterpret_cast<void*>(aligned);
 }
 
 void releaseLargeBuffer(void* buffer, size_t bytes) noexcept { ::munmap(buffer, bytes); }

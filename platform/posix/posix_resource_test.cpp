@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/posix/posix_resource_language.h"
 #include "platform/resource_library.h"
@@ -34,6 +37,30 @@ TEST(PosixResourceLibrary, AProgramPathWithBackslashesAndOtherCaseLoads) {
   EXPECT_EQ(use<ResourceLoader>().load(std::string(TOLLWICK_BINARY_DIR) + "/bin/none.dll"),
             nullptr);
   EXPECT_EQ(use<ResourceLoader>().load(""), nullptr);
+}
+
+bool mapped(const std::string& library) {
+  std::ifstream maps("/proc/self/maps");
+  for (std::string line; std::getline(maps, line);) {
+    if (line.find(library) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// The sound server's client comes with the sound module, which lies beside the program
+// and is loaded by the first sound, not before; whether a server then plays it depends
+// on the machine.
+TEST(PosixSound, TheSoundServersClientIsLoadedByTheFirstSoundOnly) {
+  if (!std::filesystem::exists(std::string(TOLLWICK_BINARY_DIR) + "/bin/tollwick-sound-pulse.so")) {
+    GTEST_SKIP() << "built without the sound server's client";
+  }
+  const std::string chime = std::string(TOLLWICK_SOURCE_DIR) + "/sample/assets/chime.wav";
+  std::vector<uint8_t> wave(std::filesystem::file_size(chime));
+  std::ifstream(chime, std::ios::binary).read(reinterpret_cast<char*>(wave.data()),
+                                              static_cast<std::streamsize>(wave.size()));
+  EXPECT_FALSE(mapped("libpulse"));
+  use<SoundOutput>().play(wave);
+  EXPECT_TRUE(mapped("libpulse-simple"));
 }
 
 }  // namespace

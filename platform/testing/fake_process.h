@@ -18,7 +18,7 @@ class FakeProcess : public platform::Process {
   bool anotherCopyRunning = false;
   int endCalls = 0;
 
-  std::string applicationDirectory() override { return directory; }
+  std::string executableDirectory() override { return directory; }
   bool previousInstanceRunning() override { return anotherCopyRunning; }
   [[noreturn]] void endAtOnce() override {
     ++endCalls;

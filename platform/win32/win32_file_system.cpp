@@ -197,9 +197,14 @@ uint32_t randomSuffix() {
   return seed ^ (counter.fetch_add(1) * 2654435761u);
 }
 
+// A temporary being written. `lock` is a second handle, for reading, that tells other
+// runs' clean-up the file is in use (it opens the file without sharing, which fails
+// while any handle is open); it outlives close() until the object is destroyed, and
+// shares deletion so that the file can still be renamed into place.
 class Win32WritableFile : public WritableFile {
  public:
-  Win32WritableFile(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+  Win32WritableFile(HANDLE handle, HANDLE lock, std::string path)
+      : handle_(handle), lock_(lock), path_(std::move(path)) {}
 
   const std::string& path() const override { return path_; }
 
@@ -227,6 +232,7 @@ class Win32WritableFile : public WritableFile {
 
  private:
   Handle handle_;
+  Handle lock_;
   std::string path_;
 };
 
@@ -311,12 +317,30 @@ class Win32FileSystem : public FileSystem {
     return error == ERROR_NO_MORE_FILES ? FsStatus::kOk : statusOf(error, prefix);
   }
 
-  // A file its owner made read-only (the read-only attribute) is not changed.
+  // A file its owner made read-only (the read-only attribute) is not deleted.
+  FsStatus mayDelete(const std::string& path, bool& out) override {
+    out = true;
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return lastStatus(path);
+    out = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+    return FsStatus::kOk;
+  }
+
+  // Nor is it changed.
   FsStatus mayWrite(const std::string& path, bool& out) override {
     out = true;
     const DWORD attributes = GetFileAttributesW(widen(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return lastStatus(path);
     out = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+    // A file with other names (hard links) is not replaced either: the other names
+    // would keep the old bytes.
+    Handle file(CreateFileW(widen(path).c_str(), 0,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (file.valid() && GetFileInformationByHandle(file.get(), &info) && info.nNumberOfLinks > 1) {
+      out = false;
+    }
     return FsStatus::kOk;
   }
 
@@ -351,18 +375,28 @@ class Win32FileSystem : public FileSystem {
     const DWORD finalAttributes = kept != 0 ? kept : DWORD{FILE_ATTRIBUTE_NORMAL};
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string temp = stem + temporaryNameFor(baseNameOf(target), randomSuffix());
-      HANDLE file = CreateFileW(widen(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      HANDLE file = CreateFileW(widen(temp).c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
                                 kept | FILE_ATTRIBUTE_HIDDEN, nullptr);
       if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
         return statusOf(error, temp);
       }
+      HANDLE holder = CreateFileW(widen(temp).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (holder == INVALID_HANDLE_VALUE) {
+        const FsStatus status = lastStatus(temp);
+        CloseHandle(file);
+        DeleteFileW(widen(temp).c_str());
+        return status;
+      }
       {
         std::lock_guard<std::mutex> lock(mutex_);
         temporaries_[temp] = finalAttributes;
       }
-      out = std::make_unique<Win32WritableFile>(file, temp);
+      out = std::make_unique<Win32WritableFile>(file, holder, temp);
       return FsStatus::kOk;
     }
     return FsStatus::kExists;
@@ -404,6 +438,22 @@ class Win32FileSystem : public FileSystem {
     const std::string directory = parentOf(path);
     if (directory.empty() || isDirectory(directory)) return FsStatus::kOk;
     return FsStatus::kPathNotFound;
+  }
+
+  // Opened without sharing and deleted on close: the open fails while any live handle
+  // (a writer's lock) is open. A link is opened itself, never followed.
+  FsStatus removeTemporary(const std::string& path) override {
+    if (path.empty() || hasWildcard(path)) return FsStatus::kAccessError;
+    Handle file(CreateFileW(widen(path).c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid()) {
+      const DWORD error = GetLastError();
+      return error == ERROR_SHARING_VIOLATION ? FsStatus::kAccessDenied : statusOf(error, path);
+    }
+    file.reset();
+    std::lock_guard<std::mutex> lock(mutex_);
+    temporaries_.erase(path);
+    return FsStatus::kOk;
   }
 
   FsStatus remove(const std::string& path) override {

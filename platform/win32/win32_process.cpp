@@ -4,10 +4,13 @@
 #include <windows.h>
 #include <io.h>
 
+#include <shellapi.h>  // after windows.h, whose types it uses
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/process.h"
 #include "platform/seam.h"
@@ -49,7 +52,7 @@ class Win32Process : public Process {
     if (mutex_ != nullptr) CloseHandle(mutex_);
   }
 
-  std::string applicationDirectory() override {
+  std::string executableDirectory() override {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
       const DWORD length =
@@ -65,6 +68,25 @@ class Win32Process : public Process {
     if (separator == std::wstring::npos) return ".";
     path.resize(separator);  // "C:" for a program at a drive's root
     return win32::narrow(path);
+  }
+
+  std::string absolutePath(const std::string& path) override {
+    const std::wstring wide = win32::widen(path);
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD length =
+          GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+      if (length == 0) return path;
+      if (length < full.size()) {
+        full.resize(length);
+        break;
+      }
+      full.resize(length);  // the size it needs, with its terminating zero
+    }
+    // "C:\Games\" names the folder "C:\Games"; a drive's root keeps only "C:", as the
+    // executable's directory does.
+    while (!full.empty() && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
+    return win32::narrow(full);
   }
 
   bool previousInstanceRunning() override {
@@ -108,6 +130,16 @@ class Win32Process : public Process {
 template <>
 std::unique_ptr<Process> makeSystemFacility<Process>() {
   return std::make_unique<Win32Process>();
+}
+
+std::vector<std::string> commandLineArguments(int, char**) {
+  std::vector<std::string> arguments;
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(win32::narrow(wide[i], wcslen(wide[i])));
+  LocalFree(wide);
+  return arguments;
 }
 
 }  // namespace tollwick::platform

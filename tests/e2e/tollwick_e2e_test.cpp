@@ -10,15 +10,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "platform/testing/scratch_directory.h"
 #include "resources/cls_resource.h"
 #include "resources/game_strings.h"
-#include "base/text.h"
+#include "startup/game_folder.h"
 
 namespace tollwick {
 namespace {
@@ -61,6 +63,16 @@ std::string readAll(const fs::path& path) {
   return text.str();
 }
 
+// Every file under `root`, by its name below it, with its bytes.
+std::map<std::string, std::string> filesUnder(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file())
+      files[fs::relative(entry.path(), root).string()] = readAll(entry.path());
+  }
+  return files;
+}
+
 class TollwickEndToEndTest : public ::testing::Test {
  protected:
   TollwickEndToEndTest() {
@@ -93,15 +105,20 @@ class TollwickEndToEndTest : public ::testing::Test {
     ASSERT_TRUE(fs::exists(install_ / "tollwick")) << "tollwick is not built";
   }
 
-  // Runs the installed tollwick (after the shell words `before`, such as a ulimit);
-  // returns its exit code and fills boxes_.
-  int runTollwick(const std::string& answers, const std::string& before = "") {
+  // Runs the installed tollwick (after the shell words `before`, such as a ulimit), or
+  // the one at `program` with the shell words `arguments`; returns its exit code and
+  // fills boxes_.
+  int runTollwick(const std::string& answers, const std::string& before = "",
+                  const fs::path& program = {}, const std::string& arguments = "",
+                  const std::string& environment = "") {
     const fs::path transcript = work_ / "transcript.jsonl";
     fs::remove(transcript);
-    const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX=" +
-                            quote(work_ / "wine") + " TOLLWICK_ANSWERS=" + quote(answers) +
-                            " TOLLWICK_TRANSCRIPT=" + quote(transcript) + " ";
-    const int code = shell(before + env + quote(install_ / "tollwick") + " </dev/null", &output_);
+    const std::string env =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX=" + quote(work_ / "wine") +
+        " TOLLWICK_ANSWERS=" + quote(answers) + " TOLLWICK_TRANSCRIPT=" + quote(transcript) + " " +
+        environment + " ";
+    const fs::path run = program.empty() ? install_ / "tollwick" : program;
+    const int code = shell(before + env + quote(run) + " " + arguments + " </dev/null", &output_);
     boxes_.clear();
     std::ifstream in(transcript);
     for (std::string line; std::getline(in, line);) {
@@ -118,6 +135,15 @@ class TollwickEndToEndTest : public ::testing::Test {
   }
 
   fs::path gameFile(const std::string& name) const { return install_ / "System" / "Zelkor" / name; }
+
+  // A program laid out as the Debian package lays it out: alone in its folder, apart
+  // from any game.
+  fs::path packagedProgram() {
+    const fs::path folder = work_ / "app";
+    fs::create_directories(folder);
+    fs::copy_file(bin() + "/tollwick", folder / "tollwick", fs::copy_options::overwrite_existing);
+    return folder / "tollwick";
+  }
 
   // The names in the system's directory, hidden ones included, sorted.
   std::vector<std::string> systemDirectoryNames() const {
@@ -285,6 +311,167 @@ TEST_F(TollwickEndToEndTest, AFifoInPlaceOfAFileIsAnErrorNotAHang) {
   EXPECT_EQ(code, 2) << output_;
   EXPECT_THAT(boxes_, ::testing::Not(::testing::Contains(fixQuestion(6))));
   EXPECT_EQ(readAll(gameFile("ZELKORCharacters.DED")), before);
+}
+
+// The game's folder given on the command line is the application directory: its
+// libraries are loaded, not the ones beside the program (here a "security library"
+// that cannot load at all), and a relative name is taken from the current directory.
+// A folder that does not exist, or that holds neither of the game's libraries, is one
+// box and exit 2, with nothing touched.
+TEST_F(TollwickEndToEndTest, TheGameFolderOnTheCommandLineIsTheOneUsed) {
+  makeInstall(kBloated);
+  const fs::path program = packagedProgram();
+  fs::copy_file(bin() + "/Zelkor.dll", program.parent_path() / "ZELKORSEC.so");
+  EXPECT_EQ(runTollwick("yes", "cd " + quote(work_) + " && ", program, "install"), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(fixQuestion(6), done()));
+  EXPECT_THAT(inspect("ZELKORCharacters.DED"), HasSubstr("dead bytes: 0\n"));
+
+  const auto before = filesUnder(install_);
+  const std::string giveTheFolder =
+      "Start Tollwick with the folder where Zelkor is installed, the one that holds the "
+      "game's Zelkor.dll and ZELKORSEC.dll:\n\n    tollwick GAME_FOLDER";
+  const fs::path missing = work_ / "missing";
+  EXPECT_EQ(runTollwick("yes", "", program, quote(missing)), 2) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick",
+                                      "The folder \"" + missing.string() +
+                                          "\" does not exist.\n\n" + giveTheFolder,
+                                      48, 1}));
+  const fs::path noGame = install_ / "System";
+  EXPECT_EQ(runTollwick("yes", "", program, quote(noGame)), 2) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick",
+                                      "The folder \"" + noGame.string() +
+                                          "\" holds neither Zelkor.dll nor ZELKORSEC.dll: Zelkor "
+                                          "is not installed there.\n\n" +
+                                          giveTheFolder,
+                                      48, 1}));
+  EXPECT_EQ(filesUnder(install_), before);
+}
+
+// A program apart from the game, started without an argument, finds the game through
+// the settings in the Wine prefix (its folder on a drive of the prefix); with no
+// settings it says that the game has not been installed and run, and ends.
+TEST_F(TollwickEndToEndTest, ThePackagedProgramFindsTheGameThroughItsSettings) {
+  makeInstall(kBloated);
+  const fs::path program = packagedProgram();
+  EXPECT_EQ(runTollwick("yes", "", program), 2) << output_;
+  EXPECT_THAT(boxes_,
+              ElementsAre(Box{"Tollwick", "Zelkor has not been installed and run yet!", 48, 1}));
+
+  fs::create_directories(work_ / "wine" / "dosdevices");
+  fs::create_directory_symlink(work_, work_ / "wine" / "dosdevices" / "g:");
+  std::ofstream(work_ / "wine" / "system.reg")
+      << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
+         "[Software\\\\Varnholt\\\\Zelkor] 1796619687\n"
+         "\"WorkingDirectory\"=\"G:\\\\install\\\\\"\n";
+  EXPECT_EQ(runTollwick("yes", "", program), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(fixQuestion(6), done()));
+  EXPECT_THAT(inspect("ZELKORCharacters.DED"), HasSubstr("dead bytes: 0\n"));
+}
+
+// The game's own security library is a 32-bit Windows library (here the sample library
+// built as one stands in for it). Only the Windows program reads it, through Wine; with
+// no Wine on the PATH the player is told how to get it, and nothing is touched.
+TEST_F(TollwickEndToEndTest, TheGamesWindowsLibraryWithoutWineIsOneBoxAndNothingChanges) {
+  makeInstall(kBloated);
+  fs::remove(install_ / "ZELKORSEC.so");
+  fs::copy_file(TOLLWICK_BINARY_DIR "/sample/Zelkor32.dll", install_ / "ZELKORSEC.dll");
+  const auto before = filesUnder(install_);
+  fs::create_directories(work_ / "no-wine");
+  EXPECT_EQ(runTollwick("yes", "", {}, "", "PATH=" + quote(work_ / "no-wine")), 2) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick", wineNeededText(), 48, 1}));
+  EXPECT_EQ(filesUnder(install_), before);
+}
+
+// The hand-off itself, with a stand-in for wine on the PATH that notes how it was
+// started: the Windows program beside the packaged one gets the game's folder and the
+// transcript as Wine's programs name them (through the prefix's drive Z:, the root),
+// the answers unchanged, and its exit code is the run's. An exit code tollwick.exe never
+// gives is Wine's own failure, told in a box.
+TEST_F(TollwickEndToEndTest, TheRunIsHandedToTheWindowsProgramWithItsFolderAndSettings) {
+  makeInstall(kBloated);
+  fs::remove(install_ / "ZELKORSEC.so");
+  fs::copy_file(TOLLWICK_BINARY_DIR "/sample/Zelkor32.dll", install_ / "ZELKORSEC.dll");
+  const fs::path program = packagedProgram();
+  std::ofstream(program.parent_path() / "tollwick.exe") << "MZ";
+  fs::create_directories(work_ / "wine" / "dosdevices");
+  fs::create_directory_symlink("/", work_ / "wine" / "dosdevices" / "z:");
+  const fs::path fakeWine = work_ / "fake-wine";
+  fs::create_directories(fakeWine);
+  const fs::path noted = work_ / "wine-was-given.txt";
+  std::ofstream(fakeWine / "wine")
+      << "#!/bin/sh\nprintf '%s\\n' \"$@\" \"$TOLLWICK_ANSWERS\" \"$TOLLWICK_TRANSCRIPT\" >"
+      << quote(noted) << "\nexit ${FAKE_WINE_EXIT}\n";
+  fs::permissions(fakeWine / "wine", fs::perms::owner_all);
+  const auto before = filesUnder(install_);
+  const std::string path = "PATH=" + quote(fakeWine.string() + ":/usr/bin:/bin");
+
+  const auto windows = [](const fs::path& host) {
+    std::string text = "Z:" + host.string();
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return text;
+  };
+  EXPECT_EQ(runTollwick("yes,no", "", program, quote(install_), path + " FAKE_WINE_EXIT=2"), 2)
+      << output_;
+  EXPECT_THAT(boxes_, ElementsAre());
+  EXPECT_EQ(readAll(noted), windows(fs::canonical(program.parent_path()) / "tollwick.exe") + "\n" +
+                                windows(fs::canonical(install_)) + "\nyes,no\n" +
+                                windows(fs::canonical(work_) / "transcript.jsonl") + "\n");
+
+  EXPECT_EQ(runTollwick("yes", "", program, quote(install_), path + " FAKE_WINE_EXIT=53"), 2);
+  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick", wineFailedText(53), 48, 1}));
+  EXPECT_EQ(filesUnder(install_), before);
+}
+
+// A transcript that cannot be written (a folder, a pipe nobody reads, a full device)
+// ends the run at once on standard error with exit code 1: before any box, and before
+// the loader re-signs a data file that carries signature 0.
+TEST_F(TollwickEndToEndTest, AnUnwritableTranscriptEndsTheRunBeforeAnythingChanges) {
+  makeInstall(std::string(kBloated) + " --unsigned ZELKORMazeItems.DED");
+  const std::string items = readAll(gameFile("ZELKORMazeItems.DED"));
+  const std::string characters = readAll(gameFile("ZELKORCharacters.DED"));
+  fs::create_directory(work_ / "folder");
+  ASSERT_EQ(::mkfifo((work_ / "fifo").c_str(), 0644), 0);
+  for (const fs::path& transcript : {work_ / "folder", work_ / "fifo", fs::path("/dev/full")}) {
+    SCOPED_TRACE(transcript.string());
+    const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX=" +
+                            quote(work_ / "wine") + " TOLLWICK_ANSWERS=yes TOLLWICK_TRANSCRIPT=" +
+                            quote(transcript) + " ";
+    const int code =
+        shell("timeout -s KILL 30 " + env + quote(install_ / "tollwick") + " </dev/null", &output_);
+    EXPECT_EQ(code, 1) << output_;
+    EXPECT_THAT(output_, HasSubstr("TOLLWICK_TRANSCRIPT"));
+    EXPECT_EQ(readAll(gameFile("ZELKORMazeItems.DED")), items);
+    EXPECT_EQ(readAll(gameFile("ZELKORCharacters.DED")), characters);
+  }
+}
+
+// A character file longer than the format can address (a sparse 3 GiB file) is refused
+// before it is read, with the error such a file always got: under a 2 GB memory limit,
+// which reading it whole would exceed. (Sanitizer builds reserve more address space
+// than any limit allows: they run without one.)
+TEST_F(TollwickEndToEndTest, AFileLongerThanTheFormatAddressesIsRefusedUnread) {
+  makeInstall(kBloated);
+  const fs::path characters = gameFile("ZELKORCharacters.DED");
+  fs::resize_file(characters, uint64_t{3} << 30);
+#if defined(__SANITIZE_ADDRESS__)
+  const std::string limit;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  const std::string limit;
+#else
+  const std::string limit = "ulimit -v 2000000; ";
+#endif
+#else
+  const std::string limit = "ulimit -v 2000000; ";
+#endif
+  EXPECT_EQ(runTollwick("yes", limit), 2) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick",
+                                      "Error 'Overflow' occurred in "
+                                      "(Tollwick)modZelkorSecurity:SarnDecryptFile!",
+                                      0, 1},
+                                  dataFilesFailed(), loadFailed(gs::kSystemLoadFailedUnprotect),
+                                  errorLoading()));
+  EXPECT_EQ(fs::file_size(characters), uint64_t{3} << 30);
 }
 
 }  // namespace

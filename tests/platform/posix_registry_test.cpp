@@ -67,7 +67,8 @@ TEST(PosixRegistry, AWriteReplacesTheFileALinkPointsAtAndKeepsItsMode) {
   fs::create_directory(prefix.path() / "real");
   const fs::path real = prefix.path() / "real" / "system.reg";
   spit(real, kSettings);
-  ::chmod(real.c_str(), 0640);
+  const mode_t umaskBefore = ::umask(022);  // would narrow a mode the write did not restore
+  ::chmod(real.c_str(), 0660);
   fs::create_symlink("real/system.reg", prefix.path() / "system.reg");
   const auto registry = makeWinePrefixRegistry(prefix.path());
 
@@ -78,10 +79,38 @@ TEST(PosixRegistry, AWriteReplacesTheFileALinkPointsAtAndKeepsItsMode) {
   EXPECT_EQ(slurp(real), expected);
   struct stat st {};
   ASSERT_EQ(::stat(real.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_mode & 07777, 0660u);
+  ::umask(umaskBefore);
   for (const auto& entry : fs::directory_iterator(prefix.path() / "real")) {
     EXPECT_EQ(entry.path().filename(), "system.reg") << "a temporary file was left";
   }
+}
+
+// The registry file is a file the owner may protect like the game's: read-only, it is
+// never replaced (even by root), the write failing as the registry function's failure.
+// A temporary an interrupted write left beside it goes with the next write; a hidden
+// file of the player's that merely looks alike stays.
+TEST(PosixRegistry, AReadOnlyFileIsNeverReplacedAndLeftOverTemporariesGo) {
+  TempPrefix prefix;
+  const fs::path file = prefix.path() / "system.reg";
+  spit(file, kSettings);
+  ::chmod(file.c_str(), 0444);
+  const auto registry = makeWinePrefixRegistry(prefix.path());
+  EXPECT_FALSE(writeWipeSystem(*registry, "F"));
+  EXPECT_EQ(slurp(file), kSettings);
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+
+  ::chmod(file.c_str(), 0644);
+  spit(prefix.path() / ".system.reg.tw-0badf00d", "half a registry");
+  spit(prefix.path() / ".save-20240115", "the player's");
+  spit(prefix.path() / ".system.reg.tw-0badf00d.bak", "the player's");
+  EXPECT_TRUE(writeWipeSystem(*registry, "F"));
+  EXPECT_FALSE(fs::exists(prefix.path() / ".system.reg.tw-0badf00d"));
+  EXPECT_TRUE(fs::exists(prefix.path() / ".save-20240115"));
+  EXPECT_TRUE(fs::exists(prefix.path() / ".system.reg.tw-0badf00d.bak"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(prefix.path()), {}), 3);
 }
 
 TEST(PosixRegistry, WithoutAPrefixDirectoryNothingIsCreated) {

@@ -2,8 +2,12 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #endif
+
+#include <array>
+#include <initializer_list>
 
 #include <chrono>
 #include <cstdlib>
@@ -20,6 +24,7 @@
 #include "platform/testing/forwarding_fs.h"
 #include "repair/character_file.h"
 #include "runtime/binary_file.h"
+#include "runtime/message_box.h"
 #include "system/system_data_file.h"
 #include "system/system_state.h"
 #include "tools/character_file_builder.h"
@@ -288,8 +293,10 @@ TEST_F(FixCharacterFileTest, FileThatDoesNotUnprotectShows3257AndChangesNothing)
     file.finish(signature_ ^ 0x0F0F0F0F);  // another system's signature
   }
   const auto before = fileBytes(characters());
+  clearFailureReported();
   EXPECT_EQ(repair(), RepairResult::kNotUnprotected);
   EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"<3257>", 0, "Tollwick", 1}));
+  EXPECT_TRUE(failureReported()) << "the run would end with exit code 0";
   EXPECT_EQ(fileBytes(characters()), before);
   EXPECT_FALSE(fileBytes(temp()).has_value());
 }
@@ -364,12 +371,39 @@ TEST_F(FixCharacterFileTest, ASaveMadeDuringTheRepairIsNeverReplaced) {
 
 // POSIX modes, owners and mounts.
 #ifndef _WIN32
+// The value of a POSIX access ACL as the kernel stores it: a version, then entries of
+// tag, permissions and id (written here from the kernel's documented layout).
+std::vector<uint8_t> posixAcl(std::initializer_list<std::array<uint32_t, 3>> entries) {
+  std::vector<uint8_t> out = {2, 0, 0, 0};
+  for (const auto& [tag, permissions, id] : entries) {
+    for (const uint32_t field : {tag | permissions << 16, id}) {
+      for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(field >> shift));
+    }
+  }
+  return out;
+}
+
+std::vector<uint8_t> extendedAttribute(const std::string& path, const char* name) {
+  std::vector<uint8_t> value(4096);
+  const ssize_t size = ::getxattr(path.c_str(), name, value.data(), value.size());
+  value.resize(size < 0 ? 0 : static_cast<size_t>(size));
+  return value;
+}
+
 // The compacted file takes the old one's mode (not the umask's), and its owner and
 // group where the process may set them; a file its owner made read-only is refused.
 TEST_F(FixCharacterFileTest, TheRepairKeepsWhatTheOwnerSetOnTheCharacterFile) {
   const mode_t umaskBefore = ::umask(022);
   writeCharacters(characters(), "Aldric");
-  ASSERT_EQ(::chmod(characters().c_str(), 0600), 0);
+  ASSERT_EQ(::chmod(characters().c_str(), 0660), 0);  // a mode the umask would narrow
+  // An extended attribute and an ACL (user 12345 may read and write), which the new
+  // file must carry as the old one did.
+  const std::string note = "the player's note";
+  ASSERT_EQ(::setxattr(characters().c_str(), "user.note", note.data(), note.size(), 0), 0);
+  const std::vector<uint8_t> acl = posixAcl({{0x01, 6, ~0u}, {0x02, 6, 12345}, {0x04, 6, ~0u},
+                                             {0x10, 6, ~0u}, {0x20, 0, ~0u}});
+  ASSERT_EQ(::setxattr(characters().c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0),
+            0);
   const bool root = ::geteuid() == 0;
   if (root) {
     ASSERT_EQ(::chown(characters().c_str(), 4321, 4322), 0);
@@ -377,11 +411,30 @@ TEST_F(FixCharacterFileTest, TheRepairKeepsWhatTheOwnerSetOnTheCharacterFile) {
   EXPECT_EQ(repair(), RepairResult::kRepaired);
   struct stat st {};
   ASSERT_EQ(::stat(characters().c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(st.st_mode & 07777, 0660u);
   if (root) {
     EXPECT_EQ(st.st_uid, 4321u);
     EXPECT_EQ(st.st_gid, 4322u);
   }
+  EXPECT_EQ(extendedAttribute(characters(), "user.note"), std::vector<uint8_t>(note.begin(), note.end()));
+  EXPECT_EQ(extendedAttribute(characters(), "system.posix_acl_access"), acl);
+
+  // Two names of one file: not replaced, both keep the old bytes.
+  writeCharacters(characters(), "Aldric");
+  const std::string otherName = systemRoot() + "/characters-backup.DED";
+  ASSERT_EQ(::link(characters().c_str(), otherName.c_str()), 0);
+  const auto linked = fileBytes(characters());
+  dialog_.boxes.clear();
+  EXPECT_EQ(repair(), RepairResult::kNothingDone);
+  EXPECT_THAT(dialog_.boxes, ElementsAre(errorReport("Path/File access error")));
+  EXPECT_EQ(fileBytes(characters()), linked);
+  EXPECT_EQ(fileBytes(otherName), linked);
+  struct stat other {};
+  ASSERT_EQ(::stat(characters().c_str(), &st), 0);
+  ASSERT_EQ(::stat(otherName.c_str(), &other), 0);
+  EXPECT_EQ(st.st_ino, other.st_ino);
+  ASSERT_EQ(::unlink(otherName.c_str()), 0);
+  dialog_.boxes.clear();
 
   writeCharacters(characters(), "Aldric");
   ASSERT_EQ(::chmod(characters().c_str(), 0444), 0);

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "settings/installation_settings.h"
 #include "system/system_state.h"
 #include "tools/game_file_writer.h"
@@ -95,6 +97,9 @@ struct BadContent {
   std::vector<uint8_t> content;
   const char* description;
 };
+
+// A case is listed by its name, not by its bytes.
+void PrintTo(const BadContent& content, std::ostream* out) { *out << content.name; }
 
 class MasterSystemHeaderBadContentTest
     : public MasterSystemHeaderTest,

@@ -3,6 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+#include <utility>
+
+#include "platform/seam.h"
+#include "platform/testing/forwarding_fs.h"
+#include "runtime/binary_file.h"
 #include "security/sarn_security.h"
 #include "system/system_state.h"
 #include "tools/game_file_writer.h"
@@ -131,6 +140,65 @@ TEST_F(SystemDataFileTest, DamagedSignaturePositionOrLengthIsReportedAndStopsThe
     EXPECT_EQ(systemState().systemSignature, 77);
     EXPECT_EQ(snapshot(), before);
   }
+}
+
+// The real file system, except that the game saves a data file while the loader
+// re-signs it: after the loader read it, as the re-signed copy is being written.
+class GameSavingFs : public testing::ForwardingFs {
+ public:
+  std::string file;
+  std::function<void()> save;
+  FsStatus createTempBeside(const std::string& target,
+                            std::unique_ptr<platform::WritableFile>& out) override {
+    if (save && target.ends_with(file)) std::exchange(save, nullptr)();
+    return ForwardingFs::createTempBeside(target, out);
+  }
+};
+
+// A data file carrying signature 0 is re-signed by the loader; a save the game makes
+// meanwhile (to a file read long enough ago that the file system vouches for it, or
+// to one just written) wins: the re-signed bytes are discarded and the error says why.
+TEST_F(SystemDataFileTest, ASaveMadeWhileTheLoaderResignsADataFileWins) {
+  for (const bool settled : {true, false}) {
+    SCOPED_TRACE(settled ? "file read long ago" : "file just written");
+    abandonAllFiles();
+    dialog_.boxes.clear();
+    kit::InstallationOptions options;
+    options.unsignedFiles = {"ZELKORMazeItems.DED"};
+    install(options);
+    const std::string items = gameFile("ZELKORMazeItems.DED");
+    const std::vector<uint8_t> saved(fileBytes(items)->size(), 0x5A);
+    if (settled) std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    GameSavingFs game;
+    game.file = "ZELKORMazeItems.DED";
+    game.save = [&] { writeBytes(items, saved); };
+    platform::Installed<platform::FileSystem> installed(game);
+    EXPECT_NE(sysLoadSystemDataFile(), LoadResult::kLoaded);
+    ASSERT_EQ(dialog_.boxes.size(), 1u);
+    EXPECT_THAT(dialog_.boxes[0].prompt, ::testing::HasSubstr("Path/File access error"));
+    EXPECT_EQ(fileBytes(items), saved) << "the save was lost";
+  }
+}
+
+// The system's key text is texts 3, 1 and 2 of its header, joined. A data file
+// protected with that text spelled out here, not made by the program's own key code (a
+// mistake there would be invisible in files it made itself), is accepted.
+TEST_F(SystemDataFileTest, ADataFileProtectedWithTheKeyTextSpelledOutIsAccepted) {
+  const int32_t signature = install();
+  ASSERT_EQ(systemState().header.texts[0], "Zelkor");
+  ASSERT_EQ(systemState().header.texts[1], "The Realms Below");
+  ASSERT_EQ(systemState().header.texts[2], "Varnholt Interactive 1999");
+  const std::string path = gameFile("ZELKORMazeItems.DED");
+  std::filesystem::remove(path);
+  const int16_t file = freeFile();
+  openBinary(file, path);
+  putText(file, 1, std::string(12, '\0') + "items protected with the key text spelled out");
+  int16_t protectedFile = file;
+  ASSERT_TRUE(SarnEncryptFile(protectedFile, "Varnholt Interactive 1999ZelkorThe Realms Below",
+                              signature));
+  closeFile(file);
+  EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kLoaded);
+  EXPECT_THAT(dialog_.boxes, IsEmpty());
 }
 
 }  // namespace

@@ -1,0 +1,33 @@
+// The Wine facility on Windows: Windows runs Windows programs itself, so there is no
+// Wine to find and nothing is ever handed to one.
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/seam.h"
+#include "platform/wine.h"
+
+namespace tollwick::platform {
+namespace {
+
+class Win32Wine : public Wine {
+ public:
+  std::string find() override { return ""; }
+  std::string windowsPath(const std::string& path) override { return path; }
+  int run(const std::string&, const std::vector<std::string>&,
+          const std::vector<std::pair<std::string, std::string>>&, std::string& error) override {
+    error = "Windows programs run without Wine here";
+    return -1;
+  }
+};
+
+}  // namespace
+
+template <>
+std::unique_ptr<Wine> makeSystemFacility<Wine>() {
+  return std::make_unique<Win32Wine>();
+}
+
+}  // namespace tollwick::platform

@@ -1,0 +1,34 @@
+#pragma once
+// The Wine facility: running a Windows program through Wine, the engine a Linux player
+// runs the game with, in the same Wine prefix. On Windows there is nothing to hand a run
+// to: no Wine is ever found there.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tollwick::platform {
+
+class Wine {
+ public:
+  virtual ~Wine() = default;
+
+  // The `wine` command on the PATH (a host path); "" when there is none.
+  virtual std::string find() = 0;
+
+  // The program path `path` as Wine's programs see it: a path with a drive letter as
+  // it is, any other through the prefix's drive whose folder holds it (the nearest
+  // one). "" when no drive of the prefix reaches it.
+  virtual std::string windowsPath(const std::string& path) = 0;
+
+  // Runs `wine` (from find) with `arguments` (program texts), in this process's
+  // environment with the variables of `environment` set to the values given, sharing
+  // standard input, output and error; waits for it to end and returns its exit code
+  // (1 when it was ended by a signal). -1, with the reason in `error`, when it could
+  // not be started.
+  virtual int run(const std::string& wine, const std::vector<std::string>& arguments,
+                  const std::vector<std::pair<std::string, std::string>>& environment,
+                  std::string& error) = 0;
+};
+
+}  // namespace tollwick::platform

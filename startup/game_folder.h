@@ -1,0 +1,37 @@
+#pragma once
+// Where the game is, decided before the start-up sequence runs.
+//
+// The application directory (the folder whose Zelkor.dll and security library the run
+// loads) is the game's folder given as the one argument, `tollwick [GAME_FOLDER]`, or
+// else the executable's own folder when that holds the game's libraries (an installed
+// copy beside the game), or else the game's folder named by its settings
+// ("WorkingDirectory"), as a packaged program that lives apart from the game finds it.
+//
+// Where that folder's security library is the game's 32-bit Windows ZELKORSEC.dll and
+// this program cannot load it (no ZELKORSEC of this system's own kind beside it), the
+// whole run is handed to the 32-bit tollwick.exe beside this program, under Wine, in the
+// same prefix, with the same folder and settings: its boxes, transcript and exit code
+// are the run's.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tollwick {
+
+// Chooses the application directory from the command line's `arguments` and the
+// settings. nullopt when the run goes on; the exit code (2) when it ended after a box
+// that says why no game folder can be used. Nothing is changed on disk.
+std::optional<int> chooseGameFolder(const std::vector<std::string>& arguments);
+
+// Hands the run to tollwick.exe under Wine where the game's library needs it. nullopt
+// when this program runs it itself; otherwise the exit code of the run (2 after a box
+// that says why it could not be handed on).
+std::optional<int> runThroughWineWhereNeeded();
+
+// The texts of the boxes shown when the game's 32-bit library needs Wine and none is
+// found, and when Wine ended without running tollwick.exe to its end.
+std::string wineNeededText();
+std::string wineFailedText(int exitCode);
+
+}  // namespace tollwick
