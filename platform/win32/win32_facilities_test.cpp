@@ -164,6 +164,7 @@ TEST_F(Win32FileSystemTest, AReplacementKeepsTheOldFilesAttributesAndCreationTim
     EXPECT_EQ(files_->remove(temp_->path()), FsStatus::kOk);
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
     ASSERT_EQ(files_->remove(file), FsStatus::kOk);
+    temp_.reset();  // its writer's lock keeps a deleted file listed until let go
     std::vector<DirEntry> entries;
     ASSERT_EQ(files_->listDirectory(dir_, entries), FsStatus::kOk);
     EXPECT_TRUE(entries.empty()) << entries.size() << " files left behind";

@@ -2,6 +2,7 @@
 // reach the wide API converted from Windows-1252. Every call's result is checked.
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -511,6 +512,10 @@ class Win32FileSystem : public FileSystem {
     const DWORD error = GetLastError();
     switch (error) {
       case ERROR_SHARING_VIOLATION:
+        // ReplaceFileW needs the replacement to itself, and a temporary of ours is held
+        // open by its writer's lock until it is in place: the rename below then does
+        // what ReplaceFileW would (and reports a target another program holds).
+        return replaceByMove(from, to);
       case ERROR_LOCK_VIOLATION:
       case ERROR_UNABLE_TO_REMOVE_REPLACED:  // both files keep their names: tried again
       case ERROR_ACCESS_DENIED:              // a read-only file is refused either way
@@ -527,9 +532,10 @@ class Win32FileSystem : public FileSystem {
     }
   }
 
-  // The replacing rename, with the old file's creation time given to the new one first
-  // (its attributes follow in rename; its security descriptor is the folder's default).
-  // A read-only file is refused, as Windows refuses it (Wine would replace it).
+  // The replacing rename, with the old file's security descriptor (access list, group,
+  // and owner where the process may set it) and creation time given to the new one
+  // first (its attributes follow in rename). A read-only file is refused, as Windows
+  // refuses it (Wine would replace it).
   static DWORD replaceByMove(const std::wstring& from, const std::wstring& to) {
     const DWORD attributes = GetFileAttributesW(to.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
@@ -543,6 +549,7 @@ class Win32FileSystem : public FileSystem {
                              OPEN_EXISTING, 0, nullptr));
       known = old.valid() && GetFileTime(old.get(), &created, nullptr, nullptr);
     }  // closed before the rename, which an open handle would refuse
+    adoptSecurity(from, to);
     if (known) {
       Handle replacement(CreateFileW(from.c_str(), FILE_WRITE_ATTRIBUTES,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -550,6 +557,35 @@ class Win32FileSystem : public FileSystem {
       if (replacement.valid()) SetFileTime(replacement.get(), &created, nullptr, nullptr);
     }
     return move(from, to);
+  }
+
+  // What a file system without security descriptors lacks is left as it is.
+  static void adoptSecurity(const std::wstring& path, const std::wstring& model) {
+    PSID owner = nullptr;
+    PSID group = nullptr;
+    PACL access = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(model.c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                  DACL_SECURITY_INFORMATION,
+                              &owner, &group, &access, nullptr, &descriptor) != ERROR_SUCCESS) {
+      return;
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    const bool isProtected = GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+                             (control & SE_DACL_PROTECTED) != 0;
+    const SECURITY_INFORMATION dacl =
+        DACL_SECURITY_INFORMATION |
+        (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    std::wstring target = path;  // the function takes a non-const name
+    if (SetNamedSecurityInfoW(target.data(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | dacl,
+                              owner, group, access, nullptr) != ERROR_SUCCESS) {
+      (void)SetNamedSecurityInfoW(target.data(), SE_FILE_OBJECT, GROUP_SECURITY_INFORMATION | dacl,
+                                  nullptr, group, access, nullptr);
+    }
+    LocalFree(descriptor);
   }
 
   static DWORD move(const std::wstring& from, const std::wstring& to) {
