@@ -35,6 +35,9 @@ if(TOLLWICK_WINDOWS_CROSS)
   configure_file(${tollwick_packaging}/README-windows.txt ${CMAKE_BINARY_DIR}/packaging/README.txt
     @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt DESTINATION .)
+  # What the question looks like, which the README points to.
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/tollwick-exe-fix-character-file-now.png
+    DESTINATION . RENAME screenshot.png)
 
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME tollwick-${PROJECT_VERSION}-${TOLLWICK_PACKAGE_WIDTH})

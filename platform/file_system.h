@@ -155,6 +155,15 @@ class FileSystem {
     return FsStatus::kOk;
   }
 
+  // Whether the program may delete the existing file at `path`: false when its owner
+  // made it read-only (Windows: the read-only attribute; POSIX: no write permission for
+  // anyone), as Windows' DeleteFile refuses such a file. True by default.
+  virtual FsStatus mayDelete(const std::string& path, bool& out) {
+    (void)path;
+    out = true;
+    return FsStatus::kOk;
+  }
+
   // Gives the file `path` the permissions, extended attributes and ACLs of the file
   // `model`, and its owner and group as far as the process may set them, so that a
   // replacement keeps what the owner set on the old file. Does nothing by default.
@@ -188,7 +197,8 @@ class FileSystem {
   // Flushes the directory holding `path` (creates, renames and removes become durable).
   virtual FsStatus syncDirectoryOf(const std::string& path) = 0;
 
-  // Removes the file `path`.
+  // Removes the file `path`. kAccessDenied while another program holds it open, as
+  // Windows refuses it (the POSIX implementation looks for such a program first).
   virtual FsStatus remove(const std::string& path) = 0;
 
   // Removes the temporary file `path` that a replacement left, unless a live process

@@ -32,6 +32,12 @@ class Process {
   // named after the application directory and holds it for the life of the process.
   virtual bool previousInstanceRunning() = 0;
 
+  // A desktop program started from a console (Windows' GUI subsystem) has no standard
+  // streams of its own: each stream that leads nowhere is connected to the console of
+  // the program that started this one, when it has one. Started from the desktop, none
+  // is made. Does nothing where every program has its streams (POSIX).
+  virtual void attachToParentConsole() {}
+
   // From here on a write beyond the process's file-size limit, or to an output nobody
   // reads any more, fails as an error of the write instead of ending the process.
   virtual void reportWriteFailuresAsErrors() {}

@@ -155,7 +155,15 @@ void killFiles(const std::string& pattern) {
   const std::vector<DirEntry> found = matchingEntries(pattern, isNormalFile);
   if (found.empty()) raiseError(err::kFileNotFound);
   const std::string directory = splitPath(pattern).directory;
+  // A file its owner made read-only is never deleted (Windows' DeleteFile refuses it
+  // too). Every match is checked before the first deletion: a refusal deletes nothing.
   for (const DirEntry& entry : found) {
+    bool deletable = true;
+    raiseIfFailed(fs().mayDelete(directory + entry.name, deletable));
+    if (!deletable) raiseError(err::kPathFileAccessError);
+  }
+  for (const DirEntry& entry : found) {
+    // Refused also for a file a program holds open (70).
     const FsStatus status = fs().remove(directory + entry.name);
     if (status == FsStatus::kAccessDenied || status == FsStatus::kAccessError) {
       raiseError(err::kPermissionDenied);

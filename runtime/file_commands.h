@@ -22,8 +22,9 @@ std::string dirFirst(const std::string& pattern);
 // True when anything (normal file or directory) matches `pattern`.
 bool pathMatchesAnything(const std::string& pattern);
 
-// Deletes every normal file matching `pattern`. Error 53 when nothing matches, 70 when
-// a deletion is refused.
+// Deletes every normal file matching `pattern`. Error 53 when nothing matches, 75 when
+// one of them is read-only (then nothing is deleted), 70 when a deletion is refused (a
+// file another program holds open).
 void killFiles(const std::string& pattern);
 
 // Deletes every normal file matching `pattern` in `folder` (a path ending in a

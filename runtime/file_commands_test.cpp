@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
+#include <iterator>
 
 #include "platform/seam.h"
 #include "platform/testing/fault_fs.h"
@@ -97,6 +99,29 @@ TEST_F(FileCommandsTest, NameFileReplacesTheTargetDurably) {
   EXPECT_FALSE(fs_.visibleFile("G\\a.DED").has_value());
   EXPECT_EQ(fs_.diskAfterCrash(testing::FaultFs::Survivors::kNone).at("G\\b.DED"), "a");
   EXPECT_EQ(errorNumberRaisedBy([] { nameFile("G\\a.DED", "G\\c.DED"); }), err::kFileNotFound);
+}
+
+// On the operating system's own file system, as the wipe request and the repair's
+// clean-up meet it: a read-only match refuses the whole deletion (75) before anything is
+// deleted, on Linux as on Windows.
+TEST(KillFilesOnDiskTest, AReadOnlyMatchDeletesNothing) {
+  testing::ScratchDirectory dir;
+  dir.write("a.tmp", "a");
+  dir.write("b.tmp", "b");
+  std::filesystem::permissions(dir.file("b.tmp"), std::filesystem::perms::owner_read |
+                                                      std::filesystem::perms::group_read |
+                                                      std::filesystem::perms::others_read);
+  EXPECT_EQ(errorNumberRaisedBy([&] { killFiles(dir.file("*.tmp")); }),
+            err::kPathFileAccessError);
+  EXPECT_EQ(dir.read("a.tmp"), "a");
+  EXPECT_EQ(dir.read("b.tmp"), "b");
+
+  std::filesystem::permissions(dir.file("b.tmp"), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+  killFiles(dir.file("*.tmp"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            0);
 }
 
 }  // namespace

@@ -45,8 +45,8 @@ for package in "tollwick-$version-win32.zip" "tollwick-$version-win64.zip" "toll
   [[ -f "dist/$package" ]] || { echo "package.sh: dist/$package was not made" >&2; exit 1; }
 done
 
-# The top of each zip holds only the program and the players' README: a player who
-# copies it into the game's folder copies nothing of the game's. The kit and the
+# The top of each zip holds only the program, the players' README and the screenshot it
+# points to: a player who copies it into the game's folder copies nothing of the game's. The kit and the
 # stand-in libraries lie in the sample folder below it.
 sample_folder=$(sed -n 's/^set(TOLLWICK_SAMPLE_FOLDER \(.*\))$/\1/p' cmake/Packaging.cmake)
 for width in win32 win64; do
@@ -55,14 +55,14 @@ import sys, zipfile
 zip_path, top, sample = sys.argv[1:]
 names = [n.rstrip("/") for n in zipfile.ZipFile(zip_path).namelist()]
 files = {n for n in names if not any(m.startswith(n + "/") for m in names)}
-expected = {f"{top}/tollwick.exe", f"{top}/README.txt"} | {
+expected = {f"{top}/tollwick.exe", f"{top}/README.txt", f"{top}/screenshot.png"} | {
     f"{top}/{sample}/{name}" for name in ("zelkor-kit.exe", "ZELKORSEC.dll", "Zelkor.dll")}
 if files != expected:
     print(f"package.sh: {zip_path} holds {sorted(files)}, not {sorted(expected)}", file=sys.stderr)
     sys.exit(1)
 PY
 done
-echo "== the top of each zip holds only tollwick.exe and README.txt; the rest lies in $sample_folder/"
+echo "== the top of each zip holds only tollwick.exe, README.txt and screenshot.png; the rest lies in $sample_folder/"
 
 echo "== lintian dist/tollwick_${version}_amd64.deb"
 lintian --fail-on error "dist/tollwick_${version}_amd64.deb" 2>&1 |

@@ -4,9 +4,10 @@
 # build's tests under Wine. With the 32-bit build and a Linux build in build/ (or
 # TOLLWICK_LINUX_BUILD) it then runs the whole program on both and compares them
 # (tests/windows/wine_e2e_test.sh), repairs a game whose security library is the Windows
-# one from Linux through Wine (tests/windows/wine_handoff_test.sh), and shows
-# tollwick.exe's real message boxes on a virtual display
-# (tests/windows/wine_dialog_smoke_test.sh).
+# one from Linux through Wine (tests/windows/wine_handoff_test.sh), shows tollwick.exe's
+# real message boxes on a virtual display (tests/windows/wine_dialog_smoke_test.sh) and
+# has both repair a character file of 1.2 GB (tests/windows/wine_large_file_test.sh;
+# TOLLWICK_LARGE_FILE_TEST=0 leaves it out).
 #
 #   scripts/windows.sh [--build-only] [win32|win64 ...]     (default: both)
 #
@@ -71,7 +72,7 @@ for width in "${widths[@]}"; do
   nice -n 10 cmake -S . -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/$toolchain" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLWICK_WERROR=ON \
-    -DTOLLWICK_BUILD_TESTS=ON -DTOLLWICK_BUILD_BENCHMARKS=OFF \
+    -DTOLLWICK_BUILD_TESTS=ON \
     -DTOLLWICK_WINEPREFIX="$WINEPREFIX" >/dev/null
   nice -n 10 cmake --build "$build" -j "$jobs"
   ((build_only == 0)) || continue
@@ -96,5 +97,10 @@ if ((build_only == 0)) && [[ " ${widths[*]} " == *" win32 "* ]]; then
   fi
   echo "== win32: the real message boxes on a virtual display"
   bash tests/windows/wine_dialog_smoke_test.sh build-win32 || status=1
+  # Once per run of this stage: a minute or two, and three times the file's size on disk.
+  if [[ -x "$linux_build/bin/tollwick" && "${TOLLWICK_LARGE_FILE_TEST:-1}" != 0 ]]; then
+    echo "== win32: a character file of 1.2 GB, repaired under Wine and on Linux"
+    bash tests/windows/wine_large_file_test.sh "$linux_build" build-win32 1200M || status=1
+  fi
 fi
 exit "$status"

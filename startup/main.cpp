@@ -16,6 +16,8 @@
 
 int main(int argc, char** argv) {
   using namespace tollwick;
+  // Windows: a desktop program started from a console speaks through that console.
+  platform::use<platform::Process>().attachToParentConsole();
   // A file-size limit or a closed output fails the write that meets it, which the
   // routine doing it reports, instead of killing the process.
   platform::use<platform::Process>().reportWriteFailuresAsErrors();

@@ -19,6 +19,7 @@
 #include <ctime>
 #include <new>
 #include <random>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -199,6 +200,39 @@ bool isReadOnly(const std::string& host, const struct stat& st) {
          (errno == EACCES || errno == EPERM || errno == EROFS);
 }
 
+// Whether another process has the file `st` describes open: the game under Wine, an
+// editor. Windows refuses to delete such a file, and so does this program, on both
+// systems. The processes seen are those whose descriptors this one may read (its user's;
+// all for root).
+bool heldOpenByAnotherProcess(const struct stat& st) {
+  DIR* processes = ::opendir("/proc");
+  if (processes == nullptr) return false;
+  const std::string self = std::to_string(::getpid());
+  bool held = false;
+  while (!held) {
+    const dirent* process = ::readdir(processes);
+    if (process == nullptr) break;
+    if (process->d_name[0] < '0' || process->d_name[0] > '9' || self == process->d_name) {
+      continue;
+    }
+    const std::string descriptors = std::string("/proc/") + process->d_name + "/fd";
+    DIR* open = ::opendir(descriptors.c_str());
+    if (open == nullptr) continue;  // another user's, or gone
+    while (const dirent* descriptor = ::readdir(open)) {
+      struct stat target {};
+      if (descriptor->d_name[0] != '.' &&
+          ::fstatat(::dirfd(open), descriptor->d_name, &target, 0) == 0 &&
+          target.st_dev == st.st_dev && target.st_ino == st.st_ino) {
+        held = true;
+        break;
+      }
+    }
+    ::closedir(open);
+  }
+  ::closedir(processes);
+  return held;
+}
+
 // A temporary being written. `lockFd` holds the advisory lock that tells other runs'
 // clean-up the file is in use; it outlives close() until the object is destroyed.
 class PosixWritableFile : public WritableFile {
@@ -282,6 +316,15 @@ class PosixFileSystem : public FileSystem {
     // A file with other names is not changed either: replacing it would leave the other
     // names on the old bytes, two files where there was one.
     out = !isReadOnly(host, st) && st.st_nlink <= 1;
+    return FsStatus::kOk;
+  }
+
+  FsStatus mayDelete(const std::string& path, bool& out) override {
+    out = true;
+    const std::string host = hostPath(path);
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0) return statusOf(errno, host);
+    out = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
     return FsStatus::kOk;
   }
 
@@ -405,6 +448,10 @@ class PosixFileSystem : public FileSystem {
 
   FsStatus remove(const std::string& path) override {
     const std::string host = hostPath(path);
+    struct stat st {};
+    if (::lstat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) && heldOpenByAnotherProcess(st)) {
+      return FsStatus::kAccessDenied;
+    }
     return ::unlink(host.c_str()) == 0 ? FsStatus::kOk : statusOf(errno, host);
   }
 

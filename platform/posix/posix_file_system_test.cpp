@@ -4,7 +4,11 @@
 #include "platform/posix/posix_file_system.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <chrono>
 #include <filesystem>
@@ -153,6 +157,32 @@ TEST_F(PosixFileSystemTest, TemporaryFileIsHiddenExclusiveAndKeepsTheTargetsMode
   EXPECT_EQ(readFile("Game.DED"), "new");
   ASSERT_EQ(fs_->remove(second->path()), FsStatus::kOk);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);
+}
+
+// Windows refuses to delete a file another program holds open; so does this layer, which
+// finds the holder through /proc (here a child process, as the game under Wine would be).
+TEST_F(PosixFileSystemTest, AFileAnotherProcessHoldsOpenIsNotRemoved) {
+  writeFile("Held.DED", "held");
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int fd = ::open(path("Held.DED").c_str(), O_RDONLY);
+    (void)!::write(ready[1], fd >= 0 ? "1" : "0", 1);
+    ::pause();
+    ::_exit(0);
+  }
+  char opened = 0;
+  ASSERT_EQ(::read(ready[0], &opened, 1), 1);
+  EXPECT_EQ(fs_->remove(path("Held.DED")), FsStatus::kAccessDenied);
+  EXPECT_EQ(readFile("Held.DED"), "held");
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  EXPECT_EQ(opened, '1');
+  EXPECT_EQ(fs_->remove(path("Held.DED")), FsStatus::kOk);  // let go: removed
 }
 
 TEST_F(PosixFileSystemTest, ReplacingALinkReplacesTheFileItNames) {

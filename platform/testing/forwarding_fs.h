@@ -26,6 +26,7 @@ class ForwardingFs : public platform::FileSystem {
     return real_->identify(p, out);
   }
   FsStatus mayWrite(const std::string& p, bool& out) override { return real_->mayWrite(p, out); }
+  FsStatus mayDelete(const std::string& p, bool& out) override { return real_->mayDelete(p, out); }
   FsStatus adoptAttributes(const std::string& p, const std::string& model) override {
     return real_->adoptAttributes(p, model);
   }

@@ -2,6 +2,7 @@
 // reach the wide API converted from Windows-1252. Every call's result is checked.
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -17,6 +18,7 @@
 #include "platform/read_whole.h"
 #include "platform/seam.h"
 #include "platform/temporary_names.h"
+#include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_text.h"
 
 namespace tollwick::platform {
@@ -237,6 +239,8 @@ class Win32WritableFile : public WritableFile {
 
 class Win32FileSystem : public FileSystem {
  public:
+  explicit Win32FileSystem(bool useReplaceFile) : useReplaceFile_(useReplaceFile) {}
+
   FsStatus readFile(const std::string& path, ByteBuffer& out) override {
     FileIdentity identity;
     return readFileWithIdentity(path, out, identity);
@@ -314,7 +318,16 @@ class Win32FileSystem : public FileSystem {
     return error == ERROR_NO_MORE_FILES ? FsStatus::kOk : statusOf(error, prefix);
   }
 
-  // A file its owner made read-only (the read-only attribute) is not changed.
+  // A file its owner made read-only (the read-only attribute) is not deleted.
+  FsStatus mayDelete(const std::string& path, bool& out) override {
+    out = true;
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return lastStatus(path);
+    out = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+    return FsStatus::kOk;
+  }
+
+  // Nor is it changed.
   FsStatus mayWrite(const std::string& path, bool& out) override {
     out = true;
     const DWORD attributes = GetFileAttributesW(widen(path).c_str());
@@ -333,7 +346,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   // The attributes the owner set on `model` (archive, indexing, system, hidden) go to
-  // `path`; its security descriptor stays the one the folder gives new files.
+  // `path`; its security descriptor and creation time come when it replaces `model`.
   FsStatus adoptAttributes(const std::string& path, const std::string& model) override {
     const DWORD attributes = GetFileAttributesW(widen(model).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return lastStatus(model);
@@ -393,19 +406,21 @@ class Win32FileSystem : public FileSystem {
   FsStatus rename(const std::string& from, const std::string& to) override {
     const std::wstring wideFrom = widen(from);
     const std::wstring wideTo = widen(to);
+    const bool replacing = GetFileAttributesW(wideTo.c_str()) != INVALID_FILE_ATTRIBUTES;
     // Another program (a virus scanner, the game's own reader) may hold the target open
     // for a moment: a sharing violation is retried for about two seconds.
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < 40; ++attempt) {
-      if (MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = ERROR_SUCCESS;
+      error = !replacing        ? move(wideFrom, wideTo)
+              : useReplaceFile_ ? replace(wideFrom, wideTo)
+                                : replaceByMove(wideFrom, wideTo);
+      if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
+          error != ERROR_UNABLE_TO_REMOVE_REPLACED) {
         break;
       }
-      error = GetLastError();
-      if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) break;
       Sleep(50);
     }
+    if (error == ERROR_UNABLE_TO_REMOVE_REPLACED) error = ERROR_SHARING_VIOLATION;
     if (error != ERROR_SUCCESS) {
       return statusOf(error, error == ERROR_PATH_NOT_FOUND ? to : from);
     }
@@ -478,6 +493,108 @@ class Win32FileSystem : public FileSystem {
     return FsStatus::kOk;
   }
 
+  // `from` takes the place of the existing file `to` with ReplaceFileW, which keeps what
+  // the owner set on the old file: its security descriptor (owner, access list), its
+  // attributes and its creation time. Where the volume cannot do that, the plain
+  // replacing rename. Either way one step: `to` is the old file or the new one. The
+  // result is flushed to the device as MOVEFILE_WRITE_THROUGH would, which ReplaceFileW
+  // has no flag for. Returns the error code (ERROR_SUCCESS when done).
+  static DWORD replace(const std::wstring& from, const std::wstring& to) {
+    if (ReplaceFileW(to.c_str(), from.c_str(), nullptr,
+                     REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                     nullptr)) {
+      Handle replaced(CreateFileW(to.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+      if (!replaced.valid() || !FlushFileBuffers(replaced.get())) return GetLastError();
+      return ERROR_SUCCESS;
+    }
+    const DWORD error = GetLastError();
+    switch (error) {
+      case ERROR_SHARING_VIOLATION:
+        // ReplaceFileW needs the replacement to itself, and a temporary of ours is held
+        // open by its writer's lock until it is in place: the rename below then does
+        // what ReplaceFileW would (and reports a target another program holds).
+        return replaceByMove(from, to);
+      case ERROR_LOCK_VIOLATION:
+      case ERROR_UNABLE_TO_REMOVE_REPLACED:  // both files keep their names: tried again
+      case ERROR_ACCESS_DENIED:              // a read-only file is refused either way
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_PATH_NOT_FOUND:
+        return error;
+      case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+        // The old file is gone and the new one still has its temporary name: the move
+        // below completes the replacement.
+      default:
+        // The volume cannot replace so (a file system without security descriptors or
+        // streams, a network share): the rename, as without ReplaceFileW.
+        return replaceByMove(from, to);
+    }
+  }
+
+  // The replacing rename, with the old file's security descriptor (access list, group,
+  // and owner where the process may set it) and creation time given to the new one
+  // first (its attributes follow in rename). A read-only file is refused, as Windows
+  // refuses it (Wine would replace it).
+  static DWORD replaceByMove(const std::wstring& from, const std::wstring& to) {
+    const DWORD attributes = GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      return ERROR_ACCESS_DENIED;
+    }
+    FILETIME created{};
+    bool known = false;
+    {
+      Handle old(CreateFileW(to.c_str(), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, 0, nullptr));
+      known = old.valid() && GetFileTime(old.get(), &created, nullptr, nullptr);
+    }  // closed before the rename, which an open handle would refuse
+    adoptSecurity(from, to);
+    if (known) {
+      Handle replacement(CreateFileW(from.c_str(), FILE_WRITE_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+      if (replacement.valid()) SetFileTime(replacement.get(), &created, nullptr, nullptr);
+    }
+    return move(from, to);
+  }
+
+  // What a file system without security descriptors lacks is left as it is.
+  static void adoptSecurity(const std::wstring& path, const std::wstring& model) {
+    PSID owner = nullptr;
+    PSID group = nullptr;
+    PACL access = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(model.c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                  DACL_SECURITY_INFORMATION,
+                              &owner, &group, &access, nullptr, &descriptor) != ERROR_SUCCESS) {
+      return;
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    const bool isProtected = GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+                             (control & SE_DACL_PROTECTED) != 0;
+    const SECURITY_INFORMATION dacl =
+        DACL_SECURITY_INFORMATION |
+        (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    std::wstring target = path;  // the function takes a non-const name
+    if (SetNamedSecurityInfoW(target.data(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | dacl,
+                              owner, group, access, nullptr) != ERROR_SUCCESS) {
+      (void)SetNamedSecurityInfoW(target.data(), SE_FILE_OBJECT, GROUP_SECURITY_INFORMATION | dacl,
+                                  nullptr, group, access, nullptr);
+    }
+    LocalFree(descriptor);
+  }
+
+  static DWORD move(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? ERROR_SUCCESS
+               : GetLastError();
+  }
+
+  const bool useReplaceFile_;
   std::mutex mutex_;
   // Temporaries made by createTempBeside and not yet renamed or removed, with the
   // attributes each must have once in place.
@@ -497,9 +614,13 @@ void releaseLargeBuffer(void* buffer, size_t bytes) noexcept {
   VirtualFree(buffer, 0, MEM_RELEASE);
 }
 
+std::unique_ptr<FileSystem> makeWin32FileSystem(bool useReplaceFile) {
+  return std::make_unique<Win32FileSystem>(useReplaceFile);
+}
+
 template <>
 std::unique_ptr<FileSystem> makeSystemFacility<FileSystem>() {
-  return std::make_unique<Win32FileSystem>();
+  return makeWin32FileSystem(true);
 }
 
 }  // namespace tollwick::platform

@@ -2,6 +2,7 @@
 // previous-instance test, and TerminateProcess for ending at once.
 
 #include <windows.h>
+#include <io.h>
 
 #include <shellapi.h>  // after windows.h, whose types it uses
 
@@ -30,6 +31,19 @@ std::string hashHex(const std::string& text) {
   char out[17];
   std::snprintf(out, sizeof out, "%016llx", static_cast<unsigned long long>(hash));
   return out;
+}
+
+bool missing(DWORD stream) {
+  const HANDLE handle = GetStdHandle(stream);
+  return handle == nullptr || handle == INVALID_HANDLE_VALUE;
+}
+
+// Points the C stream `file` (and through it the C++ one) at the console device
+// `device`, and makes it the process's standard handle too, which the Win32 calls read.
+void reopen(FILE* file, const wchar_t* device, const wchar_t* mode, DWORD stream) {
+  if (_wfreopen(device, mode, file) == nullptr) return;
+  const intptr_t handle = _get_osfhandle(_fileno(file));
+  if (handle != -1) SetStdHandle(stream, reinterpret_cast<HANDLE>(handle));
 }
 
 class Win32Process : public Process {
@@ -86,6 +100,19 @@ class Win32Process : public Process {
     }
     mutex_ = mutex;  // held until the process ends
     return false;
+  }
+
+  // Streams a console or a redirection gave the program (`tollwick > out.txt`, a pipe
+  // from a script) stay as they are; only missing ones take the parent's console.
+  void attachToParentConsole() override {
+    const bool inputMissing = missing(STD_INPUT_HANDLE);
+    const bool outputMissing = missing(STD_OUTPUT_HANDLE);
+    const bool errorMissing = missing(STD_ERROR_HANDLE);
+    if (!inputMissing && !outputMissing && !errorMissing) return;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;  // double-clicked: no console
+    if (inputMissing) reopen(stdin, L"CONIN$", L"r", STD_INPUT_HANDLE);
+    if (outputMissing) reopen(stdout, L"CONOUT$", L"w", STD_OUTPUT_HANDLE);
+    if (errorMissing) reopen(stderr, L"CONOUT$", L"w", STD_ERROR_HANDLE);
   }
 
   [[noreturn]] void endAtOnce() override {

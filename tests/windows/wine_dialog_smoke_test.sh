@@ -2,9 +2,12 @@
 # tollwick.exe with its real message boxes (MessageBoxW) on a virtual display, answered
 # with keys as a player would: y on "Fix Character File Now?", Enter on "Done!". The
 # run must end with exit code 0, its transcript must hold both boxes with those answers,
-# and the character file must have been repaired.
+# and the character file must have been repaired. The question is photographed with its
+# window manager's frame into WIN32_BUILD/screenshots/tollwick-exe-fix-character-file-now.png
+# (the README shows a copy, docs/tollwick-exe-fix-character-file-now.png).
 #
-#   tests/windows/wine_dialog_smoke_test.sh WIN32_BUILD        (run under xvfb-run by itself)
+#   tests/windows/wine_dialog_smoke_test.sh WIN32_BUILD   (on a display of its own, with a
+#                                                          window manager when one is installed)
 #
 # The installation is made by the Windows zelkor-kit; the game has no settings in the
 # registry, so the program finds it in its own directory. WINEPREFIX as for the other
@@ -15,9 +18,11 @@ win_build=$(cd "$1" && pwd)
 
 if [[ -z "${TOLLWICK_SMOKE_DISPLAY:-}" ]]; then
   # A display of our own, whatever the caller's session has.
-  exec env TOLLWICK_SMOKE_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" \
+  exec env TOLLWICK_SMOKE_DISPLAY=1 bash "$root/platform/posix/with_xvfb.sh" \
     bash "${BASH_SOURCE[0]}" "$@"
 fi
+shots="$win_build/screenshots"
+mkdir -p "$shots"
 
 export WINEPREFIX=${WINEPREFIX:-$root/build-wine/prefix}
 export WINEDEBUG=-all
@@ -48,10 +53,10 @@ TOLLWICK_TRANSCRIPT="Z:${work//\//\\}\\transcript.jsonl" \
   wine "$work/install/tollwick.exe" </dev/null >"$work/tollwick.out" 2>&1 &
 program=$!
 
-# answer BOXES-BEFORE KEY: waits for the box after BOXES-BEFORE answered ones, gives it
-# the keyboard and presses KEY.
+# answer BOXES-BEFORE KEY [SCREENSHOT]: waits for the box after BOXES-BEFORE answered
+# ones, gives it the keyboard (photographed first when a file name is given) and presses KEY.
 answer() {
-  local seen=$1 key=$2 window=""
+  local seen=$1 key=$2 shot=${3:-} window=""
   for _ in $(seq 300); do
     if [[ $(cat "$work/transcript.jsonl" 2>/dev/null | wc -l) -eq $seen ]]; then
       window=$(xdotool search --onlyvisible --name '^Tollwick$' 2>/dev/null | tail -1 || true)
@@ -67,9 +72,10 @@ answer() {
   fi
   xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
   sleep 0.3
+  [[ -z "$shot" ]] || import -frame -window "$window" "$shots/$shot"
   xdotool key "$key"
 }
-answer 0 y
+answer 0 y tollwick-exe-fix-character-file-now.png
 answer 1 Return
 
 status=0
@@ -89,5 +95,6 @@ check "exit code 0 (was $status)" test "$status" -eq 0
 check "transcript: Yes to the question, OK to Done!" \
   test "$(cat "$work/transcript.jsonl" 2>/dev/null)" = "$expected"
 check "the character file was repaired" test "$(sha256sum <"$characters")" != "$before"
+check "the question was photographed" test -s "$shots/tollwick-exe-fix-character-file-now.png"
 ((failures == 0)) || { echo "transcript:"; cat "$work/transcript.jsonl" 2>/dev/null; cat "$work/tollwick.out"; }
 test "$failures" -eq 0

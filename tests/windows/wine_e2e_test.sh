@@ -82,6 +82,7 @@ wineserver -p  # kept up for the runs below: a program then starts in millisecon
 
 failures=0
 passes=0
+wipe_request=""  # WipeSystem's value during a scenario ("" for none)
 pass() { echo "ok   $1"; passes=$((passes + 1)); }
 fail() { echo "FAIL $1"; failures=$((failures + 1)); }
 
@@ -128,10 +129,27 @@ scenario() {
     rm -rf "$game"
     cp -a "$template" "$game"
     [[ -z "$prepare" ]] || (cd "$game" && eval "$prepare")
+    if [[ -n "$wipe_request" ]]; then
+      # The game's request to wipe its system files, in the registry as the game leaves
+      # it; the server is stopped so that system.reg, which the Linux build reads, has it.
+      wine reg add "$key" /v WipeSystem /t REG_SZ /d "$wipe_request" /reg:32 /f >/dev/null
+      wineserver -k >/dev/null 2>&1 || true
+      wineserver -w
+    fi
     "run_$platform" "$name" "$answers"
     manifest "$game" >"$work/results/$name.$platform.files"
+    if [[ -n "$wipe_request" ]]; then
+      # What either program left of the request, as Wine reads it.
+      wine reg query "$key" /v WipeSystem /reg:32 2>&1 | tr -d '\r' | grep WipeSystem \
+        >>"$work/results/$name.$platform.files" || true
+    fi
     cp -a "$game" "$work/results/$name.$platform.tree"
   done
+  if [[ -n "$wipe_request" ]]; then
+    wine reg delete "$key" /v WipeSystem /reg:32 /f >/dev/null 2>&1 || true
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w
+  fi
 
   local r="$work/results/$name" ok=1
   if ! cmp -s "$r.linux.rc" "$r.win32.rc"; then
@@ -169,6 +187,19 @@ scenario master-header-missing yes "" --omit ZelkorSystemMain.MSF
 scenario system-header-missing yes "" --omit ZelkorSystemHeader.MSF
 scenario not-installed yes "" "${bloated[@]}" --omit ZELKORSystemData.DED
 
+# Files the program deletes, made read-only by their owner: neither build deletes them
+# (75 in both reports). A left-over compacted copy of an earlier run stops the repair; a
+# file the game's wipe request matches stops the settings reader, and the request stays.
+scenario left-over-copy-read-only yes \
+  "cp $characters System/Zelkor/ZELKORCharactersTemp.DED && chmod a-w System/Zelkor/ZELKORCharactersTemp.DED" \
+  "${bloated[@]}"
+wipe_request=T
+scenario wipe-request-read-only-match yes \
+  "touch System/ZelkorWipe.flg System/old.tmp System/cache.tmp && chmod a-w System/old.tmp" \
+  "${bloated[@]}"
+wipe_request=""
+wineserver -p  # up again for the runs below
+
 # The scenarios above prove nothing if neither program repaired: the Yes must have
 # changed the character file, the No must have left it.
 r="$work/results"
@@ -194,6 +225,26 @@ if [[ -n "$(character_bytes "$r/character-file-read-only.before")" &&
   pass "a read-only character file stays as it was"
 else
   fail "a read-only character file stays as it was"
+fi
+
+# The read-only files stopped both runs with 75 and are still there; so is the other
+# match of the wipe pattern, and the request stands.
+refused() {
+  grep -q "Path/File access error" "$r/$1.linux.jsonl" && grep -q " ./$2\$" "$r/$1.linux.files"
+}
+if refused left-over-copy-read-only System/Zelkor/ZELKORCharactersTemp.DED &&
+   [[ "$(character_bytes "$r/left-over-copy-read-only.before")" == \
+      "$(character_bytes "$r/left-over-copy-read-only.linux.files")" ]]; then
+  pass "a read-only left-over copy is kept and the repair stops with 75"
+else
+  fail "a read-only left-over copy is kept and the repair stops with 75"
+fi
+if refused wipe-request-read-only-match System/old.tmp &&
+   grep -q " ./System/cache.tmp\$" "$r/wipe-request-read-only-match.linux.files" &&
+   grep -q "WipeSystem.*REG_SZ.*T\$" "$r/wipe-request-read-only-match.linux.files"; then
+  pass "a read-only match of the wipe request stops it: nothing deleted, the request stands"
+else
+  fail "a read-only match of the wipe request stops it: nothing deleted, the request stands"
 fi
 
 # Files across the platforms: what either build protected, the other unprotects, and

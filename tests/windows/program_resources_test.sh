@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# What Windows and Explorer read from the built tollwick.exe before it runs: the GUI
+# subsystem (no console window), the large-address-aware flag (32-bit), an icon, the
+# version information (Tollwick 1.01, no word that makes Windows take it for an
+# installer) and a manifest with common controls 6, DPI awareness, the supported
+# Windows versions and no execution level. zelkor-kit.exe and ZELKORSEC.dll carry the
+# version information too.
+#
+#   tests/windows/program_resources_test.sh BIN_DIR OBJDUMP VERSION
+set -euo pipefail
+bin=$1 objdump=$2 version=$3
+failures=0
+check() {
+  local name=$1
+  shift
+  if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
+}
+headers=$("$objdump" -p "$bin/tollwick.exe")
+resources=$(wrestool -l "$bin/tollwick.exe")
+
+check "GUI subsystem" grep -q 'Subsystem.*(Windows GUI)' <<<"$headers"
+if grep -q 'Magic.*010b' <<<"$headers"; then
+  check "large-address aware" grep -q 'large address aware' <<<"$headers"
+fi
+check "an icon" grep -q 'type=group_icon' <<<"$resources"
+check "version information" grep -q 'type=version' <<<"$resources"
+check "a manifest" grep -q -- '--type=24 --name=1 ' <<<"$resources"
+
+# The manifest without its comments (which say why it has no execution level).
+manifest=$(wrestool -x --raw -t 24 -n 1 "$bin/tollwick.exe" | tr '\n' ' ' | sed 's/<!--[^>]*-->//g')
+check "manifest: common controls 6" \
+  grep -q 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' <<<"$manifest"
+check "manifest: per-monitor v2 DPI awareness" \
+  grep -q '<dpiAwareness[^>]*>PerMonitorV2, PerMonitor</dpiAwareness>' <<<"$manifest"
+check "manifest: the older DPI awareness for Windows before 10" \
+  grep -q '<dpiAware [^>]*>true/pm</dpiAware>' <<<"$manifest"
+check "manifest: Windows 7 to 11 supported" \
+  test "$(grep -o '<supportedOS Id="{[0-9a-f-]*}"/>' <<<"$manifest" | sort -u | wc -l)" -eq 4
+check "manifest: no execution level" \
+  bash -c '! grep -qiE "requestedExecutionLevel|trustInfo"' <<<"$manifest"
+
+# Version strings as text: the resource holds them in UTF-16.
+for file in tollwick.exe zelkor-kit.exe ZELKORSEC.dll; do
+  strings_of=$(wrestool -x --raw -t 16 "$bin/$file" | tr -d '\0')
+  check "$file: product Tollwick" grep -q 'ProductNameTollwick' <<<"$strings_of"
+  check "$file: version $version" grep -qF "FileVersion$version" <<<"$strings_of"
+  check "$file: no word that asks for elevation" \
+    bash -c '! grep -qiE "install|setup|update|patch"' <<<"$strings_of"
+done
+test "$failures" -eq 0
