@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "platform/append_file.h"
-#include "platform/win32/win32_text.h"
+#include "platform/win32/text.h"
 
 namespace tollwick::platform {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/posix_resource_language.h"
+#include "platform/posix/resource_language.h"
 #include "platform/resource_library.h"
 #include "platform/seam.h"
 

@@ -14,7 +14,7 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/seam.h"
-#include "platform/win32/win32_file_system.h"
+#include "platform/win32/file_system.h"
 
 namespace tollwick::platform {
 namespace {

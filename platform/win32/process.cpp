@@ -14,7 +14,7 @@
 
 #include "platform/process.h"
 #include "platform/seam.h"
-#include "platform/win32/win32_text.h"
+#include "platform/win32/text.h"
 
 namespace tollwick::platform {
 namespace {

@@ -18,8 +18,8 @@
 #include "platform/read_whole.h"
 #include "platform/seam.h"
 #include "platform/temporary_names.h"
-#include "platform/win32/win32_file_system.h"
-#include "platform/win32/win32_text.h"
+#include "platform/win32/file_system.h"
+#include "platform/win32/text.h"
 
 namespace tollwick::platform {
 namespace {

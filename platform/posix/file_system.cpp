@@ -1,6 +1,6 @@
 // The file-system facility on POSIX systems.
 
-#include "platform/posix/posix_file_system.h"
+#include "platform/posix/file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
