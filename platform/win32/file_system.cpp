@@ -2,7 +2,8 @@
 // reach the wide API converted from Windows-1252. Every call's result is checked.
 
 #include <windows.h>
-#include <aclapi.h>
+
+#include <aclapi.h>  // after windows.h, whose types it uses
 
 #include <algorithm>
 #include <atomic>
