@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+
+// After gtest: X11's macros (None, ...) would clash with its names.
 #include <gdk/gdkx.h>
 
 #include <unistd.h>
