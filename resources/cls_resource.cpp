@@ -69,7 +69,7 @@ std::vector<uint8_t> clsResource::LoadDllData(int32_t index, const std::string& 
   platform::ResourceHandle resource = 0;
   if (module_ && isResourceId(index)) {
     resource = module_->findResource(platform::ResourceId::id(static_cast<uint16_t>(index)),
-                                       platform::ResourceId::name(resformat));
+                                     platform::ResourceId::name(resformat));
   }
   if (resource == 0) {
     setCurrentError(kResourceNotFound, notFound("Custom resource", index));

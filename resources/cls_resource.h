@@ -47,7 +47,8 @@ class clsResource {
 
   // The member description of LoadDllPicture (Windows-1252).
   static constexpr const char* kLoadDllPictureDescription =
-      "L\xE4" "dt ein Bitmap, Icon oder Cursor aus einer Resource-DLL";
+      "L\xE4"
+      "dt ein Bitmap, Icon oder Cursor aus einer Resource-DLL";
 
   // A bitmap (kind 0), icon (1) or cursor (2) as a picture; none otherwise. Missing:
   // error 326 "Picture resource with identifier <index> not found."; a picture that

@@ -1,8 +1,8 @@
 // The process facility on Windows: the executable's directory, a named mutex for the
 // previous-instance test, and TerminateProcess for ending at once.
 
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 
 #include <shellapi.h>  // after windows.h, whose types it uses
 
