@@ -11,10 +11,9 @@ namespace {
 // to the C1 control of the same value, as the platform's conversion does, so every
 // byte survives a round trip.
 constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 char16_t byteToUnit(unsigned char byte) {
   if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80u];
@@ -84,10 +83,17 @@ char32_t decodeUtf8(std::string_view text, std::size_t& i) {
   if (lead < 0x80) return lead;
   int extra = 0;
   char32_t cp = 0;
-  if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1Fu; }
-  else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0Fu; }
-  else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07u; }
-  else return 0xFFFD;
+  if ((lead & 0xE0) == 0xC0) {
+    extra = 1;
+    cp = lead & 0x1Fu;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2;
+    cp = lead & 0x0Fu;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3;
+    cp = lead & 0x07u;
+  } else
+    return 0xFFFD;
   for (int k = 0; k < extra; ++k) {
     if (i >= text.size()) return 0xFFFD;
     const auto next = static_cast<unsigned char>(text[i]);
@@ -97,7 +103,6 @@ char32_t decodeUtf8(std::string_view text, std::size_t& i) {
   }
   return cp;
 }
-
 
 std::string ansiToUtf8(std::string_view ansi) {
   std::string out;
@@ -134,7 +139,6 @@ unsigned char foldCase(unsigned char c) {
 static bool sameChar(char a, char b) {
   return foldCase(static_cast<unsigned char>(a)) == foldCase(static_cast<unsigned char>(b));
 }
-
 
 bool sameFileName(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), sameChar);

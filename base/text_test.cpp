@@ -33,9 +33,13 @@ TEST(AnsiConversion, EveryByteSurvivesARoundTrip) {
 TEST(AnsiConversion, UnmappableCharactersBecomeQuestionMarks) {
   EXPECT_EQ(utf16ToAnsi(u"a\u263Ab"), "a?b");
   EXPECT_EQ(utf16ToAnsi(u"\xD83D\xDE00"), "?");  // one character outside the BMP
-  EXPECT_EQ(utf8ToAnsi("a\xE2\x98\xBA" "b"), "a?b");
-  EXPECT_EQ(utf8ToAnsi("a\xFF" "b"), "a?b");     // malformed UTF-8
-  EXPECT_EQ(utf8ToAnsi("a\xC3"), "a?");          // cut short
+  EXPECT_EQ(utf8ToAnsi("a\xE2\x98\xBA"
+                       "b"),
+            "a?b");
+  EXPECT_EQ(utf8ToAnsi("a\xFF"
+                       "b"),
+            "a?b");                      // malformed UTF-8
+  EXPECT_EQ(utf8ToAnsi("a\xC3"), "a?");  // cut short
 }
 
 }  // namespace

@@ -19,7 +19,6 @@
 
 namespace {
 
-
 constexpr int32_t kSignature = 0x1CE5EED;
 
 void setKeyTexts() {

@@ -184,8 +184,9 @@ class FileSystem {
   // Creates a new, empty, hidden temporary file in the directory of `target` under a
   // name nobody else uses (exclusive create; platform/temporary_names.h gives the
   // name), with the permissions, extended attributes and ACLs of `target` when it
-  // exists, and its owner and group as far as the process may set them. When `target` is a link, the temporary file lies
-  // beside the file it links to, so that a rename over `target` replaces that file.
+  // exists, and its owner and group as far as the process may set them. When `target` is a link,
+  // the temporary file lies beside the file it links to, so that a rename over `target` replaces
+  // that file.
   virtual FsStatus createTempBeside(const std::string& target,
                                     std::unique_ptr<WritableFile>& out) = 0;
 

@@ -21,8 +21,7 @@ void removeLeftOverTemporaries(FileSystem& files, const std::string& temp) {
   std::vector<DirEntry> entries;
   if (files.listDirectory(directory, entries) != FsStatus::kOk) return;
   for (const DirEntry& entry : entries) {
-    if (entry.kind == EntryKind::kHiddenFile && entry.name != own &&
-        isTemporaryName(entry.name)) {
+    if (entry.kind == EntryKind::kHiddenFile && entry.name != own && isTemporaryName(entry.name)) {
       (void)files.removeTemporary(directory + entry.name);
     }
   }

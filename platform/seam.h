@@ -2,9 +2,21 @@
 // How the program reaches a platform facility. Each facility is one narrow interface
 // (FileSystem, Process, Dialog, ...). Code asks `platform::use<Facility>()` for the
 // current implementation: the operating system's own, made on first use by
-// `platform::makeSystemFacility<Facility>()` (defined in platform/posix or
-// platform/win32), unless a test, tool or the start-up code has installed another
-// with `platform::Installed<Facility>`.
+// `platform::makeSystemFacility<Facility>()`, unless a test, tool or the start-up code
+// has installed another with `platform::Installed<Facility>`.
+//
+// Where each `makeSystemFacility` is defined:
+// - FileSystem, Process, Registry, ResourceLoader, DynamicLibraries, Wine: the OS
+//   library, platform/posix or platform/win32 (the file named after the facility).
+// - SoundOutput: the sound object library an executable links, so that only the
+//   program that plays sounds carries the sound code: platform/posix/sound_output.cpp
+//   or platform/win32/sound_output.cpp (`tollwick_sound`), platform/silent_sound.cpp
+//   (`tollwick_sound_none`).
+// - SecurityLibrary: security/security_library.cpp. It loads ZELKORSEC through the
+//   DynamicLibraries facility (no OS call of its own) and raises the run-time error
+//   for a missing library, which the platform cannot.
+// - Dialog: runtime/message_box.cpp. The start-up code installs the dialog it chooses;
+//   without one a box is the run-time error the runtime raises.
 
 #include <memory>
 

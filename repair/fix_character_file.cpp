@@ -9,9 +9,9 @@
 #include "resources/game_strings.h"
 #include "runtime/binary_file.h"
 #include "runtime/file_commands.h"
+#include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
-#include "runtime/message_box.h"
 #include "system/file_names.h"
 #include "system/system_state.h"
 

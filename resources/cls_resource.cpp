@@ -34,16 +34,16 @@ uint8_t readU8(std::span<const uint8_t> b, std::size_t at) { return at < b.size(
 clsResource::clsResource() = default;
 clsResource::~clsResource() = default;
 
-void clsResource::DllName(const std::string& vData) {
+void clsResource::DllName(const std::string& path) {
   resetCurrentError();
-  m_hModule.reset();  // the old library is released before the new one is loaded
-  m_hModule = platform::use<platform::ResourceLoader>().load(vData);
-  if (!m_hModule) {
-    setCurrentError(kErrorLoadingDll, "Error in loading DLL: " + vData);
-    m_DllName.clear();
+  module_.reset();  // the old library is released before the new one is loaded
+  module_ = platform::use<platform::ResourceLoader>().load(path);
+  if (!module_) {
+    setCurrentError(kErrorLoadingDll, "Error in loading DLL: " + path);
+    dllName_.clear();
     return;
   }
-  m_DllName = vData;
+  dllName_ = path;
 }
 
 std::string clsResource::LoadDllString(int32_t index, int32_t length) {
@@ -53,8 +53,8 @@ std::string clsResource::LoadDllString(int32_t index, int32_t length) {
   length = std::clamp(length, int32_t{0}, int32_t{65535});
   std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
   int32_t n = 0;
-  if (m_hModule) {
-    n = m_hModule->loadString(static_cast<uint32_t>(index), buffer.data(), length + 1);
+  if (module_) {
+    n = module_->loadString(static_cast<uint32_t>(index), buffer.data(), length + 1);
     if (n < 0) n = 0;
   }
   if (n == 0) {
@@ -67,17 +67,17 @@ std::string clsResource::LoadDllString(int32_t index, int32_t length) {
 std::vector<uint8_t> clsResource::LoadDllData(int32_t index, const std::string& resformat) {
   resetCurrentError();
   platform::ResourceHandle resource = 0;
-  if (m_hModule && isResourceId(index)) {
-    resource = m_hModule->findResource(platform::ResourceId::id(static_cast<uint16_t>(index)),
-                                       platform::ResourceId::name(resformat));
+  if (module_ && isResourceId(index)) {
+    resource = module_->findResource(platform::ResourceId::id(static_cast<uint16_t>(index)),
+                                     platform::ResourceId::name(resformat));
   }
   if (resource == 0) {
     setCurrentError(kResourceNotFound, notFound("Custom resource", index));
     return {};
   }
-  const uint32_t size = m_hModule->sizeofResource(resource);
+  const uint32_t size = module_->sizeofResource(resource);
   if (size == 0) return {};
-  const uint8_t* data = m_hModule->loadResource(resource);
+  const uint8_t* data = module_->loadResource(resource);
   if (data == nullptr) {
     setCurrentError(kErrorLoadingFromFile, "Error loading from file");
     return {};
@@ -123,11 +123,11 @@ std::shared_ptr<Picture> clsResource::LoadDllPicture(int32_t index, int32_t resf
   std::unique_ptr<platform::Image> image;
   PictureType type = PictureType::kBitmap;
   std::optional<Palette> palette;
-  const bool known = m_hModule && isResourceId(index);
+  const bool known = module_ && isResourceId(index);
   const auto id = static_cast<uint16_t>(index);
   switch (resformat) {
     case kPictureBitmap:
-      if (known) image = m_hModule->loadImage(id, platform::ImageKind::kBitmap);
+      if (known) image = module_->loadImage(id, platform::ImageKind::kBitmap);
       type = PictureType::kBitmap;
       try {
         palette = CreateBitmapPalette(index);
@@ -136,11 +136,11 @@ std::shared_ptr<Picture> clsResource::LoadDllPicture(int32_t index, int32_t resf
       }
       break;
     case kPictureIcon:
-      if (known) image = m_hModule->loadImage(id, platform::ImageKind::kIcon);
+      if (known) image = module_->loadImage(id, platform::ImageKind::kIcon);
       type = PictureType::kIcon;
       break;
     case kPictureCursor:
-      if (known) image = m_hModule->loadImage(id, platform::ImageKind::kCursor);
+      if (known) image = module_->loadImage(id, platform::ImageKind::kCursor);
       type = PictureType::kIcon;
       break;
     default:
@@ -168,8 +168,8 @@ std::shared_ptr<Picture> clsResource::LoadDllBitmap(int32_t index) {
 }
 
 bool clsResource::PlayWave(int32_t index) {
-  if (!m_hModule || !isResourceId(index)) return false;
-  return m_hModule->playSound(static_cast<uint16_t>(index));
+  if (!module_ || !isResourceId(index)) return false;
+  return module_->playSound(static_cast<uint16_t>(index));
 }
 
 bool clsResource::PathExists(const std::string& path) {
@@ -181,12 +181,12 @@ bool clsResource::PathExists(const std::string& path) {
 }
 
 std::optional<Palette> clsResource::CreateBitmapPalette(int32_t index) {
-  if (!m_hModule || !isResourceId(index)) return std::nullopt;
-  const platform::ResourceHandle resource = m_hModule->findResource(
+  if (!module_ || !isResourceId(index)) return std::nullopt;
+  const platform::ResourceHandle resource = module_->findResource(
       platform::ResourceId::id(static_cast<uint16_t>(index)), platform::ResourceId::name("#2"));
   if (resource == 0) return std::nullopt;
-  const uint32_t size = m_hModule->sizeofResource(resource);
-  const uint8_t* data = m_hModule->loadResource(resource);
+  const uint32_t size = module_->sizeofResource(resource);
+  const uint8_t* data = module_->loadResource(resource);
   if (data == nullptr) return std::nullopt;
   const std::span<const uint8_t> dib(data, size);
   // The colour table follows the header, whatever the header's size; an old-style

@@ -47,7 +47,8 @@ class clsResource {
 
   // The member description of LoadDllPicture (Windows-1252).
   static constexpr const char* kLoadDllPictureDescription =
-      "L\xE4" "dt ein Bitmap, Icon oder Cursor aus einer Resource-DLL";
+      "L\xE4"
+      "dt ein Bitmap, Icon oder Cursor aus einer Resource-DLL";
 
   // A bitmap (kind 0), icon (1) or cursor (2) as a picture; none otherwise. Missing:
   // error 326 "Picture resource with identifier <index> not found."; a picture that
@@ -56,11 +57,11 @@ class clsResource {
   // the bitmap comes without one.
   std::shared_ptr<Picture> LoadDllPicture(int32_t index, int32_t resformat);
 
-  // Releases the held library, then loads `vData`. Failure: error 48
+  // Releases the held library, then loads `path`. Failure: error 48
   // "Error in loading DLL: " + path, and DllName reads "".
-  void DllName(const std::string& vData);
+  void DllName(const std::string& path);
   // The path last loaded successfully; "" before any load and after a failed one.
-  const std::string& DllName() const { return m_DllName; }
+  const std::string& DllName() const { return dllName_; }
 
   // Starts wave sound `index` (a "WAVE" resource) and returns at once: true when it
   // started. Failures of the platform reach the caller unchanged (none are recorded).
@@ -79,8 +80,8 @@ class clsResource {
   std::shared_ptr<Picture> LoadDllBitmap(int32_t index);
 
  protected:
-  std::unique_ptr<platform::ResourceModule> m_hModule;
-  std::string m_DllName;
+  std::unique_ptr<platform::ResourceModule> module_;
+  std::string dllName_;
 
  private:
   // True when anything (a file, a directory, a wildcard match) matches `path`.

@@ -9,12 +9,12 @@
 #include <map>
 #include <regex>
 
+#include "base/text.h"
+#include "platform/pe/pe_test_support.h"
 #include "platform/testing/fake_resources.h"
 #include "platform/testing/scratch_directory.h"
 #include "resources/game_strings.h"
-#include "platform/pe/pe_test_support.h"
 #include "runtime/error_record.h"
-#include "base/text.h"
 
 namespace tollwick {
 namespace {

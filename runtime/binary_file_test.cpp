@@ -18,10 +18,10 @@
 #include "platform/process.h"
 #include "platform/seam.h"
 #include "platform/testing/forwarding_fs.h"
-#include "runtime/file_commands.h"
-#include "runtime/testing/raised_error.h"
 #include "platform/testing/scratch_directory.h"
+#include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
+#include "runtime/testing/raised_error.h"
 
 namespace tollwick {
 namespace {
@@ -85,14 +85,17 @@ TEST_F(BinaryFileTest, ReadsPastTheEndAndBadArgumentsAreRunTimeErrors) {
   EXPECT_EQ(errorNumberRaisedBy([] { putLong(1, -4, 1); }), err::kInvalidProcedureCall);
   EXPECT_EQ(errorNumberRaisedBy([] { getInteger(2, 1); }), err::kBadFileNameOrNumber);
   EXPECT_EQ(errorNumberRaisedBy([] { closeFile(0); }), err::kBadFileNameOrNumber);
-  EXPECT_EQ(errorNumberRaisedBy([this] { openBinary(1, path("b.bin")); }), err::kBadFileNameOrNumber);
-  EXPECT_EQ(errorNumberRaisedBy([this] { openBinary(512, path("b.bin")); }), err::kBadFileNameOrNumber);
+  EXPECT_EQ(errorNumberRaisedBy([this] { openBinary(1, path("b.bin")); }),
+            err::kBadFileNameOrNumber);
+  EXPECT_EQ(errorNumberRaisedBy([this] { openBinary(512, path("b.bin")); }),
+            err::kBadFileNameOrNumber);
   closeFile(1);
   EXPECT_EQ(errorNumberRaisedBy([] { closeFile(1); }), err::kBadFileNameOrNumber);
 }
 
 TEST_F(BinaryFileTest, OpenReportsMissingDirectoriesAndNonFiles) {
-  EXPECT_EQ(errorNumberRaisedBy([this] { openBinary(1, path("no-such-dir/a.bin")); }), err::kPathNotFound);
+  EXPECT_EQ(errorNumberRaisedBy([this] { openBinary(1, path("no-such-dir/a.bin")); }),
+            err::kPathNotFound);
   fs::create_directory(path("sub"));
   EXPECT_EQ(errorNumberRaisedBy([this] { openBinary(1, path("sub")); }), err::kPathFileAccessError);
   EXPECT_FALSE(isOpen(1));
@@ -511,8 +514,8 @@ TEST_F(BinaryFileTest, TheNextWriteRemovesTemporariesAnInterruptedRunLeft) {
 // whoever runs the program, root included.
 TEST_F(BinaryFileTest, AReadOnlyFileOpensForReadingOnly) {
   writeFile("a.DED", "protected");
-  fs::permissions(path("a.DED"), fs::perms::owner_read | fs::perms::group_read |
-                                     fs::perms::others_read);
+  fs::permissions(path("a.DED"),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   openBinary(1, path("a.DED"));
   EXPECT_EQ(getText(1, 1, 9), "protected");
   putText(1, 1, "prot");  // the bytes it holds: no change, no write

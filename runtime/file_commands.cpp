@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "base/text.h"
-#include "platform/seam.h"
 #include "platform/replacement.h"
+#include "platform/seam.h"
 #include "runtime/run_time_error.h"
 
 namespace tollwick {
@@ -138,7 +138,6 @@ std::string sysAddBackslash(const std::string& directory) {
 void raiseIfFailed(FsStatus status) {
   if (status != FsStatus::kOk) raiseError(errorNumberOf(status));
 }
-
 
 std::string dirFirst(const std::string& pattern) {
   const std::vector<DirEntry> found = matchingEntries(pattern, isNormalFile);

@@ -68,5 +68,4 @@ int32_t errorNumberOf(platform::FsStatus status);
 // Raises the run-time error of a file-system failure; does nothing for kOk.
 void raiseIfFailed(platform::FsStatus status);
 
-
 }  // namespace tollwick

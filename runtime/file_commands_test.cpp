@@ -11,9 +11,9 @@
 
 #include "platform/seam.h"
 #include "platform/testing/fault_fs.h"
-#include "runtime/testing/raised_error.h"
 #include "platform/testing/scratch_directory.h"
 #include "runtime/run_time_error.h"
+#include "runtime/testing/raised_error.h"
 
 namespace tollwick {
 namespace {
@@ -111,8 +111,7 @@ TEST(KillFilesOnDiskTest, AReadOnlyMatchDeletesNothing) {
   std::filesystem::permissions(dir.file("b.tmp"), std::filesystem::perms::owner_read |
                                                       std::filesystem::perms::group_read |
                                                       std::filesystem::perms::others_read);
-  EXPECT_EQ(errorNumberRaisedBy([&] { killFiles(dir.file("*.tmp")); }),
-            err::kPathFileAccessError);
+  EXPECT_EQ(errorNumberRaisedBy([&] { killFiles(dir.file("*.tmp")); }), err::kPathFileAccessError);
   EXPECT_EQ(dir.read("a.tmp"), "a");
   EXPECT_EQ(dir.read("b.tmp"), "b");
 

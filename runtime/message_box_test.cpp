@@ -39,10 +39,9 @@ TEST(ErrorReport, IsShownAsAPlainMessageWithTheErrorsDescription) {
   testing::ScopedRecordingDialog dialog;
   reportError(RunTimeError(err::kDiskFull), "modSarnSystem:sysFixBloatedCharacterFile!");
   ASSERT_EQ(dialog.boxes.size(), 1u);
-  EXPECT_EQ(dialog.boxes[0],
-            (ShownBox{"Error 'Disk full' occurred in (Tollwick)"
-                      "modSarnSystem:sysFixBloatedCharacterFile!",
-                      0, "Tollwick", 1}));
+  EXPECT_EQ(dialog.boxes[0], (ShownBox{"Error 'Disk full' occurred in (Tollwick)"
+                                       "modSarnSystem:sysFixBloatedCharacterFile!",
+                                       0, "Tollwick", 1}));
 }
 
 TEST(ErrorReport, AnErrorWhileReportingPassesToTheCaller) {

@@ -7,6 +7,11 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
 
+# The formatting before anything is built: every tracked C/C++ file as .clang-format
+# lays it out (`clang-format -i FILE` formats one).
+echo "== formatting (.clang-format)"
+git ls-files -z -- '*.c' '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
 echo "== build (warnings are errors)"
 # Tests and benchmarks on explicitly: the demo may have configured this tree without them.
 bash scripts/build.sh build -DTOLLWICK_BUILD_TESTS=ON -DTOLLWICK_BUILD_BENCHMARKS=ON

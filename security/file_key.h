@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 
-
 namespace tollwick {
 
 // A key handle: ZelkorSecMakeKey of the key text's check value (seed 0). Library

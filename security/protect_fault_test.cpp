@@ -33,9 +33,7 @@ class ProtectFaultTest : public ::testing::Test {
     oldFile_ = protectedBytes("old character data");
     newFile_ = protectedBytes("NEW character data, compacted and longer than before");
   }
-  ~ProtectFaultTest() override {
-    abandonAllFiles();
-  }
+  ~ProtectFaultTest() override { abandonAllFiles(); }
 
   // The stored form of `plain`, made by the cycle itself on a file system without faults.
   std::string protectedBytes(const std::string& plain) {

@@ -5,6 +5,7 @@
 #include "platform/seam.h"
 #include "platform/security_library.h"
 #include "runtime/binary_file.h"
+#include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
 #include "security/data_region.h"
 #include "security/file_key.h"
@@ -13,7 +14,6 @@
 #include "security/sarn_security.h"
 #include "security/text_check.h"
 #include "security/unprotect_note.h"
-#include "runtime/message_box.h"
 
 namespace tollwick {
 namespace {
@@ -59,8 +59,8 @@ bool SarnDecryptFile(int16_t& fileNumber, const std::string& keyText, int32_t ex
       return refuse(fileNumber, key);
     }
 
-    const ProtectState state{keyTextCheck,        chain1, chain2, dataCheck.value(),
-                             dataLengthOf(fileLength), stored};
+    const ProtectState state{
+        keyTextCheck, chain1, chain2, dataCheck.value(), dataLengthOf(fileLength), stored};
     const auto* owed = dynamic_cast<const OwedProtect*>(owedTransform(fileNumber));
     if (owed != nullptr && owed->state() == state) {
       // The image still holds the plain data an unprotect under this very key, header

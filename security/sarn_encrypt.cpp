@@ -8,6 +8,7 @@
 #include "platform/seam.h"
 #include "platform/security_library.h"
 #include "runtime/binary_file.h"
+#include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
 #include "security/data_region.h"
 #include "security/file_key.h"
@@ -16,7 +17,6 @@
 #include "security/sarn_security.h"
 #include "security/text_check.h"
 #include "security/unprotect_note.h"
-#include "runtime/message_box.h"
 
 namespace tollwick {
 namespace {

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <string>
 
-
 namespace tollwick {
 
 // The fixed key's seed; its six decimal digits are the fixed key text.
@@ -18,18 +17,18 @@ inline constexpr int32_t FixedKeySeed = 640271;
 // The key text of the files protected with the fixed key: the digits of FixedKeySeed.
 std::string SarnFixedKeyText();
 
-// Unprotects the open file in place under the key made from `keyText`. False (file closed, nothing changed) for a wrong
-// key, a foreign signature (expectedSignature and the stored one both non-zero and
-// different), damaged data or a file shorter than its 12-byte header; False after the
-// common error report (file left open) for a run-time error. After True the file is
-// marked unprotected: it is not committed unless SarnEncryptFile protects it again.
+// Unprotects the open file in place under the key made from `keyText`. False (file closed, nothing
+// changed) for a wrong key, a foreign signature (expectedSignature and the stored one both non-zero
+// and different), damaged data or a file shorter than its 12-byte header; False after the common
+// error report (file left open) for a run-time error. After True the file is marked unprotected: it
+// is not committed unless SarnEncryptFile protects it again.
 bool SarnDecryptFile(int16_t& fileNumber, const std::string& keyText,
                      int32_t expectedSignature = 0);
 
-// Protects the open file in place under the key made from `keyText`, storing `signature` in its header: everything from
-// position 13 to the end is the data (a file shorter than 12 bytes grows to an empty
-// protected file). False after the common error report for a run-time error (file
-// closed without being committed).
+// Protects the open file in place under the key made from `keyText`, storing `signature` in its
+// header: everything from position 13 to the end is the data (a file shorter than 12 bytes grows to
+// an empty protected file). False after the common error report for a run-time error (file closed
+// without being committed).
 bool SarnEncryptFile(int16_t& fileNumber, const std::string& keyText, int32_t signature = 0);
 
 // 13: the position of the first data byte of a protected file.

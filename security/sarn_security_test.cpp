@@ -137,7 +137,8 @@ TEST_F(SarnSecurityTest, ProtectComputesTheCheckOfDataItDidNotUnprotect) {
   ASSERT_TRUE(SarnDecryptFile(file, keyText(false)));
   closeFile(file);  // left unprotected: not written
   openBinary(file, path("B.DED"));
-  ASSERT_TRUE(SarnEncryptFile(file, keyText(false)));  // B's protected bytes taken as its plain data
+  ASSERT_TRUE(
+      SarnEncryptFile(file, keyText(false)));  // B's protected bytes taken as its plain data
   closeFile(file);
   openBinary(file, path("B.DED"));
   ASSERT_TRUE(SarnDecryptFile(file, keyText(false)));
@@ -379,8 +380,9 @@ TEST_F(MissingLibraryTest, UnprotectReportsItAndLeavesTheFileOpen) {
   openBinary(file, path("A.DED"));
   EXPECT_FALSE(SarnDecryptFile(file, keyText(false)));
   EXPECT_TRUE(isOpen(file));
-  EXPECT_THAT(dialog_.prompts(), ElementsAre("Error 'File not found: " ZELKORSEC_FILE "' occurred in "
-                                             "(Tollwick)modZelkorSecurity:SarnDecryptFile!"));
+  EXPECT_THAT(dialog_.prompts(),
+              ElementsAre("Error 'File not found: " ZELKORSEC_FILE "' occurred in "
+                          "(Tollwick)modZelkorSecurity:SarnDecryptFile!"));
 }
 
 TEST_F(MissingLibraryTest, ProtectReportsItAndClosesTheFileWithoutStoringIt) {
@@ -393,8 +395,9 @@ TEST_F(MissingLibraryTest, ProtectReportsItAndClosesTheFileWithoutStoringIt) {
   EXPECT_FALSE(SarnEncryptFile(file, keyText(false)));
   EXPECT_FALSE(isOpen(file));
   EXPECT_EQ(readRaw("Plain.DED"), before);
-  EXPECT_THAT(dialog_.prompts(), ElementsAre("Error 'File not found: " ZELKORSEC_FILE "' occurred in "
-                                             "(Tollwick)modZelkorSecurity:SarnEncryptFile!"));
+  EXPECT_THAT(dialog_.prompts(),
+              ElementsAre("Error 'File not found: " ZELKORSEC_FILE "' occurred in "
+                          "(Tollwick)modZelkorSecurity:SarnEncryptFile!"));
 }
 
 TEST_F(MissingLibraryTest, AMissingExportIsReportedByName) {
@@ -403,9 +406,10 @@ TEST_F(MissingLibraryTest, AMissingExportIsReportedByName) {
   int16_t file = freeFile();
   openBinary(file, path("A.DED"));
   EXPECT_FALSE(SarnDecryptFile(file, keyText(false)));
-  EXPECT_THAT(dialog_.prompts(),
-              ElementsAre("Error 'Can't find DLL entry point ZelkorSecMangle in " ZELKORSEC_FILE "' "
-                          "occurred in (Tollwick)modZelkorSecurity:SarnDecryptFile!"));
+  EXPECT_THAT(
+      dialog_.prompts(),
+      ElementsAre("Error 'Can't find DLL entry point ZelkorSecMangle in " ZELKORSEC_FILE "' "
+                  "occurred in (Tollwick)modZelkorSecurity:SarnDecryptFile!"));
 }
 
 TEST_F(MissingLibraryTest, TheLibraryIsLoadedOnFirstUseAndALaterCallFindsIt) {

@@ -2,10 +2,10 @@
 
 #include <limits>
 
+#include "base/text.h"
 #include "platform/seam.h"
 #include "platform/security_library.h"
 #include "runtime/run_time_error.h"
-#include "base/text.h"
 
 namespace tollwick {
 

@@ -17,10 +17,10 @@ struct InstallationSettings {
   std::string defaultSystemName;
   std::string graphicsMode;
   bool noBlood = false, noLanguage = false, autoBackup = false, noFullScreen = false,
-       noMusic = false, noFx = false, noPartyFx = false, noDing = false,
-       noHelpSound = false, noAutosave = false, musicVolume = false, noAmbient = false,
-       noUnderwater = false, noAutomapEdges = false, noAutolook = false,
-       noParticles = false, noLightFlares = false, noMultiRoomCallback = false;
+       noMusic = false, noFx = false, noPartyFx = false, noDing = false, noHelpSound = false,
+       noAutosave = false, musicVolume = false, noAmbient = false, noUnderwater = false,
+       noAutomapEdges = false, noAutolook = false, noParticles = false, noLightFlares = false,
+       noMultiRoomCallback = false;
 };
 
 InstallationSettings& installationSettings();

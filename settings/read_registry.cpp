@@ -2,16 +2,16 @@
 
 #include <string>
 
+#include "base/text.h"
 #include "platform/dialog.h"
 #include "platform/process.h"
 #include "platform/seam.h"
 #include "resources/game_strings.h"
 #include "runtime/file_commands.h"
+#include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
-#include "base/text.h"
 #include "settings/installation_settings.h"
 #include "settings/registry.h"
-#include "runtime/message_box.h"
 
 namespace tollwick {
 namespace {

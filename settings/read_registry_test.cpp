@@ -14,9 +14,9 @@
 #include "platform/registry.h"
 #include "platform/seam.h"
 #include "platform/testing/fake_process.h"
-#include "resources/testing/scoped_game_strings.h"
 #include "platform/testing/fault_fs.h"
 #include "platform/testing/memory_registry.h"
+#include "resources/testing/scoped_game_strings.h"
 #include "runtime/testing/recording_dialog.h"
 #include "settings/installation_settings.h"
 
@@ -295,10 +295,14 @@ TEST_F(ReadRegistryTest, WipePatternMatchingNothingIsReportedWithGameString264) 
 TEST_F(ReadRegistryTest, AWipePatternThatLeavesItsFolderDeletesNothing) {
   const std::string notes = "C:\\Games\\Zelkor\\notes.txt";
   const std::string system = std::string(kRoot) + "Zelkor\\";
-  for (const auto& [id, pattern] : std::vector<std::pair<uint32_t, std::string>>{
-           {258, "..\\*.txt"}, {258, "Sub\\..\\..\\*"}, {258, ". .\\*.txt"},
-           {258, "\\Games\\Zelkor\\*.txt"}, {258, "C:\\Games\\Zelkor\\*.txt"},
-           {258, "C:*.txt"}, {260, "..\\*.MSF"}}) {
+  for (const auto& [id, pattern] :
+       std::vector<std::pair<uint32_t, std::string>>{{258, "..\\*.txt"},
+                                                     {258, "Sub\\..\\..\\*"},
+                                                     {258, ". .\\*.txt"},
+                                                     {258, "\\Games\\Zelkor\\*.txt"},
+                                                     {258, "C:\\Games\\Zelkor\\*.txt"},
+                                                     {258, "C:*.txt"},
+                                                     {260, "..\\*.MSF"}}) {
     SCOPED_TRACE(pattern);
     resetInstallationSettings();
     dialog_.boxes.clear();

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/registry.h"
-#include "platform/seam.h"
 #include "base/bytes.h"
 #include "base/text.h"
+#include "platform/registry.h"
+#include "platform/seam.h"
 
 namespace tollwick {
 namespace {

@@ -14,10 +14,10 @@
 
 #include "platform/append_file.h"
 
-#include "runtime/testing/raised_error.h"
-#include "runtime/testing/recording_dialog.h"
 #include "platform/testing/scratch_directory.h"
 #include "runtime/run_time_error.h"
+#include "runtime/testing/raised_error.h"
+#include "runtime/testing/recording_dialog.h"
 #include "startup/answers_dialog.h"
 #include "startup/dialog_choice.h"
 #include "startup/terminal_dialog.h"
@@ -116,12 +116,13 @@ TEST_F(TranscriptFile, RecordsEveryBoxWithItsAnswerAsOneJsonLine) {
   dialog.show("Fix Character File Now?", 4, "Tollwick");
   dialog.show("Say \"caf\xE9\"\\", 0, "Tollwick");
   dialog.show("Again?", 4, "T");
-  EXPECT_EQ(read(),
-            "{\"caption\": \"Tollwick\", \"prompt\": \"Fix Character File Now?\", \"style\": 4, "
-            "\"answer\": 6}\n"
-            "{\"caption\": \"Tollwick\", \"prompt\": \"Say \\\"caf\xC3\xA9\\\"\\\\\", \"style\": 0, "
-            "\"answer\": 1}\n"
-            "{\"caption\": \"T\", \"prompt\": \"Again?\", \"style\": 4, \"answer\": 7}\n");
+  EXPECT_EQ(
+      read(),
+      "{\"caption\": \"Tollwick\", \"prompt\": \"Fix Character File Now?\", \"style\": 4, "
+      "\"answer\": 6}\n"
+      "{\"caption\": \"Tollwick\", \"prompt\": \"Say \\\"caf\xC3\xA9\\\"\\\\\", \"style\": 0, "
+      "\"answer\": 1}\n"
+      "{\"caption\": \"T\", \"prompt\": \"Again?\", \"style\": 4, \"answer\": 7}\n");
 }
 
 // A transcript that cannot be written is known before the first box, with the reason.

@@ -62,7 +62,8 @@ DialogEnvironment dialogEnvironmentFromProcess() {
   env.answers = environmentValue("TOLLWICK_ANSWERS");
   env.dialog = environmentValue("TOLLWICK_DIALOG");
   env.transcript = environmentValue("TOLLWICK_TRANSCRIPT");
-  env.desktopSession = isSet(environmentValue("DISPLAY")) || isSet(environmentValue("WAYLAND_DISPLAY"));
+  env.desktopSession =
+      isSet(environmentValue("DISPLAY")) || isSet(environmentValue("WAYLAND_DISPLAY"));
   env.terminalInput = platform::standardInputCanAnswer();
   env.desktopDialog = platform::makeDesktopDialog;
   return env;

@@ -28,8 +28,8 @@ struct DialogEnvironment {
   std::optional<std::string> transcript;  // TOLLWICK_TRANSCRIPT
   // The transcript, once opened (openTranscript); chooseDialog opens it when unset.
   std::shared_ptr<platform::AppendFile> transcriptFile;
-  bool desktopSession = false;            // DISPLAY or WAYLAND_DISPLAY set
-  bool terminalInput = true;              // standard input can answer a box
+  bool desktopSession = false;  // DISPLAY or WAYLAND_DISPLAY set
+  bool terminalInput = true;    // standard input can answer a box
   // Makes the desktop's dialog (null where none can be opened); unset, a desktop session
   // gets the terminal. The process's environment sets platform::makeDesktopDialog.
   std::function<std::unique_ptr<platform::Dialog>()> desktopDialog;

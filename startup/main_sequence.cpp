@@ -4,15 +4,15 @@
 #include <cstdlib>
 #include <new>
 
+#include "base/text.h"
 #include "platform/dialog.h"
 #include "platform/process.h"
 #include "platform/seam.h"
 #include "resources/cls_resource.h"
 #include "resources/game_strings.h"
-#include "runtime/run_time_error.h"
-#include "base/text.h"
-#include "settings/installation_settings.h"
 #include "runtime/message_box.h"
+#include "runtime/run_time_error.h"
+#include "settings/installation_settings.h"
 #include "system/system_state.h"
 
 namespace tollwick {
@@ -36,9 +36,9 @@ void nameResourceLibrary() {
 
 void refuseSecondCopy() {
   if (!platform::use<platform::Process>().previousInstanceRunning()) return;
-  sysMessageBox(std::string("Sorry, only one instance of ") + kApplicationTitle +
-                    " can be run at a time.",
-                platform::box::kExclamation, std::string(kApplicationTitle) + " " + kVersionText);
+  sysMessageBox(
+      std::string("Sorry, only one instance of ") + kApplicationTitle + " can be run at a time.",
+      platform::box::kExclamation, std::string(kApplicationTitle) + " " + kVersionText);
   endAtOnce();
 }
 
@@ -52,8 +52,8 @@ void loadMasterSystemHeader(const StartupRoutines& routines) {
 void reportLoadFailure(LoadResult loadResult) {
   if (loadResult == LoadResult::kLoaded) return;
   noteFailureReported();
-  const int32_t opening =
-      loadResult == LoadResult::kNotUnprotected ? gs::kSystemLoadFailedUnprotect : gs::kSystemLoadFailedOther;
+  const int32_t opening = loadResult == LoadResult::kNotUnprotected ? gs::kSystemLoadFailedUnprotect
+                                                                    : gs::kSystemLoadFailedOther;
   // The literal default directory name, whatever system was chosen.
   sysMessageBox(gameString(opening) + "Zelkor\\" + "!", platform::box::kOk);
 }
@@ -121,22 +121,51 @@ void Main(const StartupRoutines& routines) {
   auto& dialog = platform::use<platform::Dialog>;
   const auto go = StepOutcome::kGoOn;
   const std::array<std::function<StepOutcome()>, 12> steps = {
-      [&] { nameResourceLibrary(); return go; },
-      [&] { refuseSecondCopy(); return go; },
-      [&] { routines.sarnReadRegistry(); return go; },
-      [&] { dialog().processPendingMessages(); return go; },
-      [&] { loadMasterSystemHeader(routines); return go; },
-      [&] { dialog().setBusyPointer(); return go; },
       [&] {
-        state.loadResult =
-            routines.sysLoadSystem(installationSettings().currentSystemDirectory);
+        nameResourceLibrary();
         return go;
       },
-      [&] { reportLoadFailure(state.loadResult); return go; },
-      [&] { fixUpSystemTable(state.loadResult); return go; },
+      [&] {
+        refuseSecondCopy();
+        return go;
+      },
+      [&] {
+        routines.sarnReadRegistry();
+        return go;
+      },
+      [&] {
+        dialog().processPendingMessages();
+        return go;
+      },
+      [&] {
+        loadMasterSystemHeader(routines);
+        return go;
+      },
+      [&] {
+        dialog().setBusyPointer();
+        return go;
+      },
+      [&] {
+        state.loadResult = routines.sysLoadSystem(installationSettings().currentSystemDirectory);
+        return go;
+      },
+      [&] {
+        reportLoadFailure(state.loadResult);
+        return go;
+      },
+      [&] {
+        fixUpSystemTable(state.loadResult);
+        return go;
+      },
       [&] { return reportLoadFailureEnd(state.loadResult) ? go : StepOutcome::kReturn; },
-      [&] { askAndRepair(routines); return go; },
-      [&] { sysMessageBox("Done!", platform::box::kOk); return go; },
+      [&] {
+        askAndRepair(routines);
+        return go;
+      },
+      [&] {
+        sysMessageBox("Done!", platform::box::kOk);
+        return go;
+      },
   };
   for (const auto& step : steps) {
     if (runTrapped(step) == StepOutcome::kReturn) return;

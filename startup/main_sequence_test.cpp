@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/testing/fake_process.h"
-#include "resources/testing/scoped_game_strings.h"
-#include "runtime/testing/recording_dialog.h"
 #include "resources/cls_resource.h"
+#include "resources/testing/scoped_game_strings.h"
 #include "runtime/run_time_error.h"
+#include "runtime/testing/recording_dialog.h"
 #include "settings/installation_settings.h"
 #include "system/system_state.h"
 
@@ -90,9 +90,9 @@ TEST_F(MainSequence, YesRunsTheRepairAndEndsWithDone) {
   dialog.answers = {kYes};
   EXPECT_TRUE(runMain());
   EXPECT_THAT(dialog.boxes, ElementsAre(kFixQuestionYes, kDone));
-  EXPECT_THAT(calls, ElementsAre("sarnReadRegistry", "sysLoadMasterSystemHeader",
-                                 "sysLoadSystem(Zelkor)",
-                                 "sysFixBloatedCharacterFile(Loaded name)"));
+  EXPECT_THAT(calls,
+              ElementsAre("sarnReadRegistry", "sysLoadMasterSystemHeader", "sysLoadSystem(Zelkor)",
+                          "sysFixBloatedCharacterFile(Loaded name)"));
   EXPECT_EQ(installationSettings().currentSystemDirectory, "Zelkor\\");  // by reference
   EXPECT_EQ(dialog.pendingMessageCalls, 1);
   EXPECT_EQ(dialog.busyPointerCalls, 1);
@@ -121,8 +121,8 @@ TEST_F(MainSequence, ASecondCopyShowsOnlyTheRefusalAndReadsNoSettings) {
   process.anotherCopyRunning = true;
   EXPECT_FALSE(runMain());
   EXPECT_THAT(dialog.boxes,
-              ElementsAre(ShownBox{"Sorry, only one instance of Tollwick can be run at a time.",
-                                   48, "Tollwick 1.01  ", 1}));
+              ElementsAre(ShownBox{"Sorry, only one instance of Tollwick can be run at a time.", 48,
+                                   "Tollwick 1.01  ", 1}));
   EXPECT_TRUE(calls.empty());
   EXPECT_EQ(gResource().DllName(), "C:\\Games\\Zelkor\\Zelkor.dll");  // named before the test
 }
@@ -137,9 +137,9 @@ TEST_F(MainSequence, AFailedMasterHeaderEndsAtOnceWithoutLoadingTheSystem) {
 TEST_F(MainSequence, LoadResultMinusTwoShowsString952ThenTheLoadingError) {
   loadResult = LoadResult::kNotUnprotected;
   EXPECT_TRUE(runMain());
-  EXPECT_THAT(dialog.boxes,
-              ElementsAre(ShownBox{"<952>Zelkor\\!", 0, "Tollwick", 1},
-                          ShownBox{"There was an error loading the Zelkor system", 64, "<955>", 1}));
+  EXPECT_THAT(dialog.boxes, ElementsAre(ShownBox{"<952>Zelkor\\!", 0, "Tollwick", 1},
+                                        ShownBox{"There was an error loading the Zelkor system", 64,
+                                                 "<955>", 1}));
   EXPECT_EQ(calls.size(), 3u);  // no repair
 }
 
@@ -190,10 +190,11 @@ TEST_F(MainSequence, TheTrapAsksAndYesGoesOnWithTheNextStep) {
   registryError = err::kFileNotFound;
   dialog.answers = {kYes, kNo};
   EXPECT_TRUE(runMain());
-  EXPECT_THAT(dialog.boxes,
-              ElementsAre(ShownBox{"Main Startup error 'File not found' occurred.  Continue anyway?",
-                                   4, "<964>", kYes},
-                          kFixQuestionNo, kDone));
+  EXPECT_THAT(
+      dialog.boxes,
+      ElementsAre(ShownBox{"Main Startup error 'File not found' occurred.  Continue anyway?", 4,
+                           "<964>", kYes},
+                  kFixQuestionNo, kDone));
   EXPECT_EQ(calls.at(1), "sysLoadMasterSystemHeader");
 }
 
@@ -212,7 +213,8 @@ TEST_F(MainSequence, TheTrapStaysArmedForALaterError) {
   dialog.answers = {kYes, kYes, kNo};
   EXPECT_TRUE(runMain());
   ASSERT_EQ(dialog.boxes.size(), 4u);
-  EXPECT_EQ(dialog.boxes[1].prompt, "Main Startup error 'Out of memory' occurred.  Continue anyway?");
+  EXPECT_EQ(dialog.boxes[1].prompt,
+            "Main Startup error 'Out of memory' occurred.  Continue anyway?");
   // The master header step failed by error, not by result: the sequence goes on.
   EXPECT_EQ(calls.at(2), "sysLoadSystem(Zelkor)");
 }
@@ -221,9 +223,9 @@ TEST_F(MainSequence, ABoxThatCannotBeShownReachesTheTrap) {
   dialog.answers = {kYes};
   dialog.failNextWith = err::kDeviceIoError;  // "Fix Character File Now?" cannot be shown
   EXPECT_TRUE(runMain());
-  EXPECT_THAT(dialog.prompts(),
-              ElementsAre("Main Startup error 'Device I/O error' occurred.  Continue anyway?",
-                          "Done!"));
+  EXPECT_THAT(
+      dialog.prompts(),
+      ElementsAre("Main Startup error 'Device I/O error' occurred.  Continue anyway?", "Done!"));
   EXPECT_EQ(calls.size(), 3u);  // the repair did not run on the failed question
 }
 

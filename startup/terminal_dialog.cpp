@@ -4,8 +4,8 @@
 #include <cctype>
 #include <string>
 
-#include "runtime/run_time_error.h"
 #include "base/text.h"
+#include "runtime/run_time_error.h"
 #include "startup/answers_dialog.h"
 
 namespace tollwick {
@@ -13,11 +13,16 @@ namespace {
 
 std::string iconLabel(int32_t style) {
   switch (style & 0xF0) {
-    case 0x10: return "[stop] ";
-    case 0x20: return "[?] ";
-    case 0x30: return "[!] ";
-    case 0x40: return "[i] ";
-    default: return "";
+    case 0x10:
+      return "[stop] ";
+    case 0x20:
+      return "[?] ";
+    case 0x30:
+      return "[!] ";
+    case 0x40:
+      return "[i] ";
+    default:
+      return "";
   }
 }
 
@@ -49,8 +54,7 @@ int32_t TerminalDialog::askYesNo() {
   }
 }
 
-int32_t TerminalDialog::show(const std::string& prompt, int32_t style,
-                             const std::string& caption) {
+int32_t TerminalDialog::show(const std::string& prompt, int32_t style, const std::string& caption) {
   write("\n== " + ansiToUtf8(caption) + " ==\n" + iconLabel(style) + ansiToUtf8(prompt) + "\n");
   if (isYesNoStyle(style)) return askYesNo();
   write("[OK] ");

@@ -4,15 +4,17 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
+#include "base/text.h"
 #include "platform/process.h"
 #include "platform/seam.h"
-#include "base/text.h"
 
 namespace tollwick {
 
 std::string transcriptLine(const std::string& caption, const std::string& prompt, int32_t style,
                            int32_t answer) {
-  const auto quoted = [](const std::string& ansi) { return nlohmann::json(ansiToUtf8(ansi)).dump(); };
+  const auto quoted = [](const std::string& ansi) {
+    return nlohmann::json(ansiToUtf8(ansi)).dump();
+  };
   return "{\"caption\": " + quoted(caption) + ", \"prompt\": " + quoted(prompt) +
          ", \"style\": " + std::to_string(style) + ", \"answer\": " + std::to_string(answer) + "}";
 }

@@ -3,9 +3,9 @@
 #include "system/file_names.h"
 
 #include "runtime/file_commands.h"
+#include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
 #include "settings/installation_settings.h"
-#include "runtime/message_box.h"
 
 namespace tollwick {
 

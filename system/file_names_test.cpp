@@ -10,8 +10,8 @@
 
 #include "platform/seam.h"
 #include "platform/testing/fault_fs.h"
-#include "runtime/testing/recording_dialog.h"
 #include "platform/testing/scratch_directory.h"
+#include "runtime/testing/recording_dialog.h"
 #include "settings/installation_settings.h"
 
 namespace tollwick {
@@ -35,9 +35,7 @@ class FileNamesTest : public ::testing::Test {
     installationSettings().systemRootDirectory = root_.string() + "\\System\\";
     installationSettings().currentSystemDirectory = "Zelkor";
   }
-  void TearDown() override {
-    resetInstallationSettings();
-  }
+  void TearDown() override { resetInstallationSettings(); }
 
   // Program path of `name` in the current system's directory.
   std::string systemPath(const std::string& name) const {

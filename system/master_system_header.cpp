@@ -6,10 +6,10 @@
 #include "platform/dialog.h"
 #include "runtime/binary_file.h"
 #include "runtime/file_commands.h"
+#include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
 #include "settings/installation_settings.h"
-#include "runtime/message_box.h"
 #include "system/checked_reads.h"
 #include "system/system_state.h"
 

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "runtime/binary_file.h"
+#include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
-#include "runtime/message_box.h"
 #include "system/checked_reads.h"
 #include "system/file_names.h"
 #include "system/system_state.h"
@@ -26,8 +26,10 @@ std::string readSignatureText(int16_t fileNumber) {
 LoadResult recheckDataFile(const std::string& path, int32_t signature) {
   int16_t fileNumber = freeFile();
   openBinary(fileNumber, path);
-  if (!SarnDecryptFile(fileNumber, systemKeyText(systemState().header), signature)) return LoadResult::kNotUnprotected;
-  if (!SarnEncryptFile(fileNumber, systemKeyText(systemState().header), signature)) return LoadResult::kNotProtected;
+  if (!SarnDecryptFile(fileNumber, systemKeyText(systemState().header), signature))
+    return LoadResult::kNotUnprotected;
+  if (!SarnEncryptFile(fileNumber, systemKeyText(systemState().header), signature))
+    return LoadResult::kNotProtected;
   closeFile(fileNumber);
   return LoadResult::kLoaded;
 }
@@ -39,9 +41,11 @@ LoadResult sysLoadSystemDataFile(bool resetSignature) {
   try {
     int16_t fileNumber = freeFile();
     openBinary(fileNumber, sysGetFileName(kSystemDataFileName));
-    if (!SarnDecryptFile(fileNumber, systemKeyText(systemState().header))) return LoadResult::kNotUnprotected;
+    if (!SarnDecryptFile(fileNumber, systemKeyText(systemState().header)))
+      return LoadResult::kNotUnprotected;
     systemState().systemSignature = SarnSignatureOfText(readSignatureText(fileNumber));
-    if (!SarnEncryptFile(fileNumber, systemKeyText(systemState().header))) return LoadResult::kNotProtected;
+    if (!SarnEncryptFile(fileNumber, systemKeyText(systemState().header)))
+      return LoadResult::kNotProtected;
     closeFile(fileNumber);
 
     if (resetSignature) systemState().systemSignature = 0;

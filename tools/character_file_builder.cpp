@@ -13,8 +13,8 @@ namespace tollwick::kit {
 namespace {
 
 constexpr std::array<const char*, 16> kNames = {
-    "Aldric", "Brannoc", "Cerys",  "Dorwin",  "Elspeth", "Fennick", "Garrow", "Halda",
-    "Isolde", "Jorund",  "Kestra", "Lorcan",  "Maeve",   "Niall",   "Orla",   "Perrin"};
+    "Aldric", "Brannoc", "Cerys",  "Dorwin", "Elspeth", "Fennick", "Garrow", "Halda",
+    "Isolde", "Jorund",  "Kestra", "Lorcan", "Maeve",   "Niall",   "Orla",   "Perrin"};
 
 // Fisher-Yates over mt19937, so that a seed gives the same file with any library.
 template <class T>
@@ -71,8 +71,8 @@ void CharacterFileBuilder::putRecord(int64_t position, const CharacterRecord& re
   if (slot) setSlot(*slot, static_cast<int32_t>(position));
 }
 
-int64_t CharacterFileBuilder::appendRecord(const CharacterRecord& record,
-                                           std::optional<int> slot, int64_t gap) {
+int64_t CharacterFileBuilder::appendRecord(const CharacterRecord& record, std::optional<int> slot,
+                                           int64_t gap) {
   const int64_t position = length() + 1 + gap;
   putRecord(position, record, slot);
   return position;
@@ -156,8 +156,8 @@ CharacterFilePlan planCharacterFile(const CharacterFileOptions& options) {
   return plan;
 }
 
-void writeCharacterFile(const std::string& path, const CharacterFilePlan& plan,
-                        int32_t signature, uint32_t seed) {
+void writeCharacterFile(const std::string& path, const CharacterFilePlan& plan, int32_t signature,
+                        uint32_t seed) {
   CharacterFileBuilder builder(path);
   uint32_t serial = seed * 7919u;
   for (const PlannedRecord& record : plan.records) {

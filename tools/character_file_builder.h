@@ -51,21 +51,21 @@ class CharacterFileBuilder {
 // What make-install puts into a character file.
 struct CharacterFileOptions {
   int live = 3;
-  int leadingSpaces = 0;  // how many of the live names begin with spaces
-  int deadEmptySlot = 0;  // records no slot points to any more
-  int deadNulName = 0;    // records in use whose Name begins with NUL
-  int deadSpacesName = 0; // records in use whose Name is all spaces
-  int64_t gap = 0;        // dead bytes before each record
+  int leadingSpaces = 0;         // how many of the live names begin with spaces
+  int deadEmptySlot = 0;         // records no slot points to any more
+  int deadNulName = 0;           // records in use whose Name begins with NUL
+  int deadSpacesName = 0;        // records in use whose Name is all spaces
+  int64_t gap = 0;               // dead bytes before each record
   std::optional<int16_t> count;  // CharacterCount; default: the slots in use
-  int64_t size = 0;       // total length to reach with dead space (0: as laid out)
+  int64_t size = 0;              // total length to reach with dead space (0: as laid out)
   uint32_t seed = 1;
 };
 
 // One record of a laid-out file.
 struct PlannedRecord {
   enum class Kind { kLive, kEmptySlot, kNulName, kSpacesName } kind = Kind::kLive;
-  std::string name;          // as stored (30 characters)
-  std::optional<int> slot;   // none for kEmptySlot
+  std::string name;         // as stored (30 characters)
+  std::optional<int> slot;  // none for kEmptySlot
   int64_t position = 0;
 };
 
@@ -82,7 +82,7 @@ struct CharacterFilePlan {
 CharacterFilePlan planCharacterFile(const CharacterFileOptions& options);
 
 // Writes the planned file at `path`, protected with `signature`.
-void writeCharacterFile(const std::string& path, const CharacterFilePlan& plan,
-                        int32_t signature, uint32_t seed);
+void writeCharacterFile(const std::string& path, const CharacterFilePlan& plan, int32_t signature,
+                        uint32_t seed);
 
 }  // namespace tollwick::kit

@@ -7,11 +7,11 @@
 #include <set>
 #include <vector>
 
+#include "base/text.h"
 #include "repair/character_file.h"
 #include "runtime/binary_file.h"
 #include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
-#include "base/text.h"
 #include "security/sarn_security.h"
 #include "system/checked_reads.h"
 #include "system/system_data_file.h"
@@ -157,8 +157,8 @@ void reportCharacterFile(int16_t file, std::ostream& out) {
       << "  record area: " << area << " bytes; in live records: " << inLive
       << " bytes; dead bytes: " << (area - inLive) << "\n";
   for (const SlotReport& s : slots) {
-    out << "  slot " << s.slot << " at " << s.position << ": " << s.state << " "
-        << quoted(s.name) << "\n";
+    out << "  slot " << s.slot << " at " << s.position << ": " << s.state << " " << quoted(s.name)
+        << "\n";
   }
 
   // The repair's scan: slots in order, stopping once as many records are kept as the
@@ -182,7 +182,8 @@ void reportCharacterFile(int16_t file, std::ostream& out) {
 }
 
 bool looksLikeCharacterFile(const std::string& name, int16_t file) {
-  if (sameFileName(name, "ZELKORCharacters.DED") || sameFileName(name, "ZELKORCharactersTemp.DED")) {
+  if (sameFileName(name, "ZELKORCharacters.DED") ||
+      sameFileName(name, "ZELKORCharactersTemp.DED")) {
     return true;
   }
   return lengthOfFile(file) >= charfile::kHeaderEnd &&
@@ -201,7 +202,8 @@ int inspectFile(const std::string& hostPath, std::ostream& out) {
     out << file << ": no such file\n";
     return 1;
   }
-  out << "file: " << file << "\n" << "length: " << fs::file_size(path) << " bytes\n";
+  out << "file: " << file << "\n"
+      << "length: " << fs::file_size(path) << " bytes\n";
 
   bool fixedKey = true;
   std::optional<int32_t> systemSignature;
@@ -225,9 +227,8 @@ int inspectFile(const std::string& hostPath, std::ostream& out) {
           << kSystemHeaderName << ": wrong key or damaged data)\n";
       return 1;
     }
-    out << "unprotects: yes, with the system key (texts 3, 1, 2 of " << kSystemHeaderName
-        << ": " << quoted(keyRecord->texts[2] + keyRecord->texts[0] + keyRecord->texts[1])
-        << ")\n";
+    out << "unprotects: yes, with the system key (texts 3, 1, 2 of " << kSystemHeaderName << ": "
+        << quoted(keyRecord->texts[2] + keyRecord->texts[0] + keyRecord->texts[1]) << ")\n";
   }
   const bool characterFile = looksLikeCharacterFile(name, *open);
   if (characterFile) reportCharacterFile(*open, out);

@@ -15,7 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 }  // namespace
 
 InstallationFixture::InstallationFixture()
@@ -46,7 +45,8 @@ std::optional<std::vector<uint8_t>> InstallationFixture::fileBytes(const std::st
 
 void InstallationFixture::writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 std::optional<std::vector<uint8_t>> InstallationFixture::plainImage(const std::string& path,

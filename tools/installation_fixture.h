@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "platform/testing/fake_process.h"
+#include "platform/testing/scratch_directory.h"
 #include "resources/testing/scoped_game_strings.h"
 #include "runtime/testing/recording_dialog.h"
-#include "platform/testing/scratch_directory.h"
 #include "system/system_state.h"
 #include "tools/make_install.h"
 

@@ -5,7 +5,8 @@
 
 namespace tollwick::kit {
 
-const char* const kKitHelp = R"(zelkor-kit: sample Zelkor installations and a look inside game files.
+const char* const kKitHelp =
+    R"(zelkor-kit: sample Zelkor installations and a look inside game files.
 
 usage:
   zelkor-kit make-install DIR [options]
@@ -57,8 +58,8 @@ int64_t parseNumber(const std::string& option, const std::string& text, int64_t 
     used = 0;
   }
   if (used != text.size() || text.empty() || value < lowest || value > highest) {
-    throw std::invalid_argument(option + ": not a number from " + std::to_string(lowest) +
-                                " to " + std::to_string(highest) + ": " + text);
+    throw std::invalid_argument(option + ": not a number from " + std::to_string(lowest) + " to " +
+                                std::to_string(highest) + ": " + text);
   }
   return value;
 }
@@ -74,10 +75,20 @@ int64_t parseSize(const std::string& text) {
   int64_t factor = 1;
   std::string digits = text;
   switch (text.back()) {
-    case 'K': case 'k': factor = int64_t{1} << 10; break;
-    case 'M': case 'm': factor = int64_t{1} << 20; break;
-    case 'G': case 'g': factor = int64_t{1} << 30; break;
-    default: break;
+    case 'K':
+    case 'k':
+      factor = int64_t{1} << 10;
+      break;
+    case 'M':
+    case 'm':
+      factor = int64_t{1} << 20;
+      break;
+    case 'G':
+    case 'g':
+      factor = int64_t{1} << 30;
+      break;
+    default:
+      break;
   }
   if (factor != 1) digits.pop_back();
   const int64_t value = parseNumber("--size", digits, 1, std::numeric_limits<int32_t>::max());
@@ -119,25 +130,44 @@ KitCommand parseKitCommand(const std::vector<std::string>& args) {
     }
     if (i + 1 >= args.size()) throw std::invalid_argument(arg + " needs a value");
     const std::string& value = args[++i];
-    if (arg == "--live") c.live = parseCount(arg, value);
-    else if (arg == "--leading-spaces") c.leadingSpaces = parseCount(arg, value);
-    else if (arg == "--dead-empty-slot") c.deadEmptySlot = parseCount(arg, value);
-    else if (arg == "--dead-nul-name") c.deadNulName = parseCount(arg, value);
-    else if (arg == "--dead-spaces-name") c.deadSpacesName = parseCount(arg, value);
-    else if (arg == "--gap") c.gap = parseNumber(arg, value, 0, 1 << 30);
-    else if (arg == "--count") c.count = static_cast<int16_t>(parseNumber(arg, value, -32768, 32767));
-    else if (arg == "--size") c.size = parseSize(value);
-    else if (arg == "--seed") c.seed = static_cast<uint32_t>(parseNumber(arg, value, 0, 1LL << 32));
-    else if (arg == "--systems") options.systems = static_cast<int>(parseNumber(arg, value, 1, 1000));
-    else if (arg == "--system-name") options.systemName = value;
-    else if (arg == "--second-text") options.secondText = value;
-    else if (arg == "--third-text") options.thirdText = value;
-    else if (arg == "--signature-text") options.signatureText = value;
-    else if (arg == "--omit") options.omit.insert(value);
-    else if (arg == "--foreign-signature") options.foreignSignature.insert(value);
-    else if (arg == "--unsigned") options.unsignedFiles.insert(value);
-    else if (arg == "--damage") options.damaged.insert(value);
-    else throw std::invalid_argument("unknown option: " + arg);
+    if (arg == "--live")
+      c.live = parseCount(arg, value);
+    else if (arg == "--leading-spaces")
+      c.leadingSpaces = parseCount(arg, value);
+    else if (arg == "--dead-empty-slot")
+      c.deadEmptySlot = parseCount(arg, value);
+    else if (arg == "--dead-nul-name")
+      c.deadNulName = parseCount(arg, value);
+    else if (arg == "--dead-spaces-name")
+      c.deadSpacesName = parseCount(arg, value);
+    else if (arg == "--gap")
+      c.gap = parseNumber(arg, value, 0, 1 << 30);
+    else if (arg == "--count")
+      c.count = static_cast<int16_t>(parseNumber(arg, value, -32768, 32767));
+    else if (arg == "--size")
+      c.size = parseSize(value);
+    else if (arg == "--seed")
+      c.seed = static_cast<uint32_t>(parseNumber(arg, value, 0, 1LL << 32));
+    else if (arg == "--systems")
+      options.systems = static_cast<int>(parseNumber(arg, value, 1, 1000));
+    else if (arg == "--system-name")
+      options.systemName = value;
+    else if (arg == "--second-text")
+      options.secondText = value;
+    else if (arg == "--third-text")
+      options.thirdText = value;
+    else if (arg == "--signature-text")
+      options.signatureText = value;
+    else if (arg == "--omit")
+      options.omit.insert(value);
+    else if (arg == "--foreign-signature")
+      options.foreignSignature.insert(value);
+    else if (arg == "--unsigned")
+      options.unsignedFiles.insert(value);
+    else if (arg == "--damage")
+      options.damaged.insert(value);
+    else
+      throw std::invalid_argument("unknown option: " + arg);
   }
   if (command.target.empty()) throw std::invalid_argument("make-install needs a DIR");
   return command;

@@ -54,7 +54,8 @@ std::vector<uint8_t> sampleDataContent(const std::string& name) {
 
 std::vector<SystemEntry> sampleSystems(const InstallationOptions& options) {
   std::vector<SystemEntry> systems;
-  systems.push_back({options.blankFirstEntry ? "   " : options.systemName, options.secondText, "Zelkor\\"});
+  systems.push_back(
+      {options.blankFirstEntry ? "   " : options.systemName, options.secondText, "Zelkor\\"});
   for (int i = 1; i < options.systems; ++i) {
     const std::string name = "Expansion " + std::to_string(i);
     systems.push_back({name, "An expansion system", name + "\\"});
@@ -70,9 +71,9 @@ std::string systemDirectoryOf(const std::string& root) {
 
 SystemHeaderRecord sampleHeaderRecord(const InstallationOptions& options) {
   SystemHeaderRecord record;
-  record.texts = {options.systemName, options.secondText, options.thirdText,
-                  "Text 4", "Text 5", "", "Text 7", "Text 8", "Text 9", "Text 10",
-                  "Text 11", "Text 12"};
+  record.texts = {
+      options.systemName, options.secondText, options.thirdText, "Text 4",  "Text 5",  "",
+      "Text 7",           "Text 8",           "Text 9",          "Text 10", "Text 11", "Text 12"};
   for (size_t i = 0; i < record.values.size(); ++i) {
     record.values[i] = static_cast<int16_t>(100 + i);
   }
@@ -108,8 +109,8 @@ int32_t makeInstallation(const std::string& root, const std::string& programDire
   // kit sits apart with the stand-in libraries.
   if (!copyProduct(from / program, top / program) &&
       !copyProduct(from.parent_path() / program, top / program)) {
-    log << "warning: " << (from / program).string()
-        << " is not built yet; the installation has no " << program << "\n";
+    log << "warning: " << (from / program).string() << " is not built yet; the installation has no "
+        << program << "\n";
   }
   if (!copyProduct(from / security, top / security)) {
     raiseError(err::kFileNotFound, "File not found: " + (from / security).string());

@@ -13,9 +13,9 @@
 namespace tollwick::kit {
 
 struct InstallationOptions {
-  int systems = 1;                      // systems listed in the master system header
-  bool blankFirstEntry = false;         // entry 0 listed with a name of spaces
-  std::string systemName = "Zelkor";    // text 1 of the system header
+  int systems = 1;                    // systems listed in the master system header
+  bool blankFirstEntry = false;       // entry 0 listed with a name of spaces
+  std::string systemName = "Zelkor";  // text 1 of the system header
   std::string secondText = "The Realms Below";
   std::string thirdText = "Varnholt Interactive 1999";
   std::string signatureText = "ZELKOR STANDARD SYSTEM";

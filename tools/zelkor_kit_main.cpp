@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "platform/dialog.h"
 #include "platform/process.h"
 #include "platform/seam.h"
 #include "runtime/run_time_error.h"
-#include "base/text.h"
 #include "tools/inspect.h"
 #include "tools/kit_options.h"
 #include "tools/make_install.h"
@@ -24,7 +24,7 @@ class StderrDialog : public tollwick::platform::Dialog {
     std::cerr << "[" << tollwick::ansiToUtf8(caption) << "] " << tollwick::ansiToUtf8(prompt)
               << "\n";
     return style == tollwick::platform::box::kYesNo ? tollwick::platform::box::kAnswerNo
-                                                     : tollwick::platform::box::kAnswerOk;
+                                                    : tollwick::platform::box::kAnswerOk;
   }
 };
 
@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
       case kit::KitCommand::Kind::kInspect:
         return kit::inspectFile(command.target, std::cout);
       case kit::KitCommand::Kind::kMakeInstall: {
-        const std::string programDirectory = platform::use<platform::Process>().applicationDirectory();
+        const std::string programDirectory =
+            platform::use<platform::Process>().applicationDirectory();
         kit::makeInstallation(command.target, programDirectory, command.options, std::cerr);
         std::cout << "made installation " << command.target << "\n";
         return 0;

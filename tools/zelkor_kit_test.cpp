@@ -33,9 +33,9 @@ TEST(KitOptionsTest, SizesTakeBinarySuffixesAndMustFitAPosition) {
 
 TEST(KitOptionsTest, MakeInstallReadsEveryOption) {
   const KitCommand command = parseKitCommand(
-      {"make-install", "dir", "--live", "200", "--dead-nul-name", "3", "--count", "-2",
-       "--omit", "ZELKORDungeon.DED", "--omit", "ZelkorSystemMain.MSF", "--size", "1M",
-       "--blank-first-entry", "--foreign-signature", "ZELKORMazeItems.DED"});
+      {"make-install", "dir", "--live", "200", "--dead-nul-name", "3", "--count", "-2", "--omit",
+       "ZELKORDungeon.DED", "--omit", "ZelkorSystemMain.MSF", "--size", "1M", "--blank-first-entry",
+       "--foreign-signature", "ZELKORMazeItems.DED"});
   EXPECT_EQ(command.kind, KitCommand::Kind::kMakeInstall);
   EXPECT_EQ(command.target, "dir");
   EXPECT_EQ(command.options.characters.live, 200);
@@ -49,10 +49,13 @@ TEST(KitOptionsTest, MakeInstallReadsEveryOption) {
 }
 
 TEST(KitOptionsTest, MistakesAreRefusedWithTheirArgument) {
-  const std::vector<std::vector<std::string>> wrong = {
-      {"make-install"}, {"make-install", "a", "b"}, {"make-install", "a", "--live"},
-      {"make-install", "a", "--live", "x"}, {"make-install", "a", "--bogus", "1"},
-      {"inspect"}, {"frobnicate"}};
+  const std::vector<std::vector<std::string>> wrong = {{"make-install"},
+                                                       {"make-install", "a", "b"},
+                                                       {"make-install", "a", "--live"},
+                                                       {"make-install", "a", "--live", "x"},
+                                                       {"make-install", "a", "--bogus", "1"},
+                                                       {"inspect"},
+                                                       {"frobnicate"}};
   for (const auto& args : wrong) {
     EXPECT_THROW(parseKitCommand(args), std::invalid_argument) << args[0];
   }

@@ -195,7 +195,8 @@ TEST(Pictures, EveryPictureOfWinesOwnLibrariesDecodes) {
 
 TEST(Fuzzing, InputsThatOnceFailedAreReadSafely) {
   // scripts/fuzz.sh writes an input that fails into this folder; each is kept here.
-  const std::filesystem::path kept = std::string(TOLLWICK_SOURCE_DIR) + "/platform/pe/testdata/fuzz";
+  const std::filesystem::path kept =
+      std::string(TOLLWICK_SOURCE_DIR) + "/platform/pe/testdata/fuzz";
   int count = 0;
   for (const auto& entry : std::filesystem::directory_iterator(kept)) {
     exerciseReader(readAll(entry.path().string()));

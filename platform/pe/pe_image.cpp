@@ -76,7 +76,9 @@ bool PeImage::readHeaders() {
   const auto& b = bytes_;
   if (!fits(b.size(), 0, 0x40) || b[0] != 'M' || b[1] != 'Z') return false;
   const uint64_t peOffset = readLe32(b, 0x3C);
-  if (!fits(b.size(), peOffset, 24) || std::memcmp(&b[static_cast<size_t>(peOffset)], "PE\0\0", 4) != 0) return false;
+  if (!fits(b.size(), peOffset, 24) ||
+      std::memcmp(&b[static_cast<size_t>(peOffset)], "PE\0\0", 4) != 0)
+    return false;
   const uint64_t coff = peOffset + 4;
   machine_ = readLe16(b, coff);
   const uint32_t sectionCount = readLe16(b, coff + 2);

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/resource_library.h"
 #include "platform/pe/pe_image.h"
+#include "platform/resource_library.h"
 
 namespace tollwick::pe {
 

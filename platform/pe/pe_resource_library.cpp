@@ -17,7 +17,6 @@
 namespace tollwick::platform {
 namespace {
 
-
 class PeResourceModule : public ResourceModule {
  public:
   PeResourceModule(std::unique_ptr<pe::PeImage> image, std::function<SoundOutput&()> sound)
@@ -85,6 +84,7 @@ class PeResourceLoader : public ResourceLoader {
     if (!image) return nullptr;
     return std::make_unique<PeResourceModule>(std::move(image), sound_);
   }
+
  private:
   FileSystem& files_;
   std::function<SoundOutput&()> sound_;

@@ -4,7 +4,7 @@
 if(NOT TOLLWICK_BUILD_TESTS)
   return()
 endif()
-add_executable(gtk_dialog_tests gtk_dialog_test.cpp)
+add_executable(gtk_dialog_tests desktop_dialog_gtk_test.cpp)
 target_link_libraries(gtk_dialog_tests PRIVATE tollwick_desktop_dialog
   tollwick_sound_none PkgConfig::GTK3 GTest::gtest_main)
 tollwick_warnings(gtk_dialog_tests)

@@ -79,14 +79,16 @@ HugePageSetup hugePageSetup() {
     HugePageSetup found;
     const std::string dir = kHugePageSettings;
     found.kind = hugePagesFrom(readSmallFile(dir + "enabled"), readSmallFile(dir + "defrag"));
-    const unsigned long long size = std::strtoull(readSmallFile(dir + "hpage_pmd_size").c_str(), nullptr, 10);
+    const unsigned long long size =
+        std::strtoull(readSmallFile(dir + "hpage_pmd_size").c_str(), nullptr, 10);
     const long page = ::sysconf(_SC_PAGESIZE);
     if (size == 0 || page <= 0 || size % static_cast<unsigned long long>(page) != 0) {
       found.kind = HugePages::kNone;
       return found;
     }
     found.size = static_cast<size_t>(size);
-    for (size_t pages = found.size / static_cast<size_t>(page); pages > 1; pages /= 2) ++found.order;
+    for (size_t pages = found.size / static_cast<size_t>(page); pages > 1; pages /= 2)
+      ++found.order;
     return found;
   }();
   return setup;
@@ -211,8 +213,8 @@ int fillFromFile(int fd, uint8_t* into, size_t capacity, uint64_t position, size
   // Pieces of at most kPiece, in whole huge pages, at least four for each thread: the
   // first ones measure small pages, the others may then go on huge ones.
   const size_t quarter = (capacity + 4 * cores - 1) / (4 * cores);
-  const size_t piece = std::clamp((quarter + kPieceAlignment - 1) / kPieceAlignment * kPieceAlignment,
-                                  kPieceAlignment, kPiece);
+  const size_t piece = std::clamp(
+      (quarter + kPieceAlignment - 1) / kPieceAlignment * kPieceAlignment, kPieceAlignment, kPiece);
   const size_t count = (capacity + piece - 1) / piece;
   const size_t threads = std::min(cores, count);
   std::vector<size_t> filled(count, 0);

@@ -19,8 +19,10 @@ namespace {
 TEST(LargeFill, HugePagesAreAskedForOnlyWhereNoFaultCompactsOnTheSpot) {
   EXPECT_EQ(hugePagesFrom("always madvise [never]\n", "[always] defer"), HugePages::kNone);
   EXPECT_EQ(hugePagesFrom("[always] madvise never\n", "[always] defer madvise"), HugePages::kNone);
-  EXPECT_EQ(hugePagesFrom("[always] madvise never\n", "always defer [madvise]"), HugePages::kUnadvised);
-  EXPECT_EQ(hugePagesFrom("always [madvise] never\n", "always [defer] madvise"), HugePages::kAdvised);
+  EXPECT_EQ(hugePagesFrom("[always] madvise never\n", "always defer [madvise]"),
+            HugePages::kUnadvised);
+  EXPECT_EQ(hugePagesFrom("always [madvise] never\n", "always [defer] madvise"),
+            HugePages::kAdvised);
   EXPECT_EQ(hugePagesFrom("always [madvise] never\n", "always defer defer+madvise [madvise] never"),
             HugePages::kAdvisedFree);
   EXPECT_EQ(hugePagesFrom("always [madvise] never\n", "always defer [defer+madvise] madvise"),
@@ -28,9 +30,12 @@ TEST(LargeFill, HugePagesAreAskedForOnlyWhereNoFaultCompactsOnTheSpot) {
   EXPECT_EQ(hugePagesFrom("", ""), HugePages::kNone);  // no such settings
 
   const std::string buddyinfo =
-      "Node 0, zone      DMA      0      0      0      0      0      0      0      0      1      1      3 \n"
-      "Node 0, zone    DMA32      1      2      2      2      1      2      0      3      3      1    753 \n"
-      "Node 0, zone   Normal   4491   3539   2812   1709   1146    329    611    142     52     79    372 \n";
+      "Node 0, zone      DMA      0      0      0      0      0      0      0      0      1      1 "
+      "     3 \n"
+      "Node 0, zone    DMA32      1      2      2      2      1      2      0      3      3      1 "
+      "   753 \n"
+      "Node 0, zone   Normal   4491   3539   2812   1709   1146    329    611    142     52     79 "
+      "   372 \n";
   EXPECT_EQ(freeBlocksFrom(buddyinfo, 9), 1 + 2 * 753 + 79 + 2 * 372);  // DMA is not counted
   EXPECT_EQ(freeBlocksFrom("", 9), 0U);
 }

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <utility>
 
-
 namespace tollwick::testing {
 
 FakeResourceModule::FakeResourceModule(std::map<uint32_t, std::string> strings, int* liveCount)

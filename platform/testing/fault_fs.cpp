@@ -209,8 +209,8 @@ FsStatus FaultFs::createTempBeside(const std::string& target,
   if (!proceed(status)) return status;
   if (!directoryExists(target)) return FsStatus::kPathNotFound;
   const std::string dir = parentOf(target);
-  const std::string path = (dir.empty() ? "" : dir + "\\") +
-                           platform::temporaryNameFor(nameOf(target), ++tempCounter_);
+  const std::string path =
+      (dir.empty() ? "" : dir + "\\") + platform::temporaryNameFor(nameOf(target), ++tempCounter_);
   inodes_.push_back({});
   visible_[path] = inodes_.size() - 1;
   pending_.push_back({OpKind::kCreate, path, "", inodes_.size() - 1, ""});

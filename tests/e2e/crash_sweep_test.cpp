@@ -149,8 +149,8 @@ TEST_F(CrashSweepTest, EveryGameFileIsACompleteProtectedVersionAfterACrashAnywhe
       fullRun();
     }
     ASSERT_TRUE(faultFs.faultFired()) << n;
-    for (auto survivors : {FaultFs::Survivors::kNone, FaultFs::Survivors::kAll,
-                           FaultFs::Survivors::kSeededSubset}) {
+    for (auto survivors :
+         {FaultFs::Survivors::kNone, FaultFs::Survivors::kAll, FaultFs::Survivors::kSeededSubset}) {
       expectCompleteVersions(faultFs.diskAfterCrash(survivors, static_cast<uint32_t>(n)), n);
     }
   }

@@ -81,9 +81,7 @@ class TollwickEndToEndTest : public ::testing::Test {
     // Game strings as the sample library holds them, for the expected boxes.
     gResource().DllName(bin() + "/Zelkor.dll");
   }
-  ~TollwickEndToEndTest() override {
-    gResource().DllName("");
-  }
+  ~TollwickEndToEndTest() override { gResource().DllName(""); }
 
   // Runs a shell command; returns its exit code, standard output in `out`.
   int shell(const std::string& command, std::string* out = nullptr) {
@@ -97,10 +95,10 @@ class TollwickEndToEndTest : public ::testing::Test {
 
   void makeInstall(const std::string& options = "") {
     std::string out;
-    ASSERT_EQ(shell(quote(bin() + "/zelkor-kit") + " make-install " + quote(install_) + " " +
-                        options,
-                    &out),
-              0)
+    ASSERT_EQ(
+        shell(quote(bin() + "/zelkor-kit") + " make-install " + quote(install_) + " " + options,
+              &out),
+        0)
         << out;
     ASSERT_TRUE(fs::exists(install_ / "tollwick")) << "tollwick is not built";
   }
@@ -123,7 +121,8 @@ class TollwickEndToEndTest : public ::testing::Test {
     std::ifstream in(transcript);
     for (std::string line; std::getline(in, line);) {
       const auto json = nlohmann::json::parse(line);
-      boxes_.push_back({json.at("caption"), json.at("prompt"), json.at("style"), json.at("answer")});
+      boxes_.push_back(
+          {json.at("caption"), json.at("prompt"), json.at("style"), json.at("answer")});
     }
     return code;
   }
@@ -213,8 +212,9 @@ TEST_F(TollwickEndToEndTest, AnsweringNoLeavesTheCharacterFileAsItWas) {
 TEST_F(TollwickEndToEndTest, MissingMasterHeaderIsToldAndTheRunGoesOn) {
   makeInstall("--omit ZelkorSystemMain.MSF");
   EXPECT_EQ(runTollwick("yes"), 0) << output_;
-  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick", "Zelkor has not been installed and run yet!", 48, 1},
-                                  fixQuestion(6), done()));
+  EXPECT_THAT(boxes_,
+              ElementsAre(Box{"Tollwick", "Zelkor has not been installed and run yet!", 48, 1},
+                          fixQuestion(6), done()));
 }
 
 TEST_F(TollwickEndToEndTest, MissingSystemHeaderIsAFailedLoad) {
@@ -265,13 +265,12 @@ TEST_F(TollwickEndToEndTest, AFileSizeLimitIsDiskFullWithNothingLeftBehind) {
   // 16 blocks: 8 or 16 KiB, whichever block the shell counts in; the compacted file
   // needs 27 KiB, the transcript far less.
   EXPECT_EQ(runTollwick("yes", "ulimit -f 16; "), 2) << output_;
-  EXPECT_THAT(boxes_,
-              ElementsAre(fixQuestion(6),
-                          Box{"Tollwick",
-                              "Error 'Disk full' occurred in (Tollwick)"
-                              "modSarnSystem:sysFixBloatedCharacterFile!",
-                              0, 1},
-                          done()));
+  EXPECT_THAT(boxes_, ElementsAre(fixQuestion(6),
+                                  Box{"Tollwick",
+                                      "Error 'Disk full' occurred in (Tollwick)"
+                                      "modSarnSystem:sysFixBloatedCharacterFile!",
+                                      0, 1},
+                                  done()));
   EXPECT_EQ(readAll(gameFile("ZELKORCharacters.DED")), before);
   EXPECT_EQ(systemDirectoryNames(), names);
 }
@@ -301,8 +300,8 @@ TEST_F(TollwickEndToEndTest, AFifoInPlaceOfAFileIsAnErrorNotAHang) {
   makeInstall(kBloated);
   fs::remove(install_ / "Zelkor.dll");
   fs::remove(gameFile("ZELKORMazeItems.DED"));
-  for (const fs::path& fifo : {install_ / "Zelkor.dll", work_ / "wine" / "system.reg",
-                               gameFile("ZELKORMazeItems.DED")}) {
+  for (const fs::path& fifo :
+       {install_ / "Zelkor.dll", work_ / "wine" / "system.reg", gameFile("ZELKORMazeItems.DED")}) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0) << fifo;
   }
   const std::string before = readAll(gameFile("ZELKORCharacters.DED"));
@@ -433,9 +432,9 @@ TEST_F(TollwickEndToEndTest, AnUnwritableTranscriptEndsTheRunBeforeAnythingChang
   ASSERT_EQ(::mkfifo((work_ / "fifo").c_str(), 0644), 0);
   for (const fs::path& transcript : {work_ / "folder", work_ / "fifo", fs::path("/dev/full")}) {
     SCOPED_TRACE(transcript.string());
-    const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX=" +
-                            quote(work_ / "wine") + " TOLLWICK_ANSWERS=yes TOLLWICK_TRANSCRIPT=" +
-                            quote(transcript) + " ";
+    const std::string env =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX=" + quote(work_ / "wine") +
+        " TOLLWICK_ANSWERS=yes TOLLWICK_TRANSCRIPT=" + quote(transcript) + " ";
     const int code =
         shell("timeout -s KILL 30 " + env + quote(install_ / "tollwick") + " </dev/null", &output_);
     EXPECT_EQ(code, 1) << output_;

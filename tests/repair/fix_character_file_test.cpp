@@ -88,8 +88,10 @@ class FixCharacterFileTest : public kit::InstallationFixture {
   }
 
   static ShownBox errorReport(const std::string& description) {
-    return {"Error '" + description + "' occurred in (Tollwick)"
-            "modSarnSystem:sysFixBloatedCharacterFile!", 0, "Tollwick", 1};
+    return {"Error '" + description +
+                "' occurred in (Tollwick)"
+                "modSarnSystem:sysFixBloatedCharacterFile!",
+            0, "Tollwick", 1};
   }
 
   int32_t signature_ = 0;
@@ -377,7 +379,8 @@ std::vector<uint8_t> posixAcl(std::initializer_list<std::array<uint32_t, 3>> ent
   std::vector<uint8_t> out = {2, 0, 0, 0};
   for (const auto& [tag, permissions, id] : entries) {
     for (const uint32_t field : {tag | permissions << 16, id}) {
-      for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(field >> shift));
+      for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<uint8_t>(field >> shift));
     }
   }
   return out;
@@ -400,8 +403,8 @@ TEST_F(FixCharacterFileTest, TheRepairKeepsWhatTheOwnerSetOnTheCharacterFile) {
   // file must carry as the old one did.
   const std::string note = "the player's note";
   ASSERT_EQ(::setxattr(characters().c_str(), "user.note", note.data(), note.size(), 0), 0);
-  const std::vector<uint8_t> acl = posixAcl({{0x01, 6, ~0u}, {0x02, 6, 12345}, {0x04, 6, ~0u},
-                                             {0x10, 6, ~0u}, {0x20, 0, ~0u}});
+  const std::vector<uint8_t> acl =
+      posixAcl({{0x01, 6, ~0u}, {0x02, 6, 12345}, {0x04, 6, ~0u}, {0x10, 6, ~0u}, {0x20, 0, ~0u}});
   ASSERT_EQ(::setxattr(characters().c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0),
             0);
   const bool root = ::geteuid() == 0;
@@ -416,7 +419,8 @@ TEST_F(FixCharacterFileTest, TheRepairKeepsWhatTheOwnerSetOnTheCharacterFile) {
     EXPECT_EQ(st.st_uid, 4321u);
     EXPECT_EQ(st.st_gid, 4322u);
   }
-  EXPECT_EQ(extendedAttribute(characters(), "user.note"), std::vector<uint8_t>(note.begin(), note.end()));
+  EXPECT_EQ(extendedAttribute(characters(), "user.note"),
+            std::vector<uint8_t>(note.begin(), note.end()));
   EXPECT_EQ(extendedAttribute(characters(), "system.posix_acl_access"), acl);
 
   // Two names of one file: not replaced, both keep the old bytes.
@@ -484,8 +488,8 @@ class DirectoryOnAnotherFileSystem {
 TEST_F(FixCharacterFileTest, ACharacterFileLinkedIntoAnotherFileSystemIsRepairedWhereItLies) {
   const DirectoryOnAnotherFileSystem elsewhere(systemDirectory());
   if (elsewhere.path().empty()) {
-    GTEST_SKIP() << "no writable directory on another file system than "
-                 << systemDirectory() << " (tried /dev/shm and $XDG_RUNTIME_DIR)";
+    GTEST_SKIP() << "no writable directory on another file system than " << systemDirectory()
+                 << " (tried /dev/shm and $XDG_RUNTIME_DIR)";
   }
   const std::string target = elsewhere.path() + "/" + kCharacterFileName;
   writeCharacters(target, "Aldric");

@@ -101,9 +101,8 @@ struct BadContent {
 // A case is listed by its name, not by its bytes.
 void PrintTo(const BadContent& content, std::ostream* out) { *out << content.name; }
 
-class MasterSystemHeaderBadContentTest
-    : public MasterSystemHeaderTest,
-      public ::testing::WithParamInterface<BadContent> {};
+class MasterSystemHeaderBadContentTest : public MasterSystemHeaderTest,
+                                         public ::testing::WithParamInterface<BadContent> {};
 
 TEST_P(MasterSystemHeaderBadContentTest, IsReportedAsTheRoutinesErrorWithNothingChanged) {
   systemState().systemTable = previous_;
@@ -124,23 +123,32 @@ std::vector<uint8_t> textPastTheEnd() {
   return kit::ContentBuilder().integer(400).text("short").content();
 }
 std::vector<uint8_t> entryLengthPastTheEnd() {
-  return kit::ContentBuilder().integerCountedText("M").integer(1).longValue(100000).text("x")
-      .longValue(0).longValue(0).content();
+  return kit::ContentBuilder()
+      .integerCountedText("M")
+      .integer(1)
+      .longValue(100000)
+      .text("x")
+      .longValue(0)
+      .longValue(0)
+      .content();
 }
 std::vector<uint8_t> negativeEntryLength() {
-  return kit::ContentBuilder().integerCountedText("M").integer(1).longValue(-3).longValue(0)
-      .longValue(0).content();
+  return kit::ContentBuilder()
+      .integerCountedText("M")
+      .integer(1)
+      .longValue(-3)
+      .longValue(0)
+      .longValue(0)
+      .content();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MasterSystemHeaderBadContentTest,
     ::testing::Values(
         BadContent{"CountZero", withCount(0, 24), "Subscript out of range"},
-        BadContent{"CountNegative", withCount(-5, 24),
-                   "Subscript out of range"},
+        BadContent{"CountNegative", withCount(-5, 24), "Subscript out of range"},
         BadContent{"CountMinimum", withCount(-32768, 24), "Overflow"},
-        BadContent{"CountLargerThanTheFileHolds", withCount(32767, 24),
-                   "Input past end of file"},
+        BadContent{"CountLargerThanTheFileHolds", withCount(32767, 24), "Input past end of file"},
         BadContent{"NegativeMasterTextLength", negativeTextLength(),
                    "Invalid procedure call or argument"},
         BadContent{"MasterTextPastTheEnd", textPastTheEnd(), "Input past end of file"},

@@ -48,8 +48,8 @@ TEST_F(SystemDataFileTest, WorksOutTheSignatureAndStampsEveryDataFileWithIt) {
 
 TEST_F(SystemDataFileTest, ForeignSignatureStopsWithEarlierFilesRewrittenAndLaterUntouched) {
   kit::InstallationOptions options;
-  options.unsignedFiles = {"ZELKORCharacters.DED", "ZELKORMazeItems.DED",
-                        "ZELKORMazeMonsters.DED", "ZELKORDungeon.DED"};
+  options.unsignedFiles = {"ZELKORCharacters.DED", "ZELKORMazeItems.DED", "ZELKORMazeMonsters.DED",
+                           "ZELKORDungeon.DED"};
   options.foreignSignature = {"ZELKORMazeItemIndex.DED"};
   const int32_t signature = install(options);
   auto before = snapshot();
@@ -194,8 +194,8 @@ TEST_F(SystemDataFileTest, ADataFileProtectedWithTheKeyTextSpelledOutIsAccepted)
   openBinary(file, path);
   putText(file, 1, std::string(12, '\0') + "items protected with the key text spelled out");
   int16_t protectedFile = file;
-  ASSERT_TRUE(SarnEncryptFile(protectedFile, "Varnholt Interactive 1999ZelkorThe Realms Below",
-                              signature));
+  ASSERT_TRUE(
+      SarnEncryptFile(protectedFile, "Varnholt Interactive 1999ZelkorThe Realms Below", signature));
   closeFile(file);
   EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kLoaded);
   EXPECT_THAT(dialog_.boxes, IsEmpty());

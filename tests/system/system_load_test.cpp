@@ -84,8 +84,7 @@ TEST_F(SystemHeaderTest, DamagedLengthsAreReportedAndLeaveTheRecordAlone) {
   const std::vector<Case> cases = {
       {truncated, "Input past end of file"},
       {kit::ContentBuilder().longValue(-1).content(), "Invalid procedure call or argument"},
-      {kit::ContentBuilder().longValue(0x7FFFFFFF).text("abc").content(),
-       "Input past end of file"},
+      {kit::ContentBuilder().longValue(0x7FFFFFFF).text("abc").content(), "Input past end of file"},
   };
   for (const Case& c : cases) {
     dialog_.boxes.clear();
@@ -138,10 +137,9 @@ TEST_F(SystemLoadTest, MissingSystemDataFileEndsTheProgramAfterItsMessage) {
   std::string directory = "Zelkor\\";
   EXPECT_THROW(sysLoadSystem(directory), ProgramEnded);
   EXPECT_EQ(process_.endCalls, 1);
-  EXPECT_THAT(dialog_.boxes,
-              ElementsAre(ShownBox{
-                  "You must install and run Zelkor before you can use this utility!", 64,
-                  "<3081>", 1}));
+  EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{
+                                 "You must install and run Zelkor before you can use this utility!",
+                                 64, "<3081>", 1}));
 }
 
 TEST_F(SystemLoadTest, DataFileFailuresShowTheJoinedMessageAndPassTheCodeOn) {
@@ -160,7 +158,8 @@ TEST_F(SystemLoadTest, DataFileFailuresShowTheJoinedMessageAndPassTheCodeOn) {
     install(c.options);
     std::string directory = "Zelkor\\";
     EXPECT_EQ(sysLoadSystem(directory), c.code);
-    EXPECT_THAT(dialog_.boxes, ElementsAre(ShownBox{"<3084><3085><3086><3087><3088>", 48, "<3089>", 1}));
+    EXPECT_THAT(dialog_.boxes,
+                ElementsAre(ShownBox{"<3084><3085><3086><3087><3088>", 48, "<3089>", 1}));
   }
 }
 

@@ -22,7 +22,8 @@ class SoundOutputOnDemand : public SoundOutput {
       tried_ = true;
       using MakeOutput = SoundOutput* (*)();
       std::string error;
-      if (const SymbolAddress entry = programModuleEntry(kSoundModule, "tollwick_sound_output_v1", error)) {
+      if (const SymbolAddress entry =
+              programModuleEntry(kSoundModule, "tollwick_sound_output_v1", error)) {
         output_.reset(reinterpret_cast<MakeOutput>(entry)());
       }
     }

@@ -1,12 +1,12 @@
 // The resource-library facility on Linux and other POSIX systems: the PE reader over the
-// system's files, wave sounds to the sound facility (posix_audio_*.cpp), the language
+// system's files, wave sounds to the sound facility (sound_output.cpp), the language
 // from the locale settings.
 
 #include <memory>
 
 #include "platform/file_system.h"
 #include "platform/pe/pe_resource_library.h"
-#include "platform/posix/posix_resource_language.h"
+#include "platform/posix/resource_language.h"
 #include "platform/resource_library.h"
 #include "platform/seam.h"
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+
+// After gtest: X11's macros (None, ...) would clash with its names.
 #include <gdk/gdkx.h>
 
 #include <unistd.h>
@@ -91,11 +93,14 @@ class User {
     shown.title = gtk_window_get_title(GTK_WINDOW(box));
     collect(box, shown);
     const auto xid = GDK_WINDOW_XID(gtk_widget_get_window(box));
-    if (!screenshot_.empty()) run("import -frame -window " + std::to_string(xid) + " '" + screenshot_ + "'");
+    if (!screenshot_.empty())
+      run("import -frame -window " + std::to_string(xid) + " '" + screenshot_ + "'");
     run("xdotool windowfocus --sync " + std::to_string(xid));
     for (const std::string& action : actions_) {
-      if (action.rfind("click ", 0) == 0) click(action.substr(6));
-      else run("xdotool " + action);
+      if (action.rfind("click ", 0) == 0)
+        click(action.substr(6));
+      else
+        run("xdotool " + action);
     }
     acted = true;
   }
@@ -170,16 +175,17 @@ TEST(GtkDialog, OkBoxesShowTheirStylesIconAndCloseWithEnterOrEscape) {
     const char* key;
     const char* file;
   };
-  for (const Case& c : {Case{box::kOk, nullptr, "Return", "box-style-0-ok.png"},
-                        Case{box::kExclamation, "dialog-warning", "Escape", "box-style-48-exclamation.png"},
-                        Case{box::kInformation, "dialog-information", "Return",
-                             "box-style-64-information.png"}}) {
+  for (const Case& c :
+       {Case{box::kOk, nullptr, "Return", "box-style-0-ok.png"},
+        Case{box::kExclamation, "dialog-warning", "Escape", "box-style-48-exclamation.png"},
+        Case{box::kInformation, "dialog-information", "Return", "box-style-64-information.png"}}) {
     SCOPED_TRACE(c.style);
     User user(screenshot(c.file), {std::string("key ") + c.key});
     EXPECT_EQ(desktop().show("Zelkor has not been installed and run yet!", c.style, "Tollwick"),
               box::kAnswerOk);
     EXPECT_EQ(user.shown.buttons, (std::vector<std::string>{"_OK"}));
-    EXPECT_EQ(user.shown.icons, c.icon ? std::vector<std::string>{c.icon} : std::vector<std::string>{});
+    EXPECT_EQ(user.shown.icons,
+              c.icon ? std::vector<std::string>{c.icon} : std::vector<std::string>{});
     EXPECT_TRUE(user.shown.missingIcons.empty()) << "the icon theme lacks " << c.icon;
   }
 }

@@ -2,7 +2,7 @@
 // system's files, as on Linux. It reads a library of either width in a process of
 // either width (the system loader cannot map a 64-bit DLL into a 32-bit process for its
 // resources), and the file is not kept open. The language is the user's interface
-// language; wave sounds go to the sound facility (win32_sound_output.cpp).
+// language; wave sounds go to the sound facility (sound_output.cpp).
 
 #include <windows.h>
 

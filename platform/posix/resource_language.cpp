@@ -1,4 +1,4 @@
-#include "platform/posix/posix_resource_language.h"
+#include "platform/posix/resource_language.h"
 
 #include <cstdlib>
 #include <string>

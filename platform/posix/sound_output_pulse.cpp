@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/resource_library.h"
 #include "platform/pe/wave.h"
+#include "platform/resource_library.h"
 
 namespace tollwick::platform {
 namespace {
@@ -61,8 +61,8 @@ void run(const std::shared_ptr<Playback>& playback, std::promise<bool> opened) {
   attributes.minreq = static_cast<uint32_t>(-1);
   attributes.fragsize = static_cast<uint32_t>(-1);
   int error = 0;
-  pa_simple* stream = pa_simple_new(nullptr, "Tollwick", PA_STREAM_PLAYBACK, nullptr, "wave", &streamFormat,
-                                    nullptr, &attributes, &error);
+  pa_simple* stream = pa_simple_new(nullptr, "Tollwick", PA_STREAM_PLAYBACK, nullptr, "wave",
+                                    &streamFormat, nullptr, &attributes, &error);
   opened.set_value(stream != nullptr);
   if (stream == nullptr) return;
   std::span<const uint8_t> rest = sound.samples;

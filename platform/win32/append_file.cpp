@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "platform/append_file.h"
-#include "platform/win32/win32_text.h"
+#include "platform/win32/text.h"
 
 namespace tollwick::platform {
 namespace {
@@ -32,9 +32,9 @@ class Win32AppendFile : public AppendFile {
 }  // namespace
 
 std::unique_ptr<AppendFile> openAppendFile(const std::string& path, std::string& reason) {
-  HANDLE handle = CreateFileW(win32::widen(path).c_str(), FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle =
+      CreateFileW(win32::widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     reason = "cannot be opened for writing (error " + std::to_string(GetLastError()) + ")";
     return nullptr;

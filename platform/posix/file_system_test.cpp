@@ -1,10 +1,10 @@
 // The POSIX file system: kinds of entries, failures as statuses, and the temporary
 // files of an atomic replacement.
 
-#include "platform/posix/posix_file_system.h"
+#include "platform/posix/file_system.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -39,9 +39,8 @@ class PosixAppendFile : public AppendFile {
 std::unique_ptr<AppendFile> openAppendFile(const std::string& path, std::string& reason) {
   // O_NONBLOCK: opening a FIFO without a reader fails at once (ENXIO) instead of
   // waiting, and a write that would wait fails instead.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY |
-                                          O_CLOEXEC,
-                        0666);
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd < 0) {
     reason = errno == ENXIO ? "a pipe nobody reads" : std::strerror(errno);
     return nullptr;

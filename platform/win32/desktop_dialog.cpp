@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/dialog.h"
-#include "platform/win32/win32_text.h"
+#include "platform/win32/text.h"
 
 namespace tollwick::platform {
 namespace {

@@ -14,7 +14,7 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/seam.h"
-#include "platform/win32/win32_file_system.h"
+#include "platform/win32/file_system.h"
 
 namespace tollwick::platform {
 namespace {
@@ -121,8 +121,8 @@ FILETIME creationTimeOf(const std::string& path) {
 }
 
 bool setCreationTime(const std::string& path, const FILETIME& time) {
-  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr);
   const bool set = file != INVALID_HANDLE_VALUE && SetFileTime(file, &time, nullptr, nullptr);
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   return set;
@@ -141,8 +141,9 @@ TEST_F(Win32FileSystemTest, AReplacementKeepsTheOldFilesAttributesAndCreationTim
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
     const FILETIME longAgo{0, 0x01c00000};  // in 1997
     FILETIME created{};
-    const bool timesKept = setCreationTime(file, longAgo) &&
-                           (created = creationTimeOf(file), CompareFileTime(&longAgo, &created) == 0);
+    const bool timesKept =
+        setCreationTime(file, longAgo) &&
+        (created = creationTimeOf(file), CompareFileTime(&longAgo, &created) == 0);
 
     write("a.DED", "second");
     ByteBuffer bytes;
@@ -176,8 +177,8 @@ TEST_F(Win32FileSystemTest, AReplacementKeepsTheOldFilesAttributesAndCreationTim
 TEST_F(Win32FileSystemTest, AFileHeldOpenIsNotRemoved) {
   write("held.DED", "held");
   const std::string file = dir_ + "\\held.DED";
-  HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_EQ(files_->remove(file), FsStatus::kAccessDenied);
   CloseHandle(held);

@@ -109,8 +109,7 @@ class PosixProcess : public Process {
       }
       struct stat held {};
       struct stat named {};
-      if (::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
-          sameFile(held, named)) {
+      if (::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && sameFile(held, named)) {
         lockFd_ = fd;
         lockPath_ = path;
         return false;

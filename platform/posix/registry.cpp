@@ -1,7 +1,7 @@
 // The registry on Linux and other POSIX systems: the Wine prefix's registry file, and
 // whether the prefix's wineserver runs.
 
-#include "platform/posix/posix_registry.h"
+#include "platform/posix/registry.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

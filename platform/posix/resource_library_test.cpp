@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/posix_resource_language.h"
+#include "platform/posix/resource_language.h"
 #include "platform/resource_library.h"
 #include "platform/seam.h"
 
@@ -56,8 +56,8 @@ TEST(PosixSound, TheSoundServersClientIsLoadedByTheFirstSoundOnly) {
   }
   const std::string chime = std::string(TOLLWICK_SOURCE_DIR) + "/sample/assets/chime.wav";
   std::vector<uint8_t> wave(std::filesystem::file_size(chime));
-  std::ifstream(chime, std::ios::binary).read(reinterpret_cast<char*>(wave.data()),
-                                              static_cast<std::streamsize>(wave.size()));
+  std::ifstream(chime, std::ios::binary)
+      .read(reinterpret_cast<char*>(wave.data()), static_cast<std::streamsize>(wave.size()));
   EXPECT_FALSE(mapped("libpulse"));
   use<SoundOutput>().play(wave);
   EXPECT_TRUE(mapped("libpulse-simple"));

@@ -7,7 +7,7 @@
 
 #include "platform/dynamic_library.h"
 #include "platform/seam.h"
-#include "platform/win32/win32_text.h"
+#include "platform/win32/text.h"
 
 namespace tollwick::platform {
 namespace {

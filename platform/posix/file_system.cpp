@@ -1,6 +1,6 @@
 // The file-system facility on POSIX systems.
 
-#include "platform/posix/posix_file_system.h"
+#include "platform/posix/file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -23,12 +23,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/text.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/large_fill.h"
 #include "platform/read_whole.h"
 #include "platform/seam.h"
 #include "platform/temporary_names.h"
-#include "base/text.h"
 
 namespace tollwick::platform {
 namespace {
@@ -336,8 +336,7 @@ class PosixFileSystem : public FileSystem {
     const int fd = ::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return statusOf(errno, host);
     adoptOwner(fd, st);
-    FsStatus status =
-        ::fchmod(fd, st.st_mode & 07777) == 0 ? FsStatus::kOk : statusOf(errno, host);
+    FsStatus status = ::fchmod(fd, st.st_mode & 07777) == 0 ? FsStatus::kOk : statusOf(errno, host);
     if (status == FsStatus::kOk) status = adoptExtendedAttributes(hostModel, fd, host);
     ::close(fd);
     return status;
@@ -395,8 +394,7 @@ class PosixFileSystem : public FileSystem {
     const mode_t mode = targetExists ? (st.st_mode & 07777) : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
       // A dot name: the directory search never shows it as a normal file.
-      const std::string temp =
-          directory + "/" + temporaryNameFor(baseNameOf(real), randomSuffix());
+      const std::string temp = directory + "/" + temporaryNameFor(baseNameOf(real), randomSuffix());
       const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
       if (fd < 0) {
         if (errno == EEXIST) continue;
@@ -542,7 +540,8 @@ void* allocateLargeBuffer(size_t bytes) {
   const uintptr_t end = (aligned + bytes + static_cast<uintptr_t>(page) - 1) /
                         static_cast<uintptr_t>(page) * static_cast<uintptr_t>(page);
   if (aligned > start) ::munmap(mapped, aligned - start);
-  if (start + bytes + kAlignment > end) ::munmap(reinterpret_cast<void*>(end), start + bytes + kAlignment - end);
+  if (start + bytes + kAlignment > end)
+    ::munmap(reinterpret_cast<void*>(end), start + bytes + kAlignment - end);
   return reinterpret_cast<void*>(aligned);
 }
 

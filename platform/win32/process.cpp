@@ -1,8 +1,8 @@
 // The process facility on Windows: the executable's directory, a named mutex for the
 // previous-instance test, and TerminateProcess for ending at once.
 
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 
 #include <shellapi.h>  // after windows.h, whose types it uses
 
@@ -14,7 +14,7 @@
 
 #include "platform/process.h"
 #include "platform/seam.h"
-#include "platform/win32/win32_text.h"
+#include "platform/win32/text.h"
 
 namespace tollwick::platform {
 namespace {

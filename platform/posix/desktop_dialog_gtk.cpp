@@ -39,11 +39,16 @@ std::string labelText(const std::string& ansi) {
 
 const char* iconName(int32_t style) {
   switch (style & 0xF0) {
-    case 0x10: return "dialog-error";
-    case 0x20: return "dialog-question";
-    case 0x30: return "dialog-warning";
-    case 0x40: return "dialog-information";
-    default: return nullptr;
+    case 0x10:
+      return "dialog-error";
+    case 0x20:
+      return "dialog-question";
+    case 0x30:
+      return "dialog-warning";
+    case 0x40:
+      return "dialog-information";
+    default:
+      return nullptr;
   }
 }
 

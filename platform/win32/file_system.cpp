@@ -2,7 +2,8 @@
 // reach the wide API converted from Windows-1252. Every call's result is checked.
 
 #include <windows.h>
-#include <aclapi.h>
+
+#include <aclapi.h>  // after windows.h, whose types it uses
 
 #include <algorithm>
 #include <atomic>
@@ -18,8 +19,8 @@
 #include "platform/read_whole.h"
 #include "platform/seam.h"
 #include "platform/temporary_names.h"
-#include "platform/win32/win32_file_system.h"
-#include "platform/win32/win32_text.h"
+#include "platform/win32/file_system.h"
+#include "platform/win32/text.h"
 
 namespace tollwick::platform {
 namespace {
@@ -376,17 +377,17 @@ class Win32FileSystem : public FileSystem {
     const DWORD finalAttributes = kept != 0 ? kept : DWORD{FILE_ATTRIBUTE_NORMAL};
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string temp = stem + temporaryNameFor(baseNameOf(target), randomSuffix());
-      HANDLE file = CreateFileW(widen(temp).c_str(), GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
-                                kept | FILE_ATTRIBUTE_HIDDEN, nullptr);
+      HANDLE file =
+          CreateFileW(widen(temp).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, CREATE_NEW, kept | FILE_ATTRIBUTE_HIDDEN, nullptr);
       if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
         return statusOf(error, temp);
       }
       HANDLE holder = CreateFileW(widen(temp).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
       if (holder == INVALID_HANDLE_VALUE) {
         const FsStatus status = lastStatus(temp);
         CloseHandle(file);
@@ -565,10 +566,10 @@ class Win32FileSystem : public FileSystem {
     PSID group = nullptr;
     PACL access = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(model.c_str(), SE_FILE_OBJECT,
-                              OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
-                                  DACL_SECURITY_INFORMATION,
-                              &owner, &group, &access, nullptr, &descriptor) != ERROR_SUCCESS) {
+    if (GetNamedSecurityInfoW(
+            model.c_str(), SE_FILE_OBJECT,
+            OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+            &owner, &group, &access, nullptr, &descriptor) != ERROR_SUCCESS) {
       return;
     }
     SECURITY_DESCRIPTOR_CONTROL control = 0;
@@ -580,8 +581,8 @@ class Win32FileSystem : public FileSystem {
         (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
     std::wstring target = path;  // the function takes a non-const name
     if (SetNamedSecurityInfoW(target.data(), SE_FILE_OBJECT,
-                              OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | dacl,
-                              owner, group, access, nullptr) != ERROR_SUCCESS) {
+                              OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | dacl, owner,
+                              group, access, nullptr) != ERROR_SUCCESS) {
       (void)SetNamedSecurityInfoW(target.data(), SE_FILE_OBJECT, GROUP_SECURITY_INFORMATION | dacl,
                                   nullptr, group, access, nullptr);
     }
