@@ -47,16 +47,6 @@ class BinaryFileTest : public ::testing::Test {
 
 using testing::errorNumberRaisedBy;
 
-// The real file system, counting the renames that put a new file in place.
-class CommitCountingFs : public testing::ForwardingFs {
- public:
-  int commits = 0;
-  FsStatus rename(const std::string& from, const std::string& to) override {
-    ++commits;
-    return ForwardingFs::rename(from, to);
-  }
-};
-
 TEST_F(BinaryFileTest, ReadsLittleEndianFieldsAtOneBasedPositions) {
   writeFile("a.bin", std::string("\x01\x02\xFE\xFF\x78\x56\x34\x12"
                                  "abc",
@@ -132,7 +122,7 @@ TEST_F(BinaryFileTest, ChangedFileIsReplacedAsAWholeAtClose) {
   writeFile("a.bin", "old contents");
   fs::permissions(path("a.bin"),
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  CommitCountingFs counting;
+  testing::CommitCountingFs counting;
   platform::Installed<platform::FileSystem> installed(counting);
   openBinary(1, path("a.bin"));
   putText(1, 1, "NEW");
@@ -187,7 +177,7 @@ TEST_F(BinaryFileTest, AFileWithAnotherNameIsNeverReplaced) {
 
 TEST_F(BinaryFileTest, UnchangedFileIsNotWritten) {
   writeFile("a.bin", "same bytes");
-  CommitCountingFs counting;
+  testing::CommitCountingFs counting;
   platform::Installed<platform::FileSystem> installed(counting);
   const auto before = fs::last_write_time(path("a.bin"));
   openBinary(1, path("a.bin"));
@@ -202,7 +192,7 @@ TEST_F(BinaryFileTest, UnchangedFileIsNotWritten) {
 
 TEST_F(BinaryFileTest, AnImageTransformedAndRestoredIsNotWritten) {
   writeFile("a.bin", "same bytes");
-  CommitCountingFs counting;
+  testing::CommitCountingFs counting;
   platform::Installed<platform::FileSystem> installed(counting);
   const auto before = fs::last_write_time(path("a.bin"));
   openBinary(1, path("a.bin"));

@@ -89,23 +89,13 @@ TEST_F(SarnSecurityTest, RewrittenDataIsProtectedAgainInPlace) {
   EXPECT_EQ(unprotect("A.DED"), "SECOND contents, and longer");
 }
 
-// The real file system, counting the renames that put a new file in place.
-class CommitCountingFs : public testing::ForwardingFs {
- public:
-  int commits = 0;
-  FsStatus rename(const std::string& from, const std::string& to) override {
-    ++commits;
-    return ForwardingFs::rename(from, to);
-  }
-};
-
 // Unprotect then protect with nothing changed: the file is not written. Anything that
 // makes the stored bytes differ is: another signature, or a KeyCheck of 0 that the
 // protect replaces by the key text's check.
 TEST_F(SarnSecurityTest, AFileProtectedAgainUnchangedIsNotRewritten) {
   const auto cycle = [&](const std::string& name, int32_t signature) {
     const std::string before = readRaw(name);
-    CommitCountingFs counting;
+    testing::CommitCountingFs counting;
     platform::Installed<platform::FileSystem> installed(counting);
     int16_t file = freeFile();
     openBinary(file, path(name));

@@ -55,4 +55,15 @@ class ForwardingFs : public platform::FileSystem {
       platform::makeSystemFacility<platform::FileSystem>();
 };
 
+// The real file system, counting the renames that put a new file in place: how a test
+// sees whether closing a file wrote it.
+class CommitCountingFs : public ForwardingFs {
+ public:
+  int commits = 0;
+  FsStatus rename(const std::string& from, const std::string& to) override {
+    ++commits;
+    return ForwardingFs::rename(from, to);
+  }
+};
+
 }  // namespace tollwick::testing

@@ -25,22 +25,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 linux_bin=$(cd "$1/bin" && pwd)
 win_build=$(cd "$2" && pwd)
 
-export WINEPREFIX=${WINEPREFIX:-$root/build-wine/prefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY TOLLWICK_DIALOG TOLLWICK_ANSWERS TOLLWICK_TRANSCRIPT
-
-key='HKLM\Software\Varnholt\Zelkor'
-drive=g
-work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-wine-e2e.XXXXXX")
-cleanup() {
-  wine reg delete "$key" /reg:32 /f >/dev/null 2>&1 || true
-  rm -f "$WINEPREFIX/dosdevices/$drive:"
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
-  if [[ -n "${TOLLWICK_E2E_KEEP:-}" ]]; then echo "kept: $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
+source "$root/tests/windows/wine_test_session.sh"
+wine_test_session e2e g
 
 for product in "$linux_bin/tollwick" "$linux_bin/zelkor-kit" "$linux_bin/ZELKORSEC.so" \
     "$linux_bin/Zelkor.dll" "$win_build/bin/tollwick.exe" "$win_build/bin/zelkor-kit.exe" \

@@ -24,22 +24,8 @@ win_build=$(cd "$2" && pwd)
 program_dir=${3:-}
 size=${HANDOFF_SIZE:-16M}
 
-export WINEPREFIX=${WINEPREFIX:-$root/build-wine/prefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY TOLLWICK_DIALOG TOLLWICK_ANSWERS TOLLWICK_TRANSCRIPT
-
-key='HKLM\Software\Varnholt\Zelkor'
-drive=h
-work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-wine-handoff.XXXXXX")
-cleanup() {
-  wine reg delete "$key" /reg:32 /f >/dev/null 2>&1 || true
-  rm -f "$WINEPREFIX/dosdevices/$drive:"
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
-  if [[ -n "${TOLLWICK_E2E_KEEP:-}" ]]; then echo "kept: $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
+source "$root/tests/windows/wine_test_session.sh"
+wine_test_session handoff h
 
 if [[ -z "$program_dir" ]]; then
   program_dir="$work/program"
