@@ -10,7 +10,7 @@
 #include <regex>
 
 #include "base/text.h"
-#include "platform/pe/pe_test_support.h"
+#include "formats/pe/pe_test_support.h"
 #include "platform/testing/fake_resources.h"
 #include "platform/testing/scratch_directory.h"
 #include "resources/game_strings.h"

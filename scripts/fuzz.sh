@@ -3,7 +3,7 @@
 # time: builds the libFuzzer targets with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer) in their own build directory and runs them. The reader is
 # seeded with the libraries the build makes and the inputs kept in
-# platform/pe/testdata/fuzz; an input that fails it is written there (commit it: the test
+# formats/pe/testdata/fuzz; an input that fails it is written there (commit it: the test
 # suite replays every file there). The parser is seeded with a registry file Wine wrote.
 #   FUZZ_SECONDS   time for the reader (default 60; the parser gets half)
 #   FUZZ_BUILD_DIR build directory
@@ -11,7 +11,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 dir=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
-kept=$root/platform/pe/testdata/fuzz
+kept=$root/formats/pe/testdata/fuzz
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTOLLWICK_FUZZ=ON -DTOLLWICK_BUILD_TESTS=OFF -DTOLLWICK_BUILD_BENCHMARKS=OFF >/dev/null
@@ -20,7 +20,7 @@ cmake --build "$dir" --target resources_pe_fuzzer wine_registry_fuzzer zelkor_dl
 seeds=$dir/fuzz-seeds
 corpus=$dir/fuzz-corpus
 mkdir -p "$seeds" "$corpus"
-cp "$dir/bin/Zelkor.dll" "$dir/sample/Zelkor32.dll" "$dir/platform/pe/testdata/edge.dll" "$seeds/"
+cp "$dir/bin/Zelkor.dll" "$dir/sample/Zelkor32.dll" "$dir/formats/pe/testdata/edge.dll" "$seeds/"
 cp "$kept"/* "$seeds/" 2>/dev/null || true
 
 # run_fuzzer NAME SECONDS MAX_LEN ARTIFACT_PREFIX CORPUS SEEDS: runs one target, prints its

@@ -16,7 +16,7 @@
 #include "platform/seam.h"
 #include "platform/testing/memory_registry.h"
 #ifndef _WIN32
-#include "platform/wine_prefix_registry.h"
+#include "formats/wine_prefix_registry.h"
 #endif
 
 namespace tollwick {

@@ -9,7 +9,7 @@
 #include "platform/dialog.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
-#include "platform/pe/pe_image.h"
+#include "formats/pe/pe_image.h"
 #include "platform/process.h"
 #include "platform/seam.h"
 #include "platform/wine.h"

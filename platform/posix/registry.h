@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/wine_prefix_registry.h"
+#include "formats/wine_prefix_registry.h"
 
 namespace tollwick::platform {
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/pe/wave.h"
+#include "formats/pe/wave.h"
 #include "platform/resource_library.h"
 
 namespace tollwick::platform {

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "platform/file_system.h"
-#include "platform/pe/pe_resource_library.h"
+#include "formats/pe/pe_resource_library.h"
 #include "platform/resource_library.h"
 #include "platform/seam.h"
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "formats/wine_registry_format.h"
 #include "platform/registry.h"
-#include "platform/wine_registry_format.h"
 
 namespace tollwick::platform {
 

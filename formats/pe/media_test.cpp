@@ -4,12 +4,12 @@
 
 #include <filesystem>
 
-#include "platform/pe/dib.h"
-#include "platform/pe/pe_image.h"
-#include "platform/pe/pe_pictures.h"
-#include "platform/pe/pe_test_support.h"
-#include "platform/pe/reader_exercise.h"
-#include "platform/pe/wave.h"
+#include "formats/pe/dib.h"
+#include "formats/pe/pe_image.h"
+#include "formats/pe/pe_pictures.h"
+#include "formats/pe/pe_test_support.h"
+#include "formats/pe/reader_exercise.h"
+#include "formats/pe/wave.h"
 
 namespace tollwick::pe {
 namespace {
@@ -195,8 +195,7 @@ TEST(Pictures, EveryPictureOfWinesOwnLibrariesDecodes) {
 
 TEST(Fuzzing, InputsThatOnceFailedAreReadSafely) {
   // scripts/fuzz.sh writes an input that fails into this folder; each is kept here.
-  const std::filesystem::path kept =
-      std::string(TOLLWICK_SOURCE_DIR) + "/platform/pe/testdata/fuzz";
+  const std::filesystem::path kept = std::string(TOLLWICK_SOURCE_DIR) + "/formats/pe/testdata/fuzz";
   int count = 0;
   for (const auto& entry : std::filesystem::directory_iterator(kept)) {
     exerciseReader(readAll(entry.path().string()));

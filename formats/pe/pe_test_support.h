@@ -15,7 +15,7 @@ inline std::string sample32Dll() {
   return std::string(TOLLWICK_BINARY_DIR) + "/sample/Zelkor32.dll";
 }
 inline std::string edgeDll() {
-  return std::string(TOLLWICK_BINARY_DIR) + "/platform/pe/testdata/edge.dll";
+  return std::string(TOLLWICK_BINARY_DIR) + "/formats/pe/testdata/edge.dll";
 }
 inline std::string sampleRc() { return std::string(TOLLWICK_SOURCE_DIR) + "/sample/Zelkor.rc"; }
 inline std::string wineDll(const std::string& name) {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/pe/pe_image.h"
+#include "formats/pe/pe_image.h"
 #include "platform/resource_library.h"
 
 namespace tollwick::pe {

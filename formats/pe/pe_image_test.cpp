@@ -1,4 +1,4 @@
-#include "platform/pe/pe_image.h"
+#include "formats/pe/pe_image.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "platform/pe/pe_test_support.h"
+#include "formats/pe/pe_test_support.h"
 
 namespace tollwick::pe {
 namespace {

@@ -2,7 +2,7 @@
 // that Wine wrote (settings/testdata/wine_system.reg, made by make_wine_fixture.sh),
 // damaged files, and a file double that records every replacement.
 
-#include "platform/wine_registry.h"
+#include "formats/wine_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wine_registry_format.h"
+#include "formats/wine_registry_format.h"
 
 namespace tollwick::platform {
 namespace {

@@ -7,10 +7,10 @@
 #include <span>
 #include <vector>
 
-#include "platform/pe/dib.h"
-#include "platform/pe/pe_image.h"
-#include "platform/pe/pe_pictures.h"
-#include "platform/pe/wave.h"
+#include "formats/pe/dib.h"
+#include "formats/pe/pe_image.h"
+#include "formats/pe/pe_pictures.h"
+#include "formats/pe/wave.h"
 
 namespace tollwick::pe {
 

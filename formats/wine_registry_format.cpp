@@ -1,4 +1,4 @@
-#include "platform/wine_registry_format.h"
+#include "formats/wine_registry_format.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "platform/wine_registry.h"
+#include "formats/wine_registry.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "formats/wine_registry_format.h"
 #include "platform/registry.h"
-#include "platform/wine_registry_format.h"
 
 namespace {
 

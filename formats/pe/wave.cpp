@@ -1,4 +1,4 @@
-#include "platform/pe/wave.h"
+#include "formats/pe/wave.h"
 
 #include <algorithm>
 #include <cstring>

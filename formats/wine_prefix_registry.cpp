@@ -1,6 +1,6 @@
 // A Wine prefix's registry file through the file-system facility.
 
-#include "platform/wine_prefix_registry.h"
+#include "formats/wine_prefix_registry.h"
 
 #include <cstdio>
 #include <ctime>

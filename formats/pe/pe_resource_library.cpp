@@ -3,7 +3,7 @@
 // functions find them. The file is not kept open, so a released library can be deleted
 // or replaced at once.
 
-#include "platform/pe/pe_resource_library.h"
+#include "formats/pe/pe_resource_library.h"
 
 #include <memory>
 #include <optional>
@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/pe/pe_image.h"
-#include "platform/pe/pe_pictures.h"
+#include "formats/pe/pe_image.h"
+#include "formats/pe/pe_pictures.h"
 
 namespace tollwick::platform {
 namespace {

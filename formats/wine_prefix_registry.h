@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "formats/wine_registry.h"
 #include "platform/file_system.h"
-#include "platform/wine_registry.h"
 
 namespace tollwick::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/pe/pe_image.h"
+#include "formats/pe/pe_image.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/pe/dib.h"
+#include "formats/pe/dib.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,11 +1,11 @@
-#include "platform/pe/pe_pictures.h"
+#include "formats/pe/pe_pictures.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
 
 #include "base/bytes.h"
-#include "platform/pe/dib.h"
+#include "formats/pe/dib.h"
 
 namespace tollwick::pe {
 namespace {
