@@ -25,13 +25,6 @@ namespace {
 constexpr int16_t kLowestFileNumber = 1;
 constexpr int16_t kHighestFileNumber = 511;
 
-// A transform the image owes over its bytes from `offset` to its end (see
-// OwedTransform in the header).
-struct Debt {
-  std::unique_ptr<OwedTransform> transform;
-  size_t offset = 0;
-};
-
 struct OpenFile {
   std::string path;
   platform::ByteBuffer image;
@@ -48,10 +41,10 @@ struct OpenFile {
   bool hashed = false;
   size_t originalLength = 0;
   XXH128_hash_t originalHash{};
-  bool unprotected = false;
   // The identity of the bytes on disk the image was read from (see the image cache).
   platform::FileIdentity identity;
-  Debt owed;
+  // The layer above's state of the image (see ImageGuard in the header).
+  std::unique_ptr<ImageGuard> guard;
   // The program may not change the file (see mayWrite): opened for reading only.
   bool readOnly = false;
   // Set for a file longer than the format can address: its length. Such a file is not
@@ -64,17 +57,15 @@ struct OpenFile {
 constexpr uint64_t kLongestAddressableFile =
     12 + static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
 
-// Pays the transform the image owes, if any: afterwards the image holds the file's
-// bytes themselves. A failed payment leaves it owed.
-void payOwed(OpenFile& file) {
-  if (!file.owed.transform) return;
-  file.owed.transform->pay(std::span<uint8_t>(file.image).subspan(file.owed.offset));
-  file.owed.transform.reset();
+// Before any use of the image but a read: afterwards the image holds the file's bytes
+// themselves.
+void guardBeforeWrite(OpenFile& file) {
+  if (file.guard) file.guard->beforeWrite(file.image);
 }
 
 // Before the bytes up to zero-based `end` are read as they are.
-void payOwedBefore(OpenFile& file, size_t end) {
-  if (file.owed.transform && end > file.owed.offset) payOwed(file);
+void guardBeforeRead(OpenFile& file, size_t end) {
+  if (file.guard) file.guard->beforeRead(file.image, end);
 }
 
 // The image of the last large file closed unchanged, kept for the next open of the
@@ -82,11 +73,12 @@ void payOwedBefore(OpenFile& file, size_t end) {
 // checks a game file and the routine that then works on it read it from disk once.
 // One image at most, and it is dropped before any other large file is read, so the
 // cache never holds memory beside a second large image.
-// An image that owes a transform is kept with it: the file it stands for is unchanged.
+// An image is kept with its guard (a transform it owes among others): the file it
+// stands for is unchanged.
 struct CachedImage {
   platform::FileIdentity identity;
   platform::ByteBuffer image;
-  Debt owed;
+  std::unique_ptr<ImageGuard> guard;
 };
 
 constexpr size_t kCachedImageMinimum = platform::kLargeBufferThreshold;
@@ -105,7 +97,7 @@ bool takeCachedImage(platform::FileSystem& files, const std::string& path, OpenF
   if (files.identify(path, now) == platform::FsStatus::kOk && now.known &&
       now == cached->identity) {
     file.image = std::move(cached->image);
-    file.owed = std::move(cached->owed);
+    file.guard = std::move(cached->guard);
     file.identity = now;
     cached.reset();
     return true;
@@ -120,7 +112,7 @@ void keepImage(OpenFile& file) {
   cached.reset();  // the old image is released before the new one is kept
   // Keeping it is only a saving: without memory for the holder it is not kept.
   cached.reset(new (std::nothrow)
-                   CachedImage{file.identity, std::move(file.image), std::move(file.owed)});
+                   CachedImage{file.identity, std::move(file.image), std::move(file.guard)});
 }
 
 uint64_t newVersion() {
@@ -189,7 +181,7 @@ size_t readOffset(const OpenFile& file, int64_t position, int64_t length) {
 void readAt(int16_t fileNumber, int64_t position, std::span<uint8_t> out) {
   OpenFile& file = fileWithBytes(fileNumber);
   const size_t offset = readOffset(file, position, static_cast<int64_t>(out.size()));
-  payOwedBefore(file, offset + out.size());
+  guardBeforeRead(file, offset + out.size());
   if (!out.empty()) std::memcpy(out.data(), file.image.data() + offset, out.size());
 }
 
@@ -200,7 +192,7 @@ void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> byte
   if (offset > std::numeric_limits<size_t>::max() - bytes.size()) raiseError(err::kOutOfMemory);
   const auto start = static_cast<size_t>(offset);  // fits: checked just above
   const size_t end = start + bytes.size();
-  payOwed(file);
+  guardBeforeWrite(file);
   // Writing bytes back as they are is no change (a protect that stores the header it
   // found, a field rewritten with its value).
   if (end <= file.image.size() &&
@@ -299,9 +291,9 @@ void closeFile(int16_t fileNumber) {
   OpenFile file = std::move(openFile(fileNumber));
   // The number is free again whatever the commit does.
   table()[static_cast<size_t>(fileNumber)].reset();
-  if (file.unprotected) return;
+  if (file.guard && !file.guard->mayCommit()) return;
   // An image that is not the disk's content is compared or written as the file's bytes.
-  if (!isClean(file)) payOwed(file);
+  if (!isClean(file)) guardBeforeWrite(file);
   if (changedSinceOpen(file)) {
     if (file.readOnly) raiseError(err::kPathFileAccessError);
     // Only over the file that was read: a save the game made meanwhile wins (error 75).
@@ -347,7 +339,7 @@ void getBytes(int16_t fileNumber, int64_t position, std::span<uint8_t> out) {
 std::string getText(int16_t fileNumber, int64_t position, int64_t length) {
   OpenFile& file = fileWithBytes(fileNumber);
   const size_t offset = readOffset(file, position, length);
-  payOwedBefore(file, offset + static_cast<size_t>(length));
+  guardBeforeRead(file, offset + static_cast<size_t>(length));
   return std::string(reinterpret_cast<const char*>(file.image.data()) + offset,
                      static_cast<size_t>(length));
 }
@@ -375,7 +367,7 @@ void putText(int16_t fileNumber, int64_t position, const std::string& text) {
 
 std::span<uint8_t> fileImage(int16_t fileNumber) {
   OpenFile& file = fileWithBytes(fileNumber);
-  payOwed(file);
+  guardBeforeWrite(file);
   beforeUntrackedChange(file);
   return {file.image.data(), file.image.size()};
 }
@@ -384,33 +376,13 @@ uint64_t imageVersion(int16_t fileNumber) { return openFile(fileNumber).version;
 
 std::span<uint8_t> imageForTransform(int16_t fileNumber) {
   OpenFile& file = fileWithBytes(fileNumber);
-  payOwed(file);
+  guardBeforeWrite(file);
   file.version = newVersion();
   return {file.image.data(), file.image.size()};
 }
 
 void restoreImageVersion(int16_t fileNumber, uint64_t version) {
   openFile(fileNumber).version = version;
-}
-
-void oweTransform(int16_t fileNumber, int64_t offset, std::unique_ptr<OwedTransform> transform) {
-  OpenFile& file = openFile(fileNumber);
-  if (file.owed.transform || !transform || offset < 0 ||
-      static_cast<uint64_t>(offset) > file.image.size()) {
-    raiseError(err::kInvalidProcedureCall);
-  }
-  file.owed = Debt{std::move(transform), static_cast<size_t>(offset)};
-}
-
-const OwedTransform* owedTransform(int16_t fileNumber) {
-  return openFile(fileNumber).owed.transform.get();
-}
-
-std::unique_ptr<OwedTransform> takeOwedTransform(int16_t fileNumber) {
-  OpenFile& file = openFile(fileNumber);
-  if (!file.owed.transform) return nullptr;
-  file.version = newVersion();
-  return std::move(file.owed.transform);
 }
 
 ReadStamp readStamp(int16_t fileNumber) { return stampOf(openFile(fileNumber)); }
@@ -435,8 +407,10 @@ bool stillTheFileRead(const std::string& path, const ReadStamp& stamp) {
   return hash.low64 == stamp.hashLow && hash.high64 == stamp.hashHigh;
 }
 
-void setUnprotected(int16_t fileNumber, bool unprotected) {
-  openFile(fileNumber).unprotected = unprotected;
+void attachImageGuard(int16_t fileNumber, std::unique_ptr<ImageGuard> guard) {
+  openFile(fileNumber).guard = std::move(guard);
 }
+
+ImageGuard* imageGuard(int16_t fileNumber) { return openFile(fileNumber).guard.get(); }
 
 }  // namespace tollwick

@@ -6,14 +6,13 @@
 // Transactional: an open file is an image in memory. Changes reach the disk only when
 // the file is closed, as one atomic replacement (temporary file in the same directory,
 // flushed, renamed over the original, directory flushed). A file whose bytes did not
-// change is not written. A file marked unprotected (see setUnprotected) and not
-// protected again is never written, and neither is a file still open when the program
-// ends. A changed file is written only over the file that was read: when anything
-// changed or replaced it on disk since it was opened, closing it is error 75 and the
-// new bytes are discarded. A file the program may not change (its owner made it
-// read-only, or it has other names) opens for reading only: the first write that
-// changes a byte is error 75, and so is closing it with its image changed in another
-// way.
+// change is not written. A file whose guard (see ImageGuard) refuses the commit is
+// never written, and neither is a file still open when the program ends. A changed
+// file is written only over the file that was read: when anything changed or replaced
+// it on disk since it was opened, closing it is error 75 and the new bytes are
+// discarded. A file the program may not change (its owner made it read-only, or it has
+// other names) opens for reading only: the first write that changes a byte is error
+// 75, and so is closing it with its image changed in another way.
 
 #include <cstdint>
 #include <memory>
@@ -65,48 +64,57 @@ void putText(int16_t fileNumber, int64_t position, const std::string& text);
 // changed is then decided at close by comparing hashes.
 std::span<uint8_t> fileImage(int16_t fileNumber);
 
-// Exact change tracking, for a layer that transforms the image in place and later
-// undoes the transform (the protected-file layer): it spares the hashes of the whole
-// image that decide otherwise whether a file changed.
+// A guard: what the layer above keeps with an open file about its image (the
+// protected-file layer: whether the image holds plain data that must not reach the disk,
+// what it last unprotected, a transform the image owes). The open file owns its guard and
+// the runtime calls it at the moments below, and only then.
+//
+// A guard may let the image stand for the file's bytes while it holds other bytes, as
+// long as it can turn the one into the other in place (a transform owed over a region).
+// The image then counts as the file's bytes: before anything reads the bytes the guard
+// covers, writes the image (even with the bytes it holds), hands it out writable, hashes
+// it or commits it, the guard is handed the image to put the file's bytes in place; a
+// read that lies wholly outside what it covers (a protection header) does not disturb
+// it. The guard stays with the image, also when a close of an unchanged file keeps the
+// image for the next open of the same file.
+class ImageGuard {
+ public:
+  virtual ~ImageGuard() = default;
+  // Before the image's bytes below zero-based `end` are read as they are. A run-time
+  // error stops the read.
+  virtual void beforeRead(std::span<uint8_t> image, size_t end) = 0;
+  // Before any other use of the image: a write, a writable access, a hash, a commit. A
+  // run-time error stops it.
+  virtual void beforeWrite(std::span<uint8_t> image) = 0;
+  // Asked at close: false while the image holds bytes that must not reach the disk
+  // (plain data not protected again); the file is then released without being
+  // committed.
+  virtual bool mayCommit() const = 0;
+};
+
+// Attaches `guard` to the open file, in place of the one it had. Error 52 for a number
+// that is not open.
+void attachImageGuard(int16_t fileNumber, std::unique_ptr<ImageGuard> guard);
+// The open file's guard, null when it has none. Error 52 for a number that is not open.
+ImageGuard* imageGuard(int16_t fileNumber);
+
+// Exact change tracking, for the guard's layer, which transforms the image in place and
+// later undoes the transform: it spares the hashes of the whole image that decide
+// otherwise whether a file changed. Its note of what it unprotected names the image's
+// state before and after; nothing but these versions tells it that the image is still
+// untouched, so the tracking stays with the image, not with the guard.
 //
 // imageVersion names the image's current state: every write that changes a byte and
 // every writable access gives the image a new version, never given out before.
 uint64_t imageVersion(int16_t fileNumber);
-// The image, writable, for a transform in place (a new version, as for fileImage). The
-// caller either undoes the transform and says so with restoreImageVersion, or leaves
-// the file counted as changed.
+// The image, writable, for a transform in place (a new version, as for fileImage; the
+// guard is called first). The caller either undoes the transform and says so with
+// restoreImageVersion, or leaves the file counted as changed.
 std::span<uint8_t> imageForTransform(int16_t fileNumber);
 // Declares that the image holds again exactly the bytes it held at `version` (taken
 // from imageVersion of this open file). A file back at the version it had when opened
 // counts as unchanged without a comparison.
 void restoreImageVersion(int16_t fileNumber, uint64_t version);
-
-// A transform the image owes. A layer that knows the file's bytes can be had from
-// what the image holds by a transform it can name (the protected-file layer, when a
-// protect would put back exactly the bytes an unprotect started from) may leave the
-// image as it is and record the transform instead. The image then stands for the
-// file's bytes: whatever reads the bytes the transform covers, writes anything,
-// hashes or commits the image pays the transform first; a read that lies wholly
-// before the covered region (a protection header) does not. The debt travels with an
-// image kept after an unchanged close.
-class OwedTransform {
- public:
-  virtual ~OwedTransform() = default;
-  // Turns `region` (the covered bytes) into the file's bytes, in place. A run-time
-  // error leaves the transform owed.
-  virtual void pay(std::span<uint8_t> region) = 0;
-};
-
-// Records that the image's bytes from zero-based `offset` to its end owe `transform`;
-// the image's version does not change. Error 5 when the image already owes one or
-// `offset` lies beyond its end.
-void oweTransform(int16_t fileNumber, int64_t offset, std::unique_ptr<OwedTransform> transform);
-// The transform the image owes, for the layer that recorded it to inspect; null when
-// none. It stays owed.
-const OwedTransform* owedTransform(int16_t fileNumber);
-// Takes the owed transform off the image unpaid: the image's bytes are from now on
-// what it holds, a new version (as for imageForTransform). Null when none was owed.
-std::unique_ptr<OwedTransform> takeOwedTransform(int16_t fileNumber);
 
 // What the disk held when an open file was read, to tell later whether the file there
 // is still that one: its identity when the file system vouches for one, otherwise the
@@ -125,9 +133,5 @@ ReadStamp readStamp(int16_t fileNumber);
 // True when `path` still holds the file `stamp` describes (for a file that did not
 // exist: when there is still none). File-system failures are run-time errors.
 bool stillTheFileRead(const std::string& path, const ReadStamp& stamp);
-
-// The protected-file layer marks a file unprotected after unprotecting its image and
-// protected again after protecting it; an unprotected file is never committed.
-void setUnprotected(int16_t fileNumber, bool unprotected);
 
 }  // namespace tollwick

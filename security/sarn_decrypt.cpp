@@ -9,11 +9,10 @@
 #include "runtime/run_time_error.h"
 #include "security/data_region.h"
 #include "security/file_key.h"
-#include "security/owed_protect.h"
+#include "security/protected_image.h"
 #include "security/protection_header.h"
 #include "security/sarn_security.h"
 #include "security/text_check.h"
-#include "security/unprotect_note.h"
 
 namespace tollwick {
 namespace {
@@ -22,7 +21,7 @@ namespace {
 // being committed, so its bytes on disk stay as they were.
 bool refuse(int16_t fileNumber, ScopedFileKey& key) {
   key.release();
-  setUnprotected(fileNumber, true);
+  ProtectedImage::of(fileNumber).setUnprotected(true);
   closeFile(fileNumber);
   return false;
 }
@@ -61,25 +60,28 @@ bool SarnDecryptFile(int16_t& fileNumber, const std::string& keyText, int32_t ex
 
     const ProtectState state{
         keyTextCheck, chain1, chain2, dataCheck.value(), dataLengthOf(fileLength), stored};
-    const auto* owed = dynamic_cast<const OwedProtect*>(owedTransform(fileNumber));
-    if (owed != nullptr && owed->state() == state) {
+    ProtectedImage& protection = ProtectedImage::of(fileNumber);
+    const ProtectState* owed = protection.owedProtect();
+    if (owed != nullptr && *owed == state) {
       // The image still holds the plain data an unprotect under this very key, header
       // and length verified, and a protect left owing its transform: this unprotect
-      // would give back exactly those bytes and the same check value.
-      takeOwedTransform(fileNumber);
-      setUnprotected(fileNumber, true);
+      // would give back exactly those bytes and the same check value. The image holds
+      // them from now on (a new version).
+      protection.forgetOwedProtect();
+      imageForTransform(fileNumber);
+      protection.setUnprotected(true);
     } else {
       // The data is unprotected in the file's image itself (a transform the image owed
       // is paid first). From here on the image is no longer the stored file: marked so,
       // it is never committed unless protected again.
       uint8_t* data = dataOf(fileNumber, state.dataLength);
-      setUnprotected(fileNumber, true);
+      protection.setUnprotected(true);
       library.mangle(data, state.dataLength, chain2, key.get());
       if (library.verify(data, state.dataLength, chain1) != dataCheck.value()) {
         return refuse(fileNumber, key);
       }
     }
-    noteUnprotected(fileNumber, {versionBefore, imageVersion(fileNumber), state});
+    protection.noteUnprotected({versionBefore, imageVersion(fileNumber), state});
     key.release();
     result = true;
   } catch (const RunTimeError& error) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <memory>
 #include <optional>
 
 #include "platform/seam.h"
@@ -12,11 +11,10 @@
 #include "runtime/run_time_error.h"
 #include "security/data_region.h"
 #include "security/file_key.h"
-#include "security/owed_protect.h"
+#include "security/protected_image.h"
 #include "security/protection_header.h"
 #include "security/sarn_security.h"
 #include "security/text_check.h"
-#include "security/unprotect_note.h"
 
 namespace tollwick {
 namespace {
@@ -25,7 +23,7 @@ namespace {
 // marked unprotected so that closing it stores nothing.
 void closeUnstored(int16_t fileNumber) {
   try {
-    setUnprotected(fileNumber, true);
+    ProtectedImage::of(fileNumber).setUnprotected(true);
     closeFile(fileNumber);
   } catch (const RunTimeError&) {
     // The failure has been reported once already.
@@ -43,14 +41,16 @@ bool SarnEncryptFile(int16_t& fileNumber, const std::string& keyText, int32_t si
 
     const int32_t dataLength = dataLengthOf(lengthOfFile(fileNumber));
     // Until the transform below has run, the image holds plain data.
-    setUnprotected(fileNumber, true);
+    ProtectedImage& protection = ProtectedImage::of(fileNumber);
+    protection.setUnprotected(true);
 
     const int32_t keyTextCheck = checkValueOfText(keyText, 0);
     HeaderField keyCheck = HeaderField::ofValue(keyTextCheck);
     const int32_t chain1 = keyCheck.mangle(0, key.get());
     // Data untouched since it was unprotected with the same key: its check value is the
     // one verified then (the chain values depend on key, seed and length only).
-    const std::optional<UnprotectNote> note = takeUnprotectNote(fileNumber);
+    const std::optional<UnprotectNote> note =
+        protection.takeUnprotectNote(imageVersion(fileNumber));
     const bool untouched = note && note->state.keyTextCheck == keyTextCheck;
     HeaderField dataCheck = HeaderField::ofValue(
         untouched ? note->state.dataCheck
@@ -71,11 +71,11 @@ bool SarnEncryptFile(int16_t& fileNumber, const std::string& keyText, int32_t si
       // bytes the unprotect started from. The image stands for them again and owes the
       // transform, paid only if something reads the stored bytes or changes the file.
       restoreImageVersion(fileNumber, note->versionBefore);
-      oweTransform(fileNumber, kProtectionHeaderLength, std::make_unique<OwedProtect>(note->state));
+      protection.oweProtect(note->state);
     } else {
       library.mangle(dataOf(fileNumber, dataLength), dataLength, chain2, key.get());
     }
-    setUnprotected(fileNumber, false);
+    protection.setUnprotected(false);
     key.release();
     result = true;
   } catch (const RunTimeError& error) {

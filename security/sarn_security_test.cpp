@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <utility>
 
 #include "platform/seam.h"
@@ -191,6 +193,31 @@ TEST_F(SarnSecurityTest, AnUnchangedProtectOwesItsTransformUntilTheStoredBytesAr
   EXPECT_FALSE(isOpen(file));
   EXPECT_EQ(readRaw("A.DED"), stored);
   EXPECT_TRUE(dialog_.boxes.empty());
+}
+
+// A large image kept after an unchanged close still owes its protect: the next open
+// unprotects it without a pass, and its stored bytes are still the file's.
+TEST_F(SarnSecurityTest, AnImageKeptAfterAnUnchangedCloseStillOwesItsProtect) {
+  testing::CountingLibrary counting(platform::use<platform::SecurityLibrary>());
+  const int32_t length = 3 << 20;
+  protect("A.DED", patternedData(length), 7);
+  const std::string stored = readRaw("A.DED");
+  // The file system vouches for a file's identity once its last change lies behind it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  counting.transforms.clear();
+  counting.checks.clear();
+  int16_t file = freeFile();
+  for (int round = 0; round < 2; ++round) {
+    openBinary(file, path("A.DED"));
+    ASSERT_TRUE(SarnDecryptFile(file, keyText(false), 7));
+    ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 7));
+    closeFile(file);
+  }
+  EXPECT_EQ(std::pair(counting.transforms[length], counting.checks[length]), std::pair(1, 1));
+  openBinary(file, path("A.DED"));
+  EXPECT_EQ(getText(file, 1, static_cast<int64_t>(stored.size())), stored);
+  closeFile(file);
+  EXPECT_EQ(readRaw("A.DED"), stored);
 }
 
 TEST_F(SarnSecurityTest, AProtectAfterARealChangeTransformsAndChecksTheData) {

@@ -1,0 +1,57 @@
+#include "security/protected_image.h"
+
+#include <memory>
+
+#include "platform/seam.h"
+#include "platform/security_library.h"
+#include "runtime/run_time_error.h"
+#include "security/file_key.h"
+
+namespace tollwick {
+
+ProtectedImage& ProtectedImage::of(int16_t fileNumber) {
+  // This layer is the only one that attaches a guard to a file.
+  if (auto* state = dynamic_cast<ProtectedImage*>(imageGuard(fileNumber))) return *state;
+  auto attached = std::make_unique<ProtectedImage>();
+  ProtectedImage& state = *attached;
+  attachImageGuard(fileNumber, std::move(attached));
+  return state;
+}
+
+std::optional<UnprotectNote> ProtectedImage::takeUnprotectNote(uint64_t versionNow) {
+  std::optional<UnprotectNote> note;
+  note.swap(note_);
+  // Image versions are never given out twice: a note no change has overtaken is the
+  // image's own.
+  if (!note || note->versionAfter != versionNow) return std::nullopt;
+  return note;
+}
+
+void ProtectedImage::beforeRead(std::span<uint8_t> image, size_t end) {
+  // The header is stored as it is: a read of it alone does not need the data.
+  if (end > static_cast<size_t>(kProtectionHeaderLength)) payOwed(image);
+}
+
+void ProtectedImage::beforeWrite(std::span<uint8_t> image) { payOwed(image); }
+
+void ProtectedImage::payOwed(std::span<uint8_t> image) {
+  if (!owed_) return;
+  const ProtectState& state = *owed_;
+  // The data region is the data the protect left plain; any change of the image's
+  // length pays the transform first, so it cannot differ.
+  const auto header = static_cast<size_t>(kProtectionHeaderLength);
+  if (image.size() < header || image.size() - header != static_cast<size_t>(state.dataLength)) {
+    raiseError(err::kInvalidProcedureCall);
+  }
+  auto& library = platform::use<platform::SecurityLibrary>();
+  ScopedFileKey key;
+  key.reset(library.makeKey(state.keyTextCheck));
+  // A foreign library may not expect a null address, even for no bytes.
+  uint8_t none = 0;
+  library.mangle(state.dataLength == 0 ? &none : image.data() + header, state.dataLength,
+                 state.chain2, key.get());
+  key.release();
+  owed_.reset();
+}
+
+}  // namespace tollwick
