@@ -510,53 +510,6 @@ TEST_F(BinaryFileTest, TheNextWriteRemovesTemporariesAnInterruptedRunLeft) {
   EXPECT_EQ(entriesInDirectory(), 2 + unrelated.size());  // a.DED, other.DED, the others
 }
 
-// A guard that lets the image hold its bytes XORed from offset 4 on, and owes the XOR.
-class XorGuard : public ImageGuard {
- public:
-  void beforeRead(std::span<uint8_t> image, size_t end) override {
-    if (end > 4) beforeWrite(image);
-  }
-  void beforeWrite(std::span<uint8_t> image) override {
-    if (!owed) return;
-    for (size_t i = 4; i < image.size(); ++i) image[i] ^= 0x5A;
-    owed = false;
-    ++pays;
-  }
-  bool mayCommit() const override { return true; }
-  bool owed = true;
-  int pays = 0;
-};
-
-// The guard is called before the bytes it covers are read, and stays with an image kept
-// after an unchanged close: the next open of the file still reads the file's bytes.
-TEST_F(BinaryFileTest, AGuardSettlesTheImageBeforeItsBytesAreReadAndTravelsWithAKeptImage) {
-  std::string bytes(3u << 20, '\0');
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
-  writeFile("a.bin", bytes);
-  // The file system vouches for a file's identity once its last change lies behind it.
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  testing::CommitCountingFs counting;
-  platform::Installed<platform::FileSystem> installed(counting);
-  openBinary(1, path("a.bin"));
-  const uint64_t opened = imageVersion(1);
-  for (uint8_t& b : imageForTransform(1).subspan(4)) b ^= 0x5A;
-  restoreImageVersion(1, opened);
-  auto owning = std::make_unique<XorGuard>();
-  XorGuard& guard = *owning;
-  attachImageGuard(1, std::move(owning));
-  EXPECT_EQ(getText(1, 1, 4), bytes.substr(0, 4));
-  EXPECT_EQ(guard.pays, 0);
-  closeFile(1);  // unchanged: not written, its image kept with the guard
-
-  openBinary(1, path("a.bin"));
-  EXPECT_EQ(imageGuard(1), &guard);
-  EXPECT_EQ(getText(1, 1, static_cast<int64_t>(bytes.size())), bytes);
-  EXPECT_EQ(guard.pays, 1);
-  closeFile(1);
-  EXPECT_EQ(counting.commits, 0);
-  EXPECT_EQ(readFile("a.bin"), bytes);
-}
-
 // A file its owner made read-only is read as usual, but neither written nor replaced:
 // whoever runs the program, root included.
 TEST_F(BinaryFileTest, AReadOnlyFileOpensForReadingOnly) {
