@@ -120,6 +120,7 @@ bool openTranscript(DialogEnvironment& env, std::ostream& errors) {
     env.transcriptFile = std::move(opened).value();
     return true;
   }
+  env.transcriptFile.reset();
   errors << "tollwick: the transcript \"" << *env.transcript
          << "\" (TOLLWICK_TRANSCRIPT) cannot be written: " << opened.status().context() << "\n";
   return false;
