@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/status.h"
+
 namespace tollwick::platform {
 
 class AppendFile {
@@ -17,9 +19,9 @@ class AppendFile {
 };
 
 // Opens the file `path` (as the process's environment gives it) for appending, created
-// when missing. Null, with the reason in `reason`, when it cannot be written: a
-// directory, a pipe without a reader, a device that is not a terminal (a full or empty
-// device would swallow or refuse every line).
-std::unique_ptr<AppendFile> openAppendFile(const std::string& path, std::string& reason);
+// when missing. A file that cannot be written gives a failure whose context is the
+// reason, in words for the user: a directory, a pipe without a reader, a device that is
+// not a terminal (a full or empty device would swallow or refuse every line).
+Result<std::unique_ptr<AppendFile>> openAppendFile(const std::string& path);
 
 }  // namespace tollwick::platform

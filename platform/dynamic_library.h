@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/status.h"
+
 namespace tollwick::platform {
 
 // The file name ending of a shared library on this system.
@@ -33,10 +35,10 @@ class DynamicLibraries {
  public:
   virtual ~DynamicLibraries() = default;
 
-  // Loads the library at the program path `path` (Windows-1252). Null, with the
-  // system's description of the failure in `error`, when it cannot be loaded: missing,
-  // unreadable, not a library, or built for another architecture.
-  virtual std::unique_ptr<DynamicLibrary> open(const std::string& path, std::string& error) = 0;
+  // Loads the library at the program path `path` (Windows-1252). A library that cannot
+  // be loaded (missing, unreadable, not a library, or built for another architecture)
+  // gives Code::kNotFound with the loader's own description as the context.
+  virtual Result<std::unique_ptr<DynamicLibrary>> open(const std::string& path) = 0;
 };
 
 }  // namespace tollwick::platform

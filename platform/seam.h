@@ -12,7 +12,7 @@
 //   program that plays sounds carries the sound code: platform/posix/sound_output.cpp
 //   or platform/win32/sound_output.cpp (`tollwick_sound`), platform/silent_sound.cpp
 //   (`tollwick_sound_none`).
-// - SecurityLibrary: security/security_library.cpp. It loads ZELKORSEC through the
+// - SecurityLibrary: security/loaded_security_library.cpp. It loads ZELKORSEC through the
 //   DynamicLibraries facility (no OS call of its own) and raises the run-time error
 //   for a missing library, which the platform cannot.
 // - Dialog: runtime/message_box.cpp. The start-up code installs the dialog it chooses;

@@ -4,7 +4,7 @@
 // application directory on first use and resolves each export by name; a library that
 // cannot be loaded is run-time error 53 ("File not found: <library file>"), a missing
 // export error 453 ("Can't find DLL entry point <export> in <library file>"), raised by
-// the call that needed it (security/security_library.cpp loads it through the
+// the call that needed it (security/loaded_security_library.cpp loads it through the
 // dynamic-library facility). The meaning of the calls is documented in
 // zelkorsec/zelkorsec.h.
 

@@ -6,7 +6,6 @@
 #include "base/bytes.h"
 #include "platform/seam.h"
 #include "runtime/binary_file.h"
-#include "runtime/error_record.h"
 #include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
 
@@ -35,11 +34,11 @@ clsResource::clsResource() = default;
 clsResource::~clsResource() = default;
 
 void clsResource::DllName(const std::string& path) {
-  resetCurrentError();
+  resetError();
   module_.reset();  // the old library is released before the new one is loaded
   module_ = platform::use<platform::ResourceLoader>().load(path);
   if (!module_) {
-    setCurrentError(kErrorLoadingDll, "Error in loading DLL: " + path);
+    recordError(kErrorLoadingDll, "Error in loading DLL: " + path);
     dllName_.clear();
     return;
   }
@@ -47,7 +46,7 @@ void clsResource::DllName(const std::string& path) {
 }
 
 std::string clsResource::LoadDllString(int32_t index, int32_t length) {
-  resetCurrentError();
+  resetError();
   // A negative length would mean "unlimited" to the loader; no entry is longer than
   // 65535 characters, so larger lengths are cut to that without changing any result.
   length = std::clamp(length, int32_t{0}, int32_t{65535});
@@ -58,28 +57,28 @@ std::string clsResource::LoadDllString(int32_t index, int32_t length) {
     if (n < 0) n = 0;
   }
   if (n == 0) {
-    setCurrentError(kResourceNotFound, notFound("String resource", index));
+    recordError(kResourceNotFound, notFound("String resource", index));
     return {};
   }
   return std::string(buffer.data(), static_cast<std::size_t>(n));
 }
 
 std::vector<uint8_t> clsResource::LoadDllData(int32_t index, const std::string& resformat) {
-  resetCurrentError();
+  resetError();
   platform::ResourceHandle resource = 0;
   if (module_ && isResourceId(index)) {
     resource = module_->findResource(platform::ResourceId::id(static_cast<uint16_t>(index)),
                                      platform::ResourceId::name(resformat));
   }
   if (resource == 0) {
-    setCurrentError(kResourceNotFound, notFound("Custom resource", index));
+    recordError(kResourceNotFound, notFound("Custom resource", index));
     return {};
   }
   const uint32_t size = module_->sizeofResource(resource);
   if (size == 0) return {};
   const uint8_t* data = module_->loadResource(resource);
   if (data == nullptr) {
-    setCurrentError(kErrorLoadingFromFile, "Error loading from file");
+    recordError(kErrorLoadingFromFile, "Error loading from file");
     return {};
   }
   return std::vector<uint8_t>(data, data + size);
@@ -113,13 +112,13 @@ int32_t clsResource::SaveDllData(int16_t index, const std::string& path,
       } catch (const RunTimeError&) {
       }
     }
-    setCurrentError(e.number(), e.description());
+    recordError(e.number(), e.description());
     return e.number();
   }
 }
 
 std::shared_ptr<Picture> clsResource::LoadDllPicture(int32_t index, int32_t resformat) {
-  resetCurrentError();
+  resetError();
   std::unique_ptr<platform::Image> image;
   PictureType type = PictureType::kBitmap;
   std::optional<Palette> palette;
@@ -132,7 +131,7 @@ std::shared_ptr<Picture> clsResource::LoadDllPicture(int32_t index, int32_t resf
       try {
         palette = CreateBitmapPalette(index);
       } catch (const RunTimeError& e) {
-        setCurrentError(e.number(), e.description());  // the bitmap comes without a palette
+        recordError(e.number(), e.description());  // the bitmap comes without a palette
       }
       break;
     case kPictureIcon:
@@ -147,11 +146,11 @@ std::shared_ptr<Picture> clsResource::LoadDllPicture(int32_t index, int32_t resf
       break;
   }
   if (!image) {
-    setCurrentError(kResourceNotFound, notFound("Picture resource", index));
+    recordError(kResourceNotFound, notFound("Picture resource", index));
     return nullptr;
   }
   auto picture = Picture::create(type, std::move(image), std::move(palette));
-  if (!picture) setCurrentError(kInvalidPicture, "Invalid Picture");
+  if (!picture) recordError(kInvalidPicture, "Invalid Picture");
   return picture;
 }
 

@@ -3,16 +3,18 @@
 // assigning its path to DllName: its string table, custom resources (as bytes, as text
 // or written to a file), bitmaps, icons and cursors as pictures, and wave sounds.
 //
-// Errors go to the current error record (runtime/error_record.h) in one of two styles:
-// "record and continue" (DllName, LoadDllString, LoadDllData, LoadDllText,
-// LoadDllPicture and its three shorthands) resets the record on entry, records a
-// failure and returns normally; "stop and return the number" (SaveDllData) returns the
-// number of its first failure (0 on success). Nothing is thrown to the caller.
+// Each instance keeps the record of its last error (number and description, read with
+// lastError()), set in one of two styles: "record and continue" (DllName, LoadDllString,
+// LoadDllData, LoadDllText, LoadDllPicture and its three shorthands) resets the record
+// on entry, records a failure and returns normally; "stop and return the number"
+// (SaveDllData) records its first failure and returns its number (0 on success).
+// Nothing is thrown to the caller.
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/resource_library.h"
@@ -24,6 +26,13 @@ namespace tollwick {
 inline constexpr int32_t kPictureBitmap = 0;
 inline constexpr int32_t kPictureIcon = 1;
 inline constexpr int32_t kPictureCursor = 2;
+
+// The error an operation of clsResource recorded: number 0 and no description when
+// the last one that resets the record succeeded.
+struct ResourceError {
+  int32_t number = 0;
+  std::string description;
+};
 
 class clsResource {
  public:
@@ -79,6 +88,9 @@ class clsResource {
   std::shared_ptr<Picture> LoadDllCursor(int32_t index);
   std::shared_ptr<Picture> LoadDllBitmap(int32_t index);
 
+  // The error recorded by the last operation (see the two styles above).
+  const ResourceError& lastError() const { return error_; }
+
  protected:
   std::unique_ptr<platform::ResourceModule> module_;
   std::string dllName_;
@@ -90,6 +102,13 @@ class clsResource {
   // The palette of bitmap `index` when it has 8 bits per pixel; none otherwise. Error 9
   // when its header claims more than 256 colours.
   std::optional<Palette> CreateBitmapPalette(int32_t index);
+
+  void resetError() { error_ = ResourceError{}; }
+  void recordError(int32_t number, std::string description) {
+    error_ = ResourceError{number, std::move(description)};
+  }
+
+  ResourceError error_;
 };
 
 // The shared instance, created on first use with no library loaded.

@@ -110,9 +110,10 @@ class TranscriptFile : public ::testing::Test {
 };
 
 TEST_F(TranscriptFile, RecordsEveryBoxWithItsAnswerAsOneJsonLine) {
-  std::string reason;
+  auto file = platform::openAppendFile(path_);
+  ASSERT_TRUE(file.ok()) << file.status().context();
   TranscriptDialog dialog(std::make_unique<AnswersDialog>(std::deque<int32_t>{kYes}),
-                          platform::openAppendFile(path_, reason));
+                          std::move(file).value());
   dialog.show("Fix Character File Now?", 4, "Tollwick");
   dialog.show("Say \"caf\xE9\"\\", 0, "Tollwick");
   dialog.show("Again?", 4, "T");
@@ -152,12 +153,11 @@ TEST(Transcript, WritingToAPipeNobodyEmptiesNeverBlocks) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
-  std::string reason;
-  const auto file = platform::openAppendFile(fifo, reason);
-  ASSERT_NE(file, nullptr) << reason;
+  const auto file = platform::openAppendFile(fifo);
+  ASSERT_TRUE(file.ok()) << file.status().context();
   const std::string line(4096, 'x');
   bool failed = false;
-  for (int i = 0; i < 1024 && !failed; ++i) failed = !file->append(line);
+  for (int i = 0; i < 1024 && !failed; ++i) failed = !(*file)->append(line);
   EXPECT_TRUE(failed);
   ::close(reader);
 }

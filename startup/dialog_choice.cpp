@@ -96,9 +96,11 @@ std::unique_ptr<platform::Dialog> chooseDialog(const DialogEnvironment& env, std
   }
   if (isSet(env.transcript)) {
     std::shared_ptr<platform::AppendFile> file = env.transcriptFile;
-    std::string reason;
-    if (!file) file = platform::openAppendFile(*env.transcript, reason);
-    if (!file) return nullptr;
+    if (!file) {
+      auto opened = platform::openAppendFile(*env.transcript);
+      if (!opened.ok()) return nullptr;
+      file = std::move(opened).value();
+    }
     // The dialog owns its transcript; a shared one stays open as long as either holds it.
     struct Shared : platform::AppendFile {
       std::shared_ptr<platform::AppendFile> file;
@@ -113,11 +115,14 @@ std::unique_ptr<platform::Dialog> chooseDialog(const DialogEnvironment& env, std
 
 bool openTranscript(DialogEnvironment& env, std::ostream& errors) {
   if (!isSet(env.transcript)) return true;
-  std::string reason;
-  env.transcriptFile = platform::openAppendFile(*env.transcript, reason);
-  if (env.transcriptFile) return true;
+  auto opened = platform::openAppendFile(*env.transcript);
+  if (opened.ok()) {
+    env.transcriptFile = std::move(opened).value();
+    return true;
+  }
+  env.transcriptFile.reset();
   errors << "tollwick: the transcript \"" << *env.transcript
-         << "\" (TOLLWICK_TRANSCRIPT) cannot be written: " << reason << "\n";
+         << "\" (TOLLWICK_TRANSCRIPT) cannot be written: " << opened.status().context() << "\n";
   return false;
 }
 

@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "base/text.h"
+#include "formats/pe/pe_image.h"
 #include "platform/dialog.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
-#include "formats/pe/pe_image.h"
 #include "platform/process.h"
 #include "platform/seam.h"
 #include "platform/wine.h"
@@ -57,7 +57,7 @@ bool isA32BitWindowsLibrary(const std::string& path) {
     return false;
   }
   const auto image = pe::PeImage::parse(std::move(bytes));
-  return image != nullptr && !image->isPe32Plus() && image->machine() == kMachineI386;
+  return image.ok() && !image->isPe32Plus() && image->machine() == kMachineI386;
 }
 
 // Ends the run before anything is touched, after a box that says why.

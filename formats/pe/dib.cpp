@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "base/bytes.h"
@@ -10,9 +11,12 @@
 namespace tollwick::pe {
 namespace {
 
+using platform::Code;
 using platform::Image;
 using platform::ImageKind;
 using platform::PaletteEntry;
+using platform::Result;
+using platform::Status;
 
 constexpr uint32_t kRgb = 0;
 constexpr uint32_t kRle8 = 1;
@@ -224,36 +228,38 @@ std::optional<Raster> readRaster(std::span<const uint8_t> dib, bool halfHeight) 
 
 }  // namespace
 
-std::unique_ptr<Image> decodeBitmap(std::span<const uint8_t> dib) {
+Result<Image> decodeBitmap(std::span<const uint8_t> dib) {
   auto raster = readRaster(dib, false);
-  if (!raster) return nullptr;
-  auto image = std::make_unique<Image>();
-  image->kind = ImageKind::kBitmap;
-  image->width = raster->width;
-  image->height = raster->height;
-  image->bitsPerPixel = raster->bitCount;
-  image->indexed = raster->indexed;
-  image->pixels = std::move(raster->pixels);
-  image->colorTable = std::move(raster->colorTable);
-  return image;
+  if (!raster) return Status(Code::kDamaged, "damaged bitmap");
+  Image image;
+  image.kind = ImageKind::kBitmap;
+  image.width = raster->width;
+  image.height = raster->height;
+  image.bitsPerPixel = raster->bitCount;
+  image.indexed = raster->indexed;
+  image.pixels = std::move(raster->pixels);
+  image.colorTable = std::move(raster->colorTable);
+  return Result<Image>(std::move(image));
 }
 
-std::unique_ptr<Image> decodeIconImage(std::span<const uint8_t> dib, ImageKind kind) {
+Result<Image> decodeIconImage(std::span<const uint8_t> dib, ImageKind kind) {
   static constexpr uint8_t kPng[] = {0x89, 'P', 'N', 'G'};
-  if (dib.size() >= 4 && std::equal(kPng, kPng + 4, dib.begin())) return nullptr;
+  if (dib.size() >= 4 && std::equal(kPng, kPng + 4, dib.begin())) {
+    return Status(Code::kDamaged, "image stored as PNG");
+  }
   auto raster = readRaster(dib, true);
-  if (!raster || raster->end > dib.size()) return nullptr;
+  if (!raster || raster->end > dib.size()) return Status(Code::kDamaged, "damaged icon image");
   const std::size_t width = static_cast<std::size_t>(raster->width);
   const std::size_t rows = static_cast<std::size_t>(raster->height);
-  auto image = std::make_unique<Image>();
-  image->kind = kind;
-  image->width = raster->width;
-  image->height = raster->height;
-  image->bitsPerPixel = raster->bitCount;
-  image->pixels.resize(width * rows * 4);
+  Image image;
+  image.kind = kind;
+  image.width = raster->width;
+  image.height = raster->height;
+  image.bitsPerPixel = raster->bitCount;
+  image.pixels.resize(width * rows * 4);
   bool anyAlpha = false;
   for (std::size_t p = 0; p < width * rows; ++p) {
-    uint8_t* out = &image->pixels[p * 4];
+    uint8_t* out = &image.pixels[p * 4];
     if (raster->indexed) {
       const uint8_t index = raster->pixels[p];
       const PaletteEntry c =
@@ -276,11 +282,11 @@ std::unique_ptr<Image> decodeIconImage(std::span<const uint8_t> dib, ImageKind k
       if (at + stride > dib.size()) continue;
       for (std::size_t x = 0; x < width; ++x) {
         const bool transparent = ((dib[at + x / 8] >> (7 - x % 8)) & 1) != 0;
-        image->pixels[(y * width + x) * 4 + 3] = transparent ? 0 : 255;
+        image.pixels[(y * width + x) * 4 + 3] = transparent ? 0 : 255;
       }
     }
   }
-  return image;
+  return Result<Image>(std::move(image));
 }
 
 }  // namespace tollwick::pe

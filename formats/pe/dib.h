@@ -2,13 +2,14 @@
 // Decoding of device-independent bitmaps as a resource library stores them: bitmap
 // resources (a .bmp without its file header) and the images of icons and cursors (a
 // bitmap of twice the height holding the colour image and a 1-bit transparency mask).
-// Every size and offset is checked against the bytes given; damaged data gives null.
+// Every size and offset is checked against the bytes given; damaged data gives
+// Code::kDamaged.
 
 #include <cstdint>
-#include <memory>
 #include <span>
 
 #include "platform/resource_library.h"
+#include "platform/status.h"
 
 namespace tollwick::pe {
 
@@ -20,12 +21,12 @@ inline constexpr uint64_t kMaxImagePixels = uint64_t{1} << 26;
 // per pixel; uncompressed, bit fields, or run-length encoded (8 and 4 bits). Images of
 // 8 bits or fewer come back indexed with their colour table; others as blue, green,
 // red, alpha (alpha 255 where the bitmap stores none).
-std::unique_ptr<platform::Image> decodeBitmap(std::span<const uint8_t> dib);
+platform::Result<platform::Image> decodeBitmap(std::span<const uint8_t> dib);
 
 // An icon or cursor image (RT_ICON, or RT_CURSOR after its 4 hotspot bytes): always
 // blue, green, red, alpha, transparent where the mask says so (or, at 32 bits, where
-// the stored alpha says so). Null for images stored as PNG.
-std::unique_ptr<platform::Image> decodeIconImage(std::span<const uint8_t> dib,
-                                                 platform::ImageKind kind);
+// the stored alpha says so). Images stored as PNG are not decoded (Code::kDamaged too).
+platform::Result<platform::Image> decodeIconImage(std::span<const uint8_t> dib,
+                                                  platform::ImageKind kind);
 
 }  // namespace tollwick::pe

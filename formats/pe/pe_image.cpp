@@ -54,45 +54,55 @@ std::string describeKey(const ResourceKey& key) {
   return ansiToUtf8(utf16ToAnsi(key.name));
 }
 
-std::unique_ptr<PeImage> PeImage::parse(std::span<const uint8_t> bytes, uint16_t uiLanguage) {
+platform::Result<PeImage> PeImage::parse(std::span<const uint8_t> bytes, uint16_t uiLanguage) {
   return parse(platform::ByteBuffer(bytes.begin(), bytes.end()), uiLanguage);
 }
 
-std::unique_ptr<PeImage> PeImage::parse(platform::ByteBuffer bytes, uint16_t uiLanguage) {
-  std::unique_ptr<PeImage> image(new PeImage());
-  image->bytes_ = std::move(bytes);
-  image->uiLanguage_ = uiLanguage;
-  if (!image->readHeaders()) return nullptr;
-  image->readResourceTree();
-  for (std::size_t i = 0; i < image->resources_.size(); ++i) {
-    const Resource& r = image->resources_[i];
-    image->byTypeAndName_[indexKey(r.type, r.name)].push_back(i);
+platform::Result<PeImage> PeImage::parse(platform::ByteBuffer bytes, uint16_t uiLanguage) {
+  PeImage image;
+  image.bytes_ = std::move(bytes);
+  image.uiLanguage_ = uiLanguage;
+  if (platform::Status headers = image.readHeaders(); !headers.ok()) return headers;
+  image.readResourceTree();
+  for (std::size_t i = 0; i < image.resources_.size(); ++i) {
+    const Resource& r = image.resources_[i];
+    image.byTypeAndName_[indexKey(r.type, r.name)].push_back(i);
   }
-  image->indexStrings(uiLanguage);
-  return image;
+  image.indexStrings(uiLanguage);
+  return platform::Result<PeImage>(std::move(image));
 }
 
-bool PeImage::readHeaders() {
+platform::Status PeImage::readHeaders() {
+  using platform::Code;
   const auto& b = bytes_;
-  if (!fits(b.size(), 0, 0x40) || b[0] != 'M' || b[1] != 'Z') return false;
+  if (!fits(b.size(), 0, 0x40) || b[0] != 'M' || b[1] != 'Z') {
+    return platform::Status(Code::kDamaged, "no MZ header");
+  }
   const uint64_t peOffset = readLe32(b, 0x3C);
   if (!fits(b.size(), peOffset, 24) ||
-      std::memcmp(&b[static_cast<size_t>(peOffset)], "PE\0\0", 4) != 0)
-    return false;
+      std::memcmp(&b[static_cast<size_t>(peOffset)], "PE\0\0", 4) != 0) {
+    return platform::Status(Code::kDamaged, "no PE header");
+  }
   const uint64_t coff = peOffset + 4;
   machine_ = readLe16(b, coff);
   const uint32_t sectionCount = readLe16(b, coff + 2);
   const uint32_t optionalSize = readLe16(b, coff + 16);
   const uint64_t optional = peOffset + 24;
-  if (!fits(b.size(), optional, optionalSize) || optionalSize < 2) return false;
+  if (!fits(b.size(), optional, optionalSize) || optionalSize < 2) {
+    return platform::Status(Code::kDamaged, "optional header outside the file");
+  }
   const uint16_t magic = readLe16(b, optional);
-  if (magic != 0x10B && magic != 0x20B) return false;
+  if (magic != 0x10B && magic != 0x20B) {
+    return platform::Status(Code::kDamaged, "neither a PE32 nor a PE32+ optional header");
+  }
   pe32Plus_ = magic == 0x20B;
   const uint64_t rvaCountAt = pe32Plus_ ? 108 : 92;
   const uint64_t resourceEntryAt = pe32Plus_ ? 128 : 112;
-  if (sectionCount > kMaxSections) return false;
+  if (sectionCount > kMaxSections) return platform::Status(Code::kDamaged, "too many sections");
   const uint64_t sectionTable = optional + optionalSize;
-  if (!fits(b.size(), sectionTable, uint64_t{sectionCount} * 40)) return false;
+  if (!fits(b.size(), sectionTable, uint64_t{sectionCount} * 40)) {
+    return platform::Status(Code::kDamaged, "section table outside the file");
+  }
   for (uint32_t i = 0; i < sectionCount; ++i) {
     const uint64_t at = sectionTable + uint64_t{i} * 40;
     sections_.push_back(Section{readLe32(b, at + 12), readLe32(b, at + 8), readLe32(b, at + 16),
@@ -103,7 +113,7 @@ bool PeImage::readHeaders() {
       optionalSize >= resourceEntryAt + 8) {
     resourceRva_ = readLe32(b, optional + resourceEntryAt);
   }
-  return true;
+  return {};
 }
 
 std::optional<std::pair<uint32_t, uint32_t>> PeImage::mapRva(uint32_t rva) const {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace tollwick::pe {
 
@@ -67,14 +68,20 @@ struct Resource {
 
 class PeImage {
  public:
+  // Moved, never copied: an image holds the whole file.
+  PeImage(PeImage&&) = default;
+  PeImage& operator=(PeImage&&) = default;
+  PeImage(const PeImage&) = delete;
+  PeImage& operator=(const PeImage&) = delete;
+
   // Reads the headers and the resource tree of `bytes`, and indexes the string table
-  // with `uiLanguage` as the preferred language. Null when `bytes` is not a PE file
-  // whose headers lie inside it.
-  static std::unique_ptr<PeImage> parse(platform::ByteBuffer bytes,
-                                        uint16_t uiLanguage = kLanguageEnglishUs);
+  // with `uiLanguage` as the preferred language. Code::kDamaged, saying which header is
+  // wrong, when `bytes` is not a PE file whose headers lie inside it.
+  static platform::Result<PeImage> parse(platform::ByteBuffer bytes,
+                                         uint16_t uiLanguage = kLanguageEnglishUs);
   // The same for bytes held in a plain vector (copied).
-  static std::unique_ptr<PeImage> parse(std::span<const uint8_t> bytes,
-                                        uint16_t uiLanguage = kLanguageEnglishUs);
+  static platform::Result<PeImage> parse(std::span<const uint8_t> bytes,
+                                         uint16_t uiLanguage = kLanguageEnglishUs);
 
   bool isPe32Plus() const { return pe32Plus_; }
   uint16_t machine() const { return machine_; }
@@ -112,7 +119,7 @@ class PeImage {
   using StringBlock = std::array<StringSlot, 16>;
 
   PeImage() = default;
-  bool readHeaders();
+  platform::Status readHeaders();
   void readResourceTree();
   void walkDirectory(uint32_t base, uint32_t limit, uint32_t offset, int level,
                      std::vector<ResourceKey>& path, std::unordered_set<uint32_t>& visited,

@@ -17,7 +17,7 @@ namespace {
 
 using namespace tollwick::pe::testing;
 
-std::unique_ptr<PeImage> load(const std::string& path, uint16_t ui = kLanguageEnglishUs) {
+platform::Result<PeImage> load(const std::string& path, uint16_t ui = kLanguageEnglishUs) {
   auto bytes = readAll(path);
   EXPECT_FALSE(bytes.empty()) << path << " is missing: the build makes it";
   return PeImage::parse(std::move(bytes), ui);
@@ -48,7 +48,7 @@ std::vector<uint8_t> oneResource(uint16_t type, uint16_t name, uint16_t language
 TEST(PeImage, ThirtyTwoAndSixtyFourBitBuildsOfOneSourceHoldTheSameResources) {
   const auto wide = load(sampleDll());
   const auto narrow = load(sample32Dll());
-  ASSERT_TRUE(wide && narrow);
+  ASSERT_TRUE(wide.ok() && narrow.ok());
   EXPECT_TRUE(wide->isPe32Plus());
   EXPECT_FALSE(narrow->isPe32Plus());
   ASSERT_EQ(wide->resources().size(), narrow->resources().size());
@@ -84,7 +84,7 @@ TEST(PeImage, TypeAndNameTextsAreReadAsTheResourceFunctionsReadThem) {
   for (const Case& c : cases) EXPECT_EQ(keyFromText(c.text), c.key) << c.text;
 
   const auto edge = load(edgeDll());
-  ASSERT_TRUE(edge);
+  ASSERT_TRUE(edge.ok());
   EXPECT_NE(edge->find(*keyFromText("Custom"), *keyFromText("logo")), nullptr);
   EXPECT_NE(edge->find(*keyFromText("#10"), *keyFromText("#7")), nullptr);  // RCDATA 7
   EXPECT_EQ(edge->find(*keyFromText("CUSTOMS"), ResourceKey::fromId(2)), nullptr);
@@ -92,7 +92,7 @@ TEST(PeImage, TypeAndNameTextsAreReadAsTheResourceFunctionsReadThem) {
 
 TEST(PeImage, StringsComeBackAsTheAnsiStringLoaderGivesThem) {
   const auto edge = load(edgeDll());
-  ASSERT_TRUE(edge);
+  ASSERT_TRUE(edge.ok());
   // "Hello" with capacities 64, 6, 5, 2, 1.
   const std::pair<int32_t, std::string> cut[] = {
       {64, "Hello"}, {6, "Hello"}, {5, "Hell"}, {2, "H"}, {1, ""}};
@@ -134,18 +134,21 @@ TEST(PeImage, LanguageIsPickedNeutralPreferredPrimaryEnglishThenLowest) {
 TEST(PeImage, FilesThatAreNotPeFilesDoNotLoad) {
   const std::vector<std::vector<uint8_t>> junk = {
       {}, {'M', 'Z'}, std::vector<uint8_t>(64, 0), readAll(sampleRc())};
-  for (const auto& bytes : junk) EXPECT_EQ(PeImage::parse(bytes), nullptr);
+  for (const auto& bytes : junk) {
+    EXPECT_EQ(PeImage::parse(bytes).status().code(), platform::Code::kDamaged);
+  }
   auto wrongMagic = oneResource(10, 1, 0x409, {1, 2, 3});
   put16(wrongMagic, 0x58, 0x107);
-  EXPECT_EQ(PeImage::parse(wrongMagic), nullptr);
+  EXPECT_EQ(PeImage::parse(wrongMagic).status().context(),
+            "neither a PE32 nor a PE32+ optional header");
   auto tooManySections = oneResource(10, 1, 0x409, {1, 2, 3});
   put16(tooManySections, 0x46, 0xFFFF);
-  EXPECT_EQ(PeImage::parse(tooManySections), nullptr);
+  EXPECT_EQ(PeImage::parse(tooManySections).status().context(), "too many sections");
 }
 
 TEST(PeImage, HandMadeResourceIsFoundAndItsBytesServed) {
   const auto image = PeImage::parse(oneResource(10, 7, 0x409, {'a', 'b', 'c'}));
-  ASSERT_TRUE(image);
+  ASSERT_TRUE(image.ok());
   const Resource* r = image->find(ResourceKey::fromId(10), ResourceKey::fromId(7));
   ASSERT_NE(r, nullptr);
   const auto bytes = image->bytesOf(*r);
@@ -157,7 +160,7 @@ TEST(PeImage, DataPointingOutsideTheFileIsAMissingResource) {
     auto file = oneResource(10, 7, 0x409, {'a', 'b', 'c'});
     put32(file, kResourceFileOffset + 72, rva);
     const auto image = PeImage::parse(file);
-    ASSERT_TRUE(image);
+    ASSERT_TRUE(image.ok());
     EXPECT_EQ(image->find(ResourceKey::fromId(10), ResourceKey::fromId(7)), nullptr) << rva;
   }
   auto huge = oneResource(10, 7, 0x409, {'a', 'b', 'c'});
@@ -171,7 +174,7 @@ TEST(PeImage, LoopingAndOverlappingDirectoriesEndQuickly) {
   putDirectory(loop, 0, 0, 100);
   for (std::size_t i = 0; i < 100; ++i) putEntry(loop, 0, i, 1, 0x80000000u);
   const auto looped = PeImage::parse(wrapResources(loop));
-  ASSERT_TRUE(looped);
+  ASSERT_TRUE(looped.ok());
   EXPECT_TRUE(looped->resources().empty());
 
   // Thousands of overlapping directories, each claiming every entry after it: a walk
@@ -185,7 +188,7 @@ TEST(PeImage, LoopingAndOverlappingDirectoriesEndQuickly) {
   }
   const auto start = std::chrono::steady_clock::now();
   const auto image = PeImage::parse(wrapResources(overlap));
-  EXPECT_TRUE(image);
+  EXPECT_TRUE(image.ok());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
@@ -194,7 +197,7 @@ TEST(PeImage, EveryTruncationAndDamagedByteIsHandledInsideTheFile) {
   ASSERT_FALSE(original.empty());
   auto exercise = [](std::vector<uint8_t> bytes) {
     const auto image = PeImage::parse(std::move(bytes));
-    if (!image) return;
+    if (!image.ok()) return;
     char buffer[64];
     for (uint32_t id : {253u, 955u, 3257u}) image->loadString(id, buffer, sizeof buffer);
     for (const Resource& r : image->resources()) {
@@ -260,7 +263,7 @@ TEST(PeImage, ResourcesAreTheOnesWrestoolLists) {
   for (const std::string& dll : {sampleDll(), sample32Dll(), wineDll("user32.dll")}) {
     if (!exists(dll)) continue;
     const auto image = load(dll);
-    ASSERT_TRUE(image) << dll;
+    ASSERT_TRUE(image.ok()) << dll;
     EXPECT_EQ(ourList(*image), wrestoolList(dll)) << dll;
   }
 }
@@ -269,7 +272,7 @@ TEST(PeImage, WineUser32ReadsAsWineItselfWouldServeIt) {
   const std::string dll = wineDll("user32.dll");
   if (!exists(dll)) GTEST_SKIP() << "Wine's DLLs are not installed (package libwine)";
   const auto english = load(dll, 0x0409);
-  ASSERT_TRUE(english);
+  ASSERT_TRUE(english.ok());
   EXPECT_TRUE(english->isPe32Plus());
   EXPECT_EQ(str(*english, 2), "Error");
   EXPECT_EQ(str(*load(dll, 0x0407), 2), "Fehler");

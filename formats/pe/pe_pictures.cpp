@@ -62,7 +62,9 @@ std::vector<GroupEntry> byPreference(std::vector<GroupEntry> entries) {
 std::unique_ptr<Image> loadPicture(const PeImage& image, uint16_t id, ImageKind kind) {
   if (kind == ImageKind::kBitmap) {
     const Resource* r = image.find(ResourceKey::fromId(rt::kBitmap), ResourceKey::fromId(id));
-    return r == nullptr ? nullptr : decodeBitmap(image.bytesOf(*r));
+    if (r == nullptr) return nullptr;
+    auto bitmap = decodeBitmap(image.bytesOf(*r));
+    return bitmap.ok() ? std::make_unique<Image>(std::move(bitmap).value()) : nullptr;
   }
   const bool cursor = kind == ImageKind::kCursor;
   const Resource* group = image.find(
@@ -82,10 +84,10 @@ std::unique_ptr<Image> loadPicture(const PeImage& image, uint16_t id, ImageKind 
       bytes = bytes.subspan(4);
     }
     auto picture = decodeIconImage(bytes, kind);
-    if (!picture) continue;
+    if (!picture.ok()) continue;
     picture->hotspotX = hotspotX;
     picture->hotspotY = hotspotY;
-    return picture;
+    return std::make_unique<Image>(std::move(picture).value());
   }
   return nullptr;
 }

@@ -81,8 +81,9 @@ class PeResourceLoader : public ResourceLoader {
     ByteBuffer file;
     if (files_.readFile(path, file) != FsStatus::kOk) return nullptr;
     auto image = pe::PeImage::parse(std::move(file), language_());
-    if (!image) return nullptr;
-    return std::make_unique<PeResourceModule>(std::move(image), sound_);
+    if (!image.ok()) return nullptr;
+    return std::make_unique<PeResourceModule>(
+        std::make_unique<pe::PeImage>(std::move(image).value()), sound_);
   }
 
  private:

@@ -17,7 +17,7 @@ namespace tollwick::pe {
 // Returns a sum of what was read, so that nothing is optimised away.
 inline uint64_t exerciseReader(std::span<const uint8_t> bytes) {
   auto image = PeImage::parse(bytes);
-  if (!image) return 0;
+  if (!image.ok()) return 0;
   uint64_t sum = 0;
   char buffer[300];
   for (uint32_t id : {0u, 1u, 2u, 16u, 253u, 3257u, 0xFFFFu}) {
@@ -38,9 +38,9 @@ inline uint64_t exerciseReader(std::span<const uint8_t> bytes) {
       if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kCursor))
         sum += p->pixels.size();
     } else if (r.type == ResourceKey::fromName(u"WAVE")) {
-      if (auto w = parseWave(data)) sum += w->samples.size();
+      if (auto w = parseWave(data); w.ok()) sum += w->samples.size();
     }
-    if (auto p = decodeBitmap(data)) sum += p->pixels.size();  // any bytes as a bitmap
+    if (auto p = decodeBitmap(data); p.ok()) sum += p->pixels.size();  // any bytes as a bitmap
   }
   return sum;
 }

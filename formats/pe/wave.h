@@ -3,8 +3,9 @@
 // it: the sample format and the sample data. Checked against the bytes given.
 
 #include <cstdint>
-#include <optional>
 #include <span>
+
+#include "platform/status.h"
 
 namespace tollwick::pe {
 
@@ -16,9 +17,10 @@ struct WaveSound {
   std::span<const uint8_t> samples;  // whole frames only
 };
 
-// Nullopt unless `bytes` hold "RIFF", "WAVE", a "fmt " chunk of PCM (8, 16, 24 or 32
-// bits) or float (32 bits) samples with 1 to 8 channels, and a "data" chunk (cut to the
-// bytes present). The extensible format counts as its sub-format.
-std::optional<WaveSound> parseWave(std::span<const uint8_t> bytes);
+// Code::kDamaged, saying what is wrong, unless `bytes` hold "RIFF", "WAVE", a "fmt "
+// chunk of PCM (8, 16, 24 or 32 bits) or float (32 bits) samples with 1 to 8 channels,
+// and a "data" chunk (cut to the bytes present). The extensible format counts as its
+// sub-format.
+platform::Result<WaveSound> parseWave(std::span<const uint8_t> bytes);
 
 }  // namespace tollwick::pe

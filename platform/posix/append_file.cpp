@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "platform/append_file.h"
 
@@ -36,23 +38,23 @@ class PosixAppendFile : public AppendFile {
 
 }  // namespace
 
-std::unique_ptr<AppendFile> openAppendFile(const std::string& path, std::string& reason) {
+Result<std::unique_ptr<AppendFile>> openAppendFile(const std::string& path) {
   // O_NONBLOCK: opening a FIFO without a reader fails at once (ENXIO) instead of
   // waiting, and a write that would wait fails instead.
   const int fd =
       ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd < 0) {
-    reason = errno == ENXIO ? "a pipe nobody reads" : std::strerror(errno);
-    return nullptr;
+    const int error = errno;
+    return Status(Code::kAccessError, error == ENXIO ? "a pipe nobody reads" : std::strerror(error),
+                  error);
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0 ||
       !(S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || ::isatty(fd) == 1)) {
-    reason = "not a file, a pipe or a terminal";
     ::close(fd);
-    return nullptr;
+    return Status(Code::kAccessError, "not a file, a pipe or a terminal");
   }
-  return std::make_unique<PosixAppendFile>(fd);
+  return std::unique_ptr<AppendFile>(std::make_unique<PosixAppendFile>(fd));
 }
 
 }  // namespace tollwick::platform

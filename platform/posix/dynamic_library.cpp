@@ -31,23 +31,21 @@ class PosixDynamicLibrary : public DynamicLibrary {
 
 class PosixDynamicLibraries : public DynamicLibraries {
  public:
-  std::unique_ptr<DynamicLibrary> open(const std::string& path, std::string& error) override {
+  Result<std::unique_ptr<DynamicLibrary>> open(const std::string& path) override {
     const std::string host = hostPath(path);
     // dlopen would wait forever on a FIFO in the library's place.
     struct stat st {};
     if (::stat(host.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-      error = host + ": not a regular file";
-      return nullptr;
+      return Status(Code::kNotFound, host + ": not a regular file");
     }
     // Never unmapped, not even by the dlclose at exit: what the library keeps (key
     // handles it gave out) stays valid and reachable for the life of the process.
     void* handle = ::dlopen(host.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle == nullptr) {
       const char* reason = ::dlerror();
-      error = reason != nullptr ? reason : "cannot be loaded";
-      return nullptr;
+      return Status(Code::kNotFound, reason != nullptr ? reason : "cannot be loaded");
     }
-    return std::make_unique<PosixDynamicLibrary>(handle);
+    return std::unique_ptr<DynamicLibrary>(std::make_unique<PosixDynamicLibrary>(handle));
   }
 };
 

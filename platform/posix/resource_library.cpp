@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "platform/file_system.h"
 #include "formats/pe/pe_resource_library.h"
+#include "platform/file_system.h"
 #include "platform/posix/resource_language.h"
 #include "platform/resource_library.h"
 #include "platform/seam.h"

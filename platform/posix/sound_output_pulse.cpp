@@ -88,7 +88,7 @@ class PulseSoundOutput : public SoundOutput {
     auto playback = std::make_shared<Playback>();
     playback->wave = std::move(wave);
     const auto sound = pe::parseWave(playback->wave);
-    if (!sound || sound->samples.empty()) return false;
+    if (!sound.ok() || sound->samples.empty()) return false;
     playback->sound = *sound;
     std::promise<bool> opened;
     std::future<bool> answer = opened.get_future();

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <string>
+
 #include "platform/append_file.h"
 #include "platform/win32/text.h"
 
@@ -31,21 +34,22 @@ class Win32AppendFile : public AppendFile {
 
 }  // namespace
 
-std::unique_ptr<AppendFile> openAppendFile(const std::string& path, std::string& reason) {
+Result<std::unique_ptr<AppendFile>> openAppendFile(const std::string& path) {
   HANDLE handle =
       CreateFileW(win32::widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    reason = "cannot be opened for writing (error " + std::to_string(GetLastError()) + ")";
-    return nullptr;
+    const DWORD error = GetLastError();
+    return Status(Code::kAccessError,
+                  "cannot be opened for writing (error " + std::to_string(error) + ")",
+                  static_cast<int32_t>(error));
   }
   const DWORD type = GetFileType(handle);
   if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE && type != FILE_TYPE_CHAR) {
-    reason = "not a file, a pipe or a console";
     CloseHandle(handle);
-    return nullptr;
+    return Status(Code::kAccessError, "not a file, a pipe or a console");
   }
-  return std::make_unique<Win32AppendFile>(handle);
+  return std::unique_ptr<AppendFile>(std::make_unique<Win32AppendFile>(handle));
 }
 
 }  // namespace tollwick::platform

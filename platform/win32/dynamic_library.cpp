@@ -30,8 +30,7 @@ class Win32DynamicLibrary : public DynamicLibrary {
 
 class Win32DynamicLibraries : public DynamicLibraries {
  public:
-  std::unique_ptr<DynamicLibrary> open(const std::string& path, std::string& error) override {
-    error.clear();
+  Result<std::unique_ptr<DynamicLibrary>> open(const std::string& path) override {
     const std::wstring wide = win32::widen(path);
     // No "cannot find" box from the system: the caller reports the failure its own way.
     DWORD previousMode = 0;
@@ -42,13 +41,15 @@ class Win32DynamicLibraries : public DynamicLibraries {
     HMODULE module = wide.empty() ? nullptr : LoadLibraryExW(wide.c_str(), nullptr, flags);
     const DWORD code = module == nullptr ? GetLastError() : ERROR_SUCCESS;
     if (modeSet) SetThreadErrorMode(previousMode, nullptr);
-    if (module != nullptr) return std::make_unique<Win32DynamicLibrary>(module);
+    if (module != nullptr) {
+      return std::unique_ptr<DynamicLibrary>(std::make_unique<Win32DynamicLibrary>(module));
+    }
     // A library built for the other width (a 32-bit DLL in a 64-bit process) can never
     // be used by this process: it is as good as missing, and reported as such.
-    error = win32::systemMessage(code == ERROR_BAD_EXE_FORMAT || code == ERROR_SUCCESS
-                                     ? static_cast<DWORD>(ERROR_MOD_NOT_FOUND)
-                                     : code);
-    return nullptr;
+    const DWORD reported = code == ERROR_BAD_EXE_FORMAT || code == ERROR_SUCCESS
+                               ? static_cast<DWORD>(ERROR_MOD_NOT_FOUND)
+                               : code;
+    return Status(Code::kNotFound, win32::systemMessage(reported), static_cast<int32_t>(reported));
   }
 
  private:

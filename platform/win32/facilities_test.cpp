@@ -194,21 +194,23 @@ TEST_F(Win32FileSystemTest, ReadingADirectoryIsAnAccessErrorAndMissingPathsAreTo
 
 TEST(Win32DynamicLibraries, ExportsAreUndecoratedAndAnotherWidthIsAsMissing) {
   auto libraries = makeSystemFacility<DynamicLibraries>();
-  std::string error;
-  auto library = libraries->open(applicationDirectory() + "\\ZELKORSEC.dll", error);
-  ASSERT_NE(library, nullptr) << error;
-  EXPECT_NE(library->symbol("ZelkorSecVerify"), nullptr);
-  EXPECT_EQ(library->symbol("ZelkorSecVerify@12"), nullptr);
+  auto library = libraries->open(applicationDirectory() + "\\ZELKORSEC.dll");
+  ASSERT_TRUE(library.ok()) << library.status().context();
+  EXPECT_NE((*library)->symbol("ZelkorSecVerify"), nullptr);
+  EXPECT_EQ((*library)->symbol("ZelkorSecVerify@12"), nullptr);
 
-  std::string missing;
-  EXPECT_EQ(libraries->open(applicationDirectory() + "\\Absent.dll", missing), nullptr);
-  EXPECT_FALSE(missing.empty());
+  const auto missing = libraries->open(applicationDirectory() + "\\Absent.dll");
+  ASSERT_FALSE(missing.ok());
+  EXPECT_EQ(missing.status().code(), Code::kNotFound);
+  EXPECT_EQ(missing.status().osError(), static_cast<int32_t>(ERROR_MOD_NOT_FOUND));
+  EXPECT_FALSE(missing.status().context().empty());
   // A library of the other width can never serve this process. (Checked in the 32-bit
   // build with the 64-bit sample library: Wine maps a 32-bit library without code, like
   // the sample, into a 64-bit process, and this build makes no 32-bit one with code.)
   if (sizeof(void*) == 4) {
-    EXPECT_EQ(libraries->open(applicationDirectory() + "\\Zelkor.dll", error), nullptr);
-    EXPECT_EQ(error, missing);
+    const auto otherWidth = libraries->open(applicationDirectory() + "\\Zelkor.dll");
+    ASSERT_FALSE(otherWidth.ok());
+    EXPECT_EQ(otherWidth.status().context(), missing.status().context());
   }
 }
 

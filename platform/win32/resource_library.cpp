@@ -8,8 +8,8 @@
 
 #include <memory>
 
-#include "platform/file_system.h"
 #include "formats/pe/pe_resource_library.h"
+#include "platform/file_system.h"
 #include "platform/resource_library.h"
 #include "platform/seam.h"
 

@@ -70,9 +70,9 @@ class LoadedSecurityLibrary : public SecurityLibrary {
   DynamicLibrary& library() {
     if (library_ != nullptr) return *library_;
     const std::string path = use<Process>().applicationDirectory() + "/" + libraryFileName();
-    std::string reason;
-    library_ = use<DynamicLibraries>().open(path, reason);
-    if (library_ == nullptr) raiseError(err::kFileNotFound, "File not found: " + libraryFileName());
+    auto opened = use<DynamicLibraries>().open(path);
+    if (!opened.ok()) raiseError(err::kFileNotFound, "File not found: " + libraryFileName());
+    library_ = std::move(opened).value();
     return *library_;
   }
 
