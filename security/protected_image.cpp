@@ -50,8 +50,10 @@ void ProtectedImage::payOwed(std::span<uint8_t> image) {
   uint8_t none = 0;
   library.mangle(state.dataLength == 0 ? &none : image.data() + header, state.dataLength,
                  state.chain2, key.get());
-  key.release();
+  // The image holds the file's bytes from here on, whatever the key's release does: a
+  // failed release must not leave the transform owed, to be made a second time.
   owed_.reset();
+  key.release();
 }
 
 }  // namespace tollwick

@@ -220,6 +220,47 @@ TEST_F(SarnSecurityTest, AnImageKeptAfterAnUnchangedCloseStillOwesItsProtect) {
   EXPECT_EQ(readRaw("A.DED"), stored);
 }
 
+// A library whose key release fails once, after the transform it closes has been made.
+class KeyReleaseFailsOnce : public platform::SecurityLibrary {
+ public:
+  explicit KeyReleaseFailsOnce(platform::SecurityLibrary& real) : real_(real), installed_(*this) {}
+  int32_t verify(const void* buffer, int32_t length, int32_t seed) override {
+    return real_.verify(buffer, length, seed);
+  }
+  int32_t mangle(void* buffer, int32_t length, int32_t seed, int32_t key) override {
+    return real_.mangle(buffer, length, seed, key);
+  }
+  int32_t makeKey(int32_t check) override { return real_.makeKey(check); }
+  int32_t freeKey(int32_t key) override {
+    if (!failed_) {
+      failed_ = true;
+      raiseError(453, "Can't find DLL entry point ZelkorSecFreeKey in ZELKORSEC.so");
+    }
+    return real_.freeKey(key);
+  }
+
+ private:
+  platform::SecurityLibrary& real_;
+  platform::Installed<platform::SecurityLibrary> installed_;
+  bool failed_ = false;
+};
+
+TEST_F(SarnSecurityTest, AnOwedProtectWhoseKeyReleaseFailsIsNotMadeTwice) {
+  protect("A.DED", patternedData(5000), 7);
+  const std::string stored = readRaw("A.DED");
+  int16_t file = freeFile();
+  openBinary(file, path("A.DED"));
+  ASSERT_TRUE(SarnDecryptFile(file, keyText(false), 7));
+  ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 7));
+  {
+    KeyReleaseFailsOnce library(platform::use<platform::SecurityLibrary>());
+    EXPECT_THROW(getText(file, 1, static_cast<int64_t>(stored.size())), RunTimeError);
+    EXPECT_TRUE(getText(file, 1, static_cast<int64_t>(stored.size())) == stored);
+  }
+  closeFile(file);
+  EXPECT_TRUE(readRaw("A.DED") == stored);
+}
+
 TEST_F(SarnSecurityTest, AProtectAfterARealChangeTransformsAndChecksTheData) {
   testing::CountingLibrary counting(platform::use<platform::SecurityLibrary>());
   const int32_t length = 5000;
