@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "base/text.h"
+#include "formats/pe/pe_image.h"
 #include "platform/dialog.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
-#include "formats/pe/pe_image.h"
 #include "platform/process.h"
 #include "platform/seam.h"
 #include "platform/wine.h"
