@@ -59,8 +59,9 @@ class PrefixRegistryFile : public WineRegistryFile {
     const std::string target = path();
     bool writable = true;
     FsStatus status = files_.mayWrite(target, writable);
-    if (status == FsStatus::kOk && !writable)
+    if (status == FsStatus::kOk && !writable) {
       return registryStatusOf(FsStatus::kAccessDenied, target);
+    }
     if (status != FsStatus::kOk && status != FsStatus::kNotFound) {
       return registryStatusOf(status, target);
     }
