@@ -10,20 +10,28 @@
 #include "base/text.h"
 #include "platform/replacement.h"
 
-namespace tollwick::platform {
+namespace tollwick::wine {
 namespace {
 
-int32_t registryStatusOf(FsStatus status) {
+using platform::ByteBuffer;
+using platform::FileIdentity;
+using platform::FileSystem;
+using platform::FsStatus;
+using platform::Replacement;
+using platform::Status;
+
+// A failed replacement as the registry function reports it (with Windows' number).
+Status registryStatusOf(FsStatus status, const std::string& path) {
   switch (status) {
     case FsStatus::kOk:
-      return reg::kSuccess;
+      return {};
     case FsStatus::kAccessDenied:
-      return reg::kAccessDenied;
+      return Status(platform::Code::kAccessDenied, path, 5);
     case FsStatus::kNotFound:
     case FsStatus::kPathNotFound:
-      return reg::kFileNotFound;
+      return Status(platform::Code::kNotFound, path, 2);
     default:
-      return reg::kRegistryIoFailed;
+      return Status(platform::Code::kIoError, path, 1016);
   }
 }
 
@@ -47,18 +55,22 @@ class PrefixRegistryFile : public WineRegistryFile {
 
   // Like a game file: never replaced when its owner made it read-only (or it has other
   // names), and written through a temporary that leaves nothing behind.
-  int32_t replace(const std::string& contents) override {
+  Status replace(const std::string& contents) override {
     const std::string target = path();
     bool writable = true;
     FsStatus status = files_.mayWrite(target, writable);
-    if (status == FsStatus::kOk && !writable) return reg::kAccessDenied;
-    if (status != FsStatus::kOk && status != FsStatus::kNotFound) return registryStatusOf(status);
+    if (status == FsStatus::kOk && !writable) {
+      return registryStatusOf(FsStatus::kAccessDenied, target);
+    }
+    if (status != FsStatus::kOk && status != FsStatus::kNotFound) {
+      return registryStatusOf(status, target);
+    }
     const auto* data = reinterpret_cast<const uint8_t*>(contents.data());
     std::unique_ptr<Replacement> replacement;
     status = Replacement::write(files_, target, std::span<const uint8_t>(data, contents.size()),
                                 replacement);
     if (status == FsStatus::kOk) status = replacement->putInPlace(target);
-    return registryStatusOf(status);
+    return registryStatusOf(status, target);
   }
 
   int64_t now() override { return static_cast<int64_t>(std::time(nullptr)); }
@@ -94,8 +106,9 @@ std::unique_ptr<WineRegistryFile> makeWinePrefixRegistryFile(FileSystem& files,
   return std::make_unique<PrefixRegistryFile>(files, std::move(location));
 }
 
-std::unique_ptr<Registry> makeWinePrefixRegistry(FileSystem& files, WinePrefixLocation location) {
+std::unique_ptr<platform::Registry> makeWinePrefixRegistry(FileSystem& files,
+                                                           WinePrefixLocation location) {
   return std::make_unique<WineRegistry>(makeWinePrefixRegistryFile(files, std::move(location)));
 }
 
-}  // namespace tollwick::platform
+}  // namespace tollwick::wine

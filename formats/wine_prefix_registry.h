@@ -10,7 +10,7 @@
 #include "formats/wine_registry.h"
 #include "platform/file_system.h"
 
-namespace tollwick::platform {
+namespace tollwick::wine {
 
 struct WinePrefixLocation {
   // The prefix's host directory (UTF-8 on Linux), asked again at every operation so
@@ -20,10 +20,11 @@ struct WinePrefixLocation {
   std::function<bool(const std::string& prefix)> serverRunning;
 };
 
-std::unique_ptr<WineRegistryFile> makeWinePrefixRegistryFile(FileSystem& files,
+std::unique_ptr<WineRegistryFile> makeWinePrefixRegistryFile(platform::FileSystem& files,
                                                              WinePrefixLocation location);
 
 // The registry facility over that file.
-std::unique_ptr<Registry> makeWinePrefixRegistry(FileSystem& files, WinePrefixLocation location);
+std::unique_ptr<platform::Registry> makeWinePrefixRegistry(platform::FileSystem& files,
+                                                           WinePrefixLocation location);
 
-}  // namespace tollwick::platform
+}  // namespace tollwick::wine

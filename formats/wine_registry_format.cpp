@@ -9,8 +9,10 @@
 #include "base/text.h"
 #include "platform/registry.h"
 
-namespace tollwick::platform::wine {
+namespace tollwick::wine {
 namespace {
+
+namespace reg = platform::reg;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -635,6 +637,27 @@ std::string Document::textWithValue(const KeyPath& path, std::u16string_view nam
   return spliced(at, at, (needsNewline ? "\n" : "") + line);
 }
 
+std::string Document::textWithoutValue(const KeyPath& path, std::u16string_view name) const {
+  const KeyNode* key = node(path);
+  if (key == nullptr) return text_;
+  std::vector<std::pair<std::size_t, std::size_t>> lines;  // byte ranges, in file order
+  for (std::size_t i : key->sections) {
+    for (const ValueLine& line : sections_[i].values) {
+      if (compareNames(line.name, name) == 0) lines.emplace_back(line.begin, line.end);
+    }
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string out;
+  out.reserve(text_.size());
+  std::size_t at = 0;
+  for (const auto& [begin, end] : lines) {
+    out.append(text_, at, begin - at);
+    at = end;
+  }
+  out.append(text_, at, std::string::npos);
+  return out;
+}
+
 std::string Document::textWithKey(const KeyPath& path, int64_t now) const {
   return hasKey(path) ? text_ : textWithSection(path, "", now);
 }
@@ -650,4 +673,4 @@ void Document::createKey(const KeyPath& path, int64_t now) {
   parse();
 }
 
-}  // namespace tollwick::platform::wine
+}  // namespace tollwick::wine

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-namespace tollwick::platform::wine {
+namespace tollwick::wine {
 
 // A value as the registry holds it: its type code and its data (string types as
 // UTF-16LE, with whatever terminating zero was stored).
@@ -105,6 +105,11 @@ class Document {
   std::string textWithValue(const KeyPath& path, std::u16string_view name, const Value& value,
                             int64_t now) const;
 
+  // The text without the value: every line of that name in the key's sections
+  // removed (a name given twice would otherwise bring back the earlier line). Nothing
+  // else in the text changes.
+  std::string textWithoutValue(const KeyPath& path, std::u16string_view name) const;
+
   // The text with a section without values added for a key that does not exist.
   std::string textWithKey(const KeyPath& path, int64_t now) const;
 
@@ -165,4 +170,4 @@ class Document {
 // (its lines stay in the text, as every line the reader does not take).
 inline constexpr std::size_t kMaxKeyDepth = 512;
 
-}  // namespace tollwick::platform::wine
+}  // namespace tollwick::wine

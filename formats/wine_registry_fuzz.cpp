@@ -14,9 +14,9 @@
 
 namespace {
 
-using tollwick::platform::wine::Document;
-using tollwick::platform::wine::KeyPath;
-using tollwick::platform::wine::Value;
+using tollwick::wine::Document;
+using tollwick::wine::KeyPath;
+using tollwick::wine::Value;
 
 void check(bool condition) {
   if (!condition) std::abort();
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Value* stored = after.findValue(key, u"wipesystem");
   check(stored != nullptr && *stored == value);
   for (const auto& [name, old] : before) {
-    if (tollwick::platform::wine::compareNames(name, u"WipeSystem") == 0) continue;
+    if (tollwick::wine::compareNames(name, u"WipeSystem") == 0) continue;
     const Value* kept = after.findValue(key, name);
     check(kept != nullptr && *kept == *old);
   }

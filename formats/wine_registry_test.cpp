@@ -14,13 +14,15 @@
 
 #include "formats/wine_registry_format.h"
 
-namespace tollwick::platform {
+namespace tollwick::wine {
 namespace {
 
 using namespace std::string_literals;
-using wine::Document;
-using wine::KeyPath;
-using wine::Value;
+using platform::Code;
+using platform::RegValue;
+using platform::Result;
+using platform::Status;
+namespace reg = platform::reg;
 
 std::string fixture() {
   std::ifstream in(std::string(TOLLWICK_SOURCE_DIR) + "/settings/testdata/wine_system.reg",
@@ -117,6 +119,29 @@ TEST(WineRegistryFormat, StoringOneValueChangesOnlyItsLine) {
   doc.setValue(kZelkor, u"Binary", {reg::kDword, {1, 0, 0, 0}}, 1);
   EXPECT_NE(doc.text().find("\"Binary\"=dword:00000001\n\"Dword26\""), std::string::npos);
   EXPECT_EQ(doc.text().find("2f\n"), std::string::npos);  // its continuation lines went too
+}
+
+TEST(WineRegistryFormat, DeletingAValueRemovesEveryLineOfItsNameAndNothingElse) {
+  const std::string original = fixture();
+  const Document doc(original);
+  // A value over several lines goes with its continuation lines.
+  std::string expected = original;
+  const std::size_t begin = expected.find("\"Binary\"=");
+  expected.erase(begin, expected.find("\"Dword26\"=") - begin);
+  const Document without(doc.textWithoutValue(kZelkor, u"binary"));
+  EXPECT_EQ(without.text(), expected);
+  EXPECT_FALSE(without.damaged());
+  EXPECT_EQ(without.values(kZelkor).size(), doc.values(kZelkor).size() - 1);
+  EXPECT_EQ(doc.textWithoutValue(kZelkor, u"Missing"), original);
+
+  // A name given twice: the earlier line must not come back.
+  const std::string twice = std::string(wine::kSignature) +
+                            "\n\n[Software\\\\V] 1\n\"A\"=\"1\"\n\"B\"=\"b\"\n\n"
+                            "[Software\\\\V] 2\n\"a\"=\"2\"\n";
+  const Document once(Document(twice).textWithoutValue({u"Software", u"V"}, u"A"));
+  EXPECT_EQ(once.text(), std::string(wine::kSignature) +
+                             "\n\n[Software\\\\V] 1\n\"B\"=\"b\"\n\n[Software\\\\V] 2\n");
+  EXPECT_EQ(once.findValue({u"Software", u"V"}, u"A"), nullptr);
 }
 
 TEST(WineRegistryFormat, NewValuesAndKeysTakeTheirPlaceInWinesOrder) {
@@ -315,10 +340,10 @@ class FakeRegistryFile : public WineRegistryFile {
     return ReadResult::kRead;
   }
   bool inUse() override { return state_->inUse; }
-  int32_t replace(const std::string& contents) override {
+  Status replace(const std::string& contents) override {
     ++state_->replacements;
     state_->contents = contents;
-    return reg::kSuccess;
+    return {};
   }
   int64_t now() override { return 1; }
 
@@ -331,79 +356,52 @@ class WineRegistryStore : public ::testing::Test {
   WineRegistry registry_{std::make_unique<FakeRegistryFile>(&file_)};
   FakeRegistryFile::State file_;
 
-  int32_t open(const char* path, RegKey* key, uint32_t access = reg::kKeyAllAccess) {
-    return registry_.openKeyEx(reg::kLocalMachine, path, 0, access, key);
+  Status set(const char* path, const char* name, const std::string& text) {
+    return registry_.writeValue(reg::kLocalMachine, path, name, {reg::kSz, text});
   }
-  int32_t set(RegKey key, const char* name, const std::string& text) {
-    return registry_.setValueEx(key, name, 0, reg::kSz,
-                                reinterpret_cast<const uint8_t*>(text.data()),
-                                static_cast<uint32_t>(text.size()));
-  }
-  std::string query(RegKey key, const char* name, uint32_t* type = nullptr) {
-    uint32_t length = 0;
-    if (registry_.queryValueEx(key, name, nullptr, type, nullptr, &length) != reg::kSuccess) {
-      return "<missing>";
-    }
-    std::string data(length, '\0');
-    registry_.queryValueEx(key, name, nullptr, type, reinterpret_cast<uint8_t*>(data.data()),
-                           &length);
-    return data;
+  std::string query(const char* path, const char* name, uint32_t* type = nullptr) {
+    const Result<RegValue> value = registry_.readValue(reg::kLocalMachine, path, name);
+    if (!value.ok()) return "<missing>";
+    if (type != nullptr) *type = value->type;
+    return value->data;
   }
 };
 
 TEST_F(WineRegistryStore, ThirtyTwoBitViewLooksUnderWow6432NodeFirst) {
   file_.contents = fixture();
-  RegKey key = 0;
-  ASSERT_EQ(open("SOFTWARE\\Varnholt\\Zelkor", &key), reg::kSuccess);
-  EXPECT_EQ(query(key, "WorkingDirectory"), "C:\\Games\\Zelkor32"s + '\0');
-  EXPECT_EQ(query(key, "Dword26"), "<missing>");  // the plain path's values are not seen
-  registry_.closeKey(key);
-  ASSERT_EQ(open("Software\\Varnholt\\Zelkor\\Sub [x]", &key), reg::kSuccess);  // plain only
-  EXPECT_EQ(query(key, "Inner"), "in"s + '\0');
-  registry_.closeKey(key);
+  const char* zelkor = "SOFTWARE\\Varnholt\\Zelkor";
+  EXPECT_EQ(query(zelkor, "WorkingDirectory"), "C:\\Games\\Zelkor32"s + '\0');
+  EXPECT_EQ(query(zelkor, "Dword26"), "<missing>");  // the plain path's values are not seen
+  EXPECT_EQ(query("Software\\Varnholt\\Zelkor\\Sub [x]", "Inner"), "in"s + '\0');  // plain only
 
   // Without the 32-bit key the plain path serves, as Wine's A functions return it.
   const std::string wow = "[Software\\\\Wow6432Node\\\\Varnholt\\\\Zelkor]";
   file_.contents->replace(file_.contents->find(wow), wow.size(), "[Software\\\\Other]");
-  ASSERT_EQ(open("SOFTWARE\\Varnholt\\Zelkor", &key), reg::kSuccess);
   uint32_t type = 0;
-  EXPECT_EQ(query(key, "Quote \"q\" and \\back", &type),
+  EXPECT_EQ(query(zelkor, "Quote \"q\" and \\back", &type),
             "C:\\Games\\\"X\" caf\xE9 1\xE9"
             "2 tab\tend"s +
                 '\0');
   EXPECT_EQ(type, reg::kSz);
-  EXPECT_EQ(query(key, "Multi", &type), "first\0second part\0\0"s);
+  EXPECT_EQ(query(zelkor, "Multi", &type), "first\0second part\0\0"s);
   EXPECT_EQ(type, reg::kMultiSz);
-  EXPECT_EQ(query(key, "Qword", &type), "\x88\x77\x66\x55\x44\x33\x22\x11"s);
+  EXPECT_EQ(query(zelkor, "Qword", &type), "\x88\x77\x66\x55\x44\x33\x22\x11"s);
   EXPECT_EQ(type, reg::kQword);
-  EXPECT_EQ(query(key, nullptr), "default"s + '\0');
-
-  uint32_t values = 0, longestName = 0, longestData = 0, subKeys = 0, classLength = 0;
-  EXPECT_EQ(registry_.queryInfoKey(key, nullptr, &classLength, nullptr, &subKeys, nullptr, nullptr,
-                                   &values, &longestName, &longestData, nullptr, nullptr),
-            reg::kSuccess);
-  EXPECT_EQ(values, 12u);
-  EXPECT_EQ(subKeys, 1u);
-  EXPECT_EQ(longestName, 19u);  // Quote "q" and \back
-  EXPECT_EQ(longestData, 60u);  // the quote value in UTF-16, at least what A returns
-  uint8_t small[4];
-  uint32_t length = sizeof small;
-  EXPECT_EQ(registry_.queryValueEx(key, "Expand", nullptr, nullptr, small, &length),
-            reg::kMoreData);
-  EXPECT_EQ(length, 20u);
-  registry_.closeKey(key);
-  EXPECT_EQ(registry_.closeKey(key), reg::kInvalidHandle);
+  EXPECT_EQ(query(zelkor, ""), "default"s + '\0');
+  EXPECT_EQ(query(zelkor, "Expand").size(), 20u);
   EXPECT_EQ(file_.replacements, 0);
 }
 
 TEST_F(WineRegistryStore, OtherRootsHaveNoKeys) {
   file_.contents = fixture();
-  RegKey key = 0;
-  EXPECT_EQ(
-      registry_.openKeyEx(reg::kCurrentUser, "Software\\Varnholt\\Zelkor", 0, reg::kKeyRead, &key),
-      reg::kFileNotFound);
-  EXPECT_EQ(registry_.createKeyEx(reg::kUsers, "X", reg::kKeyAllAccess, &key), reg::kFileNotFound);
-  EXPECT_EQ(registry_.openKeyEx(12345, "X", 0, reg::kKeyRead, &key), reg::kInvalidHandle);
+  const Status status =
+      registry_.readValue(reg::kCurrentUser, "Software\\Varnholt\\Zelkor", "WorkingDirectory")
+          .status();
+  EXPECT_EQ(status, Code::kNotFound);
+  EXPECT_EQ(status.osError(), 2);
+  EXPECT_EQ(status.context(), "Software\\Varnholt\\Zelkor");
+  EXPECT_EQ(registry_.createKey(reg::kUsers, "X"), Code::kNotFound);
+  EXPECT_EQ(registry_.createKey(12345, "X"), Code::kInvalidArgument);
 }
 
 TEST_F(WineRegistryStore, WritesAreRefusedAndTheFileKeptWhenItWasNotReadRight) {
@@ -413,52 +411,46 @@ TEST_F(WineRegistryStore, WritesAreRefusedAndTheFileKeptWhenItWasNotReadRight) {
     std::string contents;
     bool readFails;
     bool inUse;
-    int32_t openStatus;
-    int32_t setStatus;
+    Code setCode;
+    int32_t osError;
   };
   const Case cases[] = {
-      {"damaged elsewhere", good + "\"B\"=dword:123456789\n", false, false, reg::kSuccess,
-       reg::kBadDb},
-      {"cut short", good + "\"B\"=\"trunc", false, false, reg::kSuccess, reg::kBadDb},
-      {"wineserver running", good, false, true, reg::kSuccess, reg::kSharingViolation},
+      {"damaged elsewhere", good + "\"B\"=dword:123456789\n", false, false, Code::kDamaged, 1009},
+      {"cut short", good + "\"B\"=\"trunc", false, false, Code::kDamaged, 1009},
+      {"wineserver running", good, false, true, Code::kInUse, 32},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     file_ = {c.contents, c.readFails, c.inUse, 0};
-    RegKey key = 0;
-    ASSERT_EQ(open("Software\\V", &key), c.openStatus);
-    EXPECT_EQ(query(key, "A"), "a"s + '\0');
-    EXPECT_EQ(set(key, "A", "T"), c.setStatus);
-    EXPECT_EQ(registry_.closeKey(key), reg::kSuccess);
+    EXPECT_EQ(query("Software\\V", "A"), "a"s + '\0');
+    const Status status = set("Software\\V", "A", "T");
+    EXPECT_EQ(status, c.setCode);
+    EXPECT_EQ(status.osError(), c.osError);
+    EXPECT_EQ(registry_.deleteValue(reg::kLocalMachine, "Software\\V", "A"), c.setCode);
     EXPECT_EQ(file_.replacements, 0);
     EXPECT_EQ(file_.contents, c.contents);
   }
 
   file_ = {"REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\V]\n\"A\"=\"a\"\n", false, false, 0};
-  RegKey key = 0;
-  EXPECT_EQ(open("Software\\V", &key), reg::kFileNotFound);  // not read as a registry
-  EXPECT_EQ(registry_.createKeyEx(reg::kLocalMachine, "Software\\V", reg::kKeyAllAccess, &key),
-            reg::kBadDb);
+  EXPECT_EQ(query("Software\\V", "A"), "<missing>");  // not read as a registry
+  EXPECT_EQ(set("Software\\V", "A", "T"), Code::kNotFound);
+  EXPECT_EQ(registry_.createKey(reg::kLocalMachine, "Software\\V"), Code::kDamaged);
   file_ = {good, true, false, 0};
-  EXPECT_EQ(open("Software\\V", &key), reg::kRegistryIoFailed);
+  EXPECT_EQ(registry_.readValue(reg::kLocalMachine, "Software\\V", "A").status(), Code::kIoError);
   EXPECT_EQ(file_.replacements, 0);
 
-  // A key opened for reading only is not written.
+  // No values at the root.
   file_ = {good, false, false, 0};
-  ASSERT_EQ(open("Software\\V", &key, reg::kKeyRead), reg::kSuccess);
-  EXPECT_EQ(set(key, "A", "T"), reg::kAccessDenied);
-  registry_.closeKey(key);
+  EXPECT_EQ(set("", "A", "T"), Code::kAccessDenied);
+  EXPECT_EQ(file_.replacements, 0);
 }
 
 TEST_F(WineRegistryStore, AMissingFileIsAnEmptyRegistryThatAWriteCreates) {
-  RegKey key = 0;
-  EXPECT_EQ(open("Software\\Varnholt\\Zelkor", &key), reg::kFileNotFound);
+  EXPECT_EQ(query("Software\\Varnholt\\Zelkor", "WipeSystem"), "<missing>");
+  EXPECT_EQ(set("Software\\Varnholt\\Zelkor", "WipeSystem", "T"), Code::kNotFound);
   EXPECT_EQ(file_.replacements, 0);
-  ASSERT_EQ(registry_.createKeyEx(reg::kLocalMachine, "Software\\Varnholt\\Zelkor",
-                                  reg::kKeyAllAccess, &key),
-            reg::kSuccess);
-  EXPECT_EQ(set(key, "WipeSystem", "T"), reg::kSuccess);
-  registry_.closeKey(key);
+  ASSERT_TRUE(registry_.createKey(reg::kLocalMachine, "Software\\Varnholt\\Zelkor").ok());
+  EXPECT_TRUE(set("Software\\Varnholt\\Zelkor", "WipeSystem", "T").ok());
   // No #arch line: a new key goes to the plain path, as in a 32-bit prefix.
   EXPECT_EQ(*file_.contents,
             "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
@@ -470,22 +462,21 @@ TEST_F(WineRegistryStore, AMissingFileIsAnEmptyRegistryThatAWriteCreates) {
 
 TEST_F(WineRegistryStore, NewKeysOfA64BitPrefixGoToThe32BitView) {
   file_.contents = std::string(wine::kSignature) + "\n\n#arch=win64\n";
-  RegKey key = 0;
-  ASSERT_EQ(registry_.createKeyEx(reg::kLocalMachine, "SOFTWARE\\Varnholt\\Zelkor",
-                                  reg::kKeyAllAccess, &key),
-            reg::kSuccess);
-  registry_.closeKey(key);
+  ASSERT_TRUE(registry_.createKey(reg::kLocalMachine, "SOFTWARE\\Varnholt\\Zelkor").ok());
   EXPECT_NE(file_.contents->find("[SOFTWARE\\\\Wow6432Node\\\\Varnholt\\\\Zelkor] 1\n"),
             std::string::npos);
-  ASSERT_EQ(open("Software\\Varnholt\\Zelkor", &key), reg::kSuccess);
-  EXPECT_EQ(set(key, "A", "b"), reg::kSuccess);
+  EXPECT_TRUE(set("Software\\Varnholt\\Zelkor", "A", "b").ok());
   EXPECT_NE(file_.contents->find("\"A\"=hex(1):62,00\n"), std::string::npos);
   // Storing what is already there writes nothing.
   const int before = file_.replacements;
-  EXPECT_EQ(set(key, "a", "b"), reg::kSuccess);
+  EXPECT_TRUE(set("Software\\Varnholt\\Zelkor", "a", "b").ok());
   EXPECT_EQ(file_.replacements, before);
-  registry_.closeKey(key);
+  // A deletion goes to the same view.
+  EXPECT_TRUE(registry_.deleteValue(reg::kLocalMachine, "Software\\Varnholt\\Zelkor", "A").ok());
+  EXPECT_EQ(file_.contents->find("\"A\"="), std::string::npos);
+  EXPECT_EQ(registry_.deleteValue(reg::kLocalMachine, "Software\\Varnholt\\Zelkor", "A"),
+            Code::kNotFound);
 }
 
 }  // namespace
-}  // namespace tollwick::platform
+}  // namespace tollwick::wine

@@ -1,35 +1,32 @@
 #pragma once
-// The registry facility, shaped like the single-byte (A) registry functions of the
-// Windows API: the same arguments, the same out-parameters and the same status codes,
-// so that the Windows build fills it with the system functions as they are. Texts
-// (key paths, value names, class names, string data) are Windows-1252 bytes; string
-// data is handed over without any terminating zero that the caller does not count.
+// The registry facility: single values of a key, read, written and deleted, each call
+// naming its key by root and path (no key stays open between calls). Texts (key
+// paths, value names, string data) are Windows-1252 bytes, as the single-byte (A)
+// registry functions of Windows take and hand them out; string data is exactly the
+// bytes stored, with a terminating zero only when the value holds one.
+//
+// Failures: no such key or value kNotFound, refused kAccessDenied, the store held by
+// Wine's server kInUse, a damaged store kDamaged, a store that could not be read or
+// written kIoError; the registry function's own error number is the osError, the key
+// path the context.
 
 #include <cstdint>
+#include <string>
+
+#include "platform/status.h"
 
 namespace tollwick::platform {
 
-// An open key or a predefined root. A root's value is its 32-bit number sign-extended,
-// as Windows defines HKEY_LOCAL_MACHINE and its kind.
-using RegKey = std::intptr_t;
+// A predefined root key by its 32-bit number, as Windows numbers HKEY_LOCAL_MACHINE
+// and its kind.
+using RegRoot = int32_t;
 
 namespace reg {
 
-inline constexpr RegKey kClassesRoot = static_cast<int32_t>(0x80000000u);
-inline constexpr RegKey kCurrentUser = static_cast<int32_t>(0x80000001u);
-inline constexpr RegKey kLocalMachine = static_cast<int32_t>(0x80000002u);
-inline constexpr RegKey kUsers = static_cast<int32_t>(0x80000003u);
-
-// Status codes (the system error numbers the registry functions return).
-inline constexpr int32_t kSuccess = 0;
-inline constexpr int32_t kFileNotFound = 2;  // no such key or value
-inline constexpr int32_t kAccessDenied = 5;
-inline constexpr int32_t kInvalidHandle = 6;
-inline constexpr int32_t kSharingViolation = 32;  // the store is held by another program
-inline constexpr int32_t kInvalidParameter = 87;
-inline constexpr int32_t kMoreData = 234;           // the caller's buffer is too small
-inline constexpr int32_t kBadDb = 1009;             // the store is damaged or not a registry
-inline constexpr int32_t kRegistryIoFailed = 1016;  // the store could not be read or written
+inline constexpr RegRoot kClassesRoot = static_cast<int32_t>(0x80000000u);
+inline constexpr RegRoot kCurrentUser = static_cast<int32_t>(0x80000001u);
+inline constexpr RegRoot kLocalMachine = static_cast<int32_t>(0x80000002u);
+inline constexpr RegRoot kUsers = static_cast<int32_t>(0x80000003u);
 
 // Value type codes.
 inline constexpr uint32_t kNone = 0;
@@ -42,13 +39,6 @@ inline constexpr uint32_t kLink = 6;
 inline constexpr uint32_t kMultiSz = 7;
 inline constexpr uint32_t kQword = 11;
 
-// Access masks.
-inline constexpr uint32_t kKeyQueryValue = 0x0001;
-inline constexpr uint32_t kKeySetValue = 0x0002;
-inline constexpr uint32_t kKeyRead = 0x20019;
-inline constexpr uint32_t kKeyWrite = 0x20006;
-inline constexpr uint32_t kKeyAllAccess = 0xF003F;
-
 // True for the types whose data the A functions convert between the code page and
 // the registry's UTF-16.
 constexpr bool isStringType(uint32_t type) {
@@ -57,50 +47,33 @@ constexpr bool isStringType(uint32_t type) {
 
 }  // namespace reg
 
-struct RegFileTime {
-  uint32_t lowDateTime = 0;
-  uint32_t highDateTime = 0;
+// A value: its type code and its data's bytes.
+struct RegValue {
+  uint32_t type = reg::kNone;
+  std::string data;
+  bool operator==(const RegValue&) const = default;
 };
 
 class Registry {
  public:
   virtual ~Registry() = default;
 
-  // RegOpenKeyExA: opens `subKey` (backslash-separated; empty or null opens `key`
-  // itself) below `key` with `samDesired` access. Status 2 when there is no such key.
-  virtual int32_t openKeyEx(RegKey key, const char* subKey, uint32_t options, uint32_t samDesired,
-                            RegKey* result) = 0;
+  // The value `name` of the key `path` (backslash-separated, below `root`; an empty
+  // name is the key's default value).
+  virtual Result<RegValue> readValue(RegRoot root, const std::string& path,
+                                     const std::string& name) = 0;
 
-  // RegQueryInfoKeyA: every out-parameter may be null. `classLength` is the class
-  // buffer's capacity in, the class name's length (without its zero) out. Lengths of
-  // names are in characters, `maxValueLength` is the longest value data in bytes as
-  // stored (never less than what RegQueryValueExA returns for any value of the key).
-  virtual int32_t queryInfoKey(RegKey key, char* className, uint32_t* classLength,
-                               uint32_t* reserved, uint32_t* subKeys, uint32_t* maxSubKeyLength,
-                               uint32_t* maxClassLength, uint32_t* values,
-                               uint32_t* maxValueNameLength, uint32_t* maxValueLength,
-                               uint32_t* securityDescriptorLength, RegFileTime* lastWriteTime) = 0;
+  // Stores `value` as the value `name` of an existing key (a missing key is kNotFound:
+  // nothing is created).
+  virtual Status writeValue(RegRoot root, const std::string& path, const std::string& name,
+                            const RegValue& value) = 0;
 
-  // RegQueryValueExA: the value named `valueName` (null or empty: the key's default
-  // value). `dataLength` is the buffer's capacity in and the data's length out; with a
-  // null `data` only the length is returned. A buffer too small gives status 234 and
-  // the length needed. String data comes back exactly as stored (a zero is returned
-  // only when the value holds one).
-  virtual int32_t queryValueEx(RegKey key, const char* valueName, uint32_t* reserved,
-                               uint32_t* type, uint8_t* data, uint32_t* dataLength) = 0;
+  // Removes the value `name` of the key; kNotFound when there is none.
+  virtual Status deleteValue(RegRoot root, const std::string& path, const std::string& name) = 0;
 
-  // RegSetValueExA: stores `dataLength` bytes of `data` as the value `valueName` with
-  // type `type`. The key must have been opened with set-value access.
-  virtual int32_t setValueEx(RegKey key, const char* valueName, uint32_t reserved, uint32_t type,
-                             const uint8_t* data, uint32_t dataLength) = 0;
-
-  // RegCloseKey. Closing a predefined root succeeds and does nothing.
-  virtual int32_t closeKey(RegKey key) = 0;
-
-  // RegCreateKeyExA, reduced to what tools and tests need (the program itself never
-  // creates keys): opens `subKey`, creating it and any missing parent first.
-  virtual int32_t createKeyEx(RegKey key, const char* subKey, uint32_t samDesired,
-                              RegKey* result) = 0;
+  // Creates the key `path` and any missing parent; an existing key is left as it is.
+  // For tools and tests: the program itself never creates keys.
+  virtual Status createKey(RegRoot root, const std::string& path) = 0;
 };
 
 }  // namespace tollwick::platform

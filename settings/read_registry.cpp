@@ -11,7 +11,7 @@
 #include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
 #include "settings/installation_settings.h"
-#include "settings/registry.h"
+#include "settings/registry_values.h"
 
 namespace tollwick {
 namespace {

@@ -15,7 +15,7 @@
 #include "platform/wine.h"
 #include "runtime/message_box.h"
 #include "settings/read_registry.h"
-#include "settings/registry.h"
+#include "settings/registry_values.h"
 #include "system/master_system_header.h"
 
 namespace tollwick {

@@ -61,15 +61,15 @@ bool wineServerRunning(const std::string& prefix) {
   return false;
 }
 
-WinePrefixLocation winePrefixLocation(const std::string& prefix) {
-  WinePrefixLocation location;
+wine::WinePrefixLocation winePrefixLocation(const std::string& prefix) {
+  wine::WinePrefixLocation location;
   location.prefix = [prefix] { return prefix.empty() ? winePrefix() : prefix; };
   location.serverRunning = wineServerRunning;
   return location;
 }
 
 std::unique_ptr<Registry> makeWinePrefixRegistry(const std::string& prefix) {
-  return makeWinePrefixRegistry(use<FileSystem>(), winePrefixLocation(prefix));
+  return wine::makeWinePrefixRegistry(use<FileSystem>(), winePrefixLocation(prefix));
 }
 
 template <>

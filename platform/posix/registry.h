@@ -11,7 +11,7 @@ namespace tollwick::platform {
 
 // The Wine prefix in the host directory `prefix` (empty: $WINEPREFIX, or ~/.wine, as it
 // is at each operation).
-WinePrefixLocation winePrefixLocation(const std::string& prefix);
+wine::WinePrefixLocation winePrefixLocation(const std::string& prefix);
 
 // The registry facility over that prefix's system.reg, through the system's files.
 std::unique_ptr<Registry> makeWinePrefixRegistry(const std::string& prefix);

@@ -1,14 +1,16 @@
 #include "platform/testing/memory_registry.h"
 
 #include <algorithm>
-#include <cstring>
-#include <set>
 #include <vector>
 
 namespace tollwick::testing {
 namespace {
 
-using platform::RegKey;
+using platform::Code;
+using platform::RegRoot;
+using platform::RegValue;
+using platform::Result;
+using platform::Status;
 namespace reg = platform::reg;
 
 char foldByte(char c) {
@@ -46,8 +48,6 @@ std::string join(const std::string& base, const std::string& sub) {
   return out;
 }
 
-uint32_t size32(std::size_t size) { return static_cast<uint32_t>(size); }
-
 }  // namespace
 
 void MemoryRegistry::addKey(const std::string& path) {
@@ -77,129 +77,51 @@ std::optional<MemoryRegistry::StoredValue> MemoryRegistry::value(const std::stri
   return found->second.second;
 }
 
-int32_t MemoryRegistry::resolve(RegKey key, const char* subKey, std::string* path) const {
-  if (key == reg::kLocalMachine) {
-    path->clear();
-  } else if (const auto found = open_.find(key); found != open_.end()) {
-    *path = found->second.path;
-  } else if (key == reg::kClassesRoot || key == reg::kCurrentUser || key == reg::kUsers) {
-    return reg::kFileNotFound;  // only HKEY_LOCAL_MACHINE holds keys here
-  } else {
-    return reg::kInvalidHandle;
+platform::Status MemoryRegistry::find(RegRoot root, const std::string& path, Key** key) {
+  if (root == reg::kClassesRoot || root == reg::kCurrentUser || root == reg::kUsers) {
+    return Status(Code::kNotFound, path);  // only HKEY_LOCAL_MACHINE holds keys here
   }
-  *path = join(*path, subKey == nullptr ? "" : subKey);
-  return reg::kSuccess;
+  if (root != reg::kLocalMachine) return Status(Code::kInvalidArgument, path);
+  const auto found = keys_.find(join("", path));
+  if (found == keys_.end()) return Status(Code::kNotFound, path);
+  *key = &found->second;
+  return {};
 }
 
-int32_t MemoryRegistry::openKeyEx(RegKey key, const char* subKey, uint32_t /*options*/,
-                                  uint32_t samDesired, RegKey* result) {
-  if (result == nullptr) return reg::kInvalidParameter;
-  std::string path;
-  if (const int32_t status = resolve(key, subKey, &path); status != reg::kSuccess) return status;
-  if (keys_.count(path) == 0) return reg::kFileNotFound;
-  *result = nextHandle_++;
-  open_[*result] = OpenKey{path, samDesired};
-  return reg::kSuccess;
+Result<RegValue> MemoryRegistry::readValue(RegRoot root, const std::string& path,
+                                           const std::string& name) {
+  queried.push_back(name);
+  Key* key = nullptr;
+  if (Status status = find(root, path, &key); !status.ok()) return status;
+  const auto entry = key->values.find(fold(name));
+  if (entry == key->values.end()) return Status(Code::kNotFound, path);
+  return entry->second.second;
 }
 
-int32_t MemoryRegistry::createKeyEx(RegKey key, const char* subKey, uint32_t samDesired,
-                                    RegKey* result) {
-  if (result == nullptr) return reg::kInvalidParameter;
-  std::string path;
-  if (const int32_t status = resolve(key, subKey, &path); status != reg::kSuccess) return status;
+Status MemoryRegistry::writeValue(RegRoot root, const std::string& path, const std::string& name,
+                                  const RegValue& value) {
+  Key* key = nullptr;
+  if (Status status = find(root, path, &key); !status.ok()) return status;
+  ++writeCalls;
+  if (failWritesWith != Code::kOk) return Status(failWritesWith, path);
+  key->values[fold(name)] = {name, value};
+  return {};
+}
+
+Status MemoryRegistry::deleteValue(RegRoot root, const std::string& path, const std::string& name) {
+  Key* key = nullptr;
+  if (Status status = find(root, path, &key); !status.ok()) return status;
+  if (key->values.erase(fold(name)) == 0) return Status(Code::kNotFound, path);
+  return {};
+}
+
+Status MemoryRegistry::createKey(RegRoot root, const std::string& path) {
+  if (root == reg::kClassesRoot || root == reg::kCurrentUser || root == reg::kUsers) {
+    return Status(Code::kNotFound, path);
+  }
+  if (root != reg::kLocalMachine) return Status(Code::kInvalidArgument, path);
   addKey(path);
-  *result = nextHandle_++;
-  open_[*result] = OpenKey{path, samDesired};
-  return reg::kSuccess;
-}
-
-int32_t MemoryRegistry::queryInfoKey(RegKey key, char* className, uint32_t* classLength,
-                                     uint32_t* /*reserved*/, uint32_t* subKeys,
-                                     uint32_t* maxSubKeyLength, uint32_t* maxClassLength,
-                                     uint32_t* values, uint32_t* maxValueNameLength,
-                                     uint32_t* maxValueLength, uint32_t* securityDescriptorLength,
-                                     platform::RegFileTime* lastWriteTime) {
-  std::string path;
-  if (const int32_t status = resolve(key, nullptr, &path); status != reg::kSuccess) return status;
-  const auto found = keys_.find(path);
-  if (found == keys_.end()) return reg::kFileNotFound;
-  std::set<std::string> children;
-  for (const auto& [other, unused] : keys_) {
-    const std::string prefix = path.empty() ? "" : path + "\\";
-    if (other.size() > prefix.size() && other.compare(0, prefix.size(), prefix) == 0) {
-      const std::string rest = other.substr(prefix.size());
-      children.insert(rest.substr(0, rest.find('\\')));
-    }
-  }
-  std::size_t longestChild = 0, longestName = 0, longestData = 0;
-  for (const auto& child : children) longestChild = std::max(longestChild, child.size());
-  for (const auto& [folded, entry] : found->second.values) {
-    longestName = std::max(longestName, entry.first.size());
-    longestData = std::max(longestData, entry.second.data.size());
-  }
-  if (subKeys != nullptr) *subKeys = size32(children.size());
-  if (maxSubKeyLength != nullptr) *maxSubKeyLength = size32(longestChild);
-  if (maxClassLength != nullptr) *maxClassLength = 0;
-  if (values != nullptr) *values = size32(found->second.values.size());
-  if (maxValueNameLength != nullptr) *maxValueNameLength = size32(longestName);
-  if (maxValueLength != nullptr) *maxValueLength = size32(longestData);
-  if (securityDescriptorLength != nullptr) *securityDescriptorLength = 0;
-  if (lastWriteTime != nullptr) *lastWriteTime = {};
-  if (className != nullptr) {
-    if (classLength == nullptr) return reg::kInvalidParameter;
-    if (*classLength == 0) return reg::kMoreData;
-    className[0] = '\0';
-  }
-  if (classLength != nullptr) *classLength = 0;
-  return reg::kSuccess;
-}
-
-int32_t MemoryRegistry::queryValueEx(RegKey key, const char* valueName, uint32_t* /*reserved*/,
-                                     uint32_t* type, uint8_t* data, uint32_t* dataLength) {
-  queried.emplace_back(valueName == nullptr ? "" : valueName);
-  std::string path;
-  if (const int32_t status = resolve(key, nullptr, &path); status != reg::kSuccess) return status;
-  if (data != nullptr && dataLength == nullptr) return reg::kInvalidParameter;
-  const auto found = keys_.find(path);
-  if (found == keys_.end()) return reg::kFileNotFound;
-  const auto entry = found->second.values.find(fold(valueName == nullptr ? "" : valueName));
-  if (entry == found->second.values.end()) return reg::kFileNotFound;
-  const StoredValue& stored = entry->second.second;
-  if (type != nullptr) *type = stored.type;
-  int32_t status = reg::kSuccess;
-  if (data != nullptr) {
-    if (*dataLength < stored.data.size()) {
-      status = reg::kMoreData;
-    } else {
-      std::memcpy(data, stored.data.data(), stored.data.size());
-    }
-  }
-  if (dataLength != nullptr) *dataLength = size32(stored.data.size());
-  return status;
-}
-
-int32_t MemoryRegistry::setValueEx(RegKey key, const char* valueName, uint32_t /*reserved*/,
-                                   uint32_t type, const uint8_t* data, uint32_t dataLength) {
-  ++setValueCalls;
-  const auto open = open_.find(key);
-  if (open == open_.end()) return reg::kInvalidHandle;
-  if ((open->second.access & reg::kKeySetValue) == 0) return reg::kAccessDenied;
-  if (data == nullptr && dataLength != 0) return reg::kInvalidParameter;
-  if (failWritesWith != 0) return failWritesWith;
-  const std::string name = valueName == nullptr ? "" : valueName;
-  std::string bytes = dataLength == 0
-                          ? std::string()
-                          : std::string(reinterpret_cast<const char*>(data), dataLength);
-  keys_[open->second.path].values[fold(name)] = {name, StoredValue{type, std::move(bytes)}};
-  return reg::kSuccess;
-}
-
-int32_t MemoryRegistry::closeKey(RegKey key) {
-  if (key == reg::kLocalMachine || key == reg::kClassesRoot || key == reg::kCurrentUser ||
-      key == reg::kUsers) {
-    return reg::kSuccess;
-  }
-  return open_.erase(key) != 0 ? reg::kSuccess : reg::kInvalidHandle;
+  return {};
 }
 
 }  // namespace tollwick::testing

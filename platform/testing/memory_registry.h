@@ -16,11 +16,7 @@ namespace tollwick::testing {
 
 class MemoryRegistry : public platform::Registry {
  public:
-  struct StoredValue {
-    uint32_t type = 0;
-    std::string data;  // bytes as RegQueryValueExA returns them
-    bool operator==(const StoredValue&) const = default;
-  };
+  using StoredValue = platform::RegValue;
 
   // Test set-up and inspection, by backslash-separated path below HKEY_LOCAL_MACHINE.
   void addKey(const std::string& path);  // with its parents
@@ -30,44 +26,31 @@ class MemoryRegistry : public platform::Registry {
   void clear() { keys_ = {{"", Key{}}}; }  // no keys at all
   std::optional<StoredValue> value(const std::string& path, const std::string& name) const;
 
-  // When non-zero, every setValueEx fails with this status and stores nothing.
-  int32_t failWritesWith = 0;
-  int setValueCalls = 0;
-  // Every value name asked for with queryValueEx, in order.
+  // When not kOk, every writeValue fails with this code and stores nothing.
+  platform::Code failWritesWith = platform::Code::kOk;
+  // Writes that reached an existing key.
+  int writeCalls = 0;
+  // Every value name asked for with readValue, in order.
   std::vector<std::string> queried;
-  // Keys opened or created and not yet closed.
-  std::size_t openKeys() const { return open_.size(); }
 
-  int32_t openKeyEx(platform::RegKey key, const char* subKey, uint32_t options, uint32_t samDesired,
-                    platform::RegKey* result) override;
-  int32_t queryInfoKey(platform::RegKey key, char* className, uint32_t* classLength,
-                       uint32_t* reserved, uint32_t* subKeys, uint32_t* maxSubKeyLength,
-                       uint32_t* maxClassLength, uint32_t* values, uint32_t* maxValueNameLength,
-                       uint32_t* maxValueLength, uint32_t* securityDescriptorLength,
-                       platform::RegFileTime* lastWriteTime) override;
-  int32_t queryValueEx(platform::RegKey key, const char* valueName, uint32_t* reserved,
-                       uint32_t* type, uint8_t* data, uint32_t* dataLength) override;
-  int32_t setValueEx(platform::RegKey key, const char* valueName, uint32_t reserved, uint32_t type,
-                     const uint8_t* data, uint32_t dataLength) override;
-  int32_t closeKey(platform::RegKey key) override;
-  int32_t createKeyEx(platform::RegKey key, const char* subKey, uint32_t samDesired,
-                      platform::RegKey* result) override;
+  platform::Result<platform::RegValue> readValue(platform::RegRoot root, const std::string& path,
+                                                 const std::string& name) override;
+  platform::Status writeValue(platform::RegRoot root, const std::string& path,
+                              const std::string& name, const platform::RegValue& value) override;
+  platform::Status deleteValue(platform::RegRoot root, const std::string& path,
+                               const std::string& name) override;
+  platform::Status createKey(platform::RegRoot root, const std::string& path) override;
 
  private:
   struct Key {
     // Folded value name -> stored name and value.
     std::map<std::string, std::pair<std::string, StoredValue>> values;
   };
-  struct OpenKey {
-    std::string path;  // folded
-    uint32_t access = 0;
-  };
 
-  int32_t resolve(platform::RegKey key, const char* subKey, std::string* path) const;
+  // The existing key `path` below `root`, or why there is none.
+  platform::Status find(platform::RegRoot root, const std::string& path, Key** key);
 
   std::map<std::string, Key> keys_{{"", Key{}}};  // by folded path; "" is the root
-  std::map<platform::RegKey, OpenKey> open_;
-  platform::RegKey nextHandle_ = 1;
 };
 
 // Installs a MemoryRegistry for the life of the object.

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -33,34 +32,38 @@ TEST(Win32Process, AnotherHolderOfTheMutexCountsAsARunningCopy) {
 TEST(Win32Registry, TextStoredWithoutAZeroComesBackExactlyAsStored) {
   auto registry = makeSystemFacility<Registry>();
   const std::string path = "Software\\TollwickTest-" + std::to_string(std::random_device{}());
-  RegKey key = 0;
-  ASSERT_EQ(registry->createKeyEx(reg::kCurrentUser, path.c_str(), reg::kKeyAllAccess, &key),
-            reg::kSuccess);
-  const std::string text = "abc";
-  ASSERT_EQ(registry->setValueEx(key, "Text", 0, reg::kSz,
-                                 reinterpret_cast<const uint8_t*>(text.data()), 3),
-            reg::kSuccess);
+  ASSERT_TRUE(registry->createKey(reg::kCurrentUser, path).ok());
+  ASSERT_TRUE(registry->writeValue(reg::kCurrentUser, path, "Text", {reg::kSz, "abc"}).ok());
+  ASSERT_TRUE(
+      registry->writeValue(reg::kCurrentUser, path, "Zero", {reg::kSz, std::string("abc\0", 4)})
+          .ok());
+  const std::string large(5000, 'x');  // beyond any first guess of a buffer
+  ASSERT_TRUE(registry->writeValue(reg::kCurrentUser, path, "Large", {reg::kBinary, large}).ok());
 
-  std::array<uint8_t, 8> buffer;
-  buffer.fill(0x55);
-  uint32_t type = 0;
-  uint32_t length = buffer.size();
-  EXPECT_EQ(registry->queryValueEx(key, "Text", nullptr, &type, buffer.data(), &length),
-            reg::kSuccess);
-  EXPECT_EQ(type, reg::kSz);
-  EXPECT_EQ(length, 3u);
-  EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + 3), "abc");
-  EXPECT_EQ(buffer[3], 0x55) << "a zero the value does not hold was written";
-  // A buffer of exactly the data's size is enough; one byte less is not.
-  length = 3;
-  EXPECT_EQ(registry->queryValueEx(key, "Text", nullptr, &type, buffer.data(), &length),
-            reg::kSuccess);
-  length = 2;
-  EXPECT_EQ(registry->queryValueEx(key, "Text", nullptr, &type, buffer.data(), &length),
-            reg::kMoreData);
-  EXPECT_EQ(length, 3u);
+  EXPECT_EQ(registry->readValue(reg::kCurrentUser, path, "Text").value(),
+            (RegValue{reg::kSz, "abc"}));
+  EXPECT_EQ(registry->readValue(reg::kCurrentUser, path, "Zero").value(),
+            (RegValue{reg::kSz, std::string("abc\0", 4)}));
+  EXPECT_EQ(registry->readValue(reg::kCurrentUser, path, "Large").value(),
+            (RegValue{reg::kBinary, large}));
+  RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+}
 
-  registry->closeKey(key);
+TEST(Win32Registry, ADeletedValueAndAMissingKeyAreNotFound) {
+  auto registry = makeSystemFacility<Registry>();
+  const std::string path = "Software\\TollwickTest-" + std::to_string(std::random_device{}());
+  ASSERT_TRUE(registry->createKey(reg::kCurrentUser, path).ok());
+  ASSERT_TRUE(registry->writeValue(reg::kCurrentUser, path, "A", {reg::kSz, "a"}).ok());
+  ASSERT_TRUE(registry->writeValue(reg::kCurrentUser, path, "B", {reg::kSz, "b"}).ok());
+  EXPECT_TRUE(registry->deleteValue(reg::kCurrentUser, path, "A").ok());
+  EXPECT_EQ(registry->readValue(reg::kCurrentUser, path, "A").status(), Code::kNotFound);
+  EXPECT_EQ(registry->deleteValue(reg::kCurrentUser, path, "A"), Code::kNotFound);
+  EXPECT_EQ(registry->readValue(reg::kCurrentUser, path, "B").value(), (RegValue{reg::kSz, "b"}));
+
+  const Status missing = registry->writeValue(reg::kCurrentUser, path + "\\Missing", "A", {});
+  EXPECT_EQ(missing, Code::kNotFound);
+  EXPECT_EQ(missing.osError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(missing.context(), path + "\\Missing");
   RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
 }
 

@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-#include <cstring>
+#include <cstdint>
 #include <memory>
-#include <vector>
+#include <string>
 
 #include "platform/registry.h"
 #include "platform/seam.h"
@@ -14,105 +14,123 @@
 namespace tollwick::platform {
 namespace {
 
-HKEY toHandle(RegKey key) { return reinterpret_cast<HKEY>(key); }
-RegKey fromHandle(HKEY key) { return reinterpret_cast<RegKey>(key); }
+// A root's handle is its number sign-extended, as Windows defines HKEY_LOCAL_MACHINE.
+HKEY rootHandle(RegRoot root) { return reinterpret_cast<HKEY>(static_cast<std::intptr_t>(root)); }
 
-DWORD* asDword(uint32_t* value) {
-  static_assert(sizeof(DWORD) == sizeof(uint32_t));
-  return reinterpret_cast<DWORD*>(value);
+Status failure(LONG error, const std::string& path) {
+  Code code = Code::kAccessError;
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_KEY_DELETED:
+      code = Code::kNotFound;
+      break;
+    case ERROR_ACCESS_DENIED:
+      code = Code::kAccessDenied;
+      break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      code = Code::kInUse;
+      break;
+    case ERROR_BADDB:
+    case ERROR_BADKEY:
+    case ERROR_REGISTRY_CORRUPT:
+      code = Code::kDamaged;
+      break;
+    case ERROR_REGISTRY_IO_FAILED:
+    case ERROR_CANTOPEN:
+    case ERROR_CANTREAD:
+    case ERROR_CANTWRITE:
+      code = Code::kIoError;
+      break;
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_INVALID_HANDLE:
+      code = Code::kInvalidArgument;
+      break;
+    default:
+      break;
+  }
+  return Status(code, path, static_cast<int32_t>(error));
 }
+
+// An open key, closed when it goes out of scope.
+class OpenKey {
+ public:
+  ~OpenKey() {
+    if (key_ != nullptr) RegCloseKey(key_);
+  }
+  HKEY* out() { return &key_; }
+  HKEY get() const { return key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
 
 class Win32Registry : public Registry {
  public:
-  int32_t openKeyEx(RegKey key, const char* subKey, uint32_t options, uint32_t samDesired,
-                    RegKey* result) override {
-    HKEY opened = nullptr;
-    const LONG status =
-        RegOpenKeyExA(toHandle(key), subKey, options, samDesired | KEY_WOW64_32KEY, &opened);
-    if (status == ERROR_SUCCESS && result != nullptr) *result = fromHandle(opened);
-    return static_cast<int32_t>(status);
+  Result<RegValue> readValue(RegRoot root, const std::string& path,
+                             const std::string& name) override {
+    OpenKey key;
+    LONG error =
+        RegOpenKeyExA(rootHandle(root), path.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, key.out());
+    if (error != ERROR_SUCCESS) return failure(error, path);
+    DWORD type = 0;
+    DWORD length = 0;
+    error = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &length);
+    RegValue value;
+    while (error == ERROR_SUCCESS || error == ERROR_MORE_DATA) {
+      // RegQueryValueExA appends a zero to a text stored without one when the buffer
+      // has room for it (without counting it): one spare byte keeps the data exactly
+      // as stored. A value that grew meanwhile answers "more data" with its new size.
+      value.data.assign(static_cast<std::size_t>(length) + 1, '\0');
+      DWORD capacity = length + 1;
+      error = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type,
+                               reinterpret_cast<BYTE*>(value.data.data()), &capacity);
+      if (error == ERROR_SUCCESS) {
+        value.type = type;
+        value.data.resize(capacity);
+        return value;
+      }
+      length = capacity;
+    }
+    return failure(error, path);
   }
 
-  int32_t queryInfoKey(RegKey key, char* className, uint32_t* classLength, uint32_t* reserved,
-                       uint32_t* subKeys, uint32_t* maxSubKeyLength, uint32_t* maxClassLength,
-                       uint32_t* values, uint32_t* maxValueNameLength, uint32_t* maxValueLength,
-                       uint32_t* securityDescriptorLength, RegFileTime* lastWriteTime) override {
-    FILETIME written{};
-    const LONG status = RegQueryInfoKeyA(
-        toHandle(key), className, asDword(classLength), asDword(reserved), asDword(subKeys),
-        asDword(maxSubKeyLength), asDword(maxClassLength), asDword(values),
-        asDword(maxValueNameLength), asDword(maxValueLength), asDword(securityDescriptorLength),
-        lastWriteTime != nullptr ? &written : nullptr);
-    if (status == ERROR_SUCCESS && lastWriteTime != nullptr) {
-      lastWriteTime->lowDateTime = written.dwLowDateTime;
-      lastWriteTime->highDateTime = written.dwHighDateTime;
-    }
-    return static_cast<int32_t>(status);
-  }
-
-  int32_t queryValueEx(RegKey key, const char* valueName, uint32_t* reserved, uint32_t* type,
-                       uint8_t* data, uint32_t* dataLength) override {
-    if (data == nullptr || dataLength == nullptr || *dataLength == UINT32_MAX) {
-      return static_cast<int32_t>(RegQueryValueExA(toHandle(key), valueName, asDword(reserved),
-                                                   asDword(type), data, asDword(dataLength)));
-    }
-    // RegQueryValueExA appends a zero to a text stored without one when the buffer has
-    // room for it (without counting it). The caller gets the data exactly as stored:
-    // the value is read into a buffer one byte larger and only the data is copied.
-    const uint32_t capacity = *dataLength;
-    std::vector<uint8_t> buffer(static_cast<size_t>(capacity) + 1);
-    DWORD valueType = 0;
-    DWORD length = capacity + 1;
-    const LONG status = RegQueryValueExA(toHandle(key), valueName, asDword(reserved), &valueType,
-                                         buffer.data(), &length);
-    if (type != nullptr) *type = valueType;
-    if (status == ERROR_MORE_DATA) {
-      *dataLength = length;
-      return static_cast<int32_t>(status);
-    }
-    if (status != ERROR_SUCCESS) return static_cast<int32_t>(status);
-    *dataLength = length;
-    // The spare byte held data, not only a zero the function added: too small.
-    if (length > capacity) return static_cast<int32_t>(ERROR_MORE_DATA);
-    if (length > 0) std::memcpy(data, buffer.data(), length);
-    return static_cast<int32_t>(ERROR_SUCCESS);
-  }
-
-  int32_t setValueEx(RegKey key, const char* valueName, uint32_t reserved, uint32_t type,
-                     const uint8_t* data, uint32_t dataLength) override {
-    if (data == nullptr || dataLength == 0 || !reg::isStringType(type) ||
-        dataLength == UINT32_MAX) {
-      return static_cast<int32_t>(
-          RegSetValueExA(toHandle(key), valueName, reserved, type, data, dataLength));
-    }
+  Status writeValue(RegRoot root, const std::string& path, const std::string& name,
+                    const RegValue& value) override {
+    OpenKey key;
+    LONG error =
+        RegOpenKeyExA(rootHandle(root), path.c_str(), 0, KEY_WRITE | KEY_WOW64_32KEY, key.out());
+    if (error != ERROR_SUCCESS) return failure(error, path);
     // For a text whose last counted byte is not a zero, RegSetValueExA looks at the byte
     // after it and, when that is a zero, stores it too (a caller who "forgot" to count
-    // it). The value must hold exactly the bytes given, and the caller's buffer may end
-    // there: the text is handed over in a copy followed by a byte that is not a zero.
-    std::vector<uint8_t> copy(data, data + dataLength);
-    copy.push_back(0xFF);
-    return static_cast<int32_t>(
-        RegSetValueExA(toHandle(key), valueName, reserved, type, copy.data(), dataLength));
+    // it). The value must hold exactly the bytes given: the text is handed over
+    // followed by a byte that is not a zero.
+    std::string data = value.data;
+    data.push_back('\xFF');
+    error = RegSetValueExA(key.get(), name.c_str(), 0, value.type,
+                           reinterpret_cast<const BYTE*>(data.data()),
+                           static_cast<DWORD>(value.data.size()));
+    if (error != ERROR_SUCCESS) return failure(error, path);
+    return {};
   }
 
-  int32_t closeKey(RegKey key) override {
-    if (isRoot(key)) return static_cast<int32_t>(ERROR_SUCCESS);
-    return static_cast<int32_t>(RegCloseKey(toHandle(key)));
+  Status deleteValue(RegRoot root, const std::string& path, const std::string& name) override {
+    OpenKey key;
+    LONG error = RegOpenKeyExA(rootHandle(root), path.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
+                               key.out());
+    if (error == ERROR_SUCCESS) error = RegDeleteValueA(key.get(), name.c_str());
+    if (error != ERROR_SUCCESS) return failure(error, path);
+    return {};
   }
 
-  int32_t createKeyEx(RegKey key, const char* subKey, uint32_t samDesired,
-                      RegKey* result) override {
-    HKEY created = nullptr;
-    const LONG status = RegCreateKeyExA(toHandle(key), subKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                        samDesired | KEY_WOW64_32KEY, nullptr, &created, nullptr);
-    if (status == ERROR_SUCCESS && result != nullptr) *result = fromHandle(created);
-    return static_cast<int32_t>(status);
-  }
-
- private:
-  static bool isRoot(RegKey key) {
-    return key == reg::kClassesRoot || key == reg::kCurrentUser || key == reg::kLocalMachine ||
-           key == reg::kUsers;
+  Status createKey(RegRoot root, const std::string& path) override {
+    OpenKey key;
+    const LONG error =
+        RegCreateKeyExA(rootHandle(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE | KEY_WOW64_32KEY, nullptr, key.out(), nullptr);
+    if (error != ERROR_SUCCESS) return failure(error, path);
+    return {};
   }
 };
 

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "platform/seam.h"
-#include "settings/registry.h"
+#include "settings/registry_values.h"
 
 namespace tollwick::platform {
 namespace {
@@ -116,11 +116,8 @@ TEST(PosixRegistry, AReadOnlyFileIsNeverReplacedAndLeftOverTemporariesGo) {
 TEST(PosixRegistry, WithoutAPrefixDirectoryNothingIsCreated) {
   TempPrefix prefix;
   const auto registry = makeWinePrefixRegistry(prefix.path() / "missing");
-  RegKey key = 0;
-  EXPECT_EQ(registry->openKeyEx(reg::kLocalMachine, "Software", 0, reg::kKeyRead, &key),
-            reg::kFileNotFound);
-  EXPECT_EQ(registry->createKeyEx(reg::kLocalMachine, "Software\\X", reg::kKeyAllAccess, &key),
-            reg::kFileNotFound);
+  EXPECT_EQ(registry->readValue(reg::kLocalMachine, "Software", "").status(), Code::kNotFound);
+  EXPECT_EQ(registry->createKey(reg::kLocalMachine, "Software\\X"), Code::kNotFound);
   EXPECT_FALSE(fs::exists(prefix.path() / "missing"));
 }
 
@@ -240,20 +237,29 @@ TEST(PosixRegistry, WineReadsWhatWeWroteAndWeReadWhatWineWrote) {
     EXPECT_EQ(regReadValue(kHkeyLocalMachine, "SOFTWARE\\Varnholt\\Zelkor", "WipeSystem"), "T");
   }
   EXPECT_TRUE(writeWipeSystem(*registry, "caf\xE9 \"q\" \\ F"));
-  RegKey created = 0;
-  ASSERT_EQ(registry->createKeyEx(reg::kLocalMachine, "SOFTWARE\\Varnholt\\Zelkor\\Sub [1]",
-                                  reg::kKeyAllAccess, &created),
-            reg::kSuccess);
-  const uint8_t count[4] = {0x1A, 0, 0, 0};
-  EXPECT_EQ(registry->setValueEx(created, "Count", 0, reg::kDword, count, 4), reg::kSuccess);
-  registry->closeKey(created);
+  const std::string created = "SOFTWARE\\Varnholt\\Zelkor\\Sub [1]";
+  ASSERT_TRUE(registry->createKey(reg::kLocalMachine, created).ok());
+  EXPECT_TRUE(
+      registry->writeValue(reg::kLocalMachine, created, "Count", {reg::kDword, "\x1A\0\0\0"s})
+          .ok());
+  EXPECT_TRUE(registry->writeValue(reg::kLocalMachine, created, "Gone", {reg::kSz, "x"}).ok());
+  EXPECT_TRUE(registry->deleteValue(reg::kLocalMachine, created, "gone").ok());
   const std::string subKey =
       run(env + wine + " reg query 'HKLM\\Software\\Varnholt\\Zelkor\\Sub [1]' /reg:32");
   EXPECT_NE(subKey.find("Count    REG_DWORD    0x1a"), std::string::npos) << subKey;
+  EXPECT_EQ(subKey.find("Gone"), std::string::npos) << subKey;
   const std::string shown = run(env + wine + " reg query " + key + " /v WipeSystem /reg:32");
   // reg prints in the OEM code page; the rest of the line is plain ASCII.
   EXPECT_NE(shown.find("WipeSystem    REG_SZ    caf"), std::string::npos) << shown;
   EXPECT_NE(shown.find(" \"q\" \\ F\r\n"), std::string::npos) << shown;
+  // A value Wine itself wrote, deleted: its line goes, the key's other values stay.
+  run(env + server + " -w");
+  EXPECT_TRUE(
+      registry->deleteValue(reg::kLocalMachine, "SOFTWARE\\Varnholt\\Zelkor", "WorkingDirectory")
+          .ok());
+  const std::string left = run(env + wine + " reg query " + key + " /reg:32");
+  EXPECT_NE(left.find("WipeSystem    REG_SZ"), std::string::npos) << left;
+  EXPECT_EQ(left.find("WorkingDirectory"), std::string::npos) << left;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// modRegistry: reads and writes single registry values as text. Each call opens the
-// key, does its one operation and closes the key again; nothing is kept between calls.
+// modRegistry: reads and writes single registry values as text. Each call is one
+// operation on the registry facility; nothing is kept between calls.
 
 #include <cstdint>
 #include <string>

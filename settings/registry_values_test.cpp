@@ -2,7 +2,7 @@
 // and, on Linux, a real system.reg in a throw-away Wine prefix. The same cases run on
 // both, so the double cannot drift from the store the program uses.
 
-#include "settings/registry.h"
+#include "settings/registry_values.h"
 
 #include <gtest/gtest.h>
 
@@ -25,83 +25,20 @@ namespace {
 namespace reg = platform::reg;
 using namespace std::string_literals;
 
-struct Stored {
-  uint32_t type = 0;
-  std::string data;
-  bool operator==(const Stored&) const = default;
-};
-
-// Forwards to a store and counts the keys left open.
-class CountingRegistry : public platform::Registry {
- public:
-  explicit CountingRegistry(platform::Registry& inner) : inner_(inner) {}
-  int openKeys = 0;
-
-  int32_t openKeyEx(platform::RegKey key, const char* subKey, uint32_t options, uint32_t sam,
-                    platform::RegKey* result) override {
-    const int32_t status = inner_.openKeyEx(key, subKey, options, sam, result);
-    if (status == reg::kSuccess) ++openKeys;
-    return status;
-  }
-  int32_t queryInfoKey(platform::RegKey key, char* cls, uint32_t* clsLen, uint32_t* r,
-                       uint32_t* sub, uint32_t* maxSub, uint32_t* maxCls, uint32_t* vals,
-                       uint32_t* maxName, uint32_t* maxData, uint32_t* sd,
-                       platform::RegFileTime* t) override {
-    return inner_.queryInfoKey(key, cls, clsLen, r, sub, maxSub, maxCls, vals, maxName, maxData, sd,
-                               t);
-  }
-  int32_t queryValueEx(platform::RegKey key, const char* name, uint32_t* r, uint32_t* type,
-                       uint8_t* data, uint32_t* len) override {
-    return inner_.queryValueEx(key, name, r, type, data, len);
-  }
-  int32_t setValueEx(platform::RegKey key, const char* name, uint32_t r, uint32_t type,
-                     const uint8_t* data, uint32_t len) override {
-    return inner_.setValueEx(key, name, r, type, data, len);
-  }
-  int32_t closeKey(platform::RegKey key) override {
-    const int32_t status = inner_.closeKey(key);
-    if (status == reg::kSuccess && key > 0) --openKeys;
-    return status;
-  }
-  int32_t createKeyEx(platform::RegKey key, const char* subKey, uint32_t sam,
-                      platform::RegKey* result) override {
-    return inner_.createKeyEx(key, subKey, sam, result);
-  }
-
- private:
-  platform::Registry& inner_;
-};
+using Stored = platform::RegValue;
 
 // Stores values through the seam itself and reads back what a store holds.
 void putThroughSeam(platform::Registry& registry, const std::string& path, const std::string& name,
                     uint32_t type, const std::string& data) {
-  platform::RegKey key = 0;
-  ASSERT_EQ(registry.createKeyEx(reg::kLocalMachine, path.c_str(), reg::kKeyAllAccess, &key),
-            reg::kSuccess);
-  ASSERT_EQ(
-      registry.setValueEx(key, name.c_str(), 0, type, reinterpret_cast<const uint8_t*>(data.data()),
-                          static_cast<uint32_t>(data.size())),
-      reg::kSuccess);
-  registry.closeKey(key);
+  ASSERT_TRUE(registry.createKey(reg::kLocalMachine, path).ok());
+  ASSERT_TRUE(registry.writeValue(reg::kLocalMachine, path, name, {type, data}).ok());
 }
 
 std::optional<Stored> readThroughSeam(platform::Registry& registry, const std::string& path,
                                       const std::string& name) {
-  platform::RegKey key = 0;
-  if (registry.openKeyEx(reg::kLocalMachine, path.c_str(), 0, reg::kKeyRead, &key) !=
-      reg::kSuccess) {
-    return std::nullopt;
-  }
-  uint32_t type = 0, length = 0;
-  std::optional<Stored> out;
-  if (registry.queryValueEx(key, name.c_str(), nullptr, &type, nullptr, &length) == reg::kSuccess) {
-    std::string data(length, '\0');
-    registry.queryValueEx(key, name.c_str(), nullptr, &type,
-                          reinterpret_cast<uint8_t*>(data.data()), &length);
-    out = Stored{type, data};
-  }
-  registry.closeKey(key);
-  return out;
+  const auto value = registry.readValue(reg::kLocalMachine, path, name);
+  if (!value.ok()) return std::nullopt;
+  return *value;
 }
 
 class MemoryStore {
@@ -123,20 +60,20 @@ class WinePrefixStore {
     prefix_ = std::filesystem::path(::testing::TempDir()) /
               ("tollwick-registry-" + std::to_string(random()) + std::to_string(random()));
     std::filesystem::create_directories(prefix_);
-    store_ = platform::makeWinePrefixRegistry(platform::use<platform::FileSystem>(), location());
+    store_ = wine::makeWinePrefixRegistry(platform::use<platform::FileSystem>(), location());
   }
   ~WinePrefixStore() { std::filesystem::remove_all(prefix_); }
 
   platform::Registry& store() { return *store_; }
   // A second store over the same file: what was written must be on disk.
   platform::Registry& reopened() {
-    fresh_ = platform::makeWinePrefixRegistry(platform::use<platform::FileSystem>(), location());
+    fresh_ = wine::makeWinePrefixRegistry(platform::use<platform::FileSystem>(), location());
     return *fresh_;
   }
 
  private:
   // This test's own prefix, with no wineserver.
-  platform::WinePrefixLocation location() const {
+  wine::WinePrefixLocation location() const {
     const std::string prefix = prefix_.string();
     return {[prefix] { return prefix; }, [](const std::string&) { return false; }};
   }
@@ -152,8 +89,7 @@ constexpr const char* kKey = "SOFTWARE\\Varnholt\\Zelkor";
 template <class Store>
 class RegistryStoreTest : public ::testing::Test {
  protected:
-  RegistryStoreTest() : counting_(store_.store()), installed_(counting_) {}
-  ~RegistryStoreTest() override { EXPECT_EQ(counting_.openKeys, 0) << "a key was left open"; }
+  RegistryStoreTest() : installed_(store_.store()) {}
 
   void put(const std::string& name, uint32_t type, const std::string& data,
            const std::string& path = kKey) {
@@ -175,7 +111,6 @@ class RegistryStoreTest : public ::testing::Test {
   }
 
   Store store_;
-  CountingRegistry counting_;
   platform::Installed<platform::Registry> installed_;
 };
 
@@ -286,6 +221,19 @@ TYPED_TEST(RegistryStoreTest, WritingToAMissingKeyFailsAndCreatesNothing) {
   EXPECT_FALSE(this->write("WipeSystem", reg::kSz, "F"));
   EXPECT_EQ(this->stored("WipeSystem"), std::nullopt);
   EXPECT_EQ(this->read("WipeSystem"), "");
+}
+
+TYPED_TEST(RegistryStoreTest, DeletingAValueRemovesThatValueOnly) {
+  this->put("WipeSystem", reg::kSz, "T\0"s);
+  this->put("WorkingDirectory", reg::kSz, "C:\\Games\0"s);
+  platform::Registry& registry = this->store_.store();
+  EXPECT_TRUE(registry.deleteValue(reg::kLocalMachine, kKey, "wipesystem").ok());
+  EXPECT_EQ(this->stored("WipeSystem"), std::nullopt);
+  EXPECT_EQ(this->stored("WorkingDirectory"), (Stored{reg::kSz, "C:\\Games\0"s}));
+  EXPECT_EQ(registry.deleteValue(reg::kLocalMachine, kKey, "WipeSystem"),
+            platform::Code::kNotFound);
+  EXPECT_EQ(registry.deleteValue(reg::kLocalMachine, "SOFTWARE\\Missing", "WipeSystem"),
+            platform::Code::kNotFound);
 }
 
 TYPED_TEST(RegistryStoreTest, OnlyLocalMachineHoldsTheSettings) {
