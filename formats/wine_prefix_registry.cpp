@@ -13,14 +13,14 @@
 namespace tollwick::platform {
 namespace {
 
-int32_t registryStatusOf(FsStatus status) {
-  switch (status) {
-    case FsStatus::kOk:
+int32_t registryStatusOf(const Status& status) {
+  switch (status.code()) {
+    case Code::kOk:
       return reg::kSuccess;
-    case FsStatus::kAccessDenied:
+    case Code::kAccessDenied:
       return reg::kAccessDenied;
-    case FsStatus::kNotFound:
-    case FsStatus::kPathNotFound:
+    case Code::kNotFound:
+    case Code::kPathNotFound:
       return reg::kFileNotFound;
     default:
       return reg::kRegistryIoFailed;
@@ -33,13 +33,12 @@ class PrefixRegistryFile : public WineRegistryFile {
       : files_(files), location_(std::move(location)) {}
 
   ReadResult read(std::string& contents) override {
-    ByteBuffer bytes;
-    const FsStatus status = files_.readFile(path(), bytes);
-    if (status == FsStatus::kNotFound || status == FsStatus::kPathNotFound) {
+    const Result<ByteBuffer> bytes = files_.readFile(path());
+    if (bytes.status() == Code::kNotFound || bytes.status() == Code::kPathNotFound) {
       return ReadResult::kMissing;
     }
-    if (status != FsStatus::kOk) return ReadResult::kFailed;
-    contents.assign(bytes.begin(), bytes.end());
+    if (!bytes.ok()) return ReadResult::kFailed;
+    contents.assign(bytes->begin(), bytes->end());
     return ReadResult::kRead;
   }
 
@@ -49,25 +48,26 @@ class PrefixRegistryFile : public WineRegistryFile {
   // names), and written through a temporary that leaves nothing behind.
   int32_t replace(const std::string& contents) override {
     const std::string target = path();
-    bool writable = true;
-    FsStatus status = files_.mayWrite(target, writable);
-    if (status == FsStatus::kOk && !writable) return reg::kAccessDenied;
-    if (status != FsStatus::kOk && status != FsStatus::kNotFound) return registryStatusOf(status);
+    const Result<bool> writable = files_.mayWrite(target);
+    if (writable.ok() && !*writable) return reg::kAccessDenied;
+    if (!writable.ok() && writable.status() != Code::kNotFound) {
+      return registryStatusOf(writable.status());
+    }
     const auto* data = reinterpret_cast<const uint8_t*>(contents.data());
-    std::unique_ptr<Replacement> replacement;
-    status = Replacement::write(files_, target, std::span<const uint8_t>(data, contents.size()),
-                                replacement);
-    if (status == FsStatus::kOk) status = replacement->putInPlace(target);
-    return registryStatusOf(status);
+    Result<std::unique_ptr<Replacement>> replacement =
+        Replacement::write(files_, target, std::span<const uint8_t>(data, contents.size()));
+    if (!replacement.ok()) return registryStatusOf(replacement.status());
+    return registryStatusOf((*replacement)->putInPlace(target));
   }
 
   int64_t now() override { return static_cast<int64_t>(std::time(nullptr)); }
 
   std::string version() override {
-    FileIdentity identity;
-    const FsStatus status = files_.identify(path(), identity);
-    if (status == FsStatus::kNotFound) return "missing";
-    if (status != FsStatus::kOk || (identity.size == 0 && identity.file == 0)) return "";
+    const Result<FileIdentity> identified = files_.identify(path());
+    if (identified.status() == Code::kNotFound) return "missing";
+    if (!identified.ok()) return "";
+    const FileIdentity& identity = *identified;
+    if (identity.size == 0 && identity.file == 0) return "";
     char text[160];
     std::snprintf(text, sizeof text, "%llx:%llx:%llx:%lld:%lld",
                   static_cast<unsigned long long>(identity.device),
