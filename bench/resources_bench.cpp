@@ -43,10 +43,12 @@ int main(int argc, char** argv) {
 
   platform::ByteBuffer file;
   const double readOnce = medianMicroseconds(kRuns, [&] {
-    platform::ByteBuffer fresh;  // a read into new memory, as a load makes
-    platform::use<platform::FileSystem>().readFile(library, fresh);
-    sink += fresh.size();
-    file = std::move(fresh);
+    // A read into new memory, as a load makes.
+    platform::Result<platform::ByteBuffer> fresh =
+        platform::use<platform::FileSystem>().readFile(library);
+    if (!fresh.ok()) return;
+    sink += fresh->size();
+    file = std::move(fresh).value();
   });
   if (file.empty()) {
     std::fprintf(stderr, "resources_bench: cannot read %s\n", library.c_str());

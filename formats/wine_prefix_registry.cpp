@@ -14,24 +14,25 @@ namespace tollwick::wine {
 namespace {
 
 using platform::ByteBuffer;
+using platform::Code;
 using platform::FileIdentity;
 using platform::FileSystem;
-using platform::FsStatus;
 using platform::Replacement;
+using platform::Result;
 using platform::Status;
 
 // A failed replacement as the registry function reports it (with Windows' number).
-Status registryStatusOf(FsStatus status, const std::string& path) {
-  switch (status) {
-    case FsStatus::kOk:
+Status registryStatusOf(const Status& status, const std::string& path) {
+  switch (status.code()) {
+    case Code::kOk:
       return {};
-    case FsStatus::kAccessDenied:
-      return Status(platform::Code::kAccessDenied, path, 5);
-    case FsStatus::kNotFound:
-    case FsStatus::kPathNotFound:
-      return Status(platform::Code::kNotFound, path, 2);
+    case Code::kAccessDenied:
+      return Status(Code::kAccessDenied, path, 5);
+    case Code::kNotFound:
+    case Code::kPathNotFound:
+      return Status(Code::kNotFound, path, 2);
     default:
-      return Status(platform::Code::kIoError, path, 1016);
+      return Status(Code::kIoError, path, 1016);
   }
 }
 
@@ -41,13 +42,12 @@ class PrefixRegistryFile : public WineRegistryFile {
       : files_(files), location_(std::move(location)) {}
 
   ReadResult read(std::string& contents) override {
-    ByteBuffer bytes;
-    const FsStatus status = files_.readFile(path(), bytes);
-    if (status == FsStatus::kNotFound || status == FsStatus::kPathNotFound) {
+    const Result<ByteBuffer> bytes = files_.readFile(path());
+    if (bytes.status() == Code::kNotFound || bytes.status() == Code::kPathNotFound) {
       return ReadResult::kMissing;
     }
-    if (status != FsStatus::kOk) return ReadResult::kFailed;
-    contents.assign(bytes.begin(), bytes.end());
+    if (!bytes.ok()) return ReadResult::kFailed;
+    contents.assign(bytes->begin(), bytes->end());
     return ReadResult::kRead;
   }
 
@@ -57,29 +57,28 @@ class PrefixRegistryFile : public WineRegistryFile {
   // names), and written through a temporary that leaves nothing behind.
   Status replace(const std::string& contents) override {
     const std::string target = path();
-    bool writable = true;
-    FsStatus status = files_.mayWrite(target, writable);
-    if (status == FsStatus::kOk && !writable) {
-      return registryStatusOf(FsStatus::kAccessDenied, target);
+    const Result<bool> writable = files_.mayWrite(target);
+    if (writable.ok() && !*writable) {
+      return registryStatusOf(Code::kAccessDenied, target);
     }
-    if (status != FsStatus::kOk && status != FsStatus::kNotFound) {
-      return registryStatusOf(status, target);
+    if (!writable.ok() && writable.status() != Code::kNotFound) {
+      return registryStatusOf(writable.status(), target);
     }
     const auto* data = reinterpret_cast<const uint8_t*>(contents.data());
-    std::unique_ptr<Replacement> replacement;
-    status = Replacement::write(files_, target, std::span<const uint8_t>(data, contents.size()),
-                                replacement);
-    if (status == FsStatus::kOk) status = replacement->putInPlace(target);
-    return registryStatusOf(status, target);
+    Result<std::unique_ptr<Replacement>> replacement =
+        Replacement::write(files_, target, std::span<const uint8_t>(data, contents.size()));
+    if (!replacement.ok()) return registryStatusOf(replacement.status(), target);
+    return registryStatusOf((*replacement)->putInPlace(target), target);
   }
 
   int64_t now() override { return static_cast<int64_t>(std::time(nullptr)); }
 
   std::string version() override {
-    FileIdentity identity;
-    const FsStatus status = files_.identify(path(), identity);
-    if (status == FsStatus::kNotFound) return "missing";
-    if (status != FsStatus::kOk || (identity.size == 0 && identity.file == 0)) return "";
+    const Result<FileIdentity> identified = files_.identify(path());
+    if (identified.status() == Code::kNotFound) return "missing";
+    if (!identified.ok()) return "";
+    const FileIdentity& identity = *identified;
+    if (identity.size == 0 && identity.file == 0) return "";
     char text[160];
     std::snprintf(text, sizeof text, "%llx:%llx:%llx:%lld:%lld",
                   static_cast<unsigned long long>(identity.device),

@@ -5,8 +5,9 @@
 // Linux that is the Wine-style mapping of platform/posix/host_path.h, so doubles can
 // treat paths as plain keys.
 //
-// Nothing here throws run-time errors: every operation returns an FsStatus, which the
-// runtime turns into the matching error number.
+// Nothing here throws run-time errors: every operation returns a Status (a failure's
+// code, the operating system's error number and the path), or a Result with what it
+// hands back; the runtime turns a failure into the matching error number.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,20 +18,9 @@
 #include <utility>
 #include <vector>
 
-namespace tollwick::platform {
+#include "platform/status.h"
 
-enum class FsStatus {
-  kOk,
-  kNotFound,      // the file does not exist
-  kPathNotFound,  // a directory on the way does not exist
-  kAccessDenied,  // refused by permissions, a read-only medium, or a sharing rule
-  kExists,        // the name is already taken (exclusive create)
-  kNoSpace,       // disk or quota full, file too large
-  kIoError,       // the device failed
-  kAccessError,   // anything else: a directory where a file is expected, a bad name, ...
-  kTooManyOpen,   // the process or system is out of file handles
-  kCrossDevice,   // a rename between two file systems, which no file system makes
-};
+namespace tollwick::platform {
 
 enum class EntryKind {
   kNormalFile,  // a regular file (or a link to one) that is not hidden
@@ -113,73 +103,76 @@ class WritableFile {
   // Program path of the file (to rename or remove it).
   virtual const std::string& path() const = 0;
   // Writes all of `bytes` at the end; a short write is a failure.
-  virtual FsStatus append(std::span<const uint8_t> bytes) = 0;
+  virtual Status append(std::span<const uint8_t> bytes) = 0;
   // Flushes the file's data to the device (fsync). A failed sync is final: the caller
   // must not retry it and trust the result.
-  virtual FsStatus sync() = 0;
-  virtual FsStatus close() = 0;
+  virtual Status sync() = 0;
+  virtual Status close() = 0;
+};
+
+// A whole file's bytes and the identity of the bytes read (see FileIdentity).
+struct FileRead {
+  ByteBuffer bytes;
+  FileIdentity identity;
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Reads the whole regular file at `path` into `out` (replaced). kNotFound when the
-  // file is missing but its directory exists, kPathNotFound when the directory is
-  // missing, kAccessError when `path` is not a regular file (a FIFO, a device or a
-  // directory is refused without waiting on it).
-  virtual FsStatus readFile(const std::string& path, ByteBuffer& out) = 0;
+  // The whole regular file at `path`. kNotFound when the file is missing but its
+  // directory exists, kPathNotFound when the directory is missing, kAccessError when
+  // `path` is not a regular file (a FIFO, a device or a directory is refused without
+  // waiting on it).
+  virtual Result<ByteBuffer> readFile(const std::string& path) = 0;
 
-  // readFile, and the identity of the bytes read (see FileIdentity; unknown unless
-  // the file did not change while it was read). By default the identity is unknown.
-  virtual FsStatus readFileWithIdentity(const std::string& path, ByteBuffer& out,
-                                        FileIdentity& identity) {
-    identity = FileIdentity{};
-    return readFile(path, out);
+  // readFile, and the identity of the bytes read (unknown unless the file did not
+  // change while it was read). By default the identity is unknown.
+  virtual Result<FileRead> readFileWithIdentity(const std::string& path) {
+    Result<ByteBuffer> bytes = readFile(path);
+    if (!bytes.ok()) return bytes.status();
+    return FileRead{std::move(bytes).value(), FileIdentity{}};
   }
 
   // The identity of the regular file at `path` now (unknown by default).
-  virtual FsStatus identify(const std::string& path, FileIdentity& out) {
+  virtual Result<FileIdentity> identify(const std::string& path) {
     (void)path;
-    out = FileIdentity{};
-    return FsStatus::kOk;
+    return FileIdentity{};
   }
 
   // Whether the program may change the existing file at `path`: false when its owner
   // made it read-only (no write permission for anyone), when this process may not write
   // it, or when the file has other names (hard links), which a replacement would leave
   // on the old bytes. True by default.
-  virtual FsStatus mayWrite(const std::string& path, bool& out) {
+  virtual Result<bool> mayWrite(const std::string& path) {
     (void)path;
-    out = true;
-    return FsStatus::kOk;
+    return true;
   }
 
   // Whether the program may delete the existing file at `path`: false when its owner
   // made it read-only (Windows: the read-only attribute; POSIX: no write permission for
   // anyone), as Windows' DeleteFile refuses such a file. True by default.
-  virtual FsStatus mayDelete(const std::string& path, bool& out) {
+  virtual Result<bool> mayDelete(const std::string& path) {
     (void)path;
-    out = true;
-    return FsStatus::kOk;
+    return true;
   }
 
   // Gives the file `path` the permissions, extended attributes and ACLs of the file
   // `model`, and its owner and group as far as the process may set them, so that a
   // replacement keeps what the owner set on the old file. Does nothing by default.
-  virtual FsStatus adoptAttributes(const std::string& path, const std::string& model) {
+  virtual Status adoptAttributes(const std::string& path, const std::string& model) {
     (void)path;
     (void)model;
-    return FsStatus::kOk;
+    return {};
   }
 
   // The entry `path` names: its name as stored and its kind. kNotFound / kPathNotFound
   // as for readFile.
-  virtual FsStatus lookup(const std::string& path, DirEntry& out) = 0;
+  virtual Result<DirEntry> lookup(const std::string& path) = 0;
 
   // Every entry of the directory `directory` ("" is the current directory), without
   // "." and "..", in no particular order.
-  virtual FsStatus listDirectory(const std::string& directory, std::vector<DirEntry>& out) = 0;
+  virtual Result<std::vector<DirEntry>> listDirectory(const std::string& directory) = 0;
 
   // Creates a new, empty, hidden temporary file in the directory of `target` under a
   // name nobody else uses (exclusive create; platform/temporary_names.h gives the
@@ -187,26 +180,25 @@ class FileSystem {
   // exists, and its owner and group as far as the process may set them. When `target` is a link,
   // the temporary file lies beside the file it links to, so that a rename over `target` replaces
   // that file.
-  virtual FsStatus createTempBeside(const std::string& target,
-                                    std::unique_ptr<WritableFile>& out) = 0;
+  virtual Result<std::unique_ptr<WritableFile>> createTempBeside(const std::string& target) = 0;
 
   // Renames `from` to `to` in one atomic step, replacing `to` when it exists (the file
   // a link `to` points at, see createTempBeside). Not durable until syncDirectoryOf.
   // kCrossDevice when the two lie on different file systems.
-  virtual FsStatus rename(const std::string& from, const std::string& to) = 0;
+  virtual Status rename(const std::string& from, const std::string& to) = 0;
 
   // Flushes the directory holding `path` (creates, renames and removes become durable).
-  virtual FsStatus syncDirectoryOf(const std::string& path) = 0;
+  virtual Status syncDirectoryOf(const std::string& path) = 0;
 
   // Removes the file `path`. kAccessDenied while another program holds it open, as
   // Windows refuses it (the POSIX implementation looks for such a program first).
-  virtual FsStatus remove(const std::string& path) = 0;
+  virtual Status remove(const std::string& path) = 0;
 
   // Removes the temporary file `path` that a replacement left, unless a live process
   // still holds it (a WritableFile not yet destroyed, in this or any other process):
   // kAccessDenied then, and the file stays. A link is never followed. By default a
   // plain remove.
-  virtual FsStatus removeTemporary(const std::string& path) { return remove(path); }
+  virtual Status removeTemporary(const std::string& path) { return remove(path); }
 };
 
 }  // namespace tollwick::platform

@@ -7,16 +7,17 @@
 #include <functional>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace tollwick::platform {
 
-// Reads up to `capacity` bytes into `into`; `got` is 0 at the end of the file.
-using ReadSome = std::function<FsStatus(uint8_t* into, size_t capacity, size_t& got)>;
+// Reads up to `capacity` bytes into `into`: how many it read, 0 at the end of the file.
+using ReadSome = std::function<Result<size_t>(uint8_t* into, size_t capacity)>;
 
-// Fills `out` (replaced) with everything `read` gives until the end of the file, sized
-// first for `expectedSize` (the size the file had when it was measured) and grown when
-// the file turns out longer. A size this process cannot hold (beyond the address space
-// of a 32-bit build) throws std::bad_alloc: a file is never read in part.
-FsStatus readToEnd(uint64_t expectedSize, const ReadSome& read, ByteBuffer& out);
+// Everything `read` gives until the end of the file, in a buffer sized first for
+// `expectedSize` (the size the file had when it was measured) and grown when the file
+// turns out longer. A size this process cannot hold (beyond the address space of a
+// 32-bit build) throws std::bad_alloc: a file is never read in part.
+Result<ByteBuffer> readToEnd(uint64_t expectedSize, const ReadSome& read);
 
 }  // namespace tollwick::platform

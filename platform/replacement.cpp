@@ -1,5 +1,6 @@
 #include "platform/replacement.h"
 
+#include <utility>
 #include <vector>
 
 #include "platform/temporary_names.h"
@@ -18,40 +19,39 @@ std::string directoryOf(const std::string& path) {
 void removeLeftOverTemporaries(FileSystem& files, const std::string& temp) {
   const std::string directory = directoryOf(temp);
   const std::string own = temp.substr(directory.size());
-  std::vector<DirEntry> entries;
-  if (files.listDirectory(directory, entries) != FsStatus::kOk) return;
-  for (const DirEntry& entry : entries) {
+  const Result<std::vector<DirEntry>> entries = files.listDirectory(directory);
+  if (!entries.ok()) return;
+  for (const DirEntry& entry : *entries) {
     if (entry.kind == EntryKind::kHiddenFile && entry.name != own && isTemporaryName(entry.name)) {
       (void)files.removeTemporary(directory + entry.name);
     }
   }
 }
 
-FsStatus Replacement::write(FileSystem& files, const std::string& target,
-                            std::span<const uint8_t> bytes, std::unique_ptr<Replacement>& out) {
-  std::unique_ptr<WritableFile> temp;
-  FsStatus status = files.createTempBeside(target, temp);
-  if (status != FsStatus::kOk) return status;
-  std::unique_ptr<Replacement> replacement(new Replacement(files, std::move(temp)));
+Result<std::unique_ptr<Replacement>> Replacement::write(FileSystem& files,
+                                                        const std::string& target,
+                                                        std::span<const uint8_t> bytes) {
+  Result<std::unique_ptr<WritableFile>> temp = files.createTempBeside(target);
+  if (!temp.ok()) return temp.status();
+  std::unique_ptr<Replacement> replacement(new Replacement(files, std::move(temp).value()));
   removeLeftOverTemporaries(files, replacement->temporaryPath());
   // A failed sync is never retried (its data may be lost).
   WritableFile& file = *replacement->temp_;
-  status = file.append(bytes);
-  if (status == FsStatus::kOk) status = file.sync();
-  const FsStatus closed = file.close();
-  if (status == FsStatus::kOk) status = closed;
-  if (status != FsStatus::kOk) return status;  // the destructor removes the temporary
-  out = std::move(replacement);
-  return FsStatus::kOk;
+  Status status = file.append(bytes);
+  if (status.ok()) status = file.sync();
+  Status closed = file.close();
+  if (status.ok()) status = std::move(closed);
+  if (!status.ok()) return status;  // the destructor removes the temporary
+  return replacement;
 }
 
 Replacement::~Replacement() {
   if (pending_) (void)files_.remove(temp_->path());
 }
 
-FsStatus Replacement::putInPlace(const std::string& target) {
-  const FsStatus status = files_.rename(temp_->path(), target);
-  if (status != FsStatus::kOk) return status;  // the destructor removes the temporary
+Status Replacement::putInPlace(const std::string& target) {
+  Status status = files_.rename(temp_->path(), target);
+  if (!status.ok()) return status;  // the destructor removes the temporary
   pending_ = false;
   return files_.syncDirectoryOf(target);
 }

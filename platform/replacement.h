@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace tollwick::platform {
 
@@ -19,9 +20,9 @@ class Replacement {
   // attributes, see createTempBeside). On the way, removes the temporaries that
   // interrupted runs left in that directory (names of platform/temporary_names.h that
   // no live process holds). Every step is checked; on a failure nothing is left behind
-  // and the status is returned.
-  static FsStatus write(FileSystem& files, const std::string& target,
-                        std::span<const uint8_t> bytes, std::unique_ptr<Replacement>& out);
+  // and the failure is returned.
+  static Result<std::unique_ptr<Replacement>> write(FileSystem& files, const std::string& target,
+                                                    std::span<const uint8_t> bytes);
 
   Replacement(const Replacement&) = delete;
   Replacement& operator=(const Replacement&) = delete;
@@ -32,7 +33,7 @@ class Replacement {
 
   // Renames the temporary over `target` (one atomic step) and flushes the directory.
   // A failed rename removes the temporary; a failed flush leaves the new file in place.
-  FsStatus putInPlace(const std::string& target);
+  Status putInPlace(const std::string& target);
 
  private:
   Replacement(FileSystem& files, std::unique_ptr<WritableFile> temp)

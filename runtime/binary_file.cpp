@@ -18,6 +18,7 @@
 #include "platform/seam.h"
 #include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
+#include "runtime/status_error.h"
 
 namespace tollwick {
 namespace {
@@ -93,16 +94,15 @@ std::unique_ptr<CachedImage>& cachedImage() {
 bool takeCachedImage(platform::FileSystem& files, const std::string& path, OpenFile& file) {
   std::unique_ptr<CachedImage>& cached = cachedImage();
   if (!cached) return false;
-  platform::FileIdentity now;
-  if (files.identify(path, now) == platform::FsStatus::kOk && now.known &&
-      now == cached->identity) {
+  const platform::Result<platform::FileIdentity> now = files.identify(path);
+  if (now.ok() && now->known && *now == cached->identity) {
     file.image = std::move(cached->image);
     file.guard = std::move(cached->guard);
-    file.identity = now;
+    file.identity = *now;
     cached.reset();
     return true;
   }
-  if (now.size >= kCachedImageMinimum) cached.reset();
+  if (now.ok() && now->size >= kCachedImageMinimum) cached.reset();
   return false;
 }
 
@@ -246,27 +246,30 @@ void openBinary(int16_t fileNumber, const std::string& path) {
   if (path.empty()) raiseError(err::kPathFileAccessError);
   OpenFile file;
   file.path = path;
-  platform::FsStatus status = platform::FsStatus::kOk;
+  platform::Status status;
   auto& files = platform::use<platform::FileSystem>();
   try {
-    platform::FileIdentity before;
     if (takeCachedImage(files, path, file)) {
       // The image of the file read before.
-    } else if (files.identify(path, before) == platform::FsStatus::kOk &&
-               before.size > kLongestAddressableFile) {
+    } else if (const platform::Result<platform::FileIdentity> before = files.identify(path);
+               before.ok() && before->size > kLongestAddressableFile) {
       // Never read: no format of the game reaches past its first 2 GB, and reading it
       // would cost its whole length in memory and time before the error.
-      file.unreadLength = before.size;
-      file.identity = before;
+      file.unreadLength = before->size;
+      file.identity = *before;
+    } else if (platform::Result<platform::FileRead> read = files.readFileWithIdentity(path);
+               read.ok()) {
+      file.image = std::move(read->bytes);
+      file.identity = read->identity;
     } else {
-      status = files.readFileWithIdentity(path, file.image, file.identity);
+      status = read.status();
     }
   } catch (const std::bad_alloc&) {
     raiseError(err::kOutOfMemory);
   } catch (const std::length_error&) {
     raiseError(err::kOutOfMemory);
   }
-  if (status == platform::FsStatus::kNotFound) {
+  if (status == platform::Code::kNotFound) {
     file.image.clear();  // created when the file is committed
   } else {
     raiseIfFailed(status);
@@ -279,8 +282,8 @@ void openBinary(int16_t fileNumber, const std::string& path) {
       file.hashed = true;
     }
     // A file that cannot be asked is taken as writable: writing it fails as it would.
-    bool writable = true;
-    if (files.mayWrite(path, writable) == platform::FsStatus::kOk) file.readOnly = !writable;
+    const platform::Result<bool> writable = files.mayWrite(path);
+    file.readOnly = writable.ok() && !*writable;
   }
   file.version = newVersion();
   file.cleanVersion = file.version;
@@ -390,20 +393,19 @@ ReadStamp readStamp(int16_t fileNumber) { return stampOf(openFile(fileNumber)); 
 bool stillTheFileRead(const std::string& path, const ReadStamp& stamp) {
   auto& files = platform::use<platform::FileSystem>();
   if (stamp.identity.known) {
-    platform::FileIdentity now;
-    const platform::FsStatus status = files.identify(path, now);
-    if (status == platform::FsStatus::kNotFound) return false;
-    raiseIfFailed(status);
+    const platform::Result<platform::FileIdentity> identified = files.identify(path);
+    if (identified.status() == platform::Code::kNotFound) return false;
+    raiseIfFailed(identified.status());
+    const platform::FileIdentity& now = *identified;
     const platform::FileIdentity& then = stamp.identity;
     return now.device == then.device && now.file == then.file && now.size == then.size &&
            now.modifiedNs == then.modifiedNs && now.changedNs == then.changedNs;
   }
-  platform::ByteBuffer bytes;
-  const platform::FsStatus status = files.readFile(path, bytes);
-  if (status == platform::FsStatus::kNotFound) return !stamp.existed;
-  raiseIfFailed(status);
-  if (!stamp.existed || bytes.size() != stamp.length) return false;
-  const XXH128_hash_t hash = hashOf(bytes);
+  const platform::Result<platform::ByteBuffer> bytes = files.readFile(path);
+  if (bytes.status() == platform::Code::kNotFound) return !stamp.existed;
+  raiseIfFailed(bytes.status());
+  if (!stamp.existed || bytes->size() != stamp.length) return false;
+  const XXH128_hash_t hash = hashOf(*bytes);
   return hash.low64 == stamp.hashLow && hash.high64 == stamp.hashHigh;
 }
 

@@ -17,7 +17,7 @@
 namespace tollwick {
 namespace {
 
-using platform::FsStatus;
+using platform::Code;
 using testing::FaultFs;
 
 const std::string kOld = "old game file contents";
@@ -72,7 +72,7 @@ void expectOldOrNew(const std::map<std::string, std::string>& files, const std::
 }
 
 TEST_P(FaultSweepTest, EveryFailedOperationLeavesOldOrNewAndNoTempFile) {
-  for (const FsStatus error : {FsStatus::kIoError, FsStatus::kNoSpace, FsStatus::kAccessDenied}) {
+  for (const Code error : {Code::kIoError, Code::kNoSpace, Code::kAccessDenied}) {
     for (int64_t n = 1;; ++n) {
       FaultFs fs;
       fs.putFile("G\\a.DED", kOld);
@@ -103,7 +103,7 @@ TEST_P(FaultSweepTest, ShortWritesAndPersistentFailuresAreReported) {
 
     FaultFs brokenFs;
     brokenFs.putFile("G\\a.DED", kOld);
-    brokenFs.failAt(n, FsStatus::kIoError, /*persistent=*/true);
+    brokenFs.failAt(n, Code::kIoError, /*persistent=*/true);
     runCycle(brokenFs, GetParam().cycle);
     expectOldOrNew(brokenFs.visibleFiles(), "persistent failure " + std::to_string(n));
     if (!shortFs.faultFired() && !brokenFs.faultFired()) break;
@@ -142,13 +142,12 @@ INSTANTIATE_TEST_SUITE_P(Cycles, FaultSweepTest,
 TEST(FaultFsTest, ACrashKeepsARenameWithoutItsUnsyncedData) {
   FaultFs fs;
   fs.putFile("G\\a.DED", kOld);
-  std::unique_ptr<platform::WritableFile> temp;
-  ASSERT_EQ(fs.createTempBeside("G\\a.DED", temp), FsStatus::kOk);
+  platform::Result<std::unique_ptr<platform::WritableFile>> temp = fs.createTempBeside("G\\a.DED");
+  ASSERT_TRUE(temp.ok());
   const std::string bytes = kNew;
-  ASSERT_EQ(temp->append({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}),
-            FsStatus::kOk);
-  ASSERT_EQ(fs.rename(temp->path(), "G\\a.DED"), FsStatus::kOk);
-  ASSERT_EQ(fs.syncDirectoryOf("G\\a.DED"), FsStatus::kOk);
+  ASSERT_TRUE((*temp)->append({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}).ok());
+  ASSERT_TRUE(fs.rename((*temp)->path(), "G\\a.DED").ok());
+  ASSERT_TRUE(fs.syncDirectoryOf("G\\a.DED").ok());
   EXPECT_EQ(fs.diskAfterCrash(FaultFs::Survivors::kNone).at("G\\a.DED"), "");
   EXPECT_EQ(fs.diskAfterCrash(FaultFs::Survivors::kAll).at("G\\a.DED"), kNew);
 }

@@ -145,15 +145,17 @@ TEST_F(BinaryFileTest, ChangedFileIsReplacedAsAWholeAtClose) {
 TEST_F(BinaryFileTest, ATemporaryALiveWriterHoldsIsNeverTakenForALeftOver) {
   writeFile("a.bin", "old contents");
   const auto system = platform::makeSystemFacility<platform::FileSystem>();
-  std::unique_ptr<platform::WritableFile> other;
-  ASSERT_EQ(system->createTempBeside(path("a.bin"), other), platform::FsStatus::kOk);
+  platform::Result<std::unique_ptr<platform::WritableFile>> made =
+      system->createTempBeside(path("a.bin"));
+  ASSERT_TRUE(made.ok());
+  std::unique_ptr<platform::WritableFile> other = std::move(made).value();
   const std::string held = other->path();
   const std::string bytes = "another run's contents";
   writeFileAtomically(path("a.bin"), std::span(reinterpret_cast<const uint8_t*>(bytes.data()), 4));
   EXPECT_TRUE(fs::exists(held)) << "taken while being written";
-  ASSERT_EQ(other->append(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())),
-            platform::FsStatus::kOk);
-  ASSERT_EQ(other->close(), platform::FsStatus::kOk);
+  ASSERT_TRUE(
+      other->append(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())).ok());
+  ASSERT_TRUE(other->close().ok());
   writeFileAtomically(path("a.bin"), std::span(reinterpret_cast<const uint8_t*>(bytes.data()), 5));
   EXPECT_TRUE(fs::exists(held)) << "taken between its close and its rename";
   other.reset();
@@ -277,36 +279,36 @@ class DyingFileSystem : public platform::FileSystem {
  public:
   explicit DyingFileSystem(int stopAt) : stopAt_(stopAt) {}
 
-  platform::FsStatus readFile(const std::string& p, platform::ByteBuffer& out) override {
+  platform::Result<platform::ByteBuffer> readFile(const std::string& p) override {
     step();
-    return real_->readFile(p, out);
+    return real_->readFile(p);
   }
-  platform::FsStatus lookup(const std::string& p, platform::DirEntry& out) override {
+  platform::Result<platform::DirEntry> lookup(const std::string& p) override {
     step();
-    return real_->lookup(p, out);
+    return real_->lookup(p);
   }
-  platform::FsStatus listDirectory(const std::string& d,
-                                   std::vector<platform::DirEntry>& out) override {
+  platform::Result<std::vector<platform::DirEntry>> listDirectory(const std::string& d) override {
     step();
-    return real_->listDirectory(d, out);
+    return real_->listDirectory(d);
   }
-  platform::FsStatus createTempBeside(const std::string& target,
-                                      std::unique_ptr<platform::WritableFile>& out) override {
+  platform::Result<std::unique_ptr<platform::WritableFile>> createTempBeside(
+      const std::string& target) override {
     step();
-    std::unique_ptr<platform::WritableFile> file;
-    const platform::FsStatus status = real_->createTempBeside(target, file);
-    if (file) out = std::make_unique<DyingFile>(*this, std::move(file));
-    return status;
+    platform::Result<std::unique_ptr<platform::WritableFile>> file =
+        real_->createTempBeside(target);
+    if (!file.ok()) return file;
+    return std::unique_ptr<platform::WritableFile>(
+        std::make_unique<DyingFile>(*this, std::move(file).value()));
   }
-  platform::FsStatus rename(const std::string& from, const std::string& to) override {
+  platform::Status rename(const std::string& from, const std::string& to) override {
     step();
     return real_->rename(from, to);
   }
-  platform::FsStatus syncDirectoryOf(const std::string& p) override {
+  platform::Status syncDirectoryOf(const std::string& p) override {
     step();
     return real_->syncDirectoryOf(p);
   }
-  platform::FsStatus remove(const std::string& p) override {
+  platform::Status remove(const std::string& p) override {
     step();
     return real_->remove(p);
   }
@@ -317,15 +319,15 @@ class DyingFileSystem : public platform::FileSystem {
     DyingFile(DyingFileSystem& fs, std::unique_ptr<platform::WritableFile> file)
         : fs_(fs), file_(std::move(file)) {}
     const std::string& path() const override { return file_->path(); }
-    platform::FsStatus append(std::span<const uint8_t> bytes) override {
+    platform::Status append(std::span<const uint8_t> bytes) override {
       fs_.step();
       return file_->append(bytes);
     }
-    platform::FsStatus sync() override {
+    platform::Status sync() override {
       fs_.step();
       return file_->sync();
     }
-    platform::FsStatus close() override {
+    platform::Status close() override {
       fs_.step();
       return file_->close();
     }
@@ -348,36 +350,34 @@ class DyingFileSystem : public platform::FileSystem {
 // The real file system, counting whole-file reads.
 class CountingFileSystem : public platform::FileSystem {
  public:
-  platform::FsStatus readFile(const std::string& p, platform::ByteBuffer& out) override {
+  platform::Result<platform::ByteBuffer> readFile(const std::string& p) override {
     ++reads;
-    return real_->readFile(p, out);
+    return real_->readFile(p);
   }
-  platform::FsStatus readFileWithIdentity(const std::string& p, platform::ByteBuffer& out,
-                                          platform::FileIdentity& identity) override {
+  platform::Result<platform::FileRead> readFileWithIdentity(const std::string& p) override {
     ++reads;
-    return real_->readFileWithIdentity(p, out, identity);
+    return real_->readFileWithIdentity(p);
   }
-  platform::FsStatus identify(const std::string& p, platform::FileIdentity& out) override {
-    return real_->identify(p, out);
+  platform::Result<platform::FileIdentity> identify(const std::string& p) override {
+    return real_->identify(p);
   }
-  platform::FsStatus lookup(const std::string& p, platform::DirEntry& out) override {
-    return real_->lookup(p, out);
+  platform::Result<platform::DirEntry> lookup(const std::string& p) override {
+    return real_->lookup(p);
   }
-  platform::FsStatus listDirectory(const std::string& d,
-                                   std::vector<platform::DirEntry>& out) override {
-    return real_->listDirectory(d, out);
+  platform::Result<std::vector<platform::DirEntry>> listDirectory(const std::string& d) override {
+    return real_->listDirectory(d);
   }
-  platform::FsStatus createTempBeside(const std::string& target,
-                                      std::unique_ptr<platform::WritableFile>& out) override {
-    return real_->createTempBeside(target, out);
+  platform::Result<std::unique_ptr<platform::WritableFile>> createTempBeside(
+      const std::string& target) override {
+    return real_->createTempBeside(target);
   }
-  platform::FsStatus rename(const std::string& from, const std::string& to) override {
+  platform::Status rename(const std::string& from, const std::string& to) override {
     return real_->rename(from, to);
   }
-  platform::FsStatus syncDirectoryOf(const std::string& p) override {
+  platform::Status syncDirectoryOf(const std::string& p) override {
     return real_->syncDirectoryOf(p);
   }
-  platform::FsStatus remove(const std::string& p) override { return real_->remove(p); }
+  platform::Status remove(const std::string& p) override { return real_->remove(p); }
 
   int reads = 0;
 

@@ -8,14 +8,17 @@
 #include "platform/replacement.h"
 #include "platform/seam.h"
 #include "runtime/run_time_error.h"
+#include "runtime/status_error.h"
 
 namespace tollwick {
 namespace {
 
+using platform::Code;
 using platform::DirEntry;
 using platform::EntryKind;
 using platform::FileSystem;
-using platform::FsStatus;
+using platform::Result;
+using platform::Status;
 
 FileSystem& fs() { return platform::use<FileSystem>(); }
 
@@ -44,23 +47,25 @@ std::vector<DirEntry> matchingEntries(const std::string& pattern, Wanted wanted)
   std::vector<DirEntry> found;
   const SplitPath split = splitPath(pattern);
   if (split.name.empty()) return found;
-  FsStatus status;
+  Status status;
   if (!hasWildcards(split.name)) {
-    DirEntry entry;
-    status = fs().lookup(pattern, entry);
-    if (status == FsStatus::kOk && wanted(entry.kind)) found.push_back(std::move(entry));
+    Result<DirEntry> entry = fs().lookup(pattern);
+    status = entry.status();
+    if (entry.ok() && wanted(entry->kind)) found.push_back(std::move(entry).value());
   } else {
-    std::vector<DirEntry> entries;
-    status = fs().listDirectory(split.directory, entries);
-    for (DirEntry& entry : entries) {
-      if (wanted(entry.kind) && fileNameMatches(entry.name, split.name)) {
-        found.push_back(std::move(entry));
+    Result<std::vector<DirEntry>> entries = fs().listDirectory(split.directory);
+    status = entries.status();
+    if (entries.ok()) {
+      for (DirEntry& entry : *entries) {
+        if (wanted(entry.kind) && fileNameMatches(entry.name, split.name)) {
+          found.push_back(std::move(entry));
+        }
       }
     }
     std::sort(found.begin(), found.end(),
               [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
   }
-  if (status == FsStatus::kNotFound || status == FsStatus::kPathNotFound) return {};
+  if (status == Code::kNotFound || status == Code::kPathNotFound) return {};
   raiseIfFailed(status);
   return found;
 }
@@ -70,10 +75,9 @@ bool isNormalFile(EntryKind kind) { return kind == EntryKind::kNormalFile; }
 // The bytes of `from` written beside the file `to` names, replacing it there when it is
 // still the file read; `from` is removed afterwards. For a `to` on another file system.
 void copyOverFileRead(const std::string& from, const std::string& to, const ReadStamp& stamp) {
-  platform::ByteBuffer bytes;
-  raiseIfFailed(fs().readFile(from, bytes));
-  std::unique_ptr<platform::Replacement> copy;
-  raiseIfFailed(platform::Replacement::write(fs(), to, bytes, copy));
+  platform::ByteBuffer bytes = valueOrRaise(fs().readFile(from));
+  const std::unique_ptr<platform::Replacement> copy =
+      valueOrRaise(platform::Replacement::write(fs(), to, bytes));
   bytes = platform::ByteBuffer();
   if (!stillTheFileRead(to, stamp)) raiseError(err::kPathFileAccessError);
   raiseIfFailed(copy->putInPlace(to));
@@ -105,38 +109,9 @@ bool staysInFolder(const std::string& pattern) {
 
 }  // namespace
 
-int32_t errorNumberOf(FsStatus status) {
-  switch (status) {
-    case FsStatus::kOk:
-      return 0;
-    case FsStatus::kNotFound:
-      return err::kFileNotFound;
-    case FsStatus::kPathNotFound:
-      return err::kPathNotFound;
-    case FsStatus::kAccessDenied:
-      return err::kPermissionDenied;
-    case FsStatus::kExists:
-      return err::kFileAlreadyExists;
-    case FsStatus::kNoSpace:
-      return err::kDiskFull;
-    case FsStatus::kIoError:
-      return err::kDeviceIoError;
-    case FsStatus::kTooManyOpen:
-      return err::kTooManyFiles;
-    case FsStatus::kAccessError:
-    case FsStatus::kCrossDevice:
-      break;
-  }
-  return err::kPathFileAccessError;
-}
-
 std::string sysAddBackslash(const std::string& directory) {
   if (!directory.empty() && directory.back() == '\\') return directory;
   return directory + '\\';
-}
-
-void raiseIfFailed(FsStatus status) {
-  if (status != FsStatus::kOk) raiseError(errorNumberOf(status));
 }
 
 std::string dirFirst(const std::string& pattern) {
@@ -157,14 +132,14 @@ void killFiles(const std::string& pattern) {
   // A file its owner made read-only is never deleted (Windows' DeleteFile refuses it
   // too). Every match is checked before the first deletion: a refusal deletes nothing.
   for (const DirEntry& entry : found) {
-    bool deletable = true;
-    raiseIfFailed(fs().mayDelete(directory + entry.name, deletable));
-    if (!deletable) raiseError(err::kPathFileAccessError);
+    if (!valueOrRaise(fs().mayDelete(directory + entry.name))) {
+      raiseError(err::kPathFileAccessError);
+    }
   }
   for (const DirEntry& entry : found) {
     // Refused also for a file a program holds open (70).
-    const FsStatus status = fs().remove(directory + entry.name);
-    if (status == FsStatus::kAccessDenied || status == FsStatus::kAccessError) {
+    const Status status = fs().remove(directory + entry.name);
+    if (status == Code::kAccessDenied || status == Code::kAccessError) {
       raiseError(err::kPermissionDenied);
     }
     raiseIfFailed(status);
@@ -178,8 +153,7 @@ void killFilesIn(const std::string& folder, const std::string& pattern) {
 }
 
 void fileCopy(const std::string& source, const std::string& target) {
-  platform::ByteBuffer bytes;
-  raiseIfFailed(fs().readFile(source, bytes));
+  const platform::ByteBuffer bytes = valueOrRaise(fs().readFile(source));
   writeFileAtomically(target, bytes);
 }
 
@@ -190,8 +164,8 @@ void nameFile(const std::string& from, const std::string& to) {
 
 void writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
                          const ReadStamp* expected) {
-  std::unique_ptr<platform::Replacement> replacement;
-  raiseIfFailed(platform::Replacement::write(fs(), path, bytes, replacement));
+  const std::unique_ptr<platform::Replacement> replacement =
+      valueOrRaise(platform::Replacement::write(fs(), path, bytes));
   // Checked as late as possible: whatever the game saved since the file was read
   // must not be lost under the older contents.
   if (expected != nullptr && !stillTheFileRead(path, *expected)) {
@@ -202,16 +176,14 @@ void writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes
 
 void replaceFileRead(const std::string& from, const std::string& to, const ReadStamp& stamp) {
   try {
-    bool writable = true;
-    raiseIfFailed(fs().mayWrite(to, writable));
     // Never replaced behind the back of an owner who made it read-only.
-    if (!writable) raiseError(err::kPathFileAccessError);
+    if (!valueOrRaise(fs().mayWrite(to))) raiseError(err::kPathFileAccessError);
     raiseIfFailed(fs().adoptAttributes(from, to));
     // Checked as late as possible: a save the game made since the file was read would
     // otherwise be lost under the copy of the older contents.
     if (!stillTheFileRead(to, stamp)) raiseError(err::kPathFileAccessError);
-    const FsStatus status = fs().rename(from, to);
-    if (status == FsStatus::kCrossDevice) {
+    const Status status = fs().rename(from, to);
+    if (status == Code::kCrossDevice) {
       copyOverFileRead(from, to, stamp);
       return;
     }

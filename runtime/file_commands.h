@@ -62,10 +62,4 @@ void replaceFileRead(const std::string& from, const std::string& to, const ReadS
 // reader on.
 std::string sysAddBackslash(const std::string& directory);
 
-// The run-time error number of a file-system failure (0 for kOk).
-int32_t errorNumberOf(platform::FsStatus status);
-
-// Raises the run-time error of a file-system failure; does nothing for kOk.
-void raiseIfFailed(platform::FsStatus status);
-
 }  // namespace tollwick

@@ -18,7 +18,7 @@
 namespace tollwick {
 namespace {
 
-using platform::FsStatus;
+using platform::Code;
 
 using testing::errorNumberRaisedBy;
 
@@ -60,7 +60,7 @@ TEST_F(FileCommandsTest, DirFirstFindsNormalFilesOnly) {
   EXPECT_EQ(dirFirst("G\\*.TXT"), "");
   EXPECT_EQ(dirFirst("Missing\\*.DED"), "");
   EXPECT_EQ(dirFirst("G\\"), "");
-  fs_.failAt(fs_.operations() + 1, FsStatus::kAccessDenied);
+  fs_.failAt(fs_.operations() + 1, Code::kAccessDenied);
   EXPECT_EQ(errorNumberRaisedBy([] { dirFirst("G\\*.DED"); }), err::kPermissionDenied);
 }
 
@@ -79,7 +79,7 @@ TEST_F(FileCommandsTest, KillFilesDeletesEveryNormalFileMatching) {
   EXPECT_EQ(fs_.diskAfterCrash(testing::FaultFs::Survivors::kNone).size(), 2u);
   EXPECT_EQ(errorNumberRaisedBy([] { killFiles("G\\*.DED"); }), err::kFileNotFound);
   EXPECT_EQ(errorNumberRaisedBy([] { killFiles("Missing\\x"); }), err::kFileNotFound);
-  fs_.failAt(fs_.operations() + 2, FsStatus::kAccessError);  // the removal
+  fs_.failAt(fs_.operations() + 2, Code::kAccessError);  // the removal
   EXPECT_EQ(errorNumberRaisedBy([] { killFiles("G\\other.MSF"); }), err::kPermissionDenied);
   EXPECT_TRUE(fs_.visibleFile("G\\other.MSF").has_value());
 }

@@ -19,7 +19,7 @@
 namespace tollwick {
 namespace {
 
-using platform::FsStatus;
+using platform::Code;
 using testing::FaultFs;
 
 constexpr const char* kFile = "G\\ZELKORCharacters.DED";
@@ -85,7 +85,7 @@ class ProtectFaultTest : public ::testing::Test {
 };
 
 TEST_F(ProtectFaultTest, EveryFailedOperationLeavesTheOldOrTheNewFileAndNoTemporaryFile) {
-  for (const FsStatus error : {FsStatus::kIoError, FsStatus::kNoSpace, FsStatus::kAccessDenied}) {
+  for (const Code error : {Code::kIoError, Code::kNoSpace, Code::kAccessDenied}) {
     for (int64_t n = 1;; ++n) {
       FaultFs fs;
       fs.putFile(kFile, oldFile_);

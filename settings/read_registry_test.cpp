@@ -233,8 +233,8 @@ TEST_F(ReadRegistryTest, WipeAnsweredYesDeletesWhatThePatternsMatch) {
     SCOPED_TRACE(setup);
     resetInstallationSettings();
     dialog_.boxes.clear();
-    fs_.remove(std::string(kRoot) + "Wipe.flg");
-    fs_.remove(std::string(kRoot) + "Zelkor\\Wipe.flg");
+    (void)fs_.remove(std::string(kRoot) + "Wipe.flg");
+    (void)fs_.remove(std::string(kRoot) + "Zelkor\\Wipe.flg");
     set("WipeSystem", "T");
     set("NoBlood", "T");
     const std::string root = kRoot;

@@ -35,9 +35,9 @@ std::string inFolder(const std::string& folder, const std::string& name) {
 }
 
 bool isA(EntryKind kind, const std::string& path) {
-  platform::DirEntry entry;
-  return platform::use<platform::FileSystem>().lookup(path, entry) == platform::FsStatus::kOk &&
-         entry.kind == kind;
+  const platform::Result<platform::DirEntry> entry =
+      platform::use<platform::FileSystem>().lookup(path);
+  return entry.ok() && entry->kind == kind;
 }
 
 bool holds(const std::string& folder, const std::string& name) {
@@ -52,11 +52,10 @@ bool holdsAGameLibrary(const std::string& folder) {
 }
 
 bool isA32BitWindowsLibrary(const std::string& path) {
-  platform::ByteBuffer bytes;
-  if (platform::use<platform::FileSystem>().readFile(path, bytes) != platform::FsStatus::kOk) {
-    return false;
-  }
-  const auto image = pe::PeImage::parse(std::move(bytes));
+  platform::Result<platform::ByteBuffer> bytes =
+      platform::use<platform::FileSystem>().readFile(path);
+  if (!bytes.ok()) return false;
+  const auto image = pe::PeImage::parse(std::move(bytes).value());
   return image.ok() && !image->isPe32Plus() && image->machine() == kMachineI386;
 }
 

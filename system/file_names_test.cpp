@@ -103,9 +103,9 @@ TEST_F(FileNamesTest, RefusedSearchCountsAsExistingAndOtherFailuresAsMissing) {
   platform::Installed<platform::FileSystem> installed(faultFs);
   testing::ScopedRecordingDialog dialog;
   std::string path = "G\\Missing.DED";
-  faultFs.failAt(1, platform::FsStatus::kAccessDenied);
+  faultFs.failAt(1, platform::Code::kAccessDenied);
   EXPECT_TRUE(sysFileExists(path));
-  faultFs.failAt(2, platform::FsStatus::kIoError);
+  faultFs.failAt(2, platform::Code::kIoError);
   EXPECT_FALSE(sysFileExists(path));
   EXPECT_TRUE(dialog.boxes.empty());
 }
@@ -149,7 +149,7 @@ TEST_F(FileNamesTest, FailedDeletionIsReportedAndGivesAnEmptyName) {
   faultFs.putFile("G\\Zelkor\\ZELKORCharactersTemp.DED", "old");
   platform::Installed<platform::FileSystem> installed(faultFs);
   testing::ScopedRecordingDialog dialog;
-  faultFs.failAt(3, platform::FsStatus::kAccessDenied);  // lookup, lookup, remove
+  faultFs.failAt(3, platform::Code::kAccessDenied);  // lookup, lookup, remove
   EXPECT_EQ(sysGetFileName("ZELKORCharactersTemp.DED", "", true), "");
   EXPECT_EQ(dialog.prompts(),
             std::vector<std::string>{"Error 'Permission denied' occurred in "

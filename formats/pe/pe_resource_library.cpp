@@ -78,9 +78,9 @@ class PeResourceLoader : public ResourceLoader {
     if (path.empty()) return nullptr;
     // Read through the file-system facility, which maps the program path (drive
     // letters, backslashes, case) to the host's file.
-    ByteBuffer file;
-    if (files_.readFile(path, file) != FsStatus::kOk) return nullptr;
-    auto image = pe::PeImage::parse(std::move(file), language_());
+    Result<ByteBuffer> file = files_.readFile(path);
+    if (!file.ok()) return nullptr;
+    auto image = pe::PeImage::parse(std::move(file).value(), language_());
     if (!image.ok()) return nullptr;
     return std::make_unique<PeResourceModule>(
         std::make_unique<pe::PeImage>(std::move(image).value()), sound_);

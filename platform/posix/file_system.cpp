@@ -52,36 +52,41 @@ bool isDirectory(const std::string& host) {
   return ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// errno of a failed call on `host`, as a status.
-FsStatus statusOf(int error, const std::string& host) {
+// The kind of failure errno `error` of a call on `host` tells.
+Code codeOf(int error, const std::string& host) {
   switch (error) {
     case ENOENT:
-      return isDirectory(parentOf(host)) ? FsStatus::kNotFound : FsStatus::kPathNotFound;
+      return isDirectory(parentOf(host)) ? Code::kNotFound : Code::kPathNotFound;
     case ENOTDIR:
-      return FsStatus::kPathNotFound;
+      return Code::kPathNotFound;
     case EACCES:
     case EPERM:
     case EROFS:
     case ETXTBSY:
     case EBUSY:
-      return FsStatus::kAccessDenied;
+      return Code::kAccessDenied;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-      return FsStatus::kNoSpace;
+      return Code::kNoSpace;
     case EIO:
-      return FsStatus::kIoError;
+      return Code::kIoError;
     case EEXIST:
     case ENOTEMPTY:
-      return FsStatus::kExists;
+      return Code::kExists;
     case EMFILE:
     case ENFILE:
-      return FsStatus::kTooManyOpen;
+      return Code::kTooManyOpen;
     case EXDEV:
-      return FsStatus::kCrossDevice;
+      return Code::kCrossDevice;
     default:
-      return FsStatus::kAccessError;
+      return Code::kAccessError;
   }
+}
+
+// errno of a failed call on `host`, as a status.
+Status statusOf(int error, const std::string& host) {
+  return Status(codeOf(error, host), host, error);
 }
 
 // A link is followed to the file it names, so that replacing it replaces that file.
@@ -153,13 +158,13 @@ void adoptOwner(int fd, const struct stat& st) {
 // Copies the extended attributes of the file `model` (POSIX ACLs among them) to the open
 // file `fd`. Those of the namespaces that need privilege (security, trusted) are kept
 // as far as the process may set them; losing any other is a failure.
-FsStatus adoptExtendedAttributes(const std::string& model, int fd, const std::string& host) {
+Status adoptExtendedAttributes(const std::string& model, int fd, const std::string& host) {
   std::vector<char> names;
   for (;;) {
     const ssize_t size = ::listxattr(model.c_str(), nullptr, 0);
-    if (size < 0) return errno == ENOTSUP ? FsStatus::kOk : statusOf(errno, model);
+    if (size < 0) return errno == ENOTSUP ? Status() : statusOf(errno, model);
     names.resize(static_cast<size_t>(size));
-    if (size == 0) return FsStatus::kOk;
+    if (size == 0) return {};
     const ssize_t got = ::listxattr(model.c_str(), names.data(), names.size());
     if (got >= 0) {
       names.resize(static_cast<size_t>(got));
@@ -189,7 +194,7 @@ FsStatus adoptExtendedAttributes(const std::string& model, int fd, const std::st
       return statusOf(errno, host);
     }
   }
-  return FsStatus::kOk;
+  return {};
 }
 
 // A file its owner left no write permission for, or one this process may not write:
@@ -246,7 +251,7 @@ class PosixWritableFile : public WritableFile {
 
   const std::string& path() const override { return path_; }
 
-  FsStatus append(std::span<const uint8_t> bytes) override {
+  Status append(std::span<const uint8_t> bytes) override {
     while (!bytes.empty()) {
       const size_t chunk = std::min<size_t>(bytes.size(), size_t{1} << 30);
       const ssize_t written = ::write(fd_, bytes.data(), chunk);
@@ -254,19 +259,19 @@ class PosixWritableFile : public WritableFile {
         if (errno == EINTR) continue;
         return statusOf(errno, host_);
       }
-      if (written == 0) return FsStatus::kNoSpace;
+      if (written == 0) return Status(Code::kNoSpace, host_);
       bytes = bytes.subspan(static_cast<size_t>(written));
     }
-    return FsStatus::kOk;
+    return {};
   }
 
-  FsStatus sync() override { return ::fsync(fd_) == 0 ? FsStatus::kOk : statusOf(errno, host_); }
+  Status sync() override { return ::fsync(fd_) == 0 ? Status() : statusOf(errno, host_); }
 
-  FsStatus close() override {
+  Status close() override {
     const int fd = fd_;
     fd_ = -1;
     // Linux releases the descriptor even when close reports an error: never retry it.
-    return ::close(fd) == 0 ? FsStatus::kOk : statusOf(errno, host_);
+    return ::close(fd) == 0 ? Status() : statusOf(errno, host_);
   }
 
  private:
@@ -290,45 +295,40 @@ bool lockNewTemporary(int fd, const std::string& host) {
 
 class PosixFileSystem : public FileSystem {
  public:
-  FsStatus readFile(const std::string& path, ByteBuffer& out) override {
-    FileIdentity identity;
-    return readFileWithIdentity(path, out, identity);
+  Result<ByteBuffer> readFile(const std::string& path) override {
+    Result<FileRead> read = readFileWithIdentity(path);
+    if (!read.ok()) return read.status();
+    return std::move(read->bytes);
   }
 
-  FsStatus readFileWithIdentity(const std::string& path, ByteBuffer& out,
-                                FileIdentity& identity) override {
-    identity = FileIdentity{};
+  Result<FileRead> readFileWithIdentity(const std::string& path) override {
     const std::string host = hostPath(path);
     // Without waiting: opening a FIFO for reading would wait for a writer. readAll
     // refuses anything but a regular file before it reads a byte.
     const int fd = ::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return statusOf(errno, host);
-    const FsStatus status = readAll(fd, host, out, identity);
+    Result<FileRead> read = readAll(fd, host);
     ::close(fd);
-    return status;
+    return read;
   }
 
-  FsStatus mayWrite(const std::string& path, bool& out) override {
-    out = true;
+  Result<bool> mayWrite(const std::string& path) override {
     const std::string host = hostPath(path);
     struct stat st {};
     if (::stat(host.c_str(), &st) != 0) return statusOf(errno, host);
     // A file with other names is not changed either: replacing it would leave the other
     // names on the old bytes, two files where there was one.
-    out = !isReadOnly(host, st) && st.st_nlink <= 1;
-    return FsStatus::kOk;
+    return !isReadOnly(host, st) && st.st_nlink <= 1;
   }
 
-  FsStatus mayDelete(const std::string& path, bool& out) override {
-    out = true;
+  Result<bool> mayDelete(const std::string& path) override {
     const std::string host = hostPath(path);
     struct stat st {};
     if (::stat(host.c_str(), &st) != 0) return statusOf(errno, host);
-    out = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
-    return FsStatus::kOk;
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
   }
 
-  FsStatus adoptAttributes(const std::string& path, const std::string& model) override {
+  Status adoptAttributes(const std::string& path, const std::string& model) override {
     const std::string host = hostPath(path);
     const std::string hostModel = hostPath(model);
     struct stat st {};
@@ -336,38 +336,37 @@ class PosixFileSystem : public FileSystem {
     const int fd = ::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return statusOf(errno, host);
     adoptOwner(fd, st);
-    FsStatus status = ::fchmod(fd, st.st_mode & 07777) == 0 ? FsStatus::kOk : statusOf(errno, host);
-    if (status == FsStatus::kOk) status = adoptExtendedAttributes(hostModel, fd, host);
+    Status status = ::fchmod(fd, st.st_mode & 07777) == 0 ? Status() : statusOf(errno, host);
+    if (status.ok()) status = adoptExtendedAttributes(hostModel, fd, host);
     ::close(fd);
     return status;
   }
 
-  FsStatus identify(const std::string& path, FileIdentity& out) override {
-    out = FileIdentity{};
+  Result<FileIdentity> identify(const std::string& path) override {
     const std::string host = hostPath(path);
     struct stat st {};
     if (::stat(host.c_str(), &st) != 0) return statusOf(errno, host);
-    out = identityOf(st);
-    return FsStatus::kOk;
+    return identityOf(st);
   }
 
-  FsStatus lookup(const std::string& path, DirEntry& out) override {
+  Result<DirEntry> lookup(const std::string& path) override {
     const std::string host = hostPath(path);
     struct stat st {};
     if (::stat(host.c_str(), &st) != 0) {
       const int error = errno;
       if (::lstat(host.c_str(), &st) != 0) return statusOf(error, host);
     }
-    out.name = utf8ToAnsi(baseNameOf(host));
-    out.kind = kindOf(st, out.name);
-    return FsStatus::kOk;
+    DirEntry entry;
+    entry.name = utf8ToAnsi(baseNameOf(host));
+    entry.kind = kindOf(st, entry.name);
+    return entry;
   }
 
-  FsStatus listDirectory(const std::string& directory, std::vector<DirEntry>& out) override {
-    out.clear();
+  Result<std::vector<DirEntry>> listDirectory(const std::string& directory) override {
     const std::string host = directory.empty() ? "." : hostPath(directory);
     DIR* dir = ::opendir(host.c_str());
     if (dir == nullptr) return statusOf(errno, host + "/");
+    std::vector<DirEntry> entries;
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
       const std::string name = entry->d_name;
@@ -375,20 +374,20 @@ class PosixFileSystem : public FileSystem {
       DirEntry item{utf8ToAnsi(name), EntryKind::kOther};
       struct stat st {};
       if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0) item.kind = kindOf(st, name);
-      out.push_back(std::move(item));
+      entries.push_back(std::move(item));
       errno = 0;
     }
     const int error = errno;
     ::closedir(dir);
-    return error == 0 ? FsStatus::kOk : statusOf(error, host + "/");
+    if (error != 0) return statusOf(error, host + "/");
+    return entries;
   }
 
-  FsStatus createTempBeside(const std::string& target,
-                            std::unique_ptr<WritableFile>& out) override {
+  Result<std::unique_ptr<WritableFile>> createTempBeside(const std::string& target) override {
     const std::string real = followLink(hostPath(target));
     const std::string directory = parentOf(real);
     // The program names the temporary file by its path later (rename, remove).
-    if (!nameableByProgram(directory)) return FsStatus::kPathNotFound;
+    if (!nameableByProgram(directory)) return Status(Code::kPathNotFound, directory + "/");
     struct stat st {};
     const bool targetExists = ::stat(real.c_str(), &st) == 0;
     const mode_t mode = targetExists ? (st.st_mode & 07777) : 0666;
@@ -408,67 +407,66 @@ class PosixFileSystem : public FileSystem {
       // owner and group first (a change of owner may clear the set-id bits), then its
       // extended attributes and ACLs.
       if (targetExists) adoptOwner(fd, st);
-      FsStatus status = FsStatus::kOk;
+      Status status;
       if (targetExists && ::fchmod(fd, mode) != 0) status = statusOf(errno, temp);
-      if (targetExists && status == FsStatus::kOk) {
-        status = adoptExtendedAttributes(real, fd, temp);
-      }
-      const int lockFd = status == FsStatus::kOk ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
-      if (status == FsStatus::kOk && lockFd < 0) status = statusOf(errno, temp);
-      if (status != FsStatus::kOk) {
+      if (targetExists && status.ok()) status = adoptExtendedAttributes(real, fd, temp);
+      const int lockFd = status.ok() ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+      if (status.ok() && lockFd < 0) status = statusOf(errno, temp);
+      if (!status.ok()) {
         ::unlink(temp.c_str());
         ::close(fd);
         return status;
       }
-      out = std::make_unique<PosixWritableFile>(fd, lockFd, utf8ToAnsi(temp), temp);
-      return FsStatus::kOk;
+      return std::unique_ptr<WritableFile>(
+          std::make_unique<PosixWritableFile>(fd, lockFd, utf8ToAnsi(temp), temp));
     }
-    return FsStatus::kExists;
+    return Status(Code::kExists, directory + "/");
   }
 
-  FsStatus rename(const std::string& from, const std::string& to) override {
+  Status rename(const std::string& from, const std::string& to) override {
     const std::string hostFrom = hostPath(from);
     const std::string hostTo = followLink(hostPath(to));
-    if (::rename(hostFrom.c_str(), hostTo.c_str()) == 0) return FsStatus::kOk;
+    if (::rename(hostFrom.c_str(), hostTo.c_str()) == 0) return {};
     const int error = errno;
     return statusOf(error, error == ENOENT && !isDirectory(parentOf(hostTo)) ? hostTo : hostFrom);
   }
 
-  FsStatus syncDirectoryOf(const std::string& path) override {
+  Status syncDirectoryOf(const std::string& path) override {
     const std::string directory = parentOf(followLink(hostPath(path)));
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return statusOf(errno, directory + "/");
     const bool synced = ::fsync(fd) == 0;
     const int error = errno;
     ::close(fd);
-    return synced ? FsStatus::kOk : statusOf(error, directory + "/");
+    return synced ? Status() : statusOf(error, directory + "/");
   }
 
-  FsStatus remove(const std::string& path) override {
+  Status remove(const std::string& path) override {
     const std::string host = hostPath(path);
     struct stat st {};
     if (::lstat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) && heldOpenByAnotherProcess(st)) {
-      return FsStatus::kAccessDenied;
+      return Status(Code::kAccessDenied, host);
     }
-    return ::unlink(host.c_str()) == 0 ? FsStatus::kOk : statusOf(errno, host);
+    return ::unlink(host.c_str()) == 0 ? Status() : statusOf(errno, host);
   }
 
   // The lock is taken without waiting: a writer holds it for the temporary's whole life.
   // Removed only while this process holds the lock itself and the name still names the
   // file locked; a file that cannot be opened to tell stays.
-  FsStatus removeTemporary(const std::string& path) override {
+  Status removeTemporary(const std::string& path) override {
     const std::string host = hostPath(path);
     const int fd = ::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return statusOf(errno, host);
-    FsStatus status = FsStatus::kOk;
+    Status status;
     struct stat held {};
     struct stat named {};
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      status = errno == EWOULDBLOCK ? FsStatus::kAccessDenied : statusOf(errno, host);
+      status =
+          errno == EWOULDBLOCK ? Status(Code::kAccessDenied, host, errno) : statusOf(errno, host);
     } else if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode) ||
                ::lstat(host.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
                held.st_ino != named.st_ino) {
-      status = FsStatus::kAccessDenied;
+      status = Status(Code::kAccessDenied, host);
     } else if (::unlink(host.c_str()) != 0) {
       status = statusOf(errno, host);
     }
@@ -479,46 +477,44 @@ class PosixFileSystem : public FileSystem {
  private:
   // Reads the whole file; its identity is known when nothing about it changed while it
   // was read.
-  static FsStatus readAll(int fd, const std::string& host, ByteBuffer& out,
-                          FileIdentity& identity) {
+  static Result<FileRead> readAll(int fd, const std::string& host) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return statusOf(errno, host);
-    if (!S_ISREG(st.st_mode)) return FsStatus::kAccessError;
+    if (!S_ISREG(st.st_mode)) return Status(Code::kAccessError, host);
     // A regular file never blocks: reads go on as usual.
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     // By position: a large read is filled in pieces from several threads.
     uint64_t position = 0;
-    const FsStatus status = readToEnd(
+    Result<ByteBuffer> bytes = readToEnd(
         static_cast<uint64_t>(st.st_size),
-        [fd, &host, &position](uint8_t* into, size_t capacity, size_t& got) {
+        [fd, &host, &position](uint8_t* into, size_t capacity) -> Result<size_t> {
           if (capacity >= posix::kLargeFillMinimum) {
+            size_t got = 0;
             if (const int error = posix::fillFromFile(fd, into, capacity, position, got)) {
               return statusOf(error, host);
             }
             position += got;
-            return FsStatus::kOk;
+            return got;
           }
           for (;;) {
             const ssize_t n = ::pread(fd, into, std::min<size_t>(capacity, size_t{1} << 30),
                                       static_cast<off_t>(position));
             if (n >= 0) {
-              got = static_cast<size_t>(n);
-              position += got;
-              return FsStatus::kOk;
+              position += static_cast<size_t>(n);
+              return static_cast<size_t>(n);
             }
             if (errno != EINTR) return statusOf(errno, host);
           }
-        },
-        out);
-    if (status != FsStatus::kOk) return status;
-    const size_t filled = out.size();
+        });
+    if (!bytes.ok()) return bytes.status();
+    FileRead read{std::move(bytes).value(), FileIdentity{}};
     struct stat after {};
     if (::fstat(fd, &after) == 0 && sameTimesAndSize(st, after) &&
-        static_cast<uint64_t>(filled) == static_cast<uint64_t>(after.st_size)) {
-      identity = identityOf(after);
+        static_cast<uint64_t>(read.bytes.size()) == static_cast<uint64_t>(after.st_size)) {
+      read.identity = identityOf(after);
     }
-    return FsStatus::kOk;
+    return read;
   }
 };
 

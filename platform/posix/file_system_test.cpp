@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include <chrono>
@@ -33,8 +34,8 @@ class PosixFileSystemTest : public ::testing::Test {
     scratch_.write(name, bytes);
   }
   std::string readFile(const std::string& name) const { return scratch_.read(name); }
-  FsStatus append(WritableFile& file, const std::string& bytes) {
-    return file.append({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+  Code append(WritableFile& file, const std::string& bytes) {
+    return file.append({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}).code();
   }
 
   tollwick::testing::ScratchDirectory scratch_{"tollwick-posixfs-"};
@@ -48,73 +49,80 @@ TEST_F(PosixFileSystemTest, ListsEntriesWithTheirKinds) {
   fs::create_directory(path("Folder"));
   fs::create_symlink(path("Normal.DED"), path("Link.DED"));
   fs::create_symlink(path("missing"), path("Broken"));
-  std::vector<DirEntry> entries;
-  ASSERT_EQ(fs_->listDirectory(dir_.string(), entries), FsStatus::kOk);
+  const Result<std::vector<DirEntry>> entries = fs_->listDirectory(dir_.string());
+  ASSERT_TRUE(entries.ok());
   std::map<std::string, EntryKind> kinds;
-  for (const DirEntry& entry : entries) kinds[entry.name] = entry.kind;
+  for (const DirEntry& entry : *entries) kinds[entry.name] = entry.kind;
   EXPECT_EQ(kinds, (std::map<std::string, EntryKind>{{"Normal.DED", EntryKind::kNormalFile},
                                                      {".hidden", EntryKind::kHiddenFile},
                                                      {"Folder", EntryKind::kDirectory},
                                                      {"Link.DED", EntryKind::kNormalFile},
                                                      {"Broken", EntryKind::kOther}}));
-  DirEntry entry;
-  ASSERT_EQ(fs_->lookup(path("NORMAL.ded"), entry), FsStatus::kOk);
-  EXPECT_EQ(entry.name, "Normal.DED");
-  EXPECT_EQ(entry.kind, EntryKind::kNormalFile);
-  EXPECT_EQ(fs_->listDirectory(path("none"), entries), FsStatus::kPathNotFound);
+  const Result<DirEntry> entry = fs_->lookup(path("NORMAL.ded"));
+  ASSERT_TRUE(entry.ok());
+  EXPECT_EQ(entry->name, "Normal.DED");
+  EXPECT_EQ(entry->kind, EntryKind::kNormalFile);
+  EXPECT_EQ(fs_->listDirectory(path("none")).status().code(), Code::kPathNotFound);
 }
 
 // A file's identity vouches for its bytes only once its last change lies behind the
 // clock's coarsest tick; any change or replacement gives another identity.
 TEST_F(PosixFileSystemTest, AnIdentityIsKnownForAFileThatIsNotChanging) {
   writeFile("a.DED", "contents");
-  ByteBuffer bytes;
-  FileIdentity read;
   // Times that are not behind the present (here: in the future) vouch for nothing.
   fs::last_write_time(path("a.DED"), fs::file_time_type::clock::now() + std::chrono::hours(1));
-  ASSERT_EQ(fs_->readFileWithIdentity(path("a.DED"), bytes, read), FsStatus::kOk);
-  EXPECT_FALSE(read.known);
+  Result<FileRead> fresh = fs_->readFileWithIdentity(path("a.DED"));
+  ASSERT_TRUE(fresh.ok());
+  EXPECT_FALSE(fresh->identity.known);
   fs::last_write_time(path("a.DED"), fs::file_time_type::clock::now() - std::chrono::hours(1));
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
 
-  ASSERT_EQ(fs_->readFileWithIdentity(path("a.DED"), bytes, read), FsStatus::kOk);
+  Result<FileRead> settled = fs_->readFileWithIdentity(path("a.DED"));
+  ASSERT_TRUE(settled.ok());
+  const FileIdentity read = settled->identity;
   EXPECT_TRUE(read.known);
   EXPECT_EQ(read.size, 8u);
-  FileIdentity now;
-  ASSERT_EQ(fs_->identify(path("A.ded"), now), FsStatus::kOk);
-  EXPECT_EQ(now, read);
+  Result<FileIdentity> now = fs_->identify(path("A.ded"));
+  ASSERT_TRUE(now.ok());
+  EXPECT_EQ(*now, read);
 
   writeFile("a.DED", "CONTENTS");
-  ASSERT_EQ(fs_->identify(path("a.DED"), now), FsStatus::kOk);
-  EXPECT_NE(now, read);
+  now = fs_->identify(path("a.DED"));
+  ASSERT_TRUE(now.ok());
+  EXPECT_NE(*now, read);
   writeFile("b.DED", "contents");
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   fs::rename(path("b.DED"), path("a.DED"));
-  ASSERT_EQ(fs_->identify(path("a.DED"), now), FsStatus::kOk);
-  EXPECT_NE(now.file, read.file);
-  EXPECT_EQ(fs_->identify(path("missing"), now), FsStatus::kNotFound);
+  now = fs_->identify(path("a.DED"));
+  ASSERT_TRUE(now.ok());
+  EXPECT_NE(now->file, read.file);
+  EXPECT_EQ(fs_->identify(path("missing")).status().code(), Code::kNotFound);
   fs::create_directory(path("Folder"));
-  ASSERT_EQ(fs_->identify(path("Folder"), now), FsStatus::kOk);
-  EXPECT_FALSE(now.known);
+  now = fs_->identify(path("Folder"));
+  ASSERT_TRUE(now.ok());
+  EXPECT_FALSE(now->known);
 }
 
+// A failure names what went wrong, the file it concerns and the system's own error.
 TEST_F(PosixFileSystemTest, FailuresBecomeStatuses) {
-  ByteBuffer bytes;
-  DirEntry entry;
-  EXPECT_EQ(fs_->readFile(path("missing"), bytes), FsStatus::kNotFound);
-  EXPECT_EQ(fs_->readFile(path("none\\missing"), bytes), FsStatus::kPathNotFound);
-  EXPECT_EQ(fs_->lookup(path("none\\missing"), entry), FsStatus::kPathNotFound);
+  const Status missing = fs_->readFile(path("missing")).status();
+  EXPECT_EQ(missing.code(), Code::kNotFound);
+  EXPECT_EQ(missing.osError(), ENOENT);
+  EXPECT_EQ(missing.context(), path("missing"));
+  EXPECT_EQ(fs_->readFile(path("none\\missing")).status().code(), Code::kPathNotFound);
+  EXPECT_EQ(fs_->lookup(path("none\\missing")).status().code(), Code::kPathNotFound);
   fs::create_directory(path("Folder"));
-  EXPECT_EQ(fs_->readFile(path("Folder"), bytes), FsStatus::kAccessError);
-  EXPECT_EQ(fs_->remove(path("missing")), FsStatus::kNotFound);
-  EXPECT_EQ(fs_->rename(path("missing"), path("other")), FsStatus::kNotFound);
+  EXPECT_EQ(fs_->readFile(path("Folder")).status().code(), Code::kAccessError);
+  EXPECT_EQ(fs_->remove(path("missing")).code(), Code::kNotFound);
+  EXPECT_EQ(fs_->rename(path("missing"), path("other")).code(), Code::kNotFound);
   writeFile("a", "a");
-  EXPECT_EQ(fs_->rename(path("a"), path("none\\b")), FsStatus::kPathNotFound);
+  EXPECT_EQ(fs_->rename(path("a"), path("none\\b")).code(), Code::kPathNotFound);
   if (::geteuid() != 0) {  // root ignores permissions
     fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
-    std::unique_ptr<WritableFile> temp;
-    EXPECT_EQ(fs_->createTempBeside(path("a"), temp), FsStatus::kAccessDenied);
-    EXPECT_EQ(fs_->remove(path("a")), FsStatus::kAccessDenied);
+    const Status refused = fs_->createTempBeside(path("a")).status();
+    EXPECT_EQ(refused.code(), Code::kAccessDenied);
+    EXPECT_EQ(refused.osError(), EACCES);
+    EXPECT_EQ(fs_->remove(path("a")).code(), Code::kAccessDenied);
   }
 }
 
@@ -127,35 +135,38 @@ TEST_F(PosixFileSystemTest, ReadsWholeFilesOfAnySize) {
       big[i] = static_cast<char>((static_cast<uint32_t>(i) * 2654435761U) >> 13);
     }
     writeFile("big", big);
-    ByteBuffer bytes;
-    ASSERT_EQ(fs_->readFile(path("big"), bytes), FsStatus::kOk);
-    EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == big) << size;
+    const Result<ByteBuffer> bytes = fs_->readFile(path("big"));
+    ASSERT_TRUE(bytes.ok());
+    EXPECT_TRUE(std::string(bytes->begin(), bytes->end()) == big) << size;
   }
   writeFile("empty", "");
-  ByteBuffer bytes;
-  ASSERT_EQ(fs_->readFile(path("empty"), bytes), FsStatus::kOk);
-  EXPECT_TRUE(bytes.empty());
+  const Result<ByteBuffer> bytes = fs_->readFile(path("empty"));
+  ASSERT_TRUE(bytes.ok());
+  EXPECT_TRUE(bytes->empty());
 }
 
 TEST_F(PosixFileSystemTest, TemporaryFileIsHiddenExclusiveAndKeepsTheTargetsMode) {
   writeFile("Game.DED", "old");
   fs::permissions(path("Game.DED"),
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  std::unique_ptr<WritableFile> first, second;
-  ASSERT_EQ(fs_->createTempBeside(path("Game.DED"), first), FsStatus::kOk);
-  ASSERT_EQ(fs_->createTempBeside(path("Game.DED"), second), FsStatus::kOk);
+  Result<std::unique_ptr<WritableFile>> madeFirst = fs_->createTempBeside(path("Game.DED"));
+  Result<std::unique_ptr<WritableFile>> madeSecond = fs_->createTempBeside(path("Game.DED"));
+  ASSERT_TRUE(madeFirst.ok());
+  ASSERT_TRUE(madeSecond.ok());
+  const std::unique_ptr<WritableFile> first = std::move(madeFirst).value();
+  const std::unique_ptr<WritableFile> second = std::move(madeSecond).value();
   EXPECT_NE(first->path(), second->path());
   EXPECT_EQ(fs::path(first->path()).parent_path(), dir_);
   EXPECT_EQ(fs::path(first->path()).filename().string()[0], '.');
   EXPECT_EQ(fs::status(first->path()).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  ASSERT_EQ(append(*first, "new"), FsStatus::kOk);
-  ASSERT_EQ(first->sync(), FsStatus::kOk);
-  ASSERT_EQ(first->close(), FsStatus::kOk);
-  ASSERT_EQ(fs_->rename(first->path(), path("Game.DED")), FsStatus::kOk);
-  ASSERT_EQ(fs_->syncDirectoryOf(path("Game.DED")), FsStatus::kOk);
+  ASSERT_EQ(append(*first, "new"), Code::kOk);
+  ASSERT_TRUE(first->sync().ok());
+  ASSERT_TRUE(first->close().ok());
+  ASSERT_TRUE(fs_->rename(first->path(), path("Game.DED")).ok());
+  ASSERT_TRUE(fs_->syncDirectoryOf(path("Game.DED")).ok());
   EXPECT_EQ(readFile("Game.DED"), "new");
-  ASSERT_EQ(fs_->remove(second->path()), FsStatus::kOk);
+  ASSERT_TRUE(fs_->remove(second->path()).ok());
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);
 }
 
@@ -175,26 +186,27 @@ TEST_F(PosixFileSystemTest, AFileAnotherProcessHoldsOpenIsNotRemoved) {
   }
   char opened = 0;
   ASSERT_EQ(::read(ready[0], &opened, 1), 1);
-  EXPECT_EQ(fs_->remove(path("Held.DED")), FsStatus::kAccessDenied);
+  EXPECT_EQ(fs_->remove(path("Held.DED")).code(), Code::kAccessDenied);
   EXPECT_EQ(readFile("Held.DED"), "held");
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
   ::close(ready[0]);
   ::close(ready[1]);
   EXPECT_EQ(opened, '1');
-  EXPECT_EQ(fs_->remove(path("Held.DED")), FsStatus::kOk);  // let go: removed
+  EXPECT_TRUE(fs_->remove(path("Held.DED")).ok());  // let go: removed
 }
 
 TEST_F(PosixFileSystemTest, ReplacingALinkReplacesTheFileItNames) {
   fs::create_directory(path("real"));
   writeFile("real/Game.DED", "old");
   fs::create_symlink(path("real/Game.DED"), path("Game.DED"));
-  std::unique_ptr<WritableFile> temp;
-  ASSERT_EQ(fs_->createTempBeside(path("Game.DED"), temp), FsStatus::kOk);
+  Result<std::unique_ptr<WritableFile>> made = fs_->createTempBeside(path("Game.DED"));
+  ASSERT_TRUE(made.ok());
+  const std::unique_ptr<WritableFile> temp = std::move(made).value();
   EXPECT_EQ(fs::path(temp->path()).parent_path(), dir_ / "real");
-  ASSERT_EQ(append(*temp, "new"), FsStatus::kOk);
-  ASSERT_EQ(temp->close(), FsStatus::kOk);
-  ASSERT_EQ(fs_->rename(temp->path(), path("Game.DED")), FsStatus::kOk);
+  ASSERT_EQ(append(*temp, "new"), Code::kOk);
+  ASSERT_TRUE(temp->close().ok());
+  ASSERT_TRUE(fs_->rename(temp->path(), path("Game.DED")).ok());
   EXPECT_TRUE(fs::is_symlink(path("Game.DED")));
   EXPECT_EQ(readFile("real/Game.DED"), "new");
 }

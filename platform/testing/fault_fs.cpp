@@ -6,9 +6,12 @@
 
 namespace tollwick::testing {
 
+using platform::ByteBuffer;
+using platform::Code;
 using platform::DirEntry;
 using platform::EntryKind;
-using platform::FsStatus;
+using platform::Result;
+using platform::Status;
 
 namespace {
 
@@ -34,19 +37,15 @@ class FaultFile : public platform::WritableFile {
   FaultFile(FaultFs& fs, std::string path, size_t inode)
       : fs_(fs), path_(std::move(path)), inode_(inode) {}
   const std::string& path() const override { return path_; }
-  FsStatus append(std::span<const uint8_t> bytes) override {
+  Status append(std::span<const uint8_t> bytes) override {
     return fs_.append(inode_, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
   }
-  FsStatus sync() override {
-    FsStatus status;
-    if (fs_.proceed(status)) fs_.syncData(inode_);
+  Status sync() override {
+    Status status = fs_.proceed();
+    if (status.ok()) fs_.syncData(inode_);
     return status;
   }
-  FsStatus close() override {
-    FsStatus status;
-    fs_.proceed(status);
-    return status;
-  }
+  Status close() override { return fs_.proceed(); }
 
  private:
   FaultFs& fs_;
@@ -64,7 +63,7 @@ void FaultFs::addDirectory(const std::string& directory) {
   directories_.insert(withoutTrailingSeparator(directory));
 }
 
-void FaultFs::failAt(int64_t n, FsStatus error, bool persistent) {
+void FaultFs::failAt(int64_t n, Code error, bool persistent) {
   failAt_ = n;
   error_ = error;
   persistent_ = persistent;
@@ -119,29 +118,25 @@ std::map<std::string, std::string> FaultFs::diskAfterCrash(Survivors survivors,
   return disk;
 }
 
-bool FaultFs::proceed(FsStatus& status) {
+Status FaultFs::proceed() {
   ++operations_;
-  status = FsStatus::kOk;
   if (crashAt_ > 0 && operations_ >= crashAt_) {
     fired_ = true;
-    status = FsStatus::kIoError;
-    return false;
+    return Code::kIoError;
   }
   if (failAt_ > 0 && (operations_ == failAt_ || (persistent_ && operations_ > failAt_))) {
     fired_ = true;
-    status = error_;
-    return false;
+    return error_;
   }
-  return true;
+  return {};
 }
 
 bool FaultFs::directoryExists(const std::string& path) const {
   return directories_.count(parentOf(path)) != 0;
 }
 
-FsStatus FaultFs::append(size_t inode, std::string_view bytes) {
-  FsStatus status;
-  if (!proceed(status)) return status;
+Status FaultFs::append(size_t inode, std::string_view bytes) {
+  if (Status status = proceed(); !status.ok()) return status;
   const bool shortWrite = shortWriteNow();
   if (shortWrite) {
     fired_ = true;
@@ -149,7 +144,7 @@ FsStatus FaultFs::append(size_t inode, std::string_view bytes) {
   }
   inodes_[inode].data.append(bytes);
   pending_.push_back({OpKind::kWrite, "", "", inode, inodes_[inode].data});
-  return shortWrite ? FsStatus::kNoSpace : FsStatus::kOk;
+  return shortWrite ? Status(Code::kNoSpace) : Status();
 }
 
 void FaultFs::syncData(size_t inode) {
@@ -159,81 +154,78 @@ void FaultFs::syncData(size_t inode) {
   });
 }
 
-FsStatus FaultFs::readFile(const std::string& path, platform::ByteBuffer& out) {
-  FsStatus status;
-  if (!proceed(status)) return status;
+Result<ByteBuffer> FaultFs::readFile(const std::string& path) {
+  if (Status status = proceed(); !status.ok()) return status;
   const auto it = visible_.find(path);
   if (it == visible_.end()) {
-    if (directories_.count(path) != 0) return FsStatus::kAccessError;
-    return directoryExists(path) ? FsStatus::kNotFound : FsStatus::kPathNotFound;
+    if (directories_.count(path) != 0) return Code::kAccessError;
+    return directoryExists(path) ? Code::kNotFound : Code::kPathNotFound;
   }
   const std::string& data = inodes_[it->second].data;
-  out.assign(data.begin(), data.end());
-  return FsStatus::kOk;
+  return ByteBuffer(data.begin(), data.end());
 }
 
-FsStatus FaultFs::lookup(const std::string& path, DirEntry& out) {
-  FsStatus status;
-  if (!proceed(status)) return status;
-  out.name = nameOf(path);
+Result<DirEntry> FaultFs::lookup(const std::string& path) {
+  if (Status status = proceed(); !status.ok()) return status;
+  DirEntry entry;
+  entry.name = nameOf(path);
   if (directories_.count(withoutTrailingSeparator(path)) != 0) {
-    out.kind = EntryKind::kDirectory;
+    entry.kind = EntryKind::kDirectory;
   } else if (visible_.count(path) != 0) {
-    out.kind = out.name.starts_with('.') ? EntryKind::kHiddenFile : EntryKind::kNormalFile;
+    entry.kind = entry.name.starts_with('.') ? EntryKind::kHiddenFile : EntryKind::kNormalFile;
   } else {
-    return directoryExists(path) ? FsStatus::kNotFound : FsStatus::kPathNotFound;
+    return directoryExists(path) ? Code::kNotFound : Code::kPathNotFound;
   }
-  return FsStatus::kOk;
+  return entry;
 }
 
-FsStatus FaultFs::listDirectory(const std::string& directory, std::vector<DirEntry>& out) {
-  FsStatus status;
-  if (!proceed(status)) return status;
-  out.clear();
+Result<std::vector<DirEntry>> FaultFs::listDirectory(const std::string& directory) {
+  if (Status status = proceed(); !status.ok()) return status;
   const std::string dir = withoutTrailingSeparator(directory);
-  if (directories_.count(dir) == 0) return FsStatus::kPathNotFound;
+  if (directories_.count(dir) == 0) return Code::kPathNotFound;
+  std::vector<DirEntry> entries;
   for (const auto& [path, inode] : visible_) {
     if (parentOf(path) != dir) continue;
     const std::string name = nameOf(path);
-    out.push_back({name, name.starts_with('.') ? EntryKind::kHiddenFile : EntryKind::kNormalFile});
+    entries.push_back(
+        {name, name.starts_with('.') ? EntryKind::kHiddenFile : EntryKind::kNormalFile});
   }
   for (const std::string& sub : directories_) {
-    if (!sub.empty() && parentOf(sub) == dir) out.push_back({nameOf(sub), EntryKind::kDirectory});
+    if (!sub.empty() && parentOf(sub) == dir) {
+      entries.push_back({nameOf(sub), EntryKind::kDirectory});
+    }
   }
-  return FsStatus::kOk;
+  return entries;
 }
 
-FsStatus FaultFs::createTempBeside(const std::string& target,
-                                   std::unique_ptr<platform::WritableFile>& out) {
-  FsStatus status;
-  if (!proceed(status)) return status;
-  if (!directoryExists(target)) return FsStatus::kPathNotFound;
+Result<std::unique_ptr<platform::WritableFile>> FaultFs::createTempBeside(
+    const std::string& target) {
+  if (Status status = proceed(); !status.ok()) return status;
+  if (!directoryExists(target)) return Code::kPathNotFound;
   const std::string dir = parentOf(target);
   const std::string path =
       (dir.empty() ? "" : dir + "\\") + platform::temporaryNameFor(nameOf(target), ++tempCounter_);
   inodes_.push_back({});
   visible_[path] = inodes_.size() - 1;
   pending_.push_back({OpKind::kCreate, path, "", inodes_.size() - 1, ""});
-  out = std::make_unique<FaultFile>(*this, path, inodes_.size() - 1);
-  return FsStatus::kOk;
+  return std::unique_ptr<platform::WritableFile>(
+      std::make_unique<FaultFile>(*this, path, inodes_.size() - 1));
 }
 
-FsStatus FaultFs::rename(const std::string& from, const std::string& to) {
-  FsStatus status;
-  if (!proceed(status)) return status;
+Status FaultFs::rename(const std::string& from, const std::string& to) {
+  if (Status status = proceed(); !status.ok()) return status;
   const auto it = visible_.find(from);
-  if (it == visible_.end()) return FsStatus::kNotFound;
-  if (!directoryExists(to)) return FsStatus::kPathNotFound;
+  if (it == visible_.end()) return Code::kNotFound;
+  if (!directoryExists(to)) return Code::kPathNotFound;
   const size_t inode = it->second;
   visible_.erase(it);
   visible_[to] = inode;
   pending_.push_back({OpKind::kRename, from, to, 0, ""});
-  return FsStatus::kOk;
+  return {};
 }
 
-FsStatus FaultFs::syncDirectoryOf(const std::string& path) {
-  FsStatus status;
-  if (!proceed(status)) return status;
+Status FaultFs::syncDirectoryOf(const std::string& path) {
+  if (Status status = proceed(); !status.ok()) return status;
   const std::string dir = parentOf(path);
   // The directory's name operations become durable in their order; data writes and
   // other directories' operations stay pending.
@@ -255,17 +247,16 @@ FsStatus FaultFs::syncDirectoryOf(const std::string& path) {
     }
   }
   pending_ = std::move(remaining);
-  return FsStatus::kOk;
+  return {};
 }
 
-FsStatus FaultFs::remove(const std::string& path) {
-  FsStatus status;
-  if (!proceed(status)) return status;
+Status FaultFs::remove(const std::string& path) {
+  if (Status status = proceed(); !status.ok()) return status;
   if (visible_.erase(path) == 0) {
-    return directoryExists(path) ? FsStatus::kNotFound : FsStatus::kPathNotFound;
+    return directoryExists(path) ? Code::kNotFound : Code::kPathNotFound;
   }
   pending_.push_back({OpKind::kRemove, path, "", 0, ""});
-  return FsStatus::kOk;
+  return {};
 }
 
 std::vector<std::map<std::string, std::string>> FaultFs::possibleDisksAfterCrash(

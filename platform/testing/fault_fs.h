@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace tollwick::testing {
 
@@ -31,7 +32,7 @@ class FaultFs : public platform::FileSystem {
   void addDirectory(const std::string& directory);  // "G" or "G\" alike
 
   // Operation `n` fails with `error` (once, or it and every later one).
-  void failAt(int64_t n, platform::FsStatus error, bool persistent = false);
+  void failAt(int64_t n, platform::Code error, bool persistent = false);
   // Operation `n`, when it is an append, writes half of its bytes and fails (disk full).
   void shortWriteAt(int64_t n);
   // The machine stops at operation `n`: it and every later one fail and change nothing.
@@ -52,15 +53,15 @@ class FaultFs : public platform::FileSystem {
   std::vector<std::map<std::string, std::string>> possibleDisksAfterCrash(
       uint32_t seededSubsets = 6) const;
 
-  platform::FsStatus readFile(const std::string& path, platform::ByteBuffer& out) override;
-  platform::FsStatus lookup(const std::string& path, platform::DirEntry& out) override;
-  platform::FsStatus listDirectory(const std::string& directory,
-                                   std::vector<platform::DirEntry>& out) override;
-  platform::FsStatus createTempBeside(const std::string& target,
-                                      std::unique_ptr<platform::WritableFile>& out) override;
-  platform::FsStatus rename(const std::string& from, const std::string& to) override;
-  platform::FsStatus syncDirectoryOf(const std::string& path) override;
-  platform::FsStatus remove(const std::string& path) override;
+  platform::Result<platform::ByteBuffer> readFile(const std::string& path) override;
+  platform::Result<platform::DirEntry> lookup(const std::string& path) override;
+  platform::Result<std::vector<platform::DirEntry>> listDirectory(
+      const std::string& directory) override;
+  platform::Result<std::unique_ptr<platform::WritableFile>> createTempBeside(
+      const std::string& target) override;
+  platform::Status rename(const std::string& from, const std::string& to) override;
+  platform::Status syncDirectoryOf(const std::string& path) override;
+  platform::Status remove(const std::string& path) override;
 
  private:
   friend class FaultFile;
@@ -77,11 +78,11 @@ class FaultFs : public platform::FileSystem {
     std::string data;  // kWrite: the file's bytes after the write
   };
 
-  // Counts one operation; false (and the failure in `status`) when it must fail.
-  bool proceed(platform::FsStatus& status);
+  // Counts one operation: success, or the failure it must end in.
+  platform::Status proceed();
   bool shortWriteNow() const { return operations_ == shortWriteAt_; }
   bool directoryExists(const std::string& path) const;
-  platform::FsStatus append(size_t inode, std::string_view bytes);
+  platform::Status append(size_t inode, std::string_view bytes);
   void syncData(size_t inode);
 
   std::vector<Inode> inodes_;
@@ -95,7 +96,7 @@ class FaultFs : public platform::FileSystem {
   int64_t crashAt_ = 0;
   bool persistent_ = false;
   bool fired_ = false;
-  platform::FsStatus error_ = platform::FsStatus::kIoError;
+  platform::Code error_ = platform::Code::kIoError;
   uint32_t tempCounter_ = 0;
 };
 

@@ -8,44 +8,44 @@
 
 #include "platform/file_system.h"
 #include "platform/seam.h"
+#include "platform/status.h"
 
 namespace tollwick::testing {
 
 class ForwardingFs : public platform::FileSystem {
  public:
-  using FsStatus = platform::FsStatus;
+  using ByteBuffer = platform::ByteBuffer;
+  using DirEntry = platform::DirEntry;
+  using FileIdentity = platform::FileIdentity;
+  using FileRead = platform::FileRead;
+  using Status = platform::Status;
+  using WritableFile = platform::WritableFile;
+  template <class T>
+  using Result = platform::Result<T>;
 
-  FsStatus readFile(const std::string& p, platform::ByteBuffer& out) override {
-    return real_->readFile(p, out);
+  Result<ByteBuffer> readFile(const std::string& p) override { return real_->readFile(p); }
+  Result<FileRead> readFileWithIdentity(const std::string& p) override {
+    return real_->readFileWithIdentity(p);
   }
-  FsStatus readFileWithIdentity(const std::string& p, platform::ByteBuffer& out,
-                                platform::FileIdentity& identity) override {
-    return real_->readFileWithIdentity(p, out, identity);
-  }
-  FsStatus identify(const std::string& p, platform::FileIdentity& out) override {
-    return real_->identify(p, out);
-  }
-  FsStatus mayWrite(const std::string& p, bool& out) override { return real_->mayWrite(p, out); }
-  FsStatus mayDelete(const std::string& p, bool& out) override { return real_->mayDelete(p, out); }
-  FsStatus adoptAttributes(const std::string& p, const std::string& model) override {
+  Result<FileIdentity> identify(const std::string& p) override { return real_->identify(p); }
+  Result<bool> mayWrite(const std::string& p) override { return real_->mayWrite(p); }
+  Result<bool> mayDelete(const std::string& p) override { return real_->mayDelete(p); }
+  Status adoptAttributes(const std::string& p, const std::string& model) override {
     return real_->adoptAttributes(p, model);
   }
-  FsStatus lookup(const std::string& p, platform::DirEntry& out) override {
-    return real_->lookup(p, out);
+  Result<DirEntry> lookup(const std::string& p) override { return real_->lookup(p); }
+  Result<std::vector<DirEntry>> listDirectory(const std::string& d) override {
+    return real_->listDirectory(d);
   }
-  FsStatus listDirectory(const std::string& d, std::vector<platform::DirEntry>& out) override {
-    return real_->listDirectory(d, out);
+  Result<std::unique_ptr<WritableFile>> createTempBeside(const std::string& target) override {
+    return real_->createTempBeside(target);
   }
-  FsStatus createTempBeside(const std::string& target,
-                            std::unique_ptr<platform::WritableFile>& out) override {
-    return real_->createTempBeside(target, out);
-  }
-  FsStatus rename(const std::string& from, const std::string& to) override {
+  Status rename(const std::string& from, const std::string& to) override {
     return real_->rename(from, to);
   }
-  FsStatus syncDirectoryOf(const std::string& p) override { return real_->syncDirectoryOf(p); }
-  FsStatus remove(const std::string& p) override { return real_->remove(p); }
-  FsStatus removeTemporary(const std::string& p) override { return real_->removeTemporary(p); }
+  Status syncDirectoryOf(const std::string& p) override { return real_->syncDirectoryOf(p); }
+  Status remove(const std::string& p) override { return real_->remove(p); }
+  Status removeTemporary(const std::string& p) override { return real_->removeTemporary(p); }
 
  protected:
   platform::FileSystem& real() { return *real_; }
@@ -60,7 +60,7 @@ class ForwardingFs : public platform::FileSystem {
 class CommitCountingFs : public ForwardingFs {
  public:
   int commits = 0;
-  FsStatus rename(const std::string& from, const std::string& to) override {
+  Status rename(const std::string& from, const std::string& to) override {
     ++commits;
     return ForwardingFs::rename(from, to);
   }

@@ -78,18 +78,35 @@ class Win32FileSystemTest : public ::testing::Test {
     std::filesystem::remove_all(dir_, ignored);
   }
   void write(const std::string& name, const std::string& bytes) {
-    ASSERT_EQ(files_->createTempBeside(dir_ + "\\" + name, temp_), FsStatus::kOk);
+    makeTemp(dir_ + "\\" + name);
+    ASSERT_NE(temp_, nullptr);
     const std::span<const uint8_t> span(reinterpret_cast<const uint8_t*>(bytes.data()),
                                         bytes.size());
-    ASSERT_EQ(temp_->append(span), FsStatus::kOk);
-    ASSERT_EQ(temp_->sync(), FsStatus::kOk);
-    ASSERT_EQ(temp_->close(), FsStatus::kOk);
-    ASSERT_EQ(files_->rename(temp_->path(), dir_ + "\\" + name), FsStatus::kOk);
+    ASSERT_TRUE(temp_->append(span).ok());
+    ASSERT_TRUE(temp_->sync().ok());
+    ASSERT_TRUE(temp_->close().ok());
+    ASSERT_TRUE(files_->rename(temp_->path(), dir_ + "\\" + name).ok());
+  }
+  void makeTemp(const std::string& target) {
+    temp_.reset();
+    Result<std::unique_ptr<WritableFile>> made = files_->createTempBeside(target);
+    ASSERT_TRUE(made.ok());
+    temp_ = std::move(made).value();
+  }
+  std::string contentsOf(const std::string& path) {
+    const Result<ByteBuffer> bytes = files_->readFile(path);
+    EXPECT_TRUE(bytes.ok());
+    return bytes.ok() ? std::string(bytes->begin(), bytes->end()) : std::string();
+  }
+  std::vector<DirEntry> entries() {
+    Result<std::vector<DirEntry>> listed = files_->listDirectory(dir_);
+    EXPECT_TRUE(listed.ok());
+    return listed.ok() ? std::move(listed).value() : std::vector<DirEntry>();
   }
   EntryKind kindOf(const std::string& name) {
-    DirEntry entry;
-    EXPECT_EQ(files_->lookup(dir_ + "\\" + name, entry), FsStatus::kOk);
-    return entry.kind;
+    const Result<DirEntry> entry = files_->lookup(dir_ + "\\" + name);
+    EXPECT_TRUE(entry.ok());
+    return entry.ok() ? entry->kind : EntryKind::kOther;
   }
 
   std::unique_ptr<FileSystem> files_ = makeSystemFacility<FileSystem>();
@@ -101,9 +118,7 @@ TEST_F(Win32FileSystemTest, AReplacementTakesTheOldFilesPlaceAndAttributesNotThe
   write("new.DED", "first");
   EXPECT_EQ(kindOf("new.DED"), EntryKind::kNormalFile);
   write("new.DED", "second");
-  ByteBuffer bytes;
-  ASSERT_EQ(files_->readFile(dir_ + "\\new.DED", bytes), FsStatus::kOk);
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "second");
+  EXPECT_EQ(contentsOf(dir_ + "\\new.DED"), "second");
   EXPECT_EQ(kindOf("new.DED"), EntryKind::kNormalFile);
 
   // A file its owner hid stays hidden when replaced.
@@ -111,10 +126,9 @@ TEST_F(Win32FileSystemTest, AReplacementTakesTheOldFilesPlaceAndAttributesNotThe
   write("new.DED", "third");
   EXPECT_EQ(kindOf("new.DED"), EntryKind::kHiddenFile);
 
-  std::vector<DirEntry> entries;
-  ASSERT_EQ(files_->listDirectory(dir_, entries), FsStatus::kOk);
-  ASSERT_EQ(entries.size(), 1u) << "a temporary file was left behind";
-  EXPECT_EQ(entries[0].name, "new.DED");
+  const std::vector<DirEntry> left = entries();
+  ASSERT_EQ(left.size(), 1u) << "a temporary file was left behind";
+  EXPECT_EQ(left[0].name, "new.DED");
 }
 
 FILETIME creationTimeOf(const std::string& path) {
@@ -149,9 +163,7 @@ TEST_F(Win32FileSystemTest, AReplacementKeepsTheOldFilesAttributesAndCreationTim
         (created = creationTimeOf(file), CompareFileTime(&longAgo, &created) == 0);
 
     write("a.DED", "second");
-    ByteBuffer bytes;
-    ASSERT_EQ(files_->readFile(file, bytes), FsStatus::kOk);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "second");
+    EXPECT_EQ(contentsOf(file), "second");
     EXPECT_EQ(GetFileAttributesA(file.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
               DWORD{FILE_ATTRIBUTE_HIDDEN});
     created = creationTimeOf(file);
@@ -160,18 +172,17 @@ TEST_F(Win32FileSystemTest, AReplacementKeepsTheOldFilesAttributesAndCreationTim
     }
 
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_EQ(files_->createTempBeside(file, temp_), FsStatus::kOk);
-    ASSERT_EQ(temp_->close(), FsStatus::kOk);
-    EXPECT_EQ(files_->rename(temp_->path(), file), FsStatus::kAccessDenied);
-    ASSERT_EQ(files_->readFile(file, bytes), FsStatus::kOk);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "second");
-    EXPECT_EQ(files_->remove(temp_->path()), FsStatus::kOk);
+    makeTemp(file);
+    ASSERT_NE(temp_, nullptr);
+    ASSERT_TRUE(temp_->close().ok());
+    EXPECT_EQ(files_->rename(temp_->path(), file).code(), Code::kAccessDenied);
+    EXPECT_EQ(contentsOf(file), "second");
+    EXPECT_TRUE(files_->remove(temp_->path()).ok());
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
-    ASSERT_EQ(files_->remove(file), FsStatus::kOk);
+    ASSERT_TRUE(files_->remove(file).ok());
     temp_.reset();  // its writer's lock keeps a deleted file listed until let go
-    std::vector<DirEntry> entries;
-    ASSERT_EQ(files_->listDirectory(dir_, entries), FsStatus::kOk);
-    EXPECT_TRUE(entries.empty()) << entries.size() << " files left behind";
+    const std::vector<DirEntry> left = entries();
+    EXPECT_TRUE(left.empty()) << left.size() << " files left behind";
   }
 }
 
@@ -183,16 +194,18 @@ TEST_F(Win32FileSystemTest, AFileHeldOpenIsNotRemoved) {
   HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(files_->remove(file), FsStatus::kAccessDenied);
+  EXPECT_EQ(files_->remove(file).code(), Code::kAccessDenied);
   CloseHandle(held);
-  EXPECT_EQ(files_->remove(file), FsStatus::kOk);
+  EXPECT_TRUE(files_->remove(file).ok());
 }
 
 TEST_F(Win32FileSystemTest, ReadingADirectoryIsAnAccessErrorAndMissingPathsAreTold) {
-  ByteBuffer bytes;
-  EXPECT_EQ(files_->readFile(dir_, bytes), FsStatus::kAccessError);
-  EXPECT_EQ(files_->readFile(dir_ + "\\absent.DED", bytes), FsStatus::kNotFound);
-  EXPECT_EQ(files_->readFile(dir_ + "\\absent\\a.DED", bytes), FsStatus::kPathNotFound);
+  EXPECT_EQ(files_->readFile(dir_).status().code(), Code::kAccessError);
+  const Status missing = files_->readFile(dir_ + "\\absent.DED").status();
+  EXPECT_EQ(missing.code(), Code::kNotFound);
+  EXPECT_EQ(missing.osError(), static_cast<int32_t>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(missing.context(), dir_ + "\\absent.DED");
+  EXPECT_EQ(files_->readFile(dir_ + "\\absent\\a.DED").status().code(), Code::kPathNotFound);
 }
 
 TEST(Win32DynamicLibraries, ExportsAreUndecoratedAndAnotherWidthIsAsMissing) {

@@ -51,30 +51,30 @@ bool isDirectory(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// The last error of a failed call on `path`, as a status.
-FsStatus statusOf(DWORD error, const std::string& path) {
+// The kind of failure the last error `error` of a call on `path` tells.
+Code codeOf(DWORD error, const std::string& path) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
-      return isDirectory(parentOf(path)) ? FsStatus::kNotFound : FsStatus::kPathNotFound;
+      return isDirectory(parentOf(path)) ? Code::kNotFound : Code::kPathNotFound;
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
-      return FsStatus::kPathNotFound;
+      return Code::kPathNotFound;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_WRITE_PROTECT:
-      return FsStatus::kAccessDenied;
+      return Code::kAccessDenied;
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
-      return FsStatus::kExists;
+      return Code::kExists;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
     case ERROR_FILE_TOO_LARGE:
-      return FsStatus::kNoSpace;
+      return Code::kNoSpace;
     case ERROR_TOO_MANY_OPEN_FILES:
-      return FsStatus::kTooManyOpen;
+      return Code::kTooManyOpen;
     case ERROR_CRC:
     case ERROR_READ_FAULT:
     case ERROR_WRITE_FAULT:
@@ -83,13 +83,18 @@ FsStatus statusOf(DWORD error, const std::string& path) {
     case ERROR_SEEK:
     case ERROR_SECTOR_NOT_FOUND:
     case ERROR_NOT_READY:
-      return FsStatus::kIoError;
+      return Code::kIoError;
     default:
-      return FsStatus::kAccessError;
+      return Code::kAccessError;
   }
 }
 
-FsStatus lastStatus(const std::string& path) { return statusOf(GetLastError(), path); }
+// The last error of a failed call on `path`, as a status.
+Status statusOf(DWORD error, const std::string& path) {
+  return Status(codeOf(error, path), path, static_cast<int32_t>(error));
+}
+
+Status lastStatus(const std::string& path) { return statusOf(GetLastError(), path); }
 
 // Wildcards would make the search functions match other names.
 bool hasWildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
@@ -210,26 +215,24 @@ class Win32WritableFile : public WritableFile {
 
   const std::string& path() const override { return path_; }
 
-  FsStatus append(std::span<const uint8_t> bytes) override {
+  Status append(std::span<const uint8_t> bytes) override {
     while (!bytes.empty()) {
       const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), kChunk));
       DWORD written = 0;
       if (!WriteFile(handle_.get(), bytes.data(), chunk, &written, nullptr)) {
         return lastStatus(path_);
       }
-      if (written == 0) return FsStatus::kNoSpace;
+      if (written == 0) return Status(Code::kNoSpace, path_);
       bytes = bytes.subspan(written);
     }
-    return FsStatus::kOk;
+    return {};
   }
 
-  FsStatus sync() override {
-    return FlushFileBuffers(handle_.get()) ? FsStatus::kOk : lastStatus(path_);
-  }
+  Status sync() override { return FlushFileBuffers(handle_.get()) ? Status() : lastStatus(path_); }
 
-  FsStatus close() override {
+  Status close() override {
     // The handle is gone whatever CloseHandle reports: never retry it.
-    return CloseHandle(handle_.release()) ? FsStatus::kOk : lastStatus(path_);
+    return CloseHandle(handle_.release()) ? Status() : lastStatus(path_);
   }
 
  private:
@@ -242,59 +245,52 @@ class Win32FileSystem : public FileSystem {
  public:
   explicit Win32FileSystem(bool useReplaceFile) : useReplaceFile_(useReplaceFile) {}
 
-  FsStatus readFile(const std::string& path, ByteBuffer& out) override {
-    FileIdentity identity;
-    return readFileWithIdentity(path, out, identity);
+  Result<ByteBuffer> readFile(const std::string& path) override {
+    Result<FileRead> read = readFileWithIdentity(path);
+    if (!read.ok()) return read.status();
+    return std::move(read->bytes);
   }
 
-  FsStatus readFileWithIdentity(const std::string& path, ByteBuffer& out,
-                                FileIdentity& identity) override {
-    identity = FileIdentity{};
-    if (path.empty() || hasWildcard(path)) return FsStatus::kAccessError;
-    if (isDirectory(path)) return FsStatus::kAccessError;
+  Result<FileRead> readFileWithIdentity(const std::string& path) override {
+    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (isDirectory(path)) return Status(Code::kAccessError, path);
     Handle file(CreateFileW(
         widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid()) return lastStatus(path);
-    return readAll(file.get(), path, out, identity);
+    return readAll(file.get(), path);
   }
 
-  FsStatus identify(const std::string& path, FileIdentity& out) override {
-    out = FileIdentity{};
-    if (path.empty() || hasWildcard(path)) return FsStatus::kAccessError;
+  Result<FileIdentity> identify(const std::string& path) override {
+    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
     Handle file(CreateFileW(widen(path).c_str(), 0,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.valid()) return lastStatus(path);
     Facts facts;
     if (!factsOf(file.get(), facts)) return lastStatus(path);
-    if (GetFileType(file.get()) == FILE_TYPE_DISK) out = identityOf(facts);
-    return FsStatus::kOk;
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) return FileIdentity{};
+    return identityOf(facts);
   }
 
-  FsStatus lookup(const std::string& path, DirEntry& out) override {
-    if (path.empty() || hasWildcard(path)) return FsStatus::kAccessError;
+  Result<DirEntry> lookup(const std::string& path) override {
+    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
     const std::wstring wide = widen(path);
     WIN32_FIND_DATAW found{};
     HANDLE search =
         FindFirstFileExW(wide.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
     if (search != INVALID_HANDLE_VALUE) {
       FindClose(search);
-      out.name = narrow(found.cFileName);
-      out.kind = kindOf(found.dwFileAttributes, path);
-      return FsStatus::kOk;
+      return DirEntry{narrow(found.cFileName), kindOf(found.dwFileAttributes, path)};
     }
     // A drive's root or a path ending in a separator has no entry of its own.
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return lastStatus(path);
-    out.name = baseNameOf(path);
-    out.kind = kindOf(attributes, path);
-    return FsStatus::kOk;
+    return DirEntry{baseNameOf(path), kindOf(attributes, path)};
   }
 
-  FsStatus listDirectory(const std::string& directory, std::vector<DirEntry>& out) override {
-    out.clear();
-    if (hasWildcard(directory)) return FsStatus::kAccessError;
+  Result<std::vector<DirEntry>> listDirectory(const std::string& directory) override {
+    if (hasWildcard(directory)) return Status(Code::kAccessError, directory);
     std::string prefix = directory;
     if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/' && prefix.back() != ':') {
       prefix += '\\';
@@ -302,9 +298,10 @@ class Win32FileSystem : public FileSystem {
     WIN32_FIND_DATAW found{};
     HANDLE search = FindFirstFileExW(widen(prefix + "*").c_str(), FindExInfoBasic, &found,
                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    std::vector<DirEntry> entries;
     if (search == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
-      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return FsStatus::kOk;
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return entries;
       return statusOf(error, prefix);
     }
     do {
@@ -312,28 +309,26 @@ class Win32FileSystem : public FileSystem {
       if (name == L"." || name == L"..") continue;
       DirEntry item{narrow(name), EntryKind::kOther};
       item.kind = kindOf(found.dwFileAttributes, prefix + item.name);
-      out.push_back(std::move(item));
+      entries.push_back(std::move(item));
     } while (FindNextFileW(search, &found));
     const DWORD error = GetLastError();
     FindClose(search);
-    return error == ERROR_NO_MORE_FILES ? FsStatus::kOk : statusOf(error, prefix);
+    if (error != ERROR_NO_MORE_FILES) return statusOf(error, prefix);
+    return entries;
   }
 
   // A file its owner made read-only (the read-only attribute) is not deleted.
-  FsStatus mayDelete(const std::string& path, bool& out) override {
-    out = true;
+  Result<bool> mayDelete(const std::string& path) override {
     const DWORD attributes = GetFileAttributesW(widen(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return lastStatus(path);
-    out = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
-    return FsStatus::kOk;
+    return (attributes & FILE_ATTRIBUTE_READONLY) == 0;
   }
 
   // Nor is it changed.
-  FsStatus mayWrite(const std::string& path, bool& out) override {
-    out = true;
+  Result<bool> mayWrite(const std::string& path) override {
     const DWORD attributes = GetFileAttributesW(widen(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return lastStatus(path);
-    out = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+    bool writable = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
     // A file with other names (hard links) is not replaced either: the other names
     // would keep the old bytes.
     Handle file(CreateFileW(widen(path).c_str(), 0,
@@ -341,14 +336,14 @@ class Win32FileSystem : public FileSystem {
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (file.valid() && GetFileInformationByHandle(file.get(), &info) && info.nNumberOfLinks > 1) {
-      out = false;
+      writable = false;
     }
-    return FsStatus::kOk;
+    return writable;
   }
 
   // The attributes the owner set on `model` (archive, indexing, system, hidden) go to
   // `path`; its security descriptor and creation time come when it replaces `model`.
-  FsStatus adoptAttributes(const std::string& path, const std::string& model) override {
+  Status adoptAttributes(const std::string& path, const std::string& model) override {
     const DWORD attributes = GetFileAttributesW(widen(model).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return lastStatus(model);
     const DWORD kept = attributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
@@ -356,11 +351,10 @@ class Win32FileSystem : public FileSystem {
     if (!SetFileAttributesW(widen(path).c_str(), kept != 0 ? kept : DWORD{FILE_ATTRIBUTE_NORMAL})) {
       return lastStatus(path);
     }
-    return FsStatus::kOk;
+    return {};
   }
 
-  FsStatus createTempBeside(const std::string& target,
-                            std::unique_ptr<WritableFile>& out) override {
+  Result<std::unique_ptr<WritableFile>> createTempBeside(const std::string& target) override {
     const std::string directory = parentOf(target);
     const std::string stem = directory.empty() || directory.back() == '\\' ||
                                      directory.back() == '/' || directory.back() == ':'
@@ -389,7 +383,7 @@ class Win32FileSystem : public FileSystem {
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
       if (holder == INVALID_HANDLE_VALUE) {
-        const FsStatus status = lastStatus(temp);
+        Status status = lastStatus(temp);
         CloseHandle(file);
         DeleteFileW(widen(temp).c_str());
         return status;
@@ -398,13 +392,12 @@ class Win32FileSystem : public FileSystem {
         std::lock_guard<std::mutex> lock(mutex_);
         temporaries_[temp] = finalAttributes;
       }
-      out = std::make_unique<Win32WritableFile>(file, holder, temp);
-      return FsStatus::kOk;
+      return std::unique_ptr<WritableFile>(std::make_unique<Win32WritableFile>(file, holder, temp));
     }
-    return FsStatus::kExists;
+    return Status(Code::kExists, stem);
   }
 
-  FsStatus rename(const std::string& from, const std::string& to) override {
+  Status rename(const std::string& from, const std::string& to) override {
     const std::wstring wideFrom = widen(from);
     const std::wstring wideTo = widen(to);
     const bool replacing = GetFileAttributesW(wideTo.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -432,66 +425,61 @@ class Win32FileSystem : public FileSystem {
       SetFileAttributesW(wideTo.c_str(), temp->second);
       temporaries_.erase(temp);
     }
-    return FsStatus::kOk;
+    return {};
   }
 
   // MOVEFILE_WRITE_THROUGH has made the rename durable; Windows has no directory flush.
-  FsStatus syncDirectoryOf(const std::string& path) override {
+  Status syncDirectoryOf(const std::string& path) override {
     const std::string directory = parentOf(path);
-    if (directory.empty() || isDirectory(directory)) return FsStatus::kOk;
-    return FsStatus::kPathNotFound;
+    if (directory.empty() || isDirectory(directory)) return {};
+    return Status(Code::kPathNotFound, directory);
   }
 
   // Opened without sharing and deleted on close: the open fails while any live handle
   // (a writer's lock) is open. A link is opened itself, never followed.
-  FsStatus removeTemporary(const std::string& path) override {
-    if (path.empty() || hasWildcard(path)) return FsStatus::kAccessError;
+  Status removeTemporary(const std::string& path) override {
+    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
     Handle file(CreateFileW(widen(path).c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
                             FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file.valid()) {
-      const DWORD error = GetLastError();
-      return error == ERROR_SHARING_VIOLATION ? FsStatus::kAccessDenied : statusOf(error, path);
-    }
+    // A sharing violation (kAccessDenied) tells that a live handle still holds it.
+    if (!file.valid()) return lastStatus(path);
     file.reset();
     std::lock_guard<std::mutex> lock(mutex_);
     temporaries_.erase(path);
-    return FsStatus::kOk;
+    return {};
   }
 
-  FsStatus remove(const std::string& path) override {
-    if (path.empty() || hasWildcard(path)) return FsStatus::kAccessError;
+  Status remove(const std::string& path) override {
+    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
     if (!DeleteFileW(widen(path).c_str())) return lastStatus(path);
     std::lock_guard<std::mutex> lock(mutex_);
     temporaries_.erase(path);
-    return FsStatus::kOk;
+    return {};
   }
 
  private:
   // Reads the whole file; its identity is known when nothing about it changed while it
   // was read.
-  static FsStatus readAll(HANDLE file, const std::string& path, ByteBuffer& out,
-                          FileIdentity& identity) {
-    if (GetFileType(file) != FILE_TYPE_DISK) return FsStatus::kAccessError;
+  static Result<FileRead> readAll(HANDLE file, const std::string& path) {
+    if (GetFileType(file) != FILE_TYPE_DISK) return Status(Code::kAccessError, path);
     Facts before;
     if (!factsOf(file, before)) return lastStatus(path);
     // A file beyond this process's memory (4 GB in a 32-bit build) is out of memory.
-    const FsStatus status = readToEnd(
-        sizeOf(before.info),
-        [file, &path](uint8_t* into, size_t capacity, size_t& got) {
+    Result<ByteBuffer> bytes = readToEnd(
+        sizeOf(before.info), [file, &path](uint8_t* into, size_t capacity) -> Result<size_t> {
           DWORD n = 0;
           const auto want = static_cast<DWORD>(std::min<size_t>(capacity, kChunk));
           if (!ReadFile(file, into, want, &n, nullptr)) return lastStatus(path);
-          got = n;
-          return FsStatus::kOk;
-        },
-        out);
-    if (status != FsStatus::kOk) return status;
-    const size_t filled = out.size();
+          return static_cast<size_t>(n);
+        });
+    if (!bytes.ok()) return bytes.status();
+    FileRead read{std::move(bytes).value(), FileIdentity{}};
     Facts after;
-    if (factsOf(file, after) && sameFacts(before, after) && filled == sizeOf(after.info)) {
-      identity = identityOf(after);
+    if (factsOf(file, after) && sameFacts(before, after) &&
+        read.bytes.size() == sizeOf(after.info)) {
+      read.identity = identityOf(after);
     }
-    return FsStatus::kOk;
+    return read;
   }
 
   // `from` takes the place of the existing file `to` with ReplaceFileW, which keeps what

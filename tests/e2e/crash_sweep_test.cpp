@@ -178,7 +178,7 @@ namespace {
 // see afterwards is still only complete versions, with no hidden temporary file left.
 TEST_F(CrashSweepTest, AFailedOperationAnywhereLeavesOnlyCompleteVersions) {
   collectVersions();
-  for (auto error : {platform::FsStatus::kIoError, platform::FsStatus::kNoSpace}) {
+  for (auto error : {platform::Code::kIoError, platform::Code::kNoSpace}) {
     for (int64_t n = 1; n <= operations_; ++n) {
       FaultFs faultFs;
       load(faultFs);

@@ -332,7 +332,7 @@ TEST_F(FixCharacterFileTest, SlotOutsideTheFileStopsTheRepairWithNothingReplaced
 class GameSavingFs : public testing::ForwardingFs {
  public:
   std::function<void()> save;
-  FsStatus rename(const std::string& from, const std::string& to) override {
+  Status rename(const std::string& from, const std::string& to) override {
     if (save && to.ends_with(kCharacterTempFileName)) std::exchange(save, nullptr)();
     return ForwardingFs::rename(from, to);
   }

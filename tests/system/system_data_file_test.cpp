@@ -148,10 +148,9 @@ class GameSavingFs : public testing::ForwardingFs {
  public:
   std::string file;
   std::function<void()> save;
-  FsStatus createTempBeside(const std::string& target,
-                            std::unique_ptr<platform::WritableFile>& out) override {
+  Result<std::unique_ptr<WritableFile>> createTempBeside(const std::string& target) override {
     if (save && target.ends_with(file)) std::exchange(save, nullptr)();
-    return ForwardingFs::createTempBeside(target, out);
+    return ForwardingFs::createTempBeside(target);
   }
 };
 
