@@ -11,9 +11,13 @@
 
 namespace tollwick {
 
-inline uint16_t loadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+// The little-endian number held by exactly as many bytes as it has: the extent of the
+// span is the bounds check, made by the compiler.
+inline uint16_t loadLe16(std::span<const uint8_t, 2> p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
-inline uint32_t loadLe32(const uint8_t* p) {
+inline uint32_t loadLe32(std::span<const uint8_t, 4> p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
@@ -22,21 +26,21 @@ inline uint32_t loadLe32(const uint8_t* p) {
 // end (a reader that must tell the two apart checks the length first).
 inline uint16_t readLe16(std::span<const uint8_t> bytes, uint64_t at) {
   if (at > bytes.size() || bytes.size() - at < 2) return 0;
-  return loadLe16(bytes.data() + at);
+  return loadLe16(bytes.subspan(static_cast<size_t>(at)).first<2>());
 }
 
 inline uint32_t readLe32(std::span<const uint8_t> bytes, uint64_t at) {
   if (at > bytes.size() || bytes.size() - at < 4) return 0;
-  return loadLe32(bytes.data() + at);
+  return loadLe32(bytes.subspan(static_cast<size_t>(at)).first<4>());
 }
 
-inline void storeLe16(uint8_t* p, uint16_t value) {
+inline void storeLe16(std::span<uint8_t, 2> p, uint16_t value) {
   p[0] = static_cast<uint8_t>(value & 0xFF);
   p[1] = static_cast<uint8_t>(value >> 8);
 }
 
-inline void storeLe32(uint8_t* p, uint32_t value) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+inline void storeLe32(std::span<uint8_t, 4> p, uint32_t value) {
+  for (size_t i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 // The 16-bit units of UTF-16LE bytes (an odd last byte, which no unit holds, dropped).
@@ -44,7 +48,7 @@ inline std::u16string unitsFromLeBytes(std::span<const uint8_t> bytes) {
   std::u16string units;
   units.reserve(bytes.size() / 2);
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    units.push_back(static_cast<char16_t>(loadLe16(&bytes[i])));
+    units.push_back(static_cast<char16_t>(loadLe16(bytes.subspan(i).first<2>())));
   }
   return units;
 }

@@ -326,13 +326,13 @@ int64_t lengthOfFile(int16_t fileNumber) {
 int16_t getInteger(int16_t fileNumber, int64_t position) {
   std::array<uint8_t, 2> b{};
   readAt(fileNumber, position, b);
-  return static_cast<int16_t>(loadLe16(b.data()));
+  return static_cast<int16_t>(loadLe16(b));
 }
 
 int32_t getLong(int16_t fileNumber, int64_t position) {
   std::array<uint8_t, 4> b{};
   readAt(fileNumber, position, b);
-  return static_cast<int32_t>(loadLe32(b.data()));
+  return static_cast<int32_t>(loadLe32(b));
 }
 
 void getBytes(int16_t fileNumber, int64_t position, std::span<uint8_t> out) {
@@ -349,13 +349,13 @@ std::string getText(int16_t fileNumber, int64_t position, int64_t length) {
 
 void putInteger(int16_t fileNumber, int64_t position, int16_t value) {
   std::array<uint8_t, 2> b{};
-  storeLe16(b.data(), static_cast<uint16_t>(value));
+  storeLe16(b, static_cast<uint16_t>(value));
   writeAt(fileNumber, position, b);
 }
 
 void putLong(int16_t fileNumber, int64_t position, int32_t value) {
   std::array<uint8_t, 4> b{};
-  storeLe32(b.data(), static_cast<uint32_t>(value));
+  storeLe32(b, static_cast<uint32_t>(value));
   writeAt(fileNumber, position, b);
 }
 

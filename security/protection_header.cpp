@@ -8,7 +8,7 @@ namespace tollwick {
 
 HeaderField HeaderField::ofValue(int32_t value) {
   HeaderField field;
-  storeLe32(field.bytes_.data(), static_cast<uint32_t>(value));
+  storeLe32(field.bytes_, static_cast<uint32_t>(value));
   return field;
 }
 
@@ -18,7 +18,7 @@ HeaderField HeaderField::ofBytes(const uint8_t* stored) {
   return field;
 }
 
-int32_t HeaderField::value() const { return static_cast<int32_t>(loadLe32(bytes_.data())); }
+int32_t HeaderField::value() const { return static_cast<int32_t>(loadLe32(bytes_)); }
 
 int32_t HeaderField::mangle(int32_t seed, int32_t key) {
   return platform::use<platform::SecurityLibrary>().mangle(bytes_.data(), 4, seed, key);

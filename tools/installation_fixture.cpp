@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 
 #include "base/bytes.h"
 #include "runtime/binary_file.h"
@@ -73,12 +74,14 @@ bool InstallationFixture::carriesSignature(const std::string& path, int32_t sign
 
 int16_t integerAt(const std::vector<uint8_t>& image, int64_t position) {
   const auto i = static_cast<size_t>(position - 1);
-  return static_cast<int16_t>(loadLe16(&image.at(i + 1) - 1));
+  (void)image.at(i + 1);  // throws past the end
+  return static_cast<int16_t>(loadLe16(std::span<const uint8_t>(image).subspan(i).first<2>()));
 }
 
 int32_t longAt(const std::vector<uint8_t>& image, int64_t position) {
   const auto i = static_cast<size_t>(position - 1);
-  return static_cast<int32_t>(loadLe32(&image.at(i + 3) - 3));
+  (void)image.at(i + 3);  // throws past the end
+  return static_cast<int32_t>(loadLe32(std::span<const uint8_t>(image).subspan(i).first<4>()));
 }
 
 }  // namespace tollwick::kit
