@@ -41,14 +41,13 @@ class PrefixRegistryFile : public WineRegistryFile {
   PrefixRegistryFile(FileSystem& files, WinePrefixLocation location)
       : files_(files), location_(std::move(location)) {}
 
-  ReadResult read(std::string& contents) override {
+  Result<std::string> read() override {
     const Result<ByteBuffer> bytes = files_.readFile(path());
     if (bytes.status() == Code::kNotFound || bytes.status() == Code::kPathNotFound) {
-      return ReadResult::kMissing;
+      return Status(Code::kNotFound, path());
     }
-    if (!bytes.ok()) return ReadResult::kFailed;
-    contents.assign(bytes->begin(), bytes->end());
-    return ReadResult::kRead;
+    if (!bytes.ok()) return bytes.status();
+    return std::string(bytes->begin(), bytes->end());
   }
 
   bool inUse() override { return location_.serverRunning(location_.prefix()); }

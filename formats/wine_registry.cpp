@@ -54,17 +54,12 @@ WineRegistry::WineRegistry(std::unique_ptr<WineRegistryFile> file) : file_(std::
 Result<const Document*> WineRegistry::load(const std::string& path) {
   std::string version = file_->version();
   if (cached_ && !version.empty() && version == cachedVersion_) return &*cached_;
-  std::string contents;
-  switch (file_->read(contents)) {
-    case WineRegistryFile::ReadResult::kFailed:
-      cached_.reset();
-      return Status(Code::kIoError, path, kRegistryIoFailed);
-    case WineRegistryFile::ReadResult::kMissing:
-      contents = emptyFileText();  // no file: an empty registry
-      break;
-    case WineRegistryFile::ReadResult::kRead:
-      break;
+  Result<std::string> read = file_->read();
+  if (!read.ok() && read.status() != Code::kNotFound) {
+    cached_.reset();
+    return Status(Code::kIoError, path, kRegistryIoFailed);
   }
+  std::string contents = read.ok() ? std::move(read).value() : emptyFileText();  // none: empty
   // Parsing is what costs: an unchanged text keeps its parse.
   if (!cached_ || cached_->text() != contents) cached_.emplace(std::move(contents));
   cachedVersion_ = std::move(version);

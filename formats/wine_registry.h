@@ -16,13 +16,11 @@ namespace tollwick::wine {
 
 class WineRegistryFile {
  public:
-  enum class ReadResult { kRead, kMissing, kFailed };
-
   virtual ~WineRegistryFile() = default;
 
-  // The whole file into `contents`; kMissing when there is no file, kFailed when it
-  // could not be read to its end.
-  virtual ReadResult read(std::string& contents) = 0;
+  // The whole file; kNotFound when there is no file, any other failure when it could
+  // not be read to its end.
+  virtual platform::Result<std::string> read() = 0;
 
   // True while a program that would overwrite the file runs (the prefix's wineserver).
   virtual bool inUse() = 0;

@@ -333,11 +333,10 @@ class FakeRegistryFile : public WineRegistryFile {
   };
   explicit FakeRegistryFile(State* state) : state_(state) {}
 
-  ReadResult read(std::string& contents) override {
-    if (state_->readFails) return ReadResult::kFailed;
-    if (!state_->contents) return ReadResult::kMissing;
-    contents = *state_->contents;
-    return ReadResult::kRead;
+  Result<std::string> read() override {
+    if (state_->readFails) return Code::kIoError;
+    if (!state_->contents) return Code::kNotFound;
+    return *state_->contents;
   }
   bool inUse() override { return state_->inUse; }
   Status replace(const std::string& contents) override {
