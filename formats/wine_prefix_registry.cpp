@@ -21,19 +21,11 @@ using platform::Replacement;
 using platform::Result;
 using platform::Status;
 
-// A failed replacement as the registry function reports it (with Windows' number).
-Status registryStatusOf(const Status& status, const std::string& path) {
-  switch (status.code()) {
-    case Code::kOk:
-      return {};
-    case Code::kAccessDenied:
-      return Status(Code::kAccessDenied, path, 5);
-    case Code::kNotFound:
-    case Code::kPathNotFound:
-      return Status(Code::kNotFound, path, 2);
-    default:
-      return Status(Code::kIoError, path, 1016);
-  }
+// A failure of the file system on the way to replacing `path`, naming the file as the
+// registry knows it.
+Status failureOf(const Status& status, const std::string& path) {
+  if (status.ok()) return {};
+  return Status(status.code(), path, status.osError());
 }
 
 class PrefixRegistryFile : public WineRegistryFile {
@@ -57,17 +49,15 @@ class PrefixRegistryFile : public WineRegistryFile {
   Status replace(const std::string& contents) override {
     const std::string target = path();
     const Result<bool> writable = files_.mayWrite(target);
-    if (writable.ok() && !*writable) {
-      return registryStatusOf(Code::kAccessDenied, target);
-    }
+    if (writable.ok() && !*writable) return Status(Code::kAccessDenied, target);
     if (!writable.ok() && writable.status() != Code::kNotFound) {
-      return registryStatusOf(writable.status(), target);
+      return failureOf(writable.status(), target);
     }
     const auto* data = reinterpret_cast<const uint8_t*>(contents.data());
     Result<std::unique_ptr<Replacement>> replacement =
         Replacement::write(files_, target, std::span<const uint8_t>(data, contents.size()));
-    if (!replacement.ok()) return registryStatusOf(replacement.status(), target);
-    return registryStatusOf((*replacement)->putInPlace(target), target);
+    if (!replacement.ok()) return failureOf(replacement.status(), target);
+    return failureOf((*replacement)->putInPlace(target), target);
   }
 
   int64_t now() override { return static_cast<int64_t>(std::time(nullptr)); }

@@ -26,6 +26,19 @@ constexpr int32_t kRegistryIoFailed = 1016;
 Status notFound(const std::string& path) { return Status(Code::kNotFound, path, kFileNotFound); }
 Status damaged(const std::string& path) { return Status(Code::kDamaged, path, kBadDb); }
 
+// A file that could not be replaced, as the registry functions report it.
+Status replacementFailure(const Status& failure) {
+  switch (failure.code()) {
+    case Code::kAccessDenied:
+      return Status(Code::kAccessDenied, failure.context(), kAccessDenied);
+    case Code::kNotFound:
+    case Code::kPathNotFound:
+      return Status(Code::kNotFound, failure.context(), kFileNotFound);
+    default:
+      return Status(Code::kIoError, failure.context(), kRegistryIoFailed);
+  }
+}
+
 bool sameName(const std::u16string& a, std::u16string_view b) { return compareNames(a, b) == 0; }
 
 // Data as the A functions hand it out: strings converted from UTF-16 to the code
@@ -73,9 +86,9 @@ Status WineRegistry::store(const Document& document, std::string text, const std
   // The running wineserver holds the registry in memory and would overwrite the file
   // with it: a change made now would be lost.
   if (file_->inUse()) return Status(Code::kInUse, path, kSharingViolation);
-  Status status = file_->replace(text);
+  const Status replaced = file_->replace(text);
   cached_.reset();  // read again next time, whatever happened
-  return status;
+  return replaced.ok() ? replaced : replacementFailure(replaced);
 }
 
 KeyPath WineRegistry::view(const Document& document, const KeyPath& path, bool forCreate) const {
@@ -91,48 +104,51 @@ KeyPath WineRegistry::view(const Document& document, const KeyPath& path, bool f
   return document.isWin64() ? redirected : path;
 }
 
-Status WineRegistry::find(RegRoot root, const std::string& path, const Document** document,
-                          KeyPath* key) {
+Result<const Document*> WineRegistry::loadRoot(RegRoot root, const std::string& path) {
   if (root == reg::kClassesRoot || root == reg::kCurrentUser || root == reg::kUsers) {
     return notFound(path);  // the file holds HKEY_LOCAL_MACHINE only
   }
   if (root != reg::kLocalMachine) return Status(Code::kInvalidArgument, path, kInvalidHandle);
-  Result<const Document*> loaded = load(path);
+  return load(path);
+}
+
+Result<WineRegistry::FoundKey> WineRegistry::find(RegRoot root, const std::string& path) {
+  Result<const Document*> loaded = loadRoot(root, path);
   if (!loaded.ok()) return loaded.status();
-  *document = *loaded;
-  if (!(*document)->isRegistryFile()) return notFound(path);  // never read as a registry
-  *key = view(**document, splitPath(ansiToUtf16(path)), false);
-  if (!key->empty() && !(*document)->hasKey(*key)) return notFound(path);
-  return {};
+  const Document& document = **loaded;
+  if (!document.isRegistryFile()) return notFound(path);  // never read as a registry
+  KeyPath key = view(document, splitPath(ansiToUtf16(path)), false);
+  if (!key.empty() && !document.hasKey(key)) return notFound(path);
+  return FoundKey{&document, std::move(key)};
 }
 
 Result<RegValue> WineRegistry::readValue(RegRoot root, const std::string& path,
                                          const std::string& name) {
-  const Document* document = nullptr;
-  KeyPath key;
-  if (Status status = find(root, path, &document, &key); !status.ok()) return status;
-  const Value* value = document->findValue(key, ansiToUtf16(name));
+  const Result<FoundKey> found = find(root, path);
+  if (!found.ok()) return found.status();
+  const Value* value = found->document->findValue(found->key, ansiToUtf16(name));
   if (value == nullptr) return notFound(path);
   return RegValue{value->type, ansiData(*value)};
 }
 
 Status WineRegistry::writeValue(RegRoot root, const std::string& path, const std::string& name,
                                 const RegValue& value) {
-  const Document* document = nullptr;
-  KeyPath key;
-  if (Status status = find(root, path, &document, &key); !status.ok()) return status;
+  const Result<FoundKey> found = find(root, path);
+  if (!found.ok()) return found.status();
+  const auto& [document, key] = *found;
   if (document->damaged()) return damaged(path);
-  if (key.empty())
+  if (key.empty()) {
     return Status(Code::kAccessDenied, path, kAccessDenied);  // no values at the root
+  }
   return store(*document,
                document->textWithValue(key, ansiToUtf16(name), storedValue(value), file_->now()),
                path);
 }
 
 Status WineRegistry::deleteValue(RegRoot root, const std::string& path, const std::string& name) {
-  const Document* document = nullptr;
-  KeyPath key;
-  if (Status status = find(root, path, &document, &key); !status.ok()) return status;
+  const Result<FoundKey> found = find(root, path);
+  if (!found.ok()) return found.status();
+  const auto& [document, key] = *found;
   if (document->damaged()) return damaged(path);
   const std::u16string wanted = ansiToUtf16(name);
   if (document->findValue(key, wanted) == nullptr) return notFound(path);
@@ -140,11 +156,7 @@ Status WineRegistry::deleteValue(RegRoot root, const std::string& path, const st
 }
 
 Status WineRegistry::createKey(RegRoot root, const std::string& path) {
-  if (root == reg::kClassesRoot || root == reg::kCurrentUser || root == reg::kUsers) {
-    return notFound(path);
-  }
-  if (root != reg::kLocalMachine) return Status(Code::kInvalidArgument, path, kInvalidHandle);
-  Result<const Document*> loaded = load(path);
+  Result<const Document*> loaded = loadRoot(root, path);
   if (!loaded.ok()) return loaded.status();
   const Document& document = **loaded;
   if (!document.isRegistryFile()) return damaged(path);

@@ -25,8 +25,9 @@ class WineRegistryFile {
   // True while a program that would overwrite the file runs (the prefix's wineserver).
   virtual bool inUse() = 0;
 
-  // Replaces the file with `contents` atomically and durably (a failure names the
-  // file).
+  // Replaces the file with `contents` atomically and durably. A failure is the file
+  // system's (kAccessDenied also for a file its owner made read-only) and names the
+  // file; the store gives it Windows' registry error number.
   virtual platform::Status replace(const std::string& contents) = 0;
 
   // Seconds since 1970, to stamp new key sections.
@@ -60,10 +61,16 @@ class WineRegistry : public platform::Registry {
  private:
   // The file as it is now, parsed; a failure when it cannot be had.
   platform::Result<const Document*> load(const std::string& path);
+  // The file that holds the keys of `root`, as it is now: roots other than
+  // HKEY_LOCAL_MACHINE have no keys.
+  platform::Result<const Document*> loadRoot(platform::RegRoot root, const std::string& path);
+  struct FoundKey {
+    const Document* document = nullptr;
+    KeyPath key;
+  };
   // The existing key `path` below `root` as this program sees it, in the file as it
   // is now.
-  platform::Status find(platform::RegRoot root, const std::string& path, const Document** document,
-                        KeyPath* key);
+  platform::Result<FoundKey> find(platform::RegRoot root, const std::string& path);
   // Checks that `document` may be rewritten and replaces the file with `text`.
   platform::Status store(const Document& document, std::string text, const std::string& path);
   KeyPath view(const Document& document, const KeyPath& path, bool forCreate) const;
