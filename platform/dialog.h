@@ -43,6 +43,16 @@ class Dialog {
 // Its show() returns box::kNotShown for a box it cannot show instead of raising.
 std::unique_ptr<Dialog> makeDesktopDialog();
 
+// Whether this session has a desktop that shows the boxes as windows. On Windows always,
+// however the program was started (Explorer, a console, a shortcut) and whatever its
+// environment holds; on Linux when DISPLAY or WAYLAND_DISPLAY names a display.
+bool desktopSession();
+
+// Whether a box the desktop cannot show goes to the terminal instead. On Linux it does (a
+// session whose display went away still has its terminal); on Windows never: there the
+// terminal answers only when asked for by name (TOLLWICK_DIALOG=terminal).
+bool terminalStandsInForDesktop();
+
 // Whether standard input can answer a box: a terminal, or input given to the program
 // (a pipe, a FIFO, a file). False when it is closed or a device that is not a terminal
 // (/dev/null), as for a program started from a desktop launcher.

@@ -275,5 +275,25 @@ TEST(DialogChoice, ABoxTheDesktopCannotShowGoesToTheTerminalAndWithNoneIsTheBoxE
             err::kDeviceIoError);
 }
 
+// Windows: a desktop always, and a box it cannot show is the box error even with a console
+// to answer from; the console answers only when the terminal is asked for by name.
+TEST(DialogChoice, OnWindowsABoxTheDesktopCannotShowNeverGoesToTheConsole) {
+  std::istringstream in("yes\nyes\n");
+  std::ostringstream out;
+  std::string bad;
+  FakeDesktop desktop;
+  DialogEnvironment env;
+  env.desktopSession = true;
+  env.terminalStandsInForDesktop = false;
+  env.desktopDialog = desktop.factory();
+  auto dialog = chooseDialog(env, in, out, bad);
+  desktop.last->displayGone = true;
+  EXPECT_EQ(testing::errorNumberRaisedBy([&] { dialog->show("Fix?", 4, "T"); }),
+            err::kDeviceIoError);
+  EXPECT_EQ(out.str(), "");
+  env.dialog = "terminal";
+  EXPECT_EQ(chooseDialog(env, in, out, bad)->show("Fix?", 4, "T"), kYes);
+}
+
 }  // namespace
 }  // namespace tollwick

@@ -62,8 +62,8 @@ DialogEnvironment dialogEnvironmentFromProcess() {
   env.answers = environmentValue("TOLLWICK_ANSWERS");
   env.dialog = environmentValue("TOLLWICK_DIALOG");
   env.transcript = environmentValue("TOLLWICK_TRANSCRIPT");
-  env.desktopSession =
-      isSet(environmentValue("DISPLAY")) || isSet(environmentValue("WAYLAND_DISPLAY"));
+  env.desktopSession = platform::desktopSession();
+  env.terminalStandsInForDesktop = platform::terminalStandsInForDesktop();
   env.terminalInput = platform::standardInputCanAnswer();
   env.desktopDialog = platform::makeDesktopDialog;
   return env;
@@ -80,8 +80,12 @@ std::unique_ptr<platform::Dialog> chooseDialog(const DialogEnvironment& env, std
     // Asked for by name: the terminal as given, end of input answering as it does.
     dialog = std::make_unique<TerminalDialog>(in, out);
   } else {
+    // Where the desktop shows the boxes, the terminal takes those it cannot show only
+    // where the platform lets it (never on Windows).
+    const bool terminalAnswers =
+        env.terminalInput && (!env.desktopSession || env.terminalStandsInForDesktop);
     std::unique_ptr<platform::Dialog> terminal;
-    if (env.terminalInput) {
+    if (terminalAnswers) {
       terminal = std::make_unique<TerminalDialog>(in, out);
     } else {
       terminal = std::make_unique<NoDialog>();

@@ -3,8 +3,10 @@
 //   TOLLWICK_ANSWERS set        -> no boxes shown, answers taken from the list;
 //   TOLLWICK_DIALOG=terminal    -> the terminal, whatever else there is;
 //   a desktop session            -> real windows, when the desktop dialog can be made;
-//                                   a box that cannot be shown there goes to the terminal;
+//                                   a box that cannot be shown there goes to the terminal
+//                                   on Linux, and is the box error on Windows;
 //   otherwise                    -> the terminal.
+// Windows always has a desktop session, whatever its environment holds.
 // With no terminal to answer from (standard input closed or /dev/null, as for a program
 // started from a launcher) a box the terminal would get cannot be shown: it is run-time
 // error 57, never an answer nobody gave.
@@ -28,8 +30,11 @@ struct DialogEnvironment {
   std::optional<std::string> transcript;  // TOLLWICK_TRANSCRIPT
   // The transcript, once opened (openTranscript); chooseDialog opens it when unset.
   std::shared_ptr<platform::AppendFile> transcriptFile;
-  bool desktopSession = false;  // DISPLAY or WAYLAND_DISPLAY set
-  bool terminalInput = true;    // standard input can answer a box
+  bool desktopSession = false;  // Linux: DISPLAY or WAYLAND_DISPLAY set; Windows: always
+  // Whether the terminal takes the boxes of a desktop session that the desktop cannot
+  // show (Linux); on Windows the terminal answers only when asked for by name.
+  bool terminalStandsInForDesktop = true;
+  bool terminalInput = true;  // standard input can answer a box
   // Makes the desktop's dialog (null where none can be opened); unset, a desktop session
   // gets the terminal. The process's environment sets platform::makeDesktopDialog.
   std::function<std::unique_ptr<platform::Dialog>()> desktopDialog;
