@@ -21,6 +21,21 @@ class Wine {
   // one). "" when no drive of the prefix reaches it.
   virtual std::string windowsPath(const std::string& path) = 0;
 
+  // Makes the Wine prefix that holds the host folder `folder` (the nearest folder above
+  // it that holds system.reg and drive_c) the prefix of this run: its registry, its
+  // drives, and the one Wine runs in. WINEPREFIX keeps its prefix when that holds the
+  // folder; a folder in no prefix leaves the prefix as it was.
+  virtual void usePrefixHolding(const std::string& folder) = 0;
+
+  // The prefix of this run as the player names it: WINEPREFIX, or "~/.wine" when it is
+  // not set. "" where there is no Wine.
+  virtual std::string prefixName() = 0;
+
+  // Whether `wine` (from find), started in this run's prefix, would first update the
+  // prefix: it was set up or last updated by another Wine (its update marker names
+  // another build of Wine, or none), and the update rewrites Windows files in it.
+  virtual bool wouldUpdatePrefix(const std::string& wine) = 0;
+
   // Runs `wine` (from find) with `arguments` (program texts), in this process's
   // environment with the variables of `environment` set to the values given, sharing
   // standard input, output and error; waits for it to end and returns its exit code

@@ -17,7 +17,7 @@ std::unique_ptr<Dialog> makeDesktopDialog() {
   using MakeDialog = Dialog* (*)();
   std::string error;
   const SymbolAddress entry =
-      programModuleEntry(kDialogModule, "tollwick_desktop_dialog_v1", error);
+      programModuleEntry(kDialogModule, "tollwick_desktop_dialog_v2", error);
   if (entry == nullptr) {
     std::cerr << "tollwick: message boxes cannot be shown as windows: " << error << "\n";
     return nullptr;

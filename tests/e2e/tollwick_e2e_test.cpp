@@ -144,6 +144,20 @@ class TollwickEndToEndTest : public ::testing::Test {
     return folder / "tollwick";
   }
 
+  // The game's settings in the prefix, as its installer leaves them: WorkingDirectory
+  // names `folder` (below the work folder) through the prefix's drive G:.
+  void settingsNameFolder(const std::string& folder) {
+    fs::create_directories(work_ / "wine" / "dosdevices");
+    if (!fs::exists(fs::symlink_status(work_ / "wine" / "dosdevices" / "g:"))) {
+      fs::create_directory_symlink(work_, work_ / "wine" / "dosdevices" / "g:");
+    }
+    std::ofstream(work_ / "wine" / "system.reg")
+        << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
+           "[Software\\\\Varnholt\\\\Zelkor] 1796619687\n"
+           "\"WorkingDirectory\"=\"G:\\\\"
+        << folder << "\\\\\"\n";
+  }
+
   // The names in the system's directory, hidden ones included, sorted.
   std::vector<std::string> systemDirectoryNames() const {
     std::vector<std::string> names;
@@ -346,6 +360,21 @@ TEST_F(TollwickEndToEndTest, TheGameFolderOnTheCommandLineIsTheOneUsed) {
   EXPECT_EQ(filesUnder(install_), before);
 }
 
+// Two installations, the settings naming A: the folder named on the command line, B, is
+// the game of the whole run, from its libraries to its character file; A stays as it was.
+TEST_F(TollwickEndToEndTest, TheNamedFolderIsRepairedWhateverTheSettingsName) {
+  install_ = work_ / "A";
+  makeInstall(kBloated);
+  const auto a = filesUnder(install_);
+  settingsNameFolder("A");
+  install_ = work_ / "B";
+  makeInstall(kBloated);
+  EXPECT_EQ(runTollwick("yes", "", packagedProgram(), quote(install_)), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(fixQuestion(6), done()));
+  EXPECT_THAT(inspect("ZELKORCharacters.DED"), HasSubstr("dead bytes: 0\n"));
+  EXPECT_EQ(filesUnder(work_ / "A"), a);
+}
+
 // A program apart from the game, started without an argument, finds the game through
 // the settings in the Wine prefix (its folder on a drive of the prefix); with no
 // settings it says that the game has not been installed and run, and ends.
@@ -356,12 +385,7 @@ TEST_F(TollwickEndToEndTest, ThePackagedProgramFindsTheGameThroughItsSettings) {
   EXPECT_THAT(boxes_,
               ElementsAre(Box{"Tollwick", "Zelkor has not been installed and run yet!", 48, 1}));
 
-  fs::create_directories(work_ / "wine" / "dosdevices");
-  fs::create_directory_symlink(work_, work_ / "wine" / "dosdevices" / "g:");
-  std::ofstream(work_ / "wine" / "system.reg")
-      << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
-         "[Software\\\\Varnholt\\\\Zelkor] 1796619687\n"
-         "\"WorkingDirectory\"=\"G:\\\\install\\\\\"\n";
+  settingsNameFolder("install");
   EXPECT_EQ(runTollwick("yes", "", program), 0) << output_;
   EXPECT_THAT(boxes_, ElementsAre(fixQuestion(6), done()));
   EXPECT_THAT(inspect("ZELKORCharacters.DED"), HasSubstr("dead bytes: 0\n"));
