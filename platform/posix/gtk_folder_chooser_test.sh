@@ -98,8 +98,7 @@ check "the chosen game's character file is compacted" grep -q "; dead bytes: 0$"
 # The display gives a new program's windows the ids of a program that ended.
 : >"$work/seen"
 start "$work/cancelled.jsonl"
-if id=$(window '^Where is Zelkor installed\?$'); then timeout 10 xdotool windowfocus --sync "$id" key Escape
-fi
+id=$(window '^Where is Zelkor installed\?$') && timeout 10 xdotool windowfocus --sync "$id" key Escape
 finish
 check "Cancel exits 2" test "$status" -eq 2
 check "Cancel is in the transcript" test "$(cat "$work/cancelled.jsonl")" = "${chooser}null}"
