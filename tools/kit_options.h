@@ -10,7 +10,7 @@
 namespace tollwick::kit {
 
 struct KitCommand {
-  enum class Kind { kHelp, kMakeInstall, kInspect } kind = Kind::kHelp;
+  enum class Kind { kHelp, kVersion, kMakeInstall, kInspect } kind = Kind::kHelp;
   std::string target;  // DIR for make-install, FILE for inspect
   InstallationOptions options;
 };
