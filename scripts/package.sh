@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release packages into dist/: tollwick-<version>-win32.zip and -win64.zip from
 # the Windows cross builds, and tollwick_<version>_amd64.deb from the Linux build with
-# the win32 zip's tollwick.exe, which lintian then checks (an error fails the script;
-# warnings are shown). Then it checks what the packages hold and that the Debian
+# the win32 zip's tollwick.exe, which lintian then checks (an error, a warning or a
+# pedantic tag fails the script). Then it checks what the packages hold and that the Debian
 # package's programs work as installed, through Wine too.
 #
 #   scripts/package.sh
@@ -64,9 +64,13 @@ PY
 done
 echo "== the top of each zip holds only tollwick.exe, README.txt and screenshot.png; the rest lies in $sample_folder/"
 
-echo "== lintian dist/tollwick_${version}_amd64.deb"
-lintian --fail-on error "dist/tollwick_${version}_amd64.deb" 2>&1 |
-  { grep -v '^running with root privileges' || true; }
+# --- The Debian package: lintian, with its pedantic tags (begin) ---
+# A warning or a pedantic tag fails the script as an error does; the informational tags
+# are shown.
+echo "== lintian --pedantic dist/tollwick_${version}_amd64.deb"
+lintian --pedantic --display-info --fail-on error,warning,pedantic \
+  "dist/tollwick_${version}_amd64.deb" 2>&1 | { grep -v '^running with root privileges' || true; }
+# --- The Debian package: lintian (end) ---
 
 # The Debian package works as installed: zelkor-kit, started through its link on the
 # PATH, finds the security library beside its real self and makes an installation, and
@@ -84,6 +88,16 @@ done
 for file in ZELKORSEC.so ZELKORSEC.dll Zelkor.dll; do
   [[ ! -e "$programs/$file" ]] || { echo "package.sh: the .deb has $file beside tollwick" >&2; exit 1; }
 done
+# --- The Debian package: manual pages and the players' README (begin) ---
+for file in share/man/man1/tollwick.1.gz share/man/man1/zelkor-kit.1.gz share/doc/tollwick/README; do
+  [[ -f "$check/root/usr/$file" ]] || { echo "package.sh: the .deb has no /usr/$file" >&2; exit 1; }
+done
+grep -q '^Exec=tollwick %f$' "$check/root/usr/share/applications/tollwick.desktop" ||
+  { echo "package.sh: the desktop entry does not take a folder" >&2; exit 1; }
+"$check/root/usr/bin/tollwick" --help | grep -q '^Usage: tollwick \[GAME_FOLDER\]' ||
+  { echo "package.sh: the packaged tollwick --help shows no usage" >&2; exit 1; }
+echo "== the Debian package has the manual pages, the README, and tollwick --help"
+# --- The Debian package: manual pages and the players' README (end) ---
 "$check/root/usr/bin/zelkor-kit" make-install "$check/install" --live 2 --dead-nul-name 2 >/dev/null
 env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX="$check/prefix" \
   TOLLWICK_ANSWERS=yes TOLLWICK_TRANSCRIPT="$check/boxes.jsonl" "$check/install/tollwick" </dev/null
