@@ -36,6 +36,11 @@ class Wine {
   // another build of Wine, or none), and the update rewrites Windows files in it.
   virtual bool wouldUpdatePrefix(const std::string& wine) = 0;
 
+  // Whether this computer runs 32-bit programs at all, found out by trying: some Linux
+  // kernels run 64-bit programs only, and there Wine's 32-bit support cannot start,
+  // whatever is installed. True where it cannot be told.
+  virtual bool runs32BitPrograms() = 0;
+
   // Runs `wine` (from find) with `arguments` (program texts), in this process's
   // environment with the variables of `environment` set to the values given, sharing
   // standard input, output and error; waits for it to end and returns its exit code

@@ -11,8 +11,9 @@
 #
 #   tests/windows/wine_folder_chooser_test.sh WIN_BUILD   (on a display of its own)
 #
-# The installation is made by the Windows zelkor-kit. WINEPREFIX names the prefix
-# (default build-wine/prefix; made when missing); a 64-bit build runs with wine64.
+# The installation is made by the Windows zelkor-kit. The Wine and the prefix are the
+# Windows stage's for this machine (tests/windows/wine_machine.sh; WINEPREFIX names
+# another), and the programs start as on Windows (run_as_on_windows.sh).
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 win_build=$(cd "$1" && pwd)
@@ -25,16 +26,13 @@ fi
 shots="$win_build/screenshots"
 mkdir -p "$shots"
 
-export WINEPREFIX=${WINEPREFIX:-$root/build-wine/prefix}
+source "$root/tests/windows/wine_machine.sh"
+wine_machine
+wine_default_prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset TOLLWICK_DIALOG TOLLWICK_ANSWERS TOLLWICK_TRANSCRIPT WAYLAND_DISPLAY
-wine=(wine)
-if [[ "$(objdump -f "$win_build/bin/tollwick.exe" 2>/dev/null | sed -n 's/.*file format //p')" == pei-x86-64 ]]; then
-  wine=("$(command -v wine64 || echo /usr/lib/wine/wine64)")
-  export WINEARCH=win64
-fi
-[[ -f "$WINEPREFIX/system.reg" ]] || { mkdir -p "$WINEPREFIX"; "${wine[@]}" wineboot -i >/dev/null 2>&1; }
+wine_prefix_setup || exit 1
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-wine-chooser.XXXXXX")
 pid=0
@@ -52,11 +50,13 @@ check() {  # check NAME CONDITION...
   shift
   if "$@"; then echo "ok   $name"; passes=$((passes + 1)); else echo "FAIL $name"; failures=$((failures + 1)); fi
 }
-windows() { local path=${1//\//\\}; echo "Z:$path"; }  # a host path as Wine's programs see it
+windows() { windows_path "$1"; }
+# Programs start as on Windows (tests/windows/run_as_on_windows.sh).
+run_exe() { bash "$as_on_windows" "$win_build" "$@"; }
 
-"${wine[@]}" reg delete 'HKLM\Software\Varnholt\Zelkor' /reg:32 /f >/dev/null 2>&1
-"${wine[@]}" reg delete 'HKLM\Software\Varnholt\Zelkor' /f >/dev/null 2>&1
-"${wine[@]}" "$win_build/bin/zelkor-kit.exe" make-install "$(windows "$work/install")" \
+"$wine" reg delete 'HKLM\Software\Varnholt\Zelkor' /reg:32 /f >/dev/null 2>&1
+"$wine" reg delete 'HKLM\Software\Varnholt\Zelkor' /f >/dev/null 2>&1
+run_exe "$win_build/bin/zelkor-kit.exe" make-install "$(windows "$work/install")" \
   --live 4 --dead-nul-name 2 --gap 500 >"$work/kit.out" 2>&1 </dev/null || { cat "$work/kit.out"; exit 1; }
 game="$work/install"
 characters="$game/System/Zelkor/ZELKORCharacters.DED"
@@ -66,13 +66,13 @@ cp "$win_build/bin/tollwick.exe" "$work/app/"
 # /? and --help: the help text on the redirected standard output, exit 0.
 for option in "/?" --help; do
   status=0
-  "${wine[@]}" "$work/app/tollwick.exe" "$option" >"$work/help.out" 2>/dev/null </dev/null || status=$?
+  run_exe "$work/app/tollwick.exe" "$option" >"$work/help.out" 2>/dev/null </dev/null || status=$?
   check "$option exits 0 (was $status)" test "$status" -eq 0
   check "$option shows the usage" grep -q '^Usage: tollwick.exe \[GAME_FOLDER\]' "$work/help.out"
 done
 
 start() {  # start TRANSCRIPT: the program, without an argument, in the background
-  "${wine[@]}" "$work/app/tollwick.exe" </dev/null >"$work/run.out" 2>&1 &
+  run_exe "$work/app/tollwick.exe" </dev/null >"$work/run.out" 2>&1 &
   pid=$!
 }
 lines() { cat "$work/t.jsonl" 2>/dev/null | wc -l; }
@@ -129,7 +129,7 @@ $chooser\"${right//\\/\\\\}\"}
 {\"caption\": \"Tollwick\", \"prompt\": \"Done!\", \"style\": 0, \"answer\": 1}"
 check "the transcript holds both choices and the boxes" test "$(cat "$work/t.jsonl")" = "$expected"
 check "the chosen game's character file is compacted" \
-  bash -c "'${wine[*]}' '$win_build/bin/zelkor-kit.exe' inspect '$(windows "$characters")' | grep -q '; dead bytes: 0'"
+  bash -c "bash '$as_on_windows' '$win_build' '$win_build/bin/zelkor-kit.exe' inspect '$(windows "$characters")' | grep -q '; dead bytes: 0'"
 
 # Cancel: nothing touched.
 rm -f "$work/t.jsonl"

@@ -13,8 +13,9 @@
 #
 #   tests/windows/wine_prefix_test.sh LINUX_BUILD WIN_BUILD
 #
-# The prefix is made in a work folder of its own (WINEARCH=win64 with wine64 where Wine
-# runs no 32-bit programs) and removed at the end; TOLLWICK_E2E_KEEP=1 keeps it.
+# The prefix is made in a work folder of its own by this machine's Wine
+# (tests/windows/wine_machine.sh: a 64-bit one where it runs no 32-bit programs) and
+# removed at the end; TOLLWICK_E2E_KEEP=1 keeps it.
 set -uo pipefail
 linux_bin=$(cd "$1/bin" && pwd)
 win_build=$(cd "$2" && pwd)
@@ -42,14 +43,12 @@ cp "$linux_bin/tollwick" "$win_build/bin/tollwick.exe" "$work/program/"
 win32=0
 [[ "$(objdump -f "$win_build/bin/tollwick.exe" 2>/dev/null | sed -n 's/.*file format //p')" == pei-i386 ]] && win32=1
 
-# The prefix, made by Wine; its server stopped, so that nothing changes it behind us.
-maker=(wine)
-if ! wine --version >/dev/null 2>&1 || ((win32 == 0)); then
-  maker=("$(command -v wine64 || echo /usr/lib/wine/wine64)")
-  export WINEARCH=win64
-fi
+# The prefix, made by this machine's Wine; its server stopped, so that nothing changes
+# it behind us.
+source "$(dirname "${BASH_SOURCE[0]}")/wine_machine.sh"
+wine_machine
 mkdir -p "$prefix"
-WINEPREFIX="$prefix" "${maker[@]}" wineboot -i >"$work/wineboot.out" 2>&1
+WINEPREFIX="$prefix" "$wine" wineboot -i >"$work/wineboot.out" 2>&1
 WINEPREFIX="$prefix" wineserver -w
 unset WINEARCH
 [[ -f "$prefix/system.reg" && -f "$prefix/.update-timestamp" ]] ||
@@ -89,8 +88,9 @@ snapshot >"$work/after.txt"
 check "No leaves every file of the prefix as it was" diff -u "$work/before.txt" "$work/after.txt"
 
 # 2 and 3 run Wine's 32-bit tollwick.exe.
-if ((win32 == 0)) || ! WINEPREFIX="$prefix" wine "$win_build/bin/zelkor-kit.exe" --version >/dev/null 2>&1; then
-  echo "not run: the repair through Wine after Yes, and in a prefix this Wine set up (no 32-bit Wine, or WIN_BUILD is not the 32-bit build)"
+if ((win32 == 0)) || [[ "$wine_32bit" != 1 ]]; then
+  echo "not run: the repair through Wine after Yes, and in a prefix this Wine set up" \
+    "(this machine runs no 32-bit programs, or WIN_BUILD is not the 32-bit build)"
 else
   WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1; WINEPREFIX="$prefix" wineserver -w
   echo 1 >"$prefix/.update-timestamp"
