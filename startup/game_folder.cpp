@@ -97,12 +97,10 @@ std::optional<std::string> unusable(const std::string& folder, const std::string
   return std::nullopt;
 }
 
-// `folder` without the separators at its end, but a root stays one.
+// `folder` without the separators at its end, as the application directory is written
+// ("C:" for a drive's root; "/" stays).
 std::string withoutFinalSeparator(std::string folder) {
-  while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/') &&
-         !(folder.size() == 3 && folder[1] == ':')) {
-    folder.pop_back();
-  }
+  while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
   return folder;
 }
 
