@@ -28,8 +28,10 @@ class Process {
   // final separator. By default it is left as it is.
   virtual std::string absolutePath(const std::string& path) { return path; }
 
-  // True when another copy of the program runs. The first call takes an advisory lock
-  // named after the application directory and holds it for the life of the process.
+  // True when another copy of the program runs on the same application directory. The
+  // first call takes an advisory lock keyed on the directory's identity (not on how its
+  // path is spelled), which only this user's processes can hold, and holds it for the
+  // life of the process.
   virtual bool previousInstanceRunning() = 0;
 
   // A desktop program started from a console (Windows' GUI subsystem) has no standard

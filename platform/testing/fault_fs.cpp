@@ -154,7 +154,7 @@ void FaultFs::syncData(size_t inode) {
   });
 }
 
-Result<ByteBuffer> FaultFs::readFile(const std::string& path) {
+Result<ByteBuffer> FaultFs::readFile(const std::string& path, uint64_t limit) {
   if (Status status = proceed(); !status.ok()) return status;
   const auto it = visible_.find(path);
   if (it == visible_.end()) {
@@ -162,6 +162,7 @@ Result<ByteBuffer> FaultFs::readFile(const std::string& path) {
     return directoryExists(path) ? Code::kNotFound : Code::kPathNotFound;
   }
   const std::string& data = inodes_[it->second].data;
+  if (data.size() > limit) return Code::kTooLarge;
   return ByteBuffer(data.begin(), data.end());
 }
 

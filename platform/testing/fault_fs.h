@@ -53,7 +53,7 @@ class FaultFs : public platform::FileSystem {
   std::vector<std::map<std::string, std::string>> possibleDisksAfterCrash(
       uint32_t seededSubsets = 6) const;
 
-  platform::Result<platform::ByteBuffer> readFile(const std::string& path) override;
+  platform::Result<platform::ByteBuffer> readFile(const std::string& path, uint64_t limit) override;
   platform::Result<platform::DirEntry> lookup(const std::string& path) override;
   platform::Result<std::vector<platform::DirEntry>> listDirectory(
       const std::string& directory) override;
