@@ -34,6 +34,12 @@ class Process {
   // life of the process.
   virtual bool previousInstanceRunning() = 0;
 
+  // From here on the system's libraries are loaded from the system folder only, never
+  // from the program's own folder, where Windows looks first by default (a library
+  // planted beside a downloaded program would run in its place). Does nothing where
+  // the system never looks there (POSIX).
+  virtual void searchLibrariesInTheSystemFolderOnly() {}
+
   // A desktop program started from a console (Windows' GUI subsystem) has no standard
   // streams of its own: each stream that leads nowhere is connected to the console of
   // the program that started this one, when it has one. Started from the desktop, none

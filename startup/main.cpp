@@ -41,6 +41,8 @@ int endAfterEscapedError(const RunTimeError& error) {
 }
 
 int run(int argc, char** argv) {
+  // Windows: no library of the system is taken from the program's own folder.
+  platform::use<platform::Process>().searchLibrariesInTheSystemFolderOnly();
   // Windows: a desktop program started from a console speaks through that console.
   platform::use<platform::Process>().attachToParentConsole();
   // A file-size limit or a closed output fails the write that meets it, which the

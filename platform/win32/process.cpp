@@ -15,6 +15,7 @@
 
 #include "platform/process.h"
 #include "platform/seam.h"
+#include "platform/win32/library_search.h"
 #include "platform/win32/text.h"
 
 namespace tollwick::platform {
@@ -111,6 +112,10 @@ class Win32Process : public Process {
     }
     mutex_ = mutex;  // held until the process ends
     return false;
+  }
+
+  void searchLibrariesInTheSystemFolderOnly() override {
+    win32::searchLibrariesInTheSystemFolderOnly();
   }
 
   // Streams a console or a redirection gave the program (`tollwick > out.txt`, a pipe
