@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/read_whole.h"
 #include "platform/testing/scratch_directory.h"
 
 namespace tollwick::platform {
@@ -146,6 +148,29 @@ TEST_F(PosixFileSystemTest, ReadsWholeFilesOfAnySize) {
   const Result<ByteBuffer> bytes = fs_->readFile(path("empty"), kAnySize);
   ASSERT_TRUE(bytes.ok());
   EXPECT_TRUE(bytes->empty());
+}
+
+// A file longer than its reader allows is refused: by its size before a byte is read,
+// and, where its size lied (a file system that reports none and never ends, a file that
+// grows), as soon as the read passes the limit, never after reading on to its end.
+TEST_F(PosixFileSystemTest, AFileIsReadNoFurtherThanItsLimit) {
+  writeFile("eleven", "eleven byte");
+  EXPECT_EQ(fs_->readFile(path("eleven"), 11).status().code(), Code::kOk);
+  EXPECT_EQ(fs_->readFile(path("eleven"), 10).status().code(), Code::kTooLarge);
+
+  constexpr uint64_t kLimit = uint64_t{1} << 20;
+  for (const uint64_t reported : {uint64_t{0}, uint64_t{4096}}) {
+    uint64_t given = 0;
+    const Result<ByteBuffer> endless =
+        readToEnd("endless", reported, kLimit, [&given](uint8_t* into, size_t capacity) {
+          std::fill(into, into + capacity, uint8_t{0x5A});
+          given += capacity;
+          // A reader that goes on past twice the limit has failed already: stop it there.
+          return given > 2 * kLimit ? Result<size_t>(Code::kIoError) : Result<size_t>(capacity);
+        });
+    EXPECT_EQ(endless.status().code(), Code::kTooLarge) << reported;
+    EXPECT_LE(given, kLimit + 1) << reported;
+  }
 }
 
 TEST_F(PosixFileSystemTest, TemporaryFileIsHiddenExclusiveAndKeepsTheTargetsMode) {

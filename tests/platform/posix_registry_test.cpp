@@ -6,10 +6,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -65,13 +67,15 @@ bool writeWipeSystem(Registry& registry, const std::string& text) {
   return regWriteValue(kHkeyLocalMachine, "SOFTWARE\\Varnholt\\Zelkor", "WipeSystem", 1, text);
 }
 
-TEST(PosixRegistry, AWriteReplacesTheFileALinkPointsAtAndKeepsItsMode) {
+TEST(PosixRegistry, AWriteReplacesTheFileALinkPointsAtAndKeepsItsModeAndAttributes) {
   TempPrefix prefix;
   fs::create_directory(prefix.path() / "real");
   const fs::path real = prefix.path() / "real" / "system.reg";
   spit(real, kSettings);
   const mode_t umaskBefore = ::umask(022);  // would narrow a mode the write did not restore
   ::chmod(real.c_str(), 0660);
+  const std::string note = "the player's note";
+  ASSERT_EQ(::setxattr(real.c_str(), "user.note", note.data(), note.size(), 0), 0);
   fs::create_symlink("real/system.reg", prefix.path() / "system.reg");
   const auto registry = makeWinePrefixRegistry(prefix.path());
 
@@ -83,6 +87,10 @@ TEST(PosixRegistry, AWriteReplacesTheFileALinkPointsAtAndKeepsItsMode) {
   struct stat st {};
   ASSERT_EQ(::stat(real.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0660u);
+  std::string kept(64, '\0');
+  kept.resize(static_cast<size_t>(
+      std::max<ssize_t>(0, ::getxattr(real.c_str(), "user.note", kept.data(), kept.size()))));
+  EXPECT_EQ(kept, note);
   ::umask(umaskBefore);
   for (const auto& entry : fs::directory_iterator(prefix.path() / "real")) {
     EXPECT_EQ(entry.path().filename(), "system.reg") << "a temporary file was left";
@@ -111,7 +119,8 @@ TEST(PosixRegistry, AReadOnlyFileIsNeverReplacedAndLeftOverTemporariesGo) {
   spit(prefix.path() / ".save-20240115", "the player's");
   spit(prefix.path() / ".system.reg.tw-0badf00d.bak", "the player's");
   const auto nextRun = makeWinePrefixRegistry(prefix.path());
-  EXPECT_TRUE(nextRun->readValue(reg::kLocalMachine, "Software\\Varnholt\\Zelkor", "WipeSystem").ok());
+  EXPECT_TRUE(
+      nextRun->readValue(reg::kLocalMachine, "Software\\Varnholt\\Zelkor", "WipeSystem").ok());
   EXPECT_FALSE(fs::exists(prefix.path() / ".system.reg.tw-0badf00d"));
   EXPECT_TRUE(writeWipeSystem(*nextRun, "F"));
   EXPECT_TRUE(fs::exists(prefix.path() / ".save-20240115"));

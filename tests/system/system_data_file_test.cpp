@@ -3,6 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/xattr.h>
+#endif
+
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -31,13 +36,25 @@ class SystemDataFileTest : public kit::InstallationFixture {
   }
 };
 
+// A re-signed file keeps what its owner set on it, its extended attributes among them.
 TEST_F(SystemDataFileTest, WorksOutTheSignatureAndStampsEveryDataFileWithIt) {
   kit::InstallationOptions options;
   options.unsignedFiles = {"ZELKORMazeItems.DED", "ZELKORMultiConfig.DED"};
   const int32_t signature = install(options);
   ASSERT_NE(signature, 0);
   ASSERT_TRUE(carriesSignature(gameFile("ZELKORMazeItems.DED"), 0));
+#ifndef _WIN32
+  const std::string items = gameFile("ZELKORMazeItems.DED");
+  const std::string note = "the player's note";
+  ASSERT_EQ(::setxattr(items.c_str(), "user.note", note.data(), note.size(), 0), 0);
+#endif
   EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kLoaded);
+#ifndef _WIN32
+  std::string kept(64, '\0');
+  kept.resize(static_cast<size_t>(
+      std::max<ssize_t>(0, ::getxattr(items.c_str(), "user.note", kept.data(), kept.size()))));
+  EXPECT_EQ(kept, note);
+#endif
   EXPECT_EQ(systemState().systemSignature, signature);
   EXPECT_EQ(signature, SarnSignatureOfText(kit::InstallationOptions{}.signatureText));
   for (const char* name : kSystemDataFiles) {
