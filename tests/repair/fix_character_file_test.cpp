@@ -350,6 +350,14 @@ class GameSavingFs : public testing::ForwardingFs {
   }
 };
 
+// A save after the read is caught everywhere; one at the very moment of the
+// replacement only where the file system can exchange two files (Linux).
+#ifdef _WIN32
+constexpr bool kSaveMoments[] = {false};
+#else
+constexpr bool kSaveMoments[] = {false, true};
+#endif
+
 // Replaced by a new file, rewritten in place with the same length (a file read long
 // enough ago that the file system vouches for it, and one just written), after the read
 // or at the moment of the replacement itself: the save stays, the compacted copy of the
@@ -358,7 +366,7 @@ TEST_F(FixCharacterFileTest, ASaveMadeDuringTheRepairIsNeverReplaced) {
   const std::string saveFile = root() + "/save.DED";
   writeCharacters(saveFile, "Brannoc");
   const auto saved = fileBytes(saveFile);
-  for (const bool atPlacement : {false, true}) {
+  for (const bool atPlacement : kSaveMoments) {
     for (const char* how : {"replaced", "rewritten", "rewritten at once"}) {
       SCOPED_TRACE(std::string(how) + (atPlacement ? " as the copy takes its place" : ""));
       abandonAllFiles();

@@ -186,12 +186,20 @@ class GameSavingFs : public testing::ForwardingFs {
   }
 };
 
+// A save after the read is caught everywhere; one at the very moment of the
+// replacement only where the file system can exchange two files (Linux).
+#ifdef _WIN32
+constexpr bool kSaveMoments[] = {false};
+#else
+constexpr bool kSaveMoments[] = {false, true};
+#endif
+
 // A data file carrying signature 0 is re-signed by the loader; a save the game makes
 // meanwhile (to a file read long enough ago that the file system vouches for it, or
 // to one just written), also one at the moment the re-signed copy takes its place,
 // wins: the re-signed bytes are discarded and the error says why.
 TEST_F(SystemDataFileTest, ASaveMadeWhileTheLoaderResignsADataFileWins) {
-  for (const bool atPlacement : {false, true}) {
+  for (const bool atPlacement : kSaveMoments) {
     for (const bool settled : {true, false}) {
       SCOPED_TRACE(std::string(settled ? "file read long ago" : "file just written") +
                    (atPlacement ? ", saved as the copy takes its place" : ""));

@@ -2,9 +2,9 @@
 # What Windows and Explorer read from the built tollwick.exe before it runs: the GUI
 # subsystem (no console window), the large-address-aware flag (32-bit), an icon, the
 # version information (Tollwick 1.01, no word that makes Windows take it for an
-# installer) and a manifest with common controls 6, DPI awareness, the supported
-# Windows versions and no execution level. zelkor-kit.exe and ZELKORSEC.dll carry the
-# version information too.
+# installer), a manifest with common controls 6, DPI awareness, the supported Windows
+# versions and no execution level, and imports of KnownDLLs only. zelkor-kit.exe and
+# ZELKORSEC.dll carry the version information too.
 #
 #   tests/windows/program_resources_test.sh BIN_DIR OBJDUMP VERSION
 set -euo pipefail
@@ -25,6 +25,20 @@ fi
 check "an icon" grep -q 'type=group_icon' <<<"$resources"
 check "version information" grep -q 'type=version' <<<"$resources"
 check "a manifest" grep -q -- '--type=24 --name=1 ' <<<"$resources"
+
+# Every library the program imports is one that Windows always loads from its system
+# folder (a KnownDLL on every Windows the manifest names, 7 to 11): Windows looks for any
+# other in the program's own folder first, where a library of the same name planted
+# beside the program (in a Downloads folder) would run before any code of ours. The
+# program loads what it needs beyond these from the system folder only, at run time.
+known_dlls=" advapi32.dll comdlg32.dll gdi32.dll imagehlp.dll imm32.dll kernel32.dll msctf.dll
+  msvcrt.dll normaliz.dll nsi.dll ole32.dll oleaut32.dll psapi.dll rpcrt4.dll sechost.dll
+  setupapi.dll shell32.dll shlwapi.dll user32.dll wldap32.dll ws2_32.dll "
+imports=$(sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' <<<"$headers" | tr '[:upper:]' '[:lower:]')
+check "imports found" test -n "$imports"
+for dll in $imports; do
+  check "import $dll is a KnownDLL" grep -qF " $dll" <<<"$known_dlls"
+done
 
 # The manifest without its comments (which say why it has no execution level).
 manifest=$(wrestool -x --raw -t 24 -n 1 "$bin/tollwick.exe" | tr '\n' ' ' | sed 's/<!--[^>]*-->//g')

@@ -19,14 +19,14 @@ exe="$build/bin/tollwick.exe"
 [[ -f "$exe" ]] || { echo "wine_planted_dll_test: $exe is not built" >&2; exit 2; }
 
 case "$(x86_64-w64-mingw32-objdump -f "$exe")" in
-  *pe-x86-64*)
+  *pei-x86-64*)
     triple=x86_64-w64-mingw32
     export WINEARCH=win64
     rundll32='C:\windows\system32\rundll32.exe'
     default_wine=wine64
     [[ -x /usr/lib/wine/wine64 ]] && default_wine=/usr/lib/wine/wine64
     ;;
-  *pe-i386*)
+  *pei-i386*)
     triple=i686-w64-mingw32
     rundll32='C:\windows\syswow64\rundll32.exe'
     default_wine=wine
@@ -53,6 +53,7 @@ fi
 
 # The stand-in: the export the program would import from winmm, and a marker at load.
 cat >"$work/winmm.c" <<'EOF'
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved) {
@@ -81,6 +82,9 @@ mkdir -p "$program"
 marker="$program/planted-dll-ran"
 windows_path() { echo "Z:${1//\//\\}"; }
 
+# Wine prefers a winmm.dll of the program's (native) to its own, as Windows would.
+export WINEDLLOVERRIDES="winmm=n,b;mscoree,mshtml="
+
 failures=0
 # The control: loaded on purpose, the stand-in leaves its marker.
 "$wine" "$rundll32" "$(windows_path "$program/winmm.dll"),PlaySoundA" >/dev/null 2>&1 || true
@@ -95,7 +99,7 @@ rm -f "$marker"
 cp "$exe" "$program/tollwick.exe"
 transcript="$work/transcript.jsonl"
 set +e
-WINEDLLOVERRIDES="winmm=n,b;mscoree,mshtml=" TOLLWICK_ANSWERS=no \
+TOLLWICK_ANSWERS=no \
   TOLLWICK_TRANSCRIPT="$(windows_path "$transcript")" \
   "$wine" "$program/tollwick.exe" 'C:\no-such-game' </dev/null >"$work/out.txt" 2>&1
 code=$?
