@@ -107,4 +107,12 @@ if ((build_only == 0)) && [[ " ${widths[*]} " == *" win32 "* ]]; then
     bash tests/windows/wine_large_file_test.sh "$linux_build" build-win32 1200M || status=1
   fi
 fi
+
+# A library planted beside tollwick.exe never runs: for each width built.
+if ((build_only == 0)); then
+  for width in "${widths[@]}"; do
+    echo "== $width: a winmm.dll planted beside tollwick.exe is never loaded"
+    bash tests/windows/wine_planted_dll_test.sh "build-$width" || status=1
+  done
+fi
 exit "$status"
