@@ -25,7 +25,10 @@ Result<ByteBuffer> readToEnd(const std::string& path, uint64_t expectedSize, uin
       if (filled >= limit) return Status(Code::kTooLarge, path);
       out.push_back(probe);
       filled = out.size();
-      const uint64_t grown = std::min<uint64_t>(uint64_t{out.size()} + 65536, limit);
+      // Grown by half again (64 KiB at least), so that a file of unknown size costs few
+      // reads and copies, but never past the limit.
+      const uint64_t size = out.size();
+      const uint64_t grown = std::min<uint64_t>(size + std::max<uint64_t>(65536, size / 2), limit);
       out.resize(static_cast<size_t>(std::max<uint64_t>(grown, out.size())));
       continue;
     }
