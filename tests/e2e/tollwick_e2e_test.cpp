@@ -584,5 +584,19 @@ TEST_F(TollwickEndToEndTest, AHugeWindowsSecurityLibraryIsABoxNotAnAbort) {
   EXPECT_TRUE(readAll(gameFile("ZELKORCharacters.DED")) == before) << "the character file changed";
 }
 
+// C++'s own out of memory outside every routine's trap (here while the packaged program
+// reads the game's settings from a registry file larger than the memory it may use) ends
+// the run with one box of the common error report and exit code 1, never an abort.
+TEST_F(TollwickEndToEndTest, OutOfMemoryOutsideEveryRoutineIsABoxNotAnAbort) {
+  if (memoryLimit().empty()) GTEST_SKIP() << "a sanitizer build runs under no memory limit";
+  const fs::path registry = work_ / "wine" / "system.reg";
+  std::ofstream(registry) << "WINE REGISTRY Version 2\n";
+  fs::resize_file(registry, uint64_t{200} << 20);  // sparse: 200 MB that cost no disk
+  EXPECT_EQ(runTollwick("yes", "ulimit -v 150000; ", packagedProgram()), 1) << output_;
+  EXPECT_THAT(boxes_,
+              ElementsAre(Box{"Tollwick",
+                              "Error 'Out of memory' occurred in (Tollwick)modMain:Main!", 0, 1}));
+}
+
 }  // namespace
 }  // namespace tollwick
