@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -23,10 +24,15 @@ constexpr uint64_t kAnySize = uint64_t{1} << 40;
 
 std::string applicationDirectory() { return makeSystemFacility<Process>()->applicationDirectory(); }
 
+// The mutex is the folder's, whatever its spelling (here another case and a final
+// separator).
 TEST(Win32Process, AnotherHolderOfTheMutexCountsAsARunningCopy) {
   auto first = makeSystemFacility<Process>();
   auto second = makeSystemFacility<Process>();
   EXPECT_TRUE(std::filesystem::exists(first->applicationDirectory() + "\\ZELKORSEC.dll"));
+  std::string spelling = first->applicationDirectory() + "\\";
+  for (char& c : spelling) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  second->chooseApplicationDirectory(spelling);
   EXPECT_FALSE(first->previousInstanceRunning());
   EXPECT_FALSE(first->previousInstanceRunning()) << "a copy must not refuse itself";
   EXPECT_TRUE(second->previousInstanceRunning());
