@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/pe/pe_resource_library.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/seam.h"
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
   const double readOnce = medianMicroseconds(kRuns, [&] {
     // A read into new memory, as a load makes.
     platform::Result<platform::ByteBuffer> fresh =
-        platform::use<platform::FileSystem>().readFile(library);
+        platform::use<platform::FileSystem>().readFile(library, platform::kLargestResourceLibrary);
     if (!fresh.ok()) return;
     sink += fresh->size();
     file = std::move(fresh).value();

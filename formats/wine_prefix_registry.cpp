@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <span>
+#include <string_view>
 #include <utility>
 
 #include "base/text.h"
@@ -34,18 +35,29 @@ class PrefixRegistryFile : public WineRegistryFile {
       : files_(files), location_(std::move(location)) {}
 
   Result<std::string> read() override {
-    const Result<ByteBuffer> bytes = files_.readFile(path());
-    if (bytes.status() == Code::kNotFound || bytes.status() == Code::kPathNotFound) {
-      return Status(Code::kNotFound, path());
+    const std::string target = path();
+    if (!temporariesSwept_) {
+      // What interrupted writes left beside the file goes at the first look at it, not
+      // only at the next write (which may never come).
+      temporariesSwept_ = true;
+      platform::removeLeftOverTemporaries(files_, target);
     }
-    if (!bytes.ok()) return bytes.status();
-    return std::string(bytes->begin(), bytes->end());
+    Result<platform::FileRead> read = files_.readFileWithIdentity(target, kLargestRegistryFile);
+    if (read.status() == Code::kNotFound || read.status() == Code::kPathNotFound) {
+      lastRead_ = LastRead{};
+      return Status(Code::kNotFound, target);
+    }
+    if (!read.ok()) return read.status();
+    std::string text(read->bytes.begin(), read->bytes.end());
+    lastRead_ = LastRead{true, read->identity, read->identity.known ? std::string() : text};
+    return text;
   }
 
   bool inUse() override { return location_.serverRunning(location_.prefix()); }
 
   // Like a game file: never replaced when its owner made it read-only (or it has other
-  // names), and written through a temporary that leaves nothing behind.
+  // names), written through a temporary that leaves nothing behind, and only over the
+  // file last read: another writer's save (Wine's, `wine reg`) is never lost under it.
   Status replace(const std::string& contents) override {
     const std::string target = path();
     const Result<bool> writable = files_.mayWrite(target);
@@ -57,7 +69,14 @@ class PrefixRegistryFile : public WineRegistryFile {
     Result<std::unique_ptr<Replacement>> replacement =
         Replacement::write(files_, target, std::span<const uint8_t>(data, contents.size()));
     if (!replacement.ok()) return failureOf(replacement.status(), target);
-    return failureOf((*replacement)->putInPlace(target), target);
+    const LastRead expected = lastRead_;
+    return failureOf(
+        (*replacement)
+            ->putInPlace(target,
+                         [this, &expected](const std::string& candidate, bool displaced) {
+                           return holdsLastRead(candidate, expected, displaced);
+                         }),
+        target);
   }
 
   int64_t now() override { return static_cast<int64_t>(std::time(nullptr)); }
@@ -83,8 +102,34 @@ class PrefixRegistryFile : public WineRegistryFile {
   // file-system facility takes every path.
   std::string path() const { return utf8ToAnsi(location_.prefix()) + "/system.reg"; }
 
+  // What the last read found: no file, or a file told by its identity, or (where the
+  // file system could not vouch for one) by its text.
+  struct LastRead {
+    bool existed = false;
+    FileIdentity identity;
+    std::string text;
+  };
+
+  Result<bool> holdsLastRead(const std::string& candidate, const LastRead& expected,
+                             bool displaced) {
+    if (expected.existed && expected.identity.known) {
+      const Result<FileIdentity> now = files_.identify(candidate);
+      if (now.status() == Code::kNotFound) return false;
+      if (!now.ok()) return now.status();
+      return platform::sameFileAsRead(expected.identity, *now, displaced);
+    }
+    const Result<ByteBuffer> bytes = files_.readFile(candidate, expected.text.size());
+    if (bytes.status() == Code::kNotFound) return !expected.existed;
+    if (bytes.status() == Code::kTooLarge) return false;
+    if (!bytes.ok()) return bytes.status();
+    return expected.existed && std::string_view(reinterpret_cast<const char*>(bytes->data()),
+                                                bytes->size()) == expected.text;
+  }
+
   FileSystem& files_;
   WinePrefixLocation location_;
+  LastRead lastRead_;
+  bool temporariesSwept_ = false;
 };
 
 }  // namespace

@@ -361,6 +361,7 @@ void Document::parse() {
   Line first = lineAt(text_, 0);
   registryFile_ =
       std::string_view(text_).substr(first.begin, first.contentEnd - first.begin) == kSignature;
+  crlf_ = first.terminated && first.next - first.contentEnd == 2;
   if (!registryFile_) return;
 
   bool inSection = false;  // false before the first key and after a bad key line
@@ -584,9 +585,17 @@ KeyPath Document::storedSpelling(const KeyPath& path) const {
 std::string Document::spliced(std::size_t begin, std::size_t end,
                               const std::string& replacement) const {
   std::string out;
-  out.reserve(text_.size() + replacement.size());
+  out.reserve(text_.size() + replacement.size() * (crlf_ ? 2 : 1));
   out.append(text_, 0, begin);
-  out += replacement;
+  if (crlf_) {
+    // New lines end as the file's own do.
+    for (char c : replacement) {
+      if (c == '\n') out.push_back('\r');
+      out.push_back(c);
+    }
+  } else {
+    out += replacement;
+  }
   out.append(text_, end, std::string::npos);
   return out;
 }

@@ -4,8 +4,8 @@
 // A Document parses a file into key sections and values and remembers the bytes each
 // line occupies, so that storing one value rewrites only that value's lines and every
 // other byte of the file stays as it was. Values are formatted exactly as Wine writes
-// them. What cannot be understood never stops the parse: the line is recorded as
-// damage, and a damaged value reads as missing.
+// them, their lines ending as the file's own lines end ("\r\n" or "\n"). What cannot be understood
+// never stops the parse: the line is recorded as damage, and a damaged value reads as missing.
 
 #include <cstddef>
 #include <cstdint>
@@ -162,6 +162,8 @@ class Document {
   bool registryFile_ = false;
   bool damaged_ = false;
   bool win64_ = false;
+  // The file's lines end in "\r\n" (its first line does): so do the lines written into it.
+  bool crlf_ = false;
   std::vector<Section> sections_;
   std::vector<KeyNode> nodes_;  // nodes_[0] is the root
 };

@@ -167,6 +167,28 @@ TEST(WineRegistryFormat, NewValuesAndKeysTakeTheirPlaceInWinesOrder) {
   EXPECT_TRUE(doc.hasKey({u"zeta"}));
 }
 
+// A file whose lines end in "\r\n" gets new lines that end so too: the same edits make
+// the same file as in one whose lines end in "\n", line ends apart.
+TEST(WineRegistryFormat, NewLinesEndAsTheFilesOwnLinesEnd) {
+  const auto crlf = [](const std::string& text) {
+    std::string out;
+    for (char c : text) {
+      if (c == '\n') out.push_back('\r');
+      out.push_back(c);
+    }
+    return out;
+  };
+  Document lf(fixture());
+  Document both(crlf(fixture()));
+  for (Document* doc : {&lf, &both}) {
+    doc->setValue(kZelkor, u"WorkingDirectory", {reg::kSz, utf16(u"D:\\Play")}, 1);
+    doc->setValue(kZelkor, u"Cheese", {reg::kBinary, std::vector<uint8_t>(40, 0xAB)}, 1);
+    doc->createKey({u"Zeta", u"Last"}, 1);
+  }
+  EXPECT_EQ(both.text(), crlf(lf.text()));
+  EXPECT_FALSE(both.damaged());
+}
+
 TEST(WineRegistryFormat, EscapesAreWrittenAsWineWritesThem) {
   const std::pair<std::u16string, std::string> cases[] = {
       {u"C:\\Games", "C:\\\\Games"},
@@ -276,7 +298,9 @@ TEST(WineRegistryFormat, KeysDeeperThanWindowsAllowsAreSkipped) {
                            "\"V\"=hex:01,\\\n  02\n\n[Software\\\\Zelkor] 1\n\"V\"=\"kept\"\n";
   const Document document(text);
   EXPECT_FALSE(document.damaged());
-  EXPECT_EQ(document.findValue(KeyPath(512, u"l"), u"V")->type, reg::kSz);
+  const Value* atTheLimit = document.findValue(KeyPath(512, u"l"), u"V");
+  ASSERT_NE(atTheLimit, nullptr);
+  EXPECT_EQ(atTheLimit->type, reg::kSz);
   EXPECT_FALSE(document.hasKey(KeyPath(513, u"L")));
   EXPECT_EQ(document.subkeys(KeyPath(512, u"L")), std::vector<std::u16string>());
   EXPECT_NE(document.findValue(KeyPath{u"Software", u"Zelkor"}, u"V"), nullptr);

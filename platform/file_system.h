@@ -120,18 +120,31 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // The whole regular file at `path`. kNotFound when the file is missing but its
-  // directory exists, kPathNotFound when the directory is missing, kAccessError when
-  // `path` is not a regular file (a FIFO, a device or a directory is refused without
-  // waiting on it).
-  virtual Result<ByteBuffer> readFile(const std::string& path) = 0;
+  // The whole regular file at `path`, which may be at most `limit` bytes long.
+  // kNotFound when the file is missing but its directory exists, kPathNotFound when the
+  // directory is missing, kAccessError when `path` is not a regular file (a FIFO, a
+  // device or a directory is refused without waiting on it), kTooLarge for a longer
+  // file: refused by its size before a byte is read, and also when its size lied (a
+  // file that grows, a file system that reports none) as soon as the read passes
+  // `limit`, so that no file can take more memory than its reader allows.
+  virtual Result<ByteBuffer> readFile(const std::string& path, uint64_t limit) = 0;
 
   // readFile, and the identity of the bytes read (unknown unless the file did not
   // change while it was read). By default the identity is unknown.
-  virtual Result<FileRead> readFileWithIdentity(const std::string& path) {
-    Result<ByteBuffer> bytes = readFile(path);
+  virtual Result<FileRead> readFileWithIdentity(const std::string& path, uint64_t limit) {
+    Result<ByteBuffer> bytes = readFile(path, limit);
     if (!bytes.ok()) return bytes.status();
     return FileRead{std::move(bytes).value(), FileIdentity{}};
+  }
+
+  // Up to `length` bytes of the regular file at `path` from `offset` on, fewer where the
+  // file ends first: a file's headers, without the rest of it. Failures as for
+  // readFile; kNotSupported by default.
+  virtual Result<ByteBuffer> readFilePart(const std::string& path, uint64_t offset, size_t length) {
+    (void)path;
+    (void)offset;
+    (void)length;
+    return Status(Code::kNotSupported, path);
   }
 
   // The identity of the regular file at `path` now (unknown by default).
@@ -186,6 +199,18 @@ class FileSystem {
   // a link `to` points at, see createTempBeside). Not durable until syncDirectoryOf.
   // kCrossDevice when the two lie on different file systems.
   virtual Status rename(const std::string& from, const std::string& to) = 0;
+
+  // Swaps the files `from` and `to` in one atomic step (Linux: renameat2 with
+  // RENAME_EXCHANGE): `from` takes the place of `to` (of the file a link `to` points
+  // at), and the file that was there is left under the name `from`, so that the caller
+  // can look at the file it displaced, and swap back. Both must exist (kNotFound).
+  // Neither swap changes a file's bytes or modification time; both set its change time.
+  // kNotSupported where the file system cannot exchange files (the default); nothing
+  // has changed then.
+  virtual Status exchange(const std::string& from, const std::string& to) {
+    (void)to;
+    return Status(Code::kNotSupported, from);
+  }
 
   // Flushes the directory holding `path` (creates, renames and removes become durable).
   virtual Status syncDirectoryOf(const std::string& path) = 0;

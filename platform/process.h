@@ -41,9 +41,17 @@ class Process {
   // final separator. By default it is left as it is.
   virtual std::string absolutePath(const std::string& path) { return path; }
 
-  // True when another copy of the program runs. The first call takes an advisory lock
-  // named after the application directory and holds it for the life of the process.
+  // True when another copy of the program runs on the same application directory. The
+  // first call takes an advisory lock keyed on the directory's identity (not on how its
+  // path is spelled), which only this user's processes can hold, and holds it for the
+  // life of the process.
   virtual bool previousInstanceRunning() = 0;
+
+  // From here on the system's libraries are loaded from the system folder only, never
+  // from the program's own folder, where Windows looks first by default (a library
+  // planted beside a downloaded program would run in its place). Does nothing where
+  // the system never looks there (POSIX).
+  virtual void searchLibrariesInTheSystemFolderOnly() {}
 
   // A desktop program started from a console (Windows' GUI subsystem) has no standard
   // streams of its own: each stream that leads nowhere is connected to the console of

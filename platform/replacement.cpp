@@ -49,11 +49,48 @@ Replacement::~Replacement() {
   if (pending_) (void)files_.remove(temp_->path());
 }
 
-Status Replacement::putInPlace(const std::string& target) {
-  Status status = files_.rename(temp_->path(), target);
-  if (!status.ok()) return status;  // the destructor removes the temporary
-  pending_ = false;
-  return files_.syncDirectoryOf(target);
+Status Replacement::putInPlace(const std::string& target, const IsTheFileRead& isTheFileRead) {
+  Status status = putFileInPlace(files_, temp_->path(), target, isTheFileRead);
+  // After a failure the temporary's name holds the new file, the file swapped out, or
+  // nothing: none of them is kept.
+  if (status.ok()) pending_ = false;
+  return status;
+}
+
+bool sameFileAsRead(const FileIdentity& read, const FileIdentity& now, bool displaced) {
+  return now.device == read.device && now.file == read.file && now.size == read.size &&
+         now.modifiedNs == read.modifiedNs && (displaced || now.changedNs == read.changedNs);
+}
+
+Status putFileInPlace(FileSystem& files, const std::string& from, const std::string& to,
+                      const IsTheFileRead& isTheFileRead) {
+  if (isTheFileRead) {
+    const Result<bool> same = isTheFileRead(to, false);
+    if (!same.ok()) return same.status();
+    if (!*same) return Status(Code::kChanged, to);
+    const Status swapped = files.exchange(from, to);
+    if (swapped.ok()) {
+      // A save may have landed between the check and the swap: the file swapped out
+      // must still be the one read, or it goes back.
+      const Result<bool> stillSame = isTheFileRead(from, true);
+      if (!stillSame.ok() || !*stillSame) {
+        if (!files.exchange(from, to).ok()) {
+          // Where the swap back fails, the save still wins: it replaces the new file.
+          (void)files.rename(from, to);
+        }
+        (void)files.syncDirectoryOf(to);
+        return stillSame.ok() ? Status(Code::kChanged, to) : stillSame.status();
+      }
+      // The old file, now under the temporary name, which nobody else knows it by.
+      const Status removed = files.removeTemporary(from);
+      const Status synced = files.syncDirectoryOf(to);
+      return synced.ok() ? removed : synced;
+    }
+    // Without the exchange (or with `to` gone meanwhile) the rename follows the check.
+    if (swapped != Code::kNotSupported && swapped != Code::kNotFound) return swapped;
+  }
+  if (Status renamed = files.rename(from, to); !renamed.ok()) return renamed;
+  return files.syncDirectoryOf(to);
 }
 
 }  // namespace tollwick::platform

@@ -27,6 +27,9 @@ enum class Code {
   kInUse,            // another program holds what is needed (Wine's registry server)
   kDamaged,          // the data is not in the format it must have
   kInvalidArgument,  // the caller asked for something the operation cannot mean
+  kTooLarge,         // the file is longer than its reader takes (checked while it reads)
+  kChanged,          // the file is no longer the one that was read: another program changed it
+  kNotSupported,     // this file system cannot do it (nothing was done)
 };
 
 class [[nodiscard]] Status {

@@ -15,6 +15,7 @@
 
 #include "base/bytes.h"
 #include "platform/file_system.h"
+#include "platform/replacement.h"
 #include "platform/seam.h"
 #include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
@@ -52,11 +53,6 @@ struct OpenFile {
   // read at all; its image stays empty and every access to its bytes is error 6.
   uint64_t unreadLength = 0;
 };
-
-// The longest file the game's formats address: a 12-byte header and data whose length
-// is a signed 32-bit number.
-constexpr uint64_t kLongestAddressableFile =
-    12 + static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
 
 // Before any use of the image but a read: afterwards the image holds the file's bytes
 // themselves.
@@ -252,15 +248,20 @@ void openBinary(int16_t fileNumber, const std::string& path) {
     if (takeCachedImage(files, path, file)) {
       // The image of the file read before.
     } else if (const platform::Result<platform::FileIdentity> before = files.identify(path);
-               before.ok() && before->size > kLongestAddressableFile) {
+               before.ok() && before->size > kLongestGameFile) {
       // Never read: no format of the game reaches past its first 2 GB, and reading it
       // would cost its whole length in memory and time before the error.
       file.unreadLength = before->size;
       file.identity = *before;
-    } else if (platform::Result<platform::FileRead> read = files.readFileWithIdentity(path);
+    } else if (platform::Result<platform::FileRead> read =
+                   files.readFileWithIdentity(path, kLongestGameFile);
                read.ok()) {
       file.image = std::move(read->bytes);
       file.identity = read->identity;
+    } else if (read.status() == platform::Code::kTooLarge) {
+      // Longer than it said when measured (a file that grows, a file system that reports
+      // no size): refused as a file of its real length is, at the format's limit.
+      file.unreadLength = kLongestGameFile + 1;
     } else {
       status = read.status();
     }
@@ -390,20 +391,19 @@ void restoreImageVersion(int16_t fileNumber, uint64_t version) {
 
 ReadStamp readStamp(int16_t fileNumber) { return stampOf(openFile(fileNumber)); }
 
-bool stillTheFileRead(const std::string& path, const ReadStamp& stamp) {
+platform::Result<bool> holdsTheFileRead(const std::string& path, const ReadStamp& stamp,
+                                        bool displaced) {
   auto& files = platform::use<platform::FileSystem>();
   if (stamp.identity.known) {
     const platform::Result<platform::FileIdentity> identified = files.identify(path);
     if (identified.status() == platform::Code::kNotFound) return false;
-    raiseIfFailed(identified.status());
-    const platform::FileIdentity& now = *identified;
-    const platform::FileIdentity& then = stamp.identity;
-    return now.device == then.device && now.file == then.file && now.size == then.size &&
-           now.modifiedNs == then.modifiedNs && now.changedNs == then.changedNs;
+    if (!identified.ok()) return identified.status();
+    return platform::sameFileAsRead(stamp.identity, *identified, displaced);
   }
-  const platform::Result<platform::ByteBuffer> bytes = files.readFile(path);
+  const platform::Result<platform::ByteBuffer> bytes = files.readFile(path, stamp.length);
   if (bytes.status() == platform::Code::kNotFound) return !stamp.existed;
-  raiseIfFailed(bytes.status());
+  if (bytes.status() == platform::Code::kTooLarge) return false;
+  if (!bytes.ok()) return bytes.status();
   if (!stamp.existed || bytes->size() != stamp.length) return false;
   const XXH128_hash_t hash = hashOf(*bytes);
   return hash.low64 == stamp.hashLow && hash.high64 == stamp.hashHigh;

@@ -23,6 +23,10 @@
 
 namespace tollwick {
 
+// The longest file the game's formats address: a 12-byte header and data whose length
+// is a signed 32-bit number. No game file is ever read past it.
+inline constexpr uint64_t kLongestGameFile = 12 + uint64_t{0x7FFFFFFF};
+
 // A free file number (1 to 511). Error 67 when all are taken.
 int16_t freeFile();
 
@@ -130,8 +134,11 @@ struct ReadStamp {
 // The stamp of the open file (taken when it was opened).
 ReadStamp readStamp(int16_t fileNumber);
 
-// True when `path` still holds the file `stamp` describes (for a file that did not
-// exist: when there is still none). File-system failures are run-time errors.
-bool stillTheFileRead(const std::string& path, const ReadStamp& stamp);
+// Whether `path` still holds the file `stamp` describes (for a file that did not exist:
+// whether there is still none), as a replacement asks it (platform/replacement.h): by
+// its identity where the stamp has one (without its change time when `displaced`),
+// otherwise by the hash of its bytes.
+platform::Result<bool> holdsTheFileRead(const std::string& path, const ReadStamp& stamp,
+                                        bool displaced);
 
 }  // namespace tollwick

@@ -279,9 +279,9 @@ class DyingFileSystem : public platform::FileSystem {
  public:
   explicit DyingFileSystem(int stopAt) : stopAt_(stopAt) {}
 
-  platform::Result<platform::ByteBuffer> readFile(const std::string& p) override {
+  platform::Result<platform::ByteBuffer> readFile(const std::string& p, uint64_t limit) override {
     step();
-    return real_->readFile(p);
+    return real_->readFile(p, limit);
   }
   platform::Result<platform::DirEntry> lookup(const std::string& p) override {
     step();
@@ -350,13 +350,14 @@ class DyingFileSystem : public platform::FileSystem {
 // The real file system, counting whole-file reads.
 class CountingFileSystem : public platform::FileSystem {
  public:
-  platform::Result<platform::ByteBuffer> readFile(const std::string& p) override {
+  platform::Result<platform::ByteBuffer> readFile(const std::string& p, uint64_t limit) override {
     ++reads;
-    return real_->readFile(p);
+    return real_->readFile(p, limit);
   }
-  platform::Result<platform::FileRead> readFileWithIdentity(const std::string& p) override {
+  platform::Result<platform::FileRead> readFileWithIdentity(const std::string& p,
+                                                            uint64_t limit) override {
     ++reads;
-    return real_->readFileWithIdentity(p);
+    return real_->readFileWithIdentity(p, limit);
   }
   platform::Result<platform::FileIdentity> identify(const std::string& p) override {
     return real_->identify(p);

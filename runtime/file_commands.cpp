@@ -72,15 +72,27 @@ std::vector<DirEntry> matchingEntries(const std::string& pattern, Wanted wanted)
 
 bool isNormalFile(EntryKind kind) { return kind == EntryKind::kNormalFile; }
 
+// The check a replacement makes that the file it replaces is still the one read.
+platform::IsTheFileRead checkOf(const ReadStamp& stamp) {
+  return [stamp](const std::string& path, bool displaced) {
+    return holdsTheFileRead(path, stamp, displaced);
+  };
+}
+
+// A replacement's failure: a file that changed since it was read is error 75.
+void raiseIfNotInPlace(const Status& status) {
+  if (status == Code::kChanged) raiseError(err::kPathFileAccessError);
+  raiseIfFailed(status);
+}
+
 // The bytes of `from` written beside the file `to` names, replacing it there when it is
 // still the file read; `from` is removed afterwards. For a `to` on another file system.
 void copyOverFileRead(const std::string& from, const std::string& to, const ReadStamp& stamp) {
-  platform::ByteBuffer bytes = valueOrRaise(fs().readFile(from));
+  platform::ByteBuffer bytes = valueOrRaise(fs().readFile(from, kLongestGameFile));
   const std::unique_ptr<platform::Replacement> copy =
       valueOrRaise(platform::Replacement::write(fs(), to, bytes));
   bytes = platform::ByteBuffer();
-  if (!stillTheFileRead(to, stamp)) raiseError(err::kPathFileAccessError);
-  raiseIfFailed(copy->putInPlace(to));
+  raiseIfNotInPlace(copy->putInPlace(to, checkOf(stamp)));
   raiseIfFailed(fs().remove(from));
   raiseIfFailed(fs().syncDirectoryOf(from));
 }
@@ -153,7 +165,7 @@ void killFilesIn(const std::string& folder, const std::string& pattern) {
 }
 
 void fileCopy(const std::string& source, const std::string& target) {
-  const platform::ByteBuffer bytes = valueOrRaise(fs().readFile(source));
+  const platform::ByteBuffer bytes = valueOrRaise(fs().readFile(source, kLongestGameFile));
   writeFileAtomically(target, bytes);
 }
 
@@ -166,12 +178,9 @@ void writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes
                          const ReadStamp* expected) {
   const std::unique_ptr<platform::Replacement> replacement =
       valueOrRaise(platform::Replacement::write(fs(), path, bytes));
-  // Checked as late as possible: whatever the game saved since the file was read
-  // must not be lost under the older contents.
-  if (expected != nullptr && !stillTheFileRead(path, *expected)) {
-    raiseError(err::kPathFileAccessError);
-  }
-  raiseIfFailed(replacement->putInPlace(path));
+  // Whatever the game saved since the file was read must not be lost under the older
+  // contents: checked when the new file takes its place.
+  raiseIfNotInPlace(replacement->putInPlace(path, expected ? checkOf(*expected) : nullptr));
 }
 
 void replaceFileRead(const std::string& from, const std::string& to, const ReadStamp& stamp) {
@@ -179,20 +188,18 @@ void replaceFileRead(const std::string& from, const std::string& to, const ReadS
     // Never replaced behind the back of an owner who made it read-only.
     if (!valueOrRaise(fs().mayWrite(to))) raiseError(err::kPathFileAccessError);
     raiseIfFailed(fs().adoptAttributes(from, to));
-    // Checked as late as possible: a save the game made since the file was read would
-    // otherwise be lost under the copy of the older contents.
-    if (!stillTheFileRead(to, stamp)) raiseError(err::kPathFileAccessError);
-    const Status status = fs().rename(from, to);
+    // Only over the file that was read: a save the game made since would otherwise be
+    // lost under the copy of the older contents.
+    const Status status = platform::putFileInPlace(fs(), from, to, checkOf(stamp));
     if (status == Code::kCrossDevice) {
       copyOverFileRead(from, to, stamp);
       return;
     }
-    raiseIfFailed(status);
+    raiseIfNotInPlace(status);
   } catch (const RunTimeError&) {
     (void)fs().remove(from);
     throw;
   }
-  raiseIfFailed(fs().syncDirectoryOf(to));
 }
 
 }  // namespace tollwick

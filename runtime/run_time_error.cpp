@@ -14,6 +14,8 @@ std::string standardDescription(int32_t number) {
       return "Out of memory";
     case err::kSubscriptOutOfRange:
       return "Subscript out of range";
+    case err::kInternalError:
+      return "Internal error";
     case err::kBadFileNameOrNumber:
       return "Bad file name or number";
     case err::kFileNotFound:

@@ -14,6 +14,7 @@ inline constexpr int32_t kInvalidProcedureCall = 5;  // "Invalid procedure call 
 inline constexpr int32_t kOverflow = 6;              // "Overflow"
 inline constexpr int32_t kOutOfMemory = 7;           // "Out of memory"
 inline constexpr int32_t kSubscriptOutOfRange = 9;   // "Subscript out of range"
+inline constexpr int32_t kInternalError = 51;        // "Internal error"
 inline constexpr int32_t kBadFileNameOrNumber = 52;  // "Bad file name or number"
 inline constexpr int32_t kFileNotFound = 53;         // "File not found"
 inline constexpr int32_t kDeviceIoError = 57;        // "Device I/O error"

@@ -29,6 +29,9 @@ int32_t errorNumberOf(const platform::Status& status) {
     case Code::kInUse:
     case Code::kDamaged:
     case Code::kInvalidArgument:
+    case Code::kTooLarge:
+    case Code::kChanged:
+    case Code::kNotSupported:
       break;
   }
   return err::kPathFileAccessError;

@@ -156,10 +156,21 @@ if ((build_only == 0)) && [[ " ${widths[*]} " == *" $wine_width "* ]]; then
     bash tests/windows/wine_large_file_test.sh "$linux_build" "$win_build" 1200M || status=1
   fi
 fi
+# A library planted beside tollwick.exe never runs: for each width built that Wine runs here.
+if ((build_only == 0)); then
+  for width in "${widths[@]}"; do
+    if [[ "$width" == win32 && "$wine_32bit" != 1 ]]; then
+      not_run+=("the planted-library test of the 32-bit program")
+      continue
+    fi
+    echo "== $width: a winmm.dll planted beside tollwick.exe is never loaded"
+    bash tests/windows/wine_planted_dll_test.sh "build-$width" || status=1
+  done
+fi
 if ((build_only == 0)) && [[ "$wine_32bit" != 1 ]]; then
   not_run+=("the hand-off's repair through Wine")
   line="this machine runs no 32-bit programs ($TOLLWICK_WINE_32BIT_WHY):"
-  line+=" $(IFS=,; echo "${not_run[*]}" | sed 's/,/ and /g') were not run;"
+  line+=" $(IFS=,; echo "${not_run[*]}" | sed 's/,/, /g; s/\(.*\), /\1 and /') were not run;"
   line+=" the whole-program tests ran the 64-bit tollwick.exe"
   echo "== not run: $line"
   echo "$line" >"$not_run_file"

@@ -261,6 +261,43 @@ TEST_F(SarnSecurityTest, AnOwedProtectWhoseKeyReleaseFailsIsNotMadeTwice) {
   EXPECT_TRUE(readRaw("A.DED") == stored);
 }
 
+// Whatever uses the stored bytes of an image that owes its protect gets them: a read of
+// the whole file, and reads of bytes and of a number at the first data byte. A close of
+// an image changed and changed back compares the stored bytes, not the plain data: the
+// file stays as it was and still unprotects.
+TEST_F(SarnSecurityTest, AnOwedProtectIsPaidBeforeAnyUseOfTheStoredBytes) {
+  protect("A.DED", patternedData(5000), 7);
+  const std::string stored = readRaw("A.DED");
+  const auto start = static_cast<size_t>(SarnDataStart() - 1);
+  int16_t file = freeFile();
+  openBinary(file, path("A.DED"));
+  const auto owe = [&] {
+    ASSERT_TRUE(SarnDecryptFile(file, keyText(false), 7));
+    ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 7));
+  };
+  owe();
+  std::vector<uint8_t> whole(stored.size());
+  getBytes(file, 1, whole);
+  EXPECT_TRUE(std::string(whole.begin(), whole.end()) == stored) << "the whole file";
+  owe();
+  std::array<uint8_t, 4> first{};
+  getBytes(file, SarnDataStart(), first);
+  EXPECT_EQ(std::string(first.begin(), first.end()), stored.substr(start, 4)) << "bytes";
+  owe();
+  uint32_t number = 0;
+  for (size_t i = 4; i-- > 0;) number = number << 8 | static_cast<uint8_t>(stored[start + i]);
+  EXPECT_EQ(getLong(file, SarnDataStart()), static_cast<int32_t>(number)) << "a number";
+  closeFile(file);
+
+  openBinary(file, path("A.DED"));
+  putText(file, SarnDataStart(), "X");
+  putText(file, SarnDataStart(), stored.substr(start, 1));
+  owe();
+  closeFile(file);
+  EXPECT_TRUE(readRaw("A.DED") == stored);
+  EXPECT_EQ(unprotect("A.DED", 7), patternedData(5000));
+}
+
 TEST_F(SarnSecurityTest, AProtectAfterARealChangeTransformsAndChecksTheData) {
   testing::CountingLibrary counting(platform::use<platform::SecurityLibrary>());
   const int32_t length = 5000;

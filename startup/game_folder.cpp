@@ -1,12 +1,11 @@
 #include "startup/game_folder.h"
 
-#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <utility>
 
 #include "base/text.h"
-#include "formats/pe/pe_image.h"
+#include "formats/pe/pe_headers.h"
 #include "platform/dialog.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
@@ -16,6 +15,7 @@
 #include "runtime/message_box.h"
 #include "settings/read_registry.h"
 #include "settings/registry_values.h"
+#include "startup/main_sequence.h"
 #include "system/master_system_header.h"
 
 namespace tollwick {
@@ -26,7 +26,6 @@ using platform::EntryKind;
 constexpr const char* kResourceLibrary = "Zelkor.dll";
 constexpr const char* kWindowsSecurityLibrary = "ZELKORSEC.dll";
 constexpr const char* kWindowsProgram = "tollwick.exe";
-constexpr uint16_t kMachineI386 = 0x014C;
 
 std::string securityLibrary() { return std::string("ZELKORSEC") + platform::kSharedLibrarySuffix; }
 
@@ -55,12 +54,10 @@ bool holdsAGameLibrary(const std::string& folder) {
          holds(folder, kWindowsSecurityLibrary);
 }
 
+// Told from its headers: the library is never read whole (it may be of any size).
 bool isA32BitWindowsLibrary(const std::string& path) {
-  platform::Result<platform::ByteBuffer> bytes =
-      platform::use<platform::FileSystem>().readFile(path);
-  if (!bytes.ok()) return false;
-  const auto image = pe::PeImage::parse(std::move(bytes).value());
-  return image.ok() && !image->isPe32Plus() && image->machine() == kMachineI386;
+  const auto kind = pe::readPeKind(platform::use<platform::FileSystem>(), path);
+  return kind.ok() && !kind->pe32Plus && kind->machine == pe::kMachineI386;
 }
 
 // Ends the run before anything is touched, after a box that says why.
@@ -263,10 +260,22 @@ std::optional<int> runThroughWineWhereNeeded() {
   std::vector<std::pair<std::string, std::string>> environment;
   if (const char* transcript = std::getenv("TOLLWICK_TRANSCRIPT");
       transcript != nullptr && *transcript != '\0') {
+    // tollwick.exe takes its settings in the code page: a name it cannot hold would
+    // reach it changed, and its boxes would go to another file.
+    if (ansiToUtf8(utf8ToAnsi(transcript)) != transcript) {
+      return refuse(std::string("The transcript \"") + transcript +
+                    "\" (TOLLWICK_TRANSCRIPT) has a name the Windows code page cannot hold, "
+                    "so tollwick.exe could not write it through Wine. Name a transcript "
+                    "without such characters.");
+    }
     const std::string windowsTranscript = wine.windowsPath(utf8ToAnsi(transcript));
     if (windowsTranscript.empty()) return unreachable("The transcript", utf8ToAnsi(transcript));
     environment.emplace_back("TOLLWICK_TRANSCRIPT", windowsTranscript);
   }
+
+  // One copy per game folder also when tollwick.exe does the work: this program holds
+  // the lock for it.
+  refuseSecondCopy();
 
   // Wine updates a prefix that another Wine set up before it runs anything there: never
   // without the player's Yes.

@@ -34,14 +34,6 @@ void nameResourceLibrary() {
   gResource().DllName(platform::use<platform::Process>().applicationDirectory() + "\\Zelkor.dll");
 }
 
-void refuseSecondCopy() {
-  if (!platform::use<platform::Process>().previousInstanceRunning()) return;
-  sysMessageBox(
-      std::string("Sorry, only one instance of ") + kApplicationTitle + " can be run at a time.",
-      platform::box::kExclamation, std::string(kApplicationTitle) + " " + kVersionText);
-  endAtOnce();
-}
-
 void loadMasterSystemHeader(const StartupRoutines& routines) {
   if (routines.sysLoadMasterSystemHeader() == LoadResult::kLoaded) return;
   sysMessageBox(gameString(gs::kMasterHeaderFailed), platform::box::kExclamation,
@@ -111,6 +103,14 @@ StepOutcome runTrapped(Step&& step) {
 }
 
 }  // namespace
+
+void refuseSecondCopy() {
+  if (!platform::use<platform::Process>().previousInstanceRunning()) return;
+  sysMessageBox(
+      std::string("Sorry, only one instance of ") + kApplicationTitle + " can be run at a time.",
+      platform::box::kExclamation, std::string(kApplicationTitle) + " " + kVersionText);
+  endAtOnce();
+}
 
 std::string startupErrorQuestion(const std::string& description) {
   return "Main Startup error '" + description + "' occurred.  Continue anyway?";

@@ -31,6 +31,11 @@ StartupRoutines realStartupRoutines();
 // ends at once it calls platform::Process::endAtOnce and does not return.
 void Main(const StartupRoutines& routines);
 
+// When another copy of the program runs on the application directory: the box that
+// says so, and the program ends at once. Returns otherwise, holding the lock for the
+// rest of the run.
+void refuseSecondCopy();
+
 // The question of the start-up error trap for an error of `description`.
 std::string startupErrorQuestion(const std::string& description);
 

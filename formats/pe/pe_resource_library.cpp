@@ -78,7 +78,7 @@ class PeResourceLoader : public ResourceLoader {
     if (path.empty()) return nullptr;
     // Read through the file-system facility, which maps the program path (drive
     // letters, backslashes, case) to the host's file.
-    Result<ByteBuffer> file = files_.readFile(path);
+    Result<ByteBuffer> file = files_.readFile(path, kLargestResourceLibrary);
     if (!file.ok()) return nullptr;
     auto image = pe::PeImage::parse(std::move(file).value(), language_());
     if (!image.ok()) return nullptr;

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 #include <new>
 #include <random>
 #include <string>
@@ -295,21 +296,44 @@ bool lockNewTemporary(int fd, const std::string& host) {
 
 class PosixFileSystem : public FileSystem {
  public:
-  Result<ByteBuffer> readFile(const std::string& path) override {
-    Result<FileRead> read = readFileWithIdentity(path);
+  Result<ByteBuffer> readFile(const std::string& path, uint64_t limit) override {
+    Result<FileRead> read = readFileWithIdentity(path, limit);
     if (!read.ok()) return read.status();
     return std::move(read->bytes);
   }
 
-  Result<FileRead> readFileWithIdentity(const std::string& path) override {
+  Result<FileRead> readFileWithIdentity(const std::string& path, uint64_t limit) override {
     const std::string host = hostPath(path);
-    // Without waiting: opening a FIFO for reading would wait for a writer. readAll
-    // refuses anything but a regular file before it reads a byte.
-    const int fd = ::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openRegularFile(host);
     if (fd < 0) return statusOf(errno, host);
-    Result<FileRead> read = readAll(fd, host);
+    Result<FileRead> read = readAll(fd, host, limit);
     ::close(fd);
     return read;
+  }
+
+  Result<ByteBuffer> readFilePart(const std::string& path, uint64_t offset,
+                                  size_t length) override {
+    const std::string host = hostPath(path);
+    if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
+      return Status(Code::kInvalidArgument, host);
+    }
+    const int fd = openRegularFile(host);
+    if (fd < 0) return statusOf(errno, host);
+    ByteBuffer part(length);
+    size_t filled = 0;
+    int error = 0;
+    while (filled < length) {
+      const ssize_t n =
+          ::pread(fd, part.data() + filled, length - filled, static_cast<off_t>(offset + filled));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) error = errno;
+      if (n <= 0) break;
+      filled += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    if (error != 0) return statusOf(error, host);
+    part.resize(filled);
+    return part;
   }
 
   Result<bool> mayWrite(const std::string& path) override {
@@ -431,6 +455,21 @@ class PosixFileSystem : public FileSystem {
     return statusOf(error, error == ENOENT && !isDirectory(parentOf(hostTo)) ? hostTo : hostFrom);
   }
 
+  Status exchange(const std::string& from, const std::string& to) override {
+    const std::string hostFrom = hostPath(from);
+    const std::string hostTo = followLink(hostPath(to));
+    if (::renameat2(AT_FDCWD, hostFrom.c_str(), AT_FDCWD, hostTo.c_str(), RENAME_EXCHANGE) == 0) {
+      return {};
+    }
+    const int error = errno;
+    // A file system (or kernel) without the exchange says so with one of these.
+    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+      return Status(Code::kNotSupported, hostTo, error);
+    }
+    return statusOf(error,
+                    error == ENOENT && ::access(hostFrom.c_str(), F_OK) == 0 ? hostTo : hostFrom);
+  }
+
   Status syncDirectoryOf(const std::string& path) override {
     const std::string directory = parentOf(followLink(hostPath(path)));
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -475,19 +514,35 @@ class PosixFileSystem : public FileSystem {
   }
 
  private:
-  // Reads the whole file; its identity is known when nothing about it changed while it
-  // was read.
-  static Result<FileRead> readAll(int fd, const std::string& host) {
+  // Opens the regular file `host` for reading: -1 with errno set otherwise. Without
+  // waiting: opening a FIFO for reading would wait for a writer; anything but a regular
+  // file is refused (EINVAL) before a byte is read.
+  static int openRegularFile(const std::string& host) {
+    const int fd = ::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
     struct stat st {};
-    if (::fstat(fd, &st) != 0) return statusOf(errno, host);
-    if (!S_ISREG(st.st_mode)) return Status(Code::kAccessError, host);
+    const bool measured = ::fstat(fd, &st) == 0;
+    if (!measured || !S_ISREG(st.st_mode)) {
+      const int error = measured ? EINVAL : errno;
+      ::close(fd);
+      errno = error;
+      return -1;
+    }
     // A regular file never blocks: reads go on as usual.
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+  }
+
+  // Reads the whole regular file open on `fd`, at most `limit` bytes; its identity is
+  // known when nothing about it changed while it was read.
+  static Result<FileRead> readAll(int fd, const std::string& host, uint64_t limit) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return statusOf(errno, host);
     // By position: a large read is filled in pieces from several threads.
     uint64_t position = 0;
     Result<ByteBuffer> bytes = readToEnd(
-        static_cast<uint64_t>(st.st_size),
+        host, static_cast<uint64_t>(st.st_size), limit,
         [fd, &host, &position](uint8_t* into, size_t capacity) -> Result<size_t> {
           if (capacity >= posix::kLargeFillMinimum) {
             size_t got = 0;

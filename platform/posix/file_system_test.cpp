@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -20,12 +21,16 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/read_whole.h"
 #include "platform/testing/scratch_directory.h"
 
 namespace tollwick::platform {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A limit no file of these tests reaches.
+constexpr uint64_t kAnySize = uint64_t{1} << 40;
 
 class PosixFileSystemTest : public ::testing::Test {
  protected:
@@ -71,13 +76,13 @@ TEST_F(PosixFileSystemTest, AnIdentityIsKnownForAFileThatIsNotChanging) {
   writeFile("a.DED", "contents");
   // Times that are not behind the present (here: in the future) vouch for nothing.
   fs::last_write_time(path("a.DED"), fs::file_time_type::clock::now() + std::chrono::hours(1));
-  Result<FileRead> fresh = fs_->readFileWithIdentity(path("a.DED"));
+  Result<FileRead> fresh = fs_->readFileWithIdentity(path("a.DED"), kAnySize);
   ASSERT_TRUE(fresh.ok());
   EXPECT_FALSE(fresh->identity.known);
   fs::last_write_time(path("a.DED"), fs::file_time_type::clock::now() - std::chrono::hours(1));
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
 
-  Result<FileRead> settled = fs_->readFileWithIdentity(path("a.DED"));
+  Result<FileRead> settled = fs_->readFileWithIdentity(path("a.DED"), kAnySize);
   ASSERT_TRUE(settled.ok());
   const FileIdentity read = settled->identity;
   EXPECT_TRUE(read.known);
@@ -105,14 +110,14 @@ TEST_F(PosixFileSystemTest, AnIdentityIsKnownForAFileThatIsNotChanging) {
 
 // A failure names what went wrong, the file it concerns and the system's own error.
 TEST_F(PosixFileSystemTest, FailuresBecomeStatuses) {
-  const Status missing = fs_->readFile(path("missing")).status();
+  const Status missing = fs_->readFile(path("missing"), kAnySize).status();
   EXPECT_EQ(missing.code(), Code::kNotFound);
   EXPECT_EQ(missing.osError(), ENOENT);
   EXPECT_EQ(missing.context(), path("missing"));
-  EXPECT_EQ(fs_->readFile(path("none\\missing")).status().code(), Code::kPathNotFound);
+  EXPECT_EQ(fs_->readFile(path("none\\missing"), kAnySize).status().code(), Code::kPathNotFound);
   EXPECT_EQ(fs_->lookup(path("none\\missing")).status().code(), Code::kPathNotFound);
   fs::create_directory(path("Folder"));
-  EXPECT_EQ(fs_->readFile(path("Folder")).status().code(), Code::kAccessError);
+  EXPECT_EQ(fs_->readFile(path("Folder"), kAnySize).status().code(), Code::kAccessError);
   EXPECT_EQ(fs_->remove(path("missing")).code(), Code::kNotFound);
   EXPECT_EQ(fs_->rename(path("missing"), path("other")).code(), Code::kNotFound);
   writeFile("a", "a");
@@ -135,14 +140,37 @@ TEST_F(PosixFileSystemTest, ReadsWholeFilesOfAnySize) {
       big[i] = static_cast<char>((static_cast<uint32_t>(i) * 2654435761U) >> 13);
     }
     writeFile("big", big);
-    const Result<ByteBuffer> bytes = fs_->readFile(path("big"));
+    const Result<ByteBuffer> bytes = fs_->readFile(path("big"), kAnySize);
     ASSERT_TRUE(bytes.ok());
     EXPECT_TRUE(std::string(bytes->begin(), bytes->end()) == big) << size;
   }
   writeFile("empty", "");
-  const Result<ByteBuffer> bytes = fs_->readFile(path("empty"));
+  const Result<ByteBuffer> bytes = fs_->readFile(path("empty"), kAnySize);
   ASSERT_TRUE(bytes.ok());
   EXPECT_TRUE(bytes->empty());
+}
+
+// A file longer than its reader allows is refused: by its size before a byte is read,
+// and, where its size lied (a file system that reports none and never ends, a file that
+// grows), as soon as the read passes the limit, never after reading on to its end.
+TEST_F(PosixFileSystemTest, AFileIsReadNoFurtherThanItsLimit) {
+  writeFile("eleven", "eleven byte");
+  EXPECT_EQ(fs_->readFile(path("eleven"), 11).status().code(), Code::kOk);
+  EXPECT_EQ(fs_->readFile(path("eleven"), 10).status().code(), Code::kTooLarge);
+
+  constexpr uint64_t kLimit = uint64_t{1} << 20;
+  for (const uint64_t reported : {uint64_t{0}, uint64_t{4096}}) {
+    uint64_t given = 0;
+    const Result<ByteBuffer> endless =
+        readToEnd("endless", reported, kLimit, [&given](uint8_t* into, size_t capacity) {
+          std::fill(into, into + capacity, uint8_t{0x5A});
+          given += capacity;
+          // A reader that goes on past twice the limit has failed already: stop it there.
+          return given > 2 * kLimit ? Result<size_t>(Code::kIoError) : Result<size_t>(capacity);
+        });
+    EXPECT_EQ(endless.status().code(), Code::kTooLarge) << reported;
+    EXPECT_LE(given, kLimit + 1) << reported;
+  }
 }
 
 TEST_F(PosixFileSystemTest, TemporaryFileIsHiddenExclusiveAndKeepsTheTargetsMode) {

@@ -1,58 +1,51 @@
 // The process facility on Linux and other POSIX systems.
 
+#include "platform/posix/process.h"
+
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/text.h"
-#include "platform/process.h"
+#include "platform/posix/host_path.h"
 #include "platform/seam.h"
 
 namespace tollwick::platform {
 namespace {
 
-// FNV-1a, to name the lock file after the application directory.
-std::string hashHex(const std::string& text) {
-  uint64_t hash = 1469598103934665603ull;
-  for (unsigned char c : text) {
-    hash ^= c;
-    hash *= 1099511628211ull;
-  }
-  char out[17];
-  std::snprintf(out, sizeof out, "%016llx", static_cast<unsigned long long>(hash));
-  return out;
-}
-
-// The user's own runtime folder, when it is one nobody else can write into: owned by
-// this user, a directory (not a link to one), closed to group and others. "" when there
-// is none.
-std::string privateRuntimeDirectory() {
-  const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
-  if (runtimeDir == nullptr || runtimeDir[0] != '/') return "";
-  struct stat st {};
-  if (::lstat(runtimeDir, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
-      (st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
-    return "";
-  }
-  return runtimeDir;
-}
-
 bool sameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// The home directory of this process's user, as the user database gives it.
+std::string homeDirectory() {
+  std::vector<char> buffer(16384);
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+      found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+    return found->pw_dir;
+  }
+  const char* home = std::getenv("HOME");
+  return home != nullptr && home[0] == '/' ? home : "";
+}
+
 class PosixProcess : public Process {
  public:
+  explicit PosixProcess(std::function<std::string()> lockFolder)
+      : lockFolder_(std::move(lockFolder)) {}
   ~PosixProcess() override { releaseLock(); }
 
   // The directory's name as the program's text: Windows-1252, which hostPath turns
@@ -67,7 +60,7 @@ class PosixProcess : public Process {
 
   // A path with a drive letter names a folder of the Wine prefix and is absolute as it
   // is; any other is a host path, made absolute with its links and dot components
-  // resolved, so that one folder has one name (the lock is named after it).
+  // resolved.
   std::string absolutePath(const std::string& path) override {
     if (path.size() >= 2 && path[1] == ':') return path;
     std::error_code ec;
@@ -87,16 +80,23 @@ class PosixProcess : public Process {
     ::signal(SIGPIPE, SIG_IGN);
   }
 
-  // The lock: in the user's private runtime folder, a lock file named after the
-  // application directory, opened without following a link and removed when the
-  // process ends; where there is no such folder, the application directory itself,
-  // which exists already and leaves nothing behind.
+  // The lock: a lock file named after the application directory's device and file
+  // number, whatever the spelling that led to it (a link, a bind mount, a drive of the
+  // Wine prefix), in the player's own lock folder, which nobody else may enter: only the
+  // player's own processes can hold it. Opened without following a link and removed
+  // when the process ends.
   bool previousInstanceRunning() override {
     if (lockFd_ >= 0) return false;  // this process already holds the lock
-    const std::string directory = applicationDirectory();
-    const std::string runtime = privateRuntimeDirectory();
-    if (runtime.empty()) return lockObject(ansiToUtf8(directory));
-    const std::string path = runtime + "/tollwick-" + hashHex(directory) + ".lock";
+    struct stat folder {};
+    // Without the folder or a lock folder, nothing proves that another copy runs.
+    if (::stat(hostPath(applicationDirectory()).c_str(), &folder) != 0) return false;
+    const std::string place = lockFolder_();
+    if (place.empty()) return false;
+    char name[80];
+    std::snprintf(name, sizeof name, "/folder-%llx-%llx.lock",
+                  static_cast<unsigned long long>(folder.st_dev),
+                  static_cast<unsigned long long>(folder.st_ino));
+    const std::string path = place + name;
     // A copy ending removes its lock file: one opened just before that is locked in
     // vain, and is opened again.
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -126,27 +126,14 @@ class PosixProcess : public Process {
   }
 
  private:
-  // Locks an object that already exists (a directory): held by the kernel for the
-  // life of the process, nothing to remove.
-  bool lockObject(const std::string& host) {
-    const int fd = ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      ::close(fd);
-      return true;
-    }
-    lockFd_ = fd;
-    return false;
-  }
-
   // Removes the lock file while still holding it (only when its name still names the
   // file locked), then lets go.
   void releaseLock() {
     if (lockFd_ < 0) return;
     struct stat held {};
     struct stat named {};
-    if (!lockPath_.empty() && ::fstat(lockFd_, &held) == 0 &&
-        ::lstat(lockPath_.c_str(), &named) == 0 && sameFile(held, named)) {
+    if (::fstat(lockFd_, &held) == 0 && ::lstat(lockPath_.c_str(), &named) == 0 &&
+        sameFile(held, named)) {
       ::unlink(lockPath_.c_str());
     }
     ::close(lockFd_);
@@ -154,15 +141,40 @@ class PosixProcess : public Process {
     lockPath_.clear();
   }
 
+  std::function<std::string()> lockFolder_;
   int lockFd_ = -1;
   std::string lockPath_;
 };
 
 }  // namespace
 
+std::string privateFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return "";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return "";
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+  if (ok && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0) ok = ::fchmod(fd, 0700) == 0;
+  ::close(fd);
+  return ok ? path : "";
+}
+
+std::string userLockFolder() {
+  const std::string home = homeDirectory();
+  if (home.empty()) return "";
+  // The user's cache folder may be missing (a new account); it is the user's own.
+  const std::string cache = home + "/.cache";
+  if (::mkdir(cache.c_str(), 0700) != 0 && errno != EEXIST) return "";
+  return privateFolder(cache + "/tollwick");
+}
+
+std::unique_ptr<Process> makePosixProcess(std::function<std::string()> lockFolder) {
+  return std::make_unique<PosixProcess>(std::move(lockFolder));
+}
+
 template <>
 std::unique_ptr<Process> makeSystemFacility<Process>() {
-  return std::make_unique<PosixProcess>();
+  return makePosixProcess(userLockFolder);
 }
 
 std::vector<std::string> commandLineArguments(int argc, char** argv) {

@@ -1,102 +1,76 @@
-#include <gtest/gtest.h>
+#include "platform/posix/process.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
+#include <memory>
 #include <string>
 
-#include "platform/process.h"
 #include "platform/seam.h"
 #include "platform/testing/scratch_directory.h"
 
 namespace tollwick::platform {
 namespace {
 
-// Sets an environment variable for one scope (unset with nullopt).
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedEnvironment() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+namespace fs = std::filesystem;
 
 TEST(PosixProcess, TheApplicationDirectoryHoldsTheRunningExecutable) {
   auto process = makeSystemFacility<Process>();
-  const std::filesystem::path directory = process->applicationDirectory();
+  const fs::path directory = process->applicationDirectory();
   EXPECT_TRUE(directory.is_absolute());
-  EXPECT_TRUE(std::filesystem::exists(directory / "posix_platform_tests"));
+  EXPECT_TRUE(fs::exists(directory / "posix_platform_tests"));
 }
 
-TEST(PosixProcess, AnotherHolderOfTheLockCountsAsARunningCopy) {
-  testing::ScratchDirectory runtime("tollwick-runtime-");
-  ::chmod(runtime.path().c_str(), 0700);
-  const ScopedEnvironment xdg("XDG_RUNTIME_DIR", runtime.path().string());
-  auto first = makeSystemFacility<Process>();
-  auto second = makeSystemFacility<Process>();
+size_t entriesIn(const fs::path& directory) {
+  return static_cast<size_t>(std::distance(fs::directory_iterator(directory), {}));
+}
+
+// One lock per game folder, whatever the spelling that leads to it (here the folder
+// and a link to it): the first copy holds it for its life and never refuses itself, a
+// second is refused. The lock file never follows a link planted under its name and
+// goes with its holder.
+TEST(PosixProcess, TheLockIsTheFoldersWhateverItsSpellingAndLeavesNothingBehind) {
+  testing::ScratchDirectory locks("tollwick-locks-");
+  testing::ScratchDirectory game("tollwick-game-");
+  fs::create_directory(game.path() / "Zelkor");
+  fs::create_directory_symlink(game.path() / "Zelkor", game.path() / "Spelled otherwise");
+  const auto lockFolder = [&locks] { return locks.path().string(); };
+
+  auto first = makePosixProcess(lockFolder);
+  auto second = makePosixProcess(lockFolder);
+  first->chooseApplicationDirectory(game.file("Zelkor"));
+  second->chooseApplicationDirectory(game.file("Spelled otherwise") + "/");
   EXPECT_FALSE(first->previousInstanceRunning());
   EXPECT_FALSE(first->previousInstanceRunning()) << "a copy must not refuse itself";
   EXPECT_TRUE(second->previousInstanceRunning());
-  first.reset();  // the lock is held for the life of its holder only
+  ASSERT_EQ(entriesIn(locks.path()), 1u);
+  const fs::path lock = fs::directory_iterator(locks.path())->path();
+  first.reset();
+  EXPECT_FALSE(fs::exists(lock)) << "the lock file outlived its holder";
+
+  const fs::path elsewhere = game.path() / "planted";
+  fs::create_symlink(elsewhere, lock);
+  EXPECT_FALSE(second->previousInstanceRunning());
+  EXPECT_FALSE(fs::exists(elsewhere));
 }
 
-size_t entriesIn(const std::filesystem::path& directory) {
-  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(directory), {}));
-}
-
-// The lock lies where nobody else can plant or hold it, never follows a link, and
-// leaves nothing behind: in a private runtime folder a lock file that goes with its
-// holder; without one (or with one others may write into), nothing in the shared
-// temporary folder at all.
-TEST(PosixProcess, TheLockLeavesNothingBehindAndFollowsNoLink) {
-  namespace fs = std::filesystem;
-  testing::ScratchDirectory runtime("tollwick-runtime-");
-  testing::ScratchDirectory shared("tollwick-tmp-");
-  ::chmod(runtime.path().c_str(), 0700);
-  const ScopedEnvironment tmp("TMPDIR", shared.path().string());
-  {
-    const ScopedEnvironment xdg("XDG_RUNTIME_DIR", runtime.path().string());
-    auto first = makeSystemFacility<Process>();
-    EXPECT_FALSE(first->previousInstanceRunning());
-    EXPECT_TRUE(makeSystemFacility<Process>()->previousInstanceRunning());
-    ASSERT_EQ(entriesIn(runtime.path()), 1u);
-    const fs::path lock = fs::directory_iterator(runtime.path())->path();
-    first.reset();
-    EXPECT_FALSE(fs::exists(lock)) << "the lock file outlived its holder";
-
-    // A link planted under the lock's name is not followed.
-    const fs::path elsewhere = shared.path() / "planted";
-    fs::create_symlink(elsewhere, lock);
-    EXPECT_FALSE(makeSystemFacility<Process>()->previousInstanceRunning());
-    EXPECT_FALSE(fs::exists(elsewhere));
-    fs::remove(lock);
-  }
-  for (const std::optional<std::string>& xdg :
-       {std::optional<std::string>(), std::optional<std::string>(shared.path().string())}) {
-    ::chmod(shared.path().c_str(), 0777);
-    const ScopedEnvironment runtimeDir("XDG_RUNTIME_DIR", xdg);
-    auto first = makeSystemFacility<Process>();
-    EXPECT_FALSE(first->previousInstanceRunning());
-    EXPECT_TRUE(makeSystemFacility<Process>()->previousInstanceRunning());
-    EXPECT_EQ(entriesIn(shared.path()), 0u);
-  }
+// The lock folder is one nobody else may enter: made so when missing, closed when
+// others may enter it, refused when it is a link.
+TEST(PosixProcess, TheLockFolderIsClosedToEverybodyElse) {
+  testing::ScratchDirectory home("tollwick-home-");
+  const auto modeOf = [](const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+  };
+  EXPECT_EQ(privateFolder(home.file("new")), home.file("new"));
+  EXPECT_EQ(modeOf(home.file("new")), 0700u);
+  fs::create_directory(home.file("open"));
+  ::chmod(home.file("open").c_str(), 0777);
+  EXPECT_EQ(privateFolder(home.file("open")), home.file("open"));
+  EXPECT_EQ(modeOf(home.file("open")), 0700u);
+  fs::create_directory_symlink(home.file("open"), home.file("link"));
+  EXPECT_EQ(privateFolder(home.file("link")), "");
 }
 
 }  // namespace

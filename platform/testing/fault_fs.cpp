@@ -1,6 +1,8 @@
 #include "platform/testing/fault_fs.h"
 
+#include <map>
 #include <random>
+#include <utility>
 
 #include "platform/temporary_names.h"
 
@@ -14,6 +16,13 @@ using platform::Result;
 using platform::Status;
 
 namespace {
+
+// Swaps what the names `a` and `b` hold, where both hold a file.
+void swapNames(std::map<std::string, size_t>& names, const std::string& a, const std::string& b) {
+  const auto first = names.find(a);
+  const auto second = names.find(b);
+  if (first != names.end() && second != names.end()) std::swap(first->second, second->second);
+}
 
 std::string parentOf(const std::string& path) {
   const size_t cut = path.find_last_of('\\');
@@ -111,6 +120,9 @@ std::map<std::string, std::string> FaultFs::diskAfterCrash(Survivors survivors,
           names.erase(op.path);
         }
         break;
+      case OpKind::kExchange:
+        swapNames(names, op.path, op.to);
+        break;
     }
   }
   std::map<std::string, std::string> disk;
@@ -154,7 +166,7 @@ void FaultFs::syncData(size_t inode) {
   });
 }
 
-Result<ByteBuffer> FaultFs::readFile(const std::string& path) {
+Result<ByteBuffer> FaultFs::readFile(const std::string& path, uint64_t limit) {
   if (Status status = proceed(); !status.ok()) return status;
   const auto it = visible_.find(path);
   if (it == visible_.end()) {
@@ -162,6 +174,7 @@ Result<ByteBuffer> FaultFs::readFile(const std::string& path) {
     return directoryExists(path) ? Code::kNotFound : Code::kPathNotFound;
   }
   const std::string& data = inodes_[it->second].data;
+  if (data.size() > limit) return Code::kTooLarge;
   return ByteBuffer(data.begin(), data.end());
 }
 
@@ -224,6 +237,15 @@ Status FaultFs::rename(const std::string& from, const std::string& to) {
   return {};
 }
 
+Status FaultFs::exchange(const std::string& from, const std::string& to) {
+  if (!exchanges_) return Status(Code::kNotSupported, from);
+  if (Status status = proceed(); !status.ok()) return status;
+  if (visible_.count(from) == 0 || visible_.count(to) == 0) return Code::kNotFound;
+  swapNames(visible_, from, to);
+  pending_.push_back({OpKind::kExchange, from, to, 0, ""});
+  return {};
+}
+
 Status FaultFs::syncDirectoryOf(const std::string& path) {
   if (Status status = proceed(); !status.ok()) return status;
   const std::string dir = parentOf(path);
@@ -231,8 +253,9 @@ Status FaultFs::syncDirectoryOf(const std::string& path) {
   // other directories' operations stay pending.
   std::vector<PendingOp> remaining;
   for (PendingOp& op : pending_) {
-    const bool here = op.kind != OpKind::kWrite && parentOf(op.path) == dir &&
-                      (op.kind != OpKind::kRename || parentOf(op.to) == dir);
+    const bool here =
+        op.kind != OpKind::kWrite && parentOf(op.path) == dir &&
+        ((op.kind != OpKind::kRename && op.kind != OpKind::kExchange) || parentOf(op.to) == dir);
     if (!here) {
       remaining.push_back(std::move(op));
       continue;
@@ -245,6 +268,7 @@ Status FaultFs::syncDirectoryOf(const std::string& path) {
         durable_.erase(op.path);
       }
     }
+    if (op.kind == OpKind::kExchange) swapNames(durable_, op.path, op.to);
   }
   pending_ = std::move(remaining);
   return {};

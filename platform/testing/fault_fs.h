@@ -37,6 +37,9 @@ class FaultFs : public platform::FileSystem {
   void shortWriteAt(int64_t n);
   // The machine stops at operation `n`: it and every later one fail and change nothing.
   void crashAt(int64_t n);
+  // Whether the file system can exchange two files (as Linux's can). Without, exchange
+  // is kNotSupported and counts as no operation.
+  void exchangeFiles(bool able) { exchanges_ = able; }
 
   int64_t operations() const { return operations_; }
   bool faultFired() const { return fired_; }
@@ -53,13 +56,14 @@ class FaultFs : public platform::FileSystem {
   std::vector<std::map<std::string, std::string>> possibleDisksAfterCrash(
       uint32_t seededSubsets = 6) const;
 
-  platform::Result<platform::ByteBuffer> readFile(const std::string& path) override;
+  platform::Result<platform::ByteBuffer> readFile(const std::string& path, uint64_t limit) override;
   platform::Result<platform::DirEntry> lookup(const std::string& path) override;
   platform::Result<std::vector<platform::DirEntry>> listDirectory(
       const std::string& directory) override;
   platform::Result<std::unique_ptr<platform::WritableFile>> createTempBeside(
       const std::string& target) override;
   platform::Status rename(const std::string& from, const std::string& to) override;
+  platform::Status exchange(const std::string& from, const std::string& to) override;
   platform::Status syncDirectoryOf(const std::string& path) override;
   platform::Status remove(const std::string& path) override;
 
@@ -69,11 +73,11 @@ class FaultFs : public platform::FileSystem {
     std::string data;
     std::string durable;
   };
-  enum class OpKind { kWrite, kCreate, kRename, kRemove };
+  enum class OpKind { kWrite, kCreate, kRename, kExchange, kRemove };
   struct PendingOp {
     OpKind kind;
-    std::string path;  // kCreate, kRename (from), kRemove
-    std::string to;    // kRename
+    std::string path;  // kCreate, kRename and kExchange (from), kRemove
+    std::string to;    // kRename, kExchange
     size_t inode = 0;  // kWrite, kCreate
     std::string data;  // kWrite: the file's bytes after the write
   };
@@ -95,6 +99,7 @@ class FaultFs : public platform::FileSystem {
   int64_t shortWriteAt_ = 0;
   int64_t crashAt_ = 0;
   bool persistent_ = false;
+  bool exchanges_ = false;
   bool fired_ = false;
   platform::Code error_ = platform::Code::kIoError;
   uint32_t tempCounter_ = 0;

@@ -23,9 +23,14 @@ class ForwardingFs : public platform::FileSystem {
   template <class T>
   using Result = platform::Result<T>;
 
-  Result<ByteBuffer> readFile(const std::string& p) override { return real_->readFile(p); }
-  Result<FileRead> readFileWithIdentity(const std::string& p) override {
-    return real_->readFileWithIdentity(p);
+  Result<ByteBuffer> readFile(const std::string& p, uint64_t limit) override {
+    return real_->readFile(p, limit);
+  }
+  Result<FileRead> readFileWithIdentity(const std::string& p, uint64_t limit) override {
+    return real_->readFileWithIdentity(p, limit);
+  }
+  Result<ByteBuffer> readFilePart(const std::string& p, uint64_t offset, size_t length) override {
+    return real_->readFilePart(p, offset, length);
   }
   Result<FileIdentity> identify(const std::string& p) override { return real_->identify(p); }
   Result<bool> mayWrite(const std::string& p) override { return real_->mayWrite(p); }
@@ -43,6 +48,9 @@ class ForwardingFs : public platform::FileSystem {
   Status rename(const std::string& from, const std::string& to) override {
     return real_->rename(from, to);
   }
+  Status exchange(const std::string& from, const std::string& to) override {
+    return real_->exchange(from, to);
+  }
   Status syncDirectoryOf(const std::string& p) override { return real_->syncDirectoryOf(p); }
   Status remove(const std::string& p) override { return real_->remove(p); }
   Status removeTemporary(const std::string& p) override { return real_->removeTemporary(p); }
@@ -55,14 +63,19 @@ class ForwardingFs : public platform::FileSystem {
       platform::makeSystemFacility<platform::FileSystem>();
 };
 
-// The real file system, counting the renames that put a new file in place: how a test
-// sees whether closing a file wrote it.
+// The real file system, counting the renames and exchanges that put a new file in
+// place: how a test sees whether closing a file wrote it.
 class CommitCountingFs : public ForwardingFs {
  public:
   int commits = 0;
   Status rename(const std::string& from, const std::string& to) override {
     ++commits;
     return ForwardingFs::rename(from, to);
+  }
+  Status exchange(const std::string& from, const std::string& to) override {
+    Status status = ForwardingFs::exchange(from, to);
+    if (status.ok()) ++commits;  // a file system without the exchange renames instead
+    return status;
   }
 };
 

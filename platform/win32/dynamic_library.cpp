@@ -7,6 +7,7 @@
 
 #include "platform/dynamic_library.h"
 #include "platform/seam.h"
+#include "platform/win32/library_search.h"
 #include "platform/win32/text.h"
 
 namespace tollwick::platform {
@@ -36,8 +37,9 @@ class Win32DynamicLibraries : public DynamicLibraries {
     DWORD previousMode = 0;
     const bool modeSet =
         SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode) != 0;
-    // With a full path, the library's own dependencies are looked for beside it first.
-    const DWORD flags = isFullPath(path) ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
+    // With a full path, the library's own dependencies are looked for beside it first,
+    // then in the system folder.
+    const DWORD flags = isFullPath(path) ? win32::flagsForLibraryWithItsDependencies() : 0;
     HMODULE module = wide.empty() ? nullptr : LoadLibraryExW(wide.c_str(), nullptr, flags);
     const DWORD code = module == nullptr ? GetLastError() : ERROR_SUCCESS;
     if (modeSet) SetThreadErrorMode(previousMode, nullptr);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -18,12 +19,20 @@
 namespace tollwick::platform {
 namespace {
 
+// A limit no file of these tests reaches.
+constexpr uint64_t kAnySize = uint64_t{1} << 40;
+
 std::string applicationDirectory() { return makeSystemFacility<Process>()->applicationDirectory(); }
 
+// The mutex is the folder's, whatever its spelling (here another case and a final
+// separator).
 TEST(Win32Process, AnotherHolderOfTheMutexCountsAsARunningCopy) {
   auto first = makeSystemFacility<Process>();
   auto second = makeSystemFacility<Process>();
   EXPECT_TRUE(std::filesystem::exists(first->applicationDirectory() + "\\ZELKORSEC.dll"));
+  std::string spelling = first->applicationDirectory() + "\\";
+  for (char& c : spelling) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  second->chooseApplicationDirectory(spelling);
   EXPECT_FALSE(first->previousInstanceRunning());
   EXPECT_FALSE(first->previousInstanceRunning()) << "a copy must not refuse itself";
   EXPECT_TRUE(second->previousInstanceRunning());
@@ -94,7 +103,7 @@ class Win32FileSystemTest : public ::testing::Test {
     temp_ = std::move(made).value();
   }
   std::string contentsOf(const std::string& path) {
-    const Result<ByteBuffer> bytes = files_->readFile(path);
+    const Result<ByteBuffer> bytes = files_->readFile(path, kAnySize);
     EXPECT_TRUE(bytes.ok());
     return bytes.ok() ? std::string(bytes->begin(), bytes->end()) : std::string();
   }
@@ -200,12 +209,13 @@ TEST_F(Win32FileSystemTest, AFileHeldOpenIsNotRemoved) {
 }
 
 TEST_F(Win32FileSystemTest, ReadingADirectoryIsAnAccessErrorAndMissingPathsAreTold) {
-  EXPECT_EQ(files_->readFile(dir_).status().code(), Code::kAccessError);
-  const Status missing = files_->readFile(dir_ + "\\absent.DED").status();
+  EXPECT_EQ(files_->readFile(dir_, kAnySize).status().code(), Code::kAccessError);
+  const Status missing = files_->readFile(dir_ + "\\absent.DED", kAnySize).status();
   EXPECT_EQ(missing.code(), Code::kNotFound);
   EXPECT_EQ(missing.osError(), static_cast<int32_t>(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(missing.context(), dir_ + "\\absent.DED");
-  EXPECT_EQ(files_->readFile(dir_ + "\\absent\\a.DED").status().code(), Code::kPathNotFound);
+  EXPECT_EQ(files_->readFile(dir_ + "\\absent\\a.DED", kAnySize).status().code(),
+            Code::kPathNotFound);
 }
 
 TEST(Win32DynamicLibraries, ExportsAreUndecoratedAndAnotherWidthIsAsMissing) {

@@ -245,20 +245,49 @@ class Win32FileSystem : public FileSystem {
  public:
   explicit Win32FileSystem(bool useReplaceFile) : useReplaceFile_(useReplaceFile) {}
 
-  Result<ByteBuffer> readFile(const std::string& path) override {
-    Result<FileRead> read = readFileWithIdentity(path);
+  Result<ByteBuffer> readFile(const std::string& path, uint64_t limit) override {
+    Result<FileRead> read = readFileWithIdentity(path, limit);
     if (!read.ok()) return read.status();
     return std::move(read->bytes);
   }
 
-  Result<FileRead> readFileWithIdentity(const std::string& path) override {
+  Result<FileRead> readFileWithIdentity(const std::string& path, uint64_t limit) override {
     if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
     if (isDirectory(path)) return Status(Code::kAccessError, path);
     Handle file(CreateFileW(
         widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid()) return lastStatus(path);
-    return readAll(file.get(), path);
+    return readAll(file.get(), path, limit);
+  }
+
+  Result<ByteBuffer> readFilePart(const std::string& path, uint64_t offset,
+                                  size_t length) override {
+    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (isDirectory(path)) return Status(Code::kAccessError, path);
+    Handle file(CreateFileW(widen(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return lastStatus(path);
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) return Status(Code::kAccessError, path);
+    ByteBuffer part(length);
+    size_t filled = 0;
+    while (filled < length) {
+      OVERLAPPED at{};
+      const uint64_t position = offset + filled;
+      at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
+      at.OffsetHigh = static_cast<DWORD>(position >> 32);
+      DWORD n = 0;
+      const auto want = static_cast<DWORD>(std::min<size_t>(length - filled, kChunk));
+      if (!ReadFile(file.get(), part.data() + filled, want, &n, &at)) {
+        if (GetLastError() == ERROR_HANDLE_EOF) break;
+        return lastStatus(path);
+      }
+      if (n == 0) break;
+      filled += n;
+    }
+    part.resize(filled);
+    return part;
   }
 
   Result<FileIdentity> identify(const std::string& path) override {
@@ -460,18 +489,19 @@ class Win32FileSystem : public FileSystem {
  private:
   // Reads the whole file; its identity is known when nothing about it changed while it
   // was read.
-  static Result<FileRead> readAll(HANDLE file, const std::string& path) {
+  static Result<FileRead> readAll(HANDLE file, const std::string& path, uint64_t limit) {
     if (GetFileType(file) != FILE_TYPE_DISK) return Status(Code::kAccessError, path);
     Facts before;
     if (!factsOf(file, before)) return lastStatus(path);
     // A file beyond this process's memory (4 GB in a 32-bit build) is out of memory.
-    Result<ByteBuffer> bytes = readToEnd(
-        sizeOf(before.info), [file, &path](uint8_t* into, size_t capacity) -> Result<size_t> {
-          DWORD n = 0;
-          const auto want = static_cast<DWORD>(std::min<size_t>(capacity, kChunk));
-          if (!ReadFile(file, into, want, &n, nullptr)) return lastStatus(path);
-          return static_cast<size_t>(n);
-        });
+    Result<ByteBuffer> bytes =
+        readToEnd(path, sizeOf(before.info), limit,
+                  [file, &path](uint8_t* into, size_t capacity) -> Result<size_t> {
+                    DWORD n = 0;
+                    const auto want = static_cast<DWORD>(std::min<size_t>(capacity, kChunk));
+                    if (!ReadFile(file, into, want, &n, nullptr)) return lastStatus(path);
+                    return static_cast<size_t>(n);
+                  });
     if (!bytes.ok()) return bytes.status();
     FileRead read{std::move(bytes).value(), FileIdentity{}};
     Facts after;

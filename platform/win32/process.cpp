@@ -1,5 +1,6 @@
 // The process facility on Windows: the executable's directory, a named mutex for the
-// previous-instance test, and TerminateProcess for ending at once.
+// previous-instance test (named after the game folder's identity), and TerminateProcess
+// for ending at once.
 
 #include <io.h>
 #include <windows.h>
@@ -14,22 +15,30 @@
 
 #include "platform/process.h"
 #include "platform/seam.h"
+#include "platform/win32/library_search.h"
 #include "platform/win32/text.h"
 
 namespace tollwick::platform {
 namespace {
 
-// FNV-1a of the directory, upper-cased as Windows compares names, to name the mutex:
-// two spellings of one directory share it.
-std::string hashHex(const std::string& text) {
-  uint64_t hash = 1469598103934665603ull;
-  for (unsigned char c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
-    hash ^= c;
-    hash *= 1099511628211ull;
-  }
-  char out[17];
-  std::snprintf(out, sizeof out, "%016llx", static_cast<unsigned long long>(hash));
+// The identity of the folder `directory` as a name: its volume's serial number and its
+// file index, the same whatever the spelling that led to it (case, a final separator,
+// another drive letter or a share reaching the same volume, a link). "" when the folder
+// cannot be opened to tell.
+std::string folderIdentity(const std::string& directory) {
+  const HANDLE folder = CreateFileW(win32::widen(directory).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return "";
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(folder, &info) != FALSE;
+  CloseHandle(folder);
+  if (!known) return "";
+  char out[40];
+  std::snprintf(out, sizeof out, "%08lx-%08lx%08lx",
+                static_cast<unsigned long>(info.dwVolumeSerialNumber),
+                static_cast<unsigned long>(info.nFileIndexHigh),
+                static_cast<unsigned long>(info.nFileIndexLow));
   return out;
 }
 
@@ -89,9 +98,12 @@ class Win32Process : public Process {
     return win32::narrow(full);
   }
 
+  // A mutex of the session named after the game folder's identity.
   bool previousInstanceRunning() override {
     if (mutex_ != nullptr) return false;  // this process already holds it
-    const std::wstring name = L"Local\\tollwick-" + win32::widen(hashHex(applicationDirectory()));
+    const std::string identity = folderIdentity(applicationDirectory());
+    if (identity.empty()) return false;  // nothing proves another copy runs
+    const std::wstring name = L"Local\\tollwick-folder-" + win32::widen(identity);
     HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
     if (mutex == nullptr) return false;  // nothing proves another copy runs
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -100,6 +112,10 @@ class Win32Process : public Process {
     }
     mutex_ = mutex;  // held until the process ends
     return false;
+  }
+
+  void searchLibrariesInTheSystemFolderOnly() override {
+    win32::searchLibrariesInTheSystemFolderOnly();
   }
 
   // Streams a console or a redirection gave the program (`tollwick > out.txt`, a pipe

@@ -54,6 +54,7 @@ class CrashSweepTest : public kit::InstallationFixture {
   }
 
   void load(FaultFs& faultFs) const {
+    faultFs.exchangeFiles(exchanges_);
     faultFs.addDirectory("G\\System\\Zelkor");
     for (const auto& [path, bytes] : original_) faultFs.putFile(path, bytes);
   }
@@ -82,6 +83,9 @@ class CrashSweepTest : public kit::InstallationFixture {
 
   Files original_;
   SystemHeaderRecord header_;
+  // Whether the file system exchanges files (as Linux's does: every replacement goes
+  // through a swap) or only renames them.
+  bool exchanges_ = false;
 
   // The versions of each file that a fault-free run passes through (each committed
   // whole by the file layer), and the number of file-system operations of the run.
@@ -138,20 +142,24 @@ class CrashSweepTest : public kit::InstallationFixture {
 };
 
 TEST_F(CrashSweepTest, EveryGameFileIsACompleteProtectedVersionAfterACrashAnywhere) {
-  collectVersions();
-  RecordProperty("operations", std::to_string(operations_));
-  for (int64_t n = 1; n <= operations_; ++n) {
-    FaultFs faultFs;
-    load(faultFs);
-    faultFs.crashAt(n);
-    {
-      platform::Installed<platform::FileSystem> installed(faultFs);
-      fullRun();
-    }
-    ASSERT_TRUE(faultFs.faultFired()) << n;
-    for (auto survivors :
-         {FaultFs::Survivors::kNone, FaultFs::Survivors::kAll, FaultFs::Survivors::kSeededSubset}) {
-      expectCompleteVersions(faultFs.diskAfterCrash(survivors, static_cast<uint32_t>(n)), n);
+  for (const bool exchanges : {false, true}) {
+    SCOPED_TRACE(exchanges ? "replaced by exchange" : "replaced by rename");
+    exchanges_ = exchanges;
+    collectVersions();
+    RecordProperty("operations", std::to_string(operations_));
+    for (int64_t n = 1; n <= operations_; ++n) {
+      FaultFs faultFs;
+      load(faultFs);
+      faultFs.crashAt(n);
+      {
+        platform::Installed<platform::FileSystem> installed(faultFs);
+        fullRun();
+      }
+      ASSERT_TRUE(faultFs.faultFired()) << n;
+      for (auto survivors : {FaultFs::Survivors::kNone, FaultFs::Survivors::kAll,
+                             FaultFs::Survivors::kSeededSubset}) {
+        expectCompleteVersions(faultFs.diskAfterCrash(survivors, static_cast<uint32_t>(n)), n);
+      }
     }
   }
 
@@ -177,19 +185,23 @@ namespace {
 // A failing operation (not a crash): the run reports it and stops, and what programs
 // see afterwards is still only complete versions, with no hidden temporary file left.
 TEST_F(CrashSweepTest, AFailedOperationAnywhereLeavesOnlyCompleteVersions) {
-  collectVersions();
-  for (auto error : {platform::Code::kIoError, platform::Code::kNoSpace}) {
-    for (int64_t n = 1; n <= operations_; ++n) {
-      FaultFs faultFs;
-      load(faultFs);
-      faultFs.failAt(n, error);
-      {
-        platform::Installed<platform::FileSystem> installed(faultFs);
-        fullRun();
-      }
-      expectCompleteVersions(faultFs.visibleFiles(), n);
-      for (const auto& [path, bytes] : faultFs.visibleFiles()) {
-        ASSERT_TRUE(isGameFile(path)) << path << " left behind, operation " << n;
+  for (const bool exchanges : {false, true}) {
+    SCOPED_TRACE(exchanges ? "replaced by exchange" : "replaced by rename");
+    exchanges_ = exchanges;
+    collectVersions();
+    for (auto error : {platform::Code::kIoError, platform::Code::kNoSpace}) {
+      for (int64_t n = 1; n <= operations_; ++n) {
+        FaultFs faultFs;
+        load(faultFs);
+        faultFs.failAt(n, error);
+        {
+          platform::Installed<platform::FileSystem> installed(faultFs);
+          fullRun();
+        }
+        expectCompleteVersions(faultFs.visibleFiles(), n);
+        for (const auto& [path, bytes] : faultFs.visibleFiles()) {
+          ASSERT_TRUE(isGameFile(path)) << path << " left behind, operation " << n;
+        }
       }
     }
   }

@@ -2,11 +2,14 @@
 // in it with scripted answers and a transcript of its boxes, and inspect looks at the
 // character file afterwards.
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +17,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/text.h"
@@ -426,8 +430,11 @@ TEST_F(TollwickEndToEndTest, TheRunIsHandedToTheWindowsProgramWithItsFolderAndSe
   const fs::path fakeWine = work_ / "fake-wine";
   fs::create_directories(fakeWine);
   const fs::path noted = work_ / "wine-was-given.txt";
+  // The transcript as the environment wine was started with holds it: every entry of
+  // that name (a shell would keep only one of several).
   std::ofstream(fakeWine / "wine")
-      << "#!/bin/sh\nprintf '%s\\n' \"$@\" \"$TOLLWICK_ANSWERS\" \"$TOLLWICK_TRANSCRIPT\" >"
+      << "#!/bin/sh\n{ printf '%s\\n' \"$@\" \"$TOLLWICK_ANSWERS\"; "
+         "tr '\\0' '\\n' </proc/$$/environ | grep '^TOLLWICK_TRANSCRIPT='; } >"
       << quote(noted) << "\nexit ${FAKE_WINE_EXIT}\n";
   fs::permissions(fakeWine / "wine", fs::perms::owner_all);
   const auto before = filesUnder(install_);
@@ -442,8 +449,19 @@ TEST_F(TollwickEndToEndTest, TheRunIsHandedToTheWindowsProgramWithItsFolderAndSe
       << output_;
   EXPECT_THAT(boxes_, ElementsAre());
   EXPECT_EQ(readAll(noted), windows(fs::canonical(program.parent_path()) / "tollwick.exe") + "\n" +
-                                windows(fs::canonical(install_)) + "\nyes,no\n" +
+                                windows(fs::canonical(install_)) +
+                                "\nyes,no\nTOLLWICK_TRANSCRIPT=" +
                                 windows(fs::canonical(work_) / "transcript.jsonl") + "\n");
+
+  // A transcript named with a letter the code page lacks would reach tollwick.exe as
+  // another name: refused before the hand-off, in a box written to it.
+  const fs::path unholdable = work_ / "transcript-\xD0\xB6.jsonl";
+  fs::remove(noted);
+  EXPECT_EQ(runTollwick("yes", "", program, quote(install_),
+                        path + " FAKE_WINE_EXIT=0 TOLLWICK_TRANSCRIPT=" + quote(unholdable)),
+            2);
+  EXPECT_FALSE(fs::exists(noted)) << "wine was started";
+  EXPECT_THAT(readAll(unholdable), HasSubstr("has a name the Windows code page cannot hold"));
 
   // Wine's own failure: on a computer that runs no 32-bit programs the box says so.
   EXPECT_EQ(runTollwick("yes", "", program, quote(install_), path + " FAKE_WINE_EXIT=53"), 2);
@@ -539,26 +557,30 @@ TEST_F(TollwickEndToEndTest, AnUnwritableTranscriptEndsTheRunBeforeAnythingChang
   }
 }
 
+// The shell words that limit a run's memory to 2 GB, where the build allows a limit
+// (sanitizer builds reserve more address space than any limit allows: none there).
+std::string memoryLimit() {
+#if defined(__SANITIZE_ADDRESS__)
+  return "";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return "";
+#else
+  return "ulimit -v 2000000; ";
+#endif
+#else
+  return "ulimit -v 2000000; ";
+#endif
+}
+
 // A character file longer than the format can address (a sparse 3 GiB file) is refused
 // before it is read, with the error such a file always got: under a 2 GB memory limit,
-// which reading it whole would exceed. (Sanitizer builds reserve more address space
-// than any limit allows: they run without one.)
+// which reading it whole would exceed.
 TEST_F(TollwickEndToEndTest, AFileLongerThanTheFormatAddressesIsRefusedUnread) {
   makeInstall(kBloated);
   const fs::path characters = gameFile("ZELKORCharacters.DED");
   fs::resize_file(characters, uint64_t{3} << 30);
-#if defined(__SANITIZE_ADDRESS__)
-  const std::string limit;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  const std::string limit;
-#else
-  const std::string limit = "ulimit -v 2000000; ";
-#endif
-#else
-  const std::string limit = "ulimit -v 2000000; ";
-#endif
-  EXPECT_EQ(runTollwick("yes", limit), 2) << output_;
+  EXPECT_EQ(runTollwick("yes", memoryLimit()), 2) << output_;
   EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick",
                                       "Error 'Overflow' occurred in "
                                       "(Tollwick)modZelkorSecurity:SarnDecryptFile!",
@@ -566,6 +588,109 @@ TEST_F(TollwickEndToEndTest, AFileLongerThanTheFormatAddressesIsRefusedUnread) {
                                   dataFilesFailed(), loadFailed(gs::kSystemLoadFailedUnprotect),
                                   errorLoading()));
   EXPECT_EQ(fs::file_size(characters), uint64_t{3} << 30);
+}
+
+// A run that waits at its question holds the game's folder; a second run on the same
+// folder, named another way (a drive of the Wine prefix against the host path, with a
+// private runtime folder against none), is refused with the single-copy box and
+// changes nothing.
+TEST_F(TollwickEndToEndTest, TwoSpellingsOfOneGameFolderMeetTheSameLock) {
+  makeInstall(kBloated);
+  fs::create_directories(work_ / "wine" / "dosdevices");
+  fs::create_directory_symlink(work_, work_ / "wine" / "dosdevices" / "g:");
+  const fs::path answers = work_ / "answers", firstOut = work_ / "first.txt",
+                 firstCode = work_ / "first-code.txt";
+  ASSERT_EQ(::mkfifo(answers.c_str(), 0600), 0);
+  const std::string first =
+      "(env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_ANSWERS "
+      "-u TOLLWICK_TRANSCRIPT -u XDG_RUNTIME_DIR TOLLWICK_DIALOG=terminal "
+      "WINEPREFIX=" +
+      quote(work_ / "wine") + " " + quote(install_ / "tollwick") + " " + quote(install_) + " <" +
+      quote(answers) + " >" + quote(firstOut) + " 2>&1; echo $? >" + quote(firstCode) + ") &";
+  ASSERT_EQ(std::system(first.c_str()), 0);
+  // Opened once the first run reads its answers; no later run inherits it.
+  const int answer = ::open(answers.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(answer, 0);
+  for (int waited = 0; waited < 300 && readAll(firstOut).find("Fix Character") == std::string::npos;
+       ++waited) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_THAT(readAll(firstOut), HasSubstr("Fix Character File Now?"));
+  const auto before = filesUnder(install_);
+
+  fs::create_directories(work_ / "runtime");
+  fs::permissions(work_ / "runtime", fs::perms::owner_all);
+  EXPECT_EQ(runTollwick("yes", "", {}, quote("g:\\INSTALL\\"),
+                        "XDG_RUNTIME_DIR=" + quote(work_ / "runtime")),
+            1)
+      << output_;
+  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick 1.01  ",
+                                      "Sorry, only one instance of Tollwick can be run at a time.",
+                                      48, 1}));
+  EXPECT_TRUE(filesUnder(install_) == before) << "a game file changed";
+
+  EXPECT_EQ(::write(answer, "n\n", 2), 2);
+  ::close(answer);
+  for (int waited = 0; waited < 300 && readAll(firstCode).empty(); ++waited) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(readAll(firstCode), "0\n") << readAll(firstOut);
+}
+
+// Anybody who may read the game's folder may lock it; such a lock (here another user's)
+// stops no run of the player's.
+TEST_F(TollwickEndToEndTest, AGameFolderLockedByAnotherUserStopsNoRun) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a command as another user";
+  makeInstall(kBloated);
+  // The other user reaches the folder, and notes the process that holds the lock.
+  fs::permissions(work_, fs::perms::others_all, fs::perm_options::add);
+  const fs::path holder = work_ / "holder";
+  const std::string hold = "setpriv --reuid=nobody --regid=nogroup --clear-groups flock -n " +
+                           quote(install_) + " sh -c 'echo $$ >" + quote(holder) +
+                           "; exec sleep 30' >/dev/null 2>&1 &";
+  ASSERT_EQ(std::system(hold.c_str()), 0);
+  for (int waited = 0; waited < 100 && readAll(holder).empty(); ++waited) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(readAll(holder).empty()) << "the other user could not lock the folder";
+  EXPECT_EQ(runTollwick("yes", "unset XDG_RUNTIME_DIR; "), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(fixQuestion(6), done()));
+  std::system(("kill " + readAll(holder)).c_str());
+}
+
+// The game's Windows security library is recognised by its headers alone: one of
+// 64 GB (sparse), which reading whole would exhaust memory, is no 32-bit Windows library,
+// so the run goes on without it and says so in its boxes, never in an abort.
+TEST_F(TollwickEndToEndTest, AHugeWindowsSecurityLibraryIsABoxNotAnAbort) {
+  makeInstall(kBloated);
+  fs::remove(install_ / "ZELKORSEC.so");
+  { std::ofstream(install_ / "ZELKORSEC.dll"); }
+  fs::resize_file(install_ / "ZELKORSEC.dll", uint64_t{64} << 30);
+  const auto before = readAll(gameFile("ZELKORCharacters.DED"));
+  const int code = runTollwick("yes", memoryLimit() + "timeout -s KILL 60 ");
+  EXPECT_NE(code, 134) << "aborted";
+  EXPECT_NE(code, 137) << "killed after 60 s";
+  EXPECT_EQ(code, 1) << output_;  // the master header cannot load without the library
+  ASSERT_FALSE(boxes_.empty());
+  EXPECT_EQ(boxes_.front(), (Box{"Tollwick",
+                                 "Error 'File not found: ZELKORSEC.so' occurred in "
+                                 "(Tollwick)modZelkorSecurity:SarnDecryptFile!",
+                                 0, 1}));
+  EXPECT_TRUE(readAll(gameFile("ZELKORCharacters.DED")) == before) << "the character file changed";
+}
+
+// C++'s own out of memory outside every routine's trap (here while the packaged program
+// reads the game's settings from a registry file larger than the memory it may use) ends
+// the run with one box of the common error report and exit code 1, never an abort.
+TEST_F(TollwickEndToEndTest, OutOfMemoryOutsideEveryRoutineIsABoxNotAnAbort) {
+  if (memoryLimit().empty()) GTEST_SKIP() << "a sanitizer build runs under no memory limit";
+  const fs::path registry = work_ / "wine" / "system.reg";
+  std::ofstream(registry) << "WINE REGISTRY Version 2\n";
+  fs::resize_file(registry, uint64_t{200} << 20);  // sparse: 200 MB that cost no disk
+  EXPECT_EQ(runTollwick("yes", "ulimit -v 150000; ", packagedProgram()), 1) << output_;
+  EXPECT_THAT(boxes_,
+              ElementsAre(Box{"Tollwick",
+                              "Error 'Out of memory' occurred in (Tollwick)modMain:Main!", 0, 1}));
 }
 
 }  // namespace

@@ -6,18 +6,23 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "platform/seam.h"
+#include "platform/testing/forwarding_fs.h"
 #include "settings/registry_values.h"
 
 namespace tollwick::platform {
@@ -62,13 +67,15 @@ bool writeWipeSystem(Registry& registry, const std::string& text) {
   return regWriteValue(kHkeyLocalMachine, "SOFTWARE\\Varnholt\\Zelkor", "WipeSystem", 1, text);
 }
 
-TEST(PosixRegistry, AWriteReplacesTheFileALinkPointsAtAndKeepsItsMode) {
+TEST(PosixRegistry, AWriteReplacesTheFileALinkPointsAtAndKeepsItsModeAndAttributes) {
   TempPrefix prefix;
   fs::create_directory(prefix.path() / "real");
   const fs::path real = prefix.path() / "real" / "system.reg";
   spit(real, kSettings);
   const mode_t umaskBefore = ::umask(022);  // would narrow a mode the write did not restore
   ::chmod(real.c_str(), 0660);
+  const std::string note = "the player's note";
+  ASSERT_EQ(::setxattr(real.c_str(), "user.note", note.data(), note.size(), 0), 0);
   fs::create_symlink("real/system.reg", prefix.path() / "system.reg");
   const auto registry = makeWinePrefixRegistry(prefix.path());
 
@@ -80,6 +87,10 @@ TEST(PosixRegistry, AWriteReplacesTheFileALinkPointsAtAndKeepsItsMode) {
   struct stat st {};
   ASSERT_EQ(::stat(real.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0660u);
+  std::string kept(64, '\0');
+  kept.resize(static_cast<size_t>(
+      std::max<ssize_t>(0, ::getxattr(real.c_str(), "user.note", kept.data(), kept.size()))));
+  EXPECT_EQ(kept, note);
   ::umask(umaskBefore);
   for (const auto& entry : fs::directory_iterator(prefix.path() / "real")) {
     EXPECT_EQ(entry.path().filename(), "system.reg") << "a temporary file was left";
@@ -88,8 +99,9 @@ TEST(PosixRegistry, AWriteReplacesTheFileALinkPointsAtAndKeepsItsMode) {
 
 // The registry file is a file the owner may protect like the game's: read-only, it is
 // never replaced (even by root), the write failing as the registry function's failure.
-// A temporary an interrupted write left beside it goes with the next write; a hidden
-// file of the player's that merely looks alike stays.
+// A temporary an interrupted write left beside it goes at the next run's first look at
+// the file, whether or not that run writes; a hidden file of the player's that merely
+// looks alike stays.
 TEST(PosixRegistry, AReadOnlyFileIsNeverReplacedAndLeftOverTemporariesGo) {
   TempPrefix prefix;
   const fs::path file = prefix.path() / "system.reg";
@@ -106,11 +118,62 @@ TEST(PosixRegistry, AReadOnlyFileIsNeverReplacedAndLeftOverTemporariesGo) {
   spit(prefix.path() / ".system.reg.tw-0badf00d", "half a registry");
   spit(prefix.path() / ".save-20240115", "the player's");
   spit(prefix.path() / ".system.reg.tw-0badf00d.bak", "the player's");
-  EXPECT_TRUE(writeWipeSystem(*registry, "F"));
+  const auto nextRun = makeWinePrefixRegistry(prefix.path());
+  EXPECT_TRUE(
+      nextRun->readValue(reg::kLocalMachine, "Software\\Varnholt\\Zelkor", "WipeSystem").ok());
   EXPECT_FALSE(fs::exists(prefix.path() / ".system.reg.tw-0badf00d"));
+  EXPECT_TRUE(writeWipeSystem(*nextRun, "F"));
   EXPECT_TRUE(fs::exists(prefix.path() / ".save-20240115"));
   EXPECT_TRUE(fs::exists(prefix.path() / ".system.reg.tw-0badf00d.bak"));
   EXPECT_EQ(std::distance(fs::directory_iterator(prefix.path()), {}), 3);
+}
+
+// The real file system, except that another writer of the registry file (Wine's
+// server, `wine reg add`) saves it by a rename of its own while this program rewrites
+// it: before the rewritten file is written, or at the moment it takes the file's place.
+class OtherWriterFs : public testing::ForwardingFs {
+ public:
+  std::function<void()> save;
+  bool atPlacement = false;
+  Result<std::unique_ptr<WritableFile>> createTempBeside(const std::string& target) override {
+    if (!atPlacement) saveBefore(target);
+    return ForwardingFs::createTempBeside(target);
+  }
+  Status rename(const std::string& from, const std::string& to) override {
+    if (atPlacement) saveBefore(to);
+    return ForwardingFs::rename(from, to);
+  }
+  Status exchange(const std::string& from, const std::string& to) override {
+    if (atPlacement) saveBefore(to);
+    return ForwardingFs::exchange(from, to);
+  }
+
+ private:
+  void saveBefore(const std::string& target) {
+    if (save && target.ends_with("system.reg")) std::exchange(save, nullptr)();
+  }
+};
+
+// The other writer's value stays; the wipe request's write fails as the registry
+// function's failure, which leaves the request for the next start.
+TEST(PosixRegistry, AWriterThatSavesDuringTheRewriteKeepsItsValue) {
+  const std::string theirs = kSettings + "\"Theirs\"=\"kept\"\n";
+  for (const bool atPlacement : {false, true}) {
+    SCOPED_TRACE(atPlacement ? "saved as the rewrite takes its place" : "saved before");
+    TempPrefix prefix;
+    const fs::path file = prefix.path() / "system.reg";
+    spit(file, kSettings);
+    OtherWriterFs files;
+    files.atPlacement = atPlacement;
+    files.save = [&] {
+      spit(prefix.path() / "system.reg.new", theirs);
+      fs::rename(prefix.path() / "system.reg.new", file);
+    };
+    const auto registry = wine::makeWinePrefixRegistry(files, winePrefixLocation(prefix.path()));
+    EXPECT_FALSE(writeWipeSystem(*registry, "F"));
+    EXPECT_EQ(slurp(file), theirs) << "the other writer's value was lost";
+    EXPECT_EQ(std::distance(fs::directory_iterator(prefix.path()), {}), 1);
+  }
 }
 
 TEST(PosixRegistry, WithoutAPrefixDirectoryNothingIsCreated) {

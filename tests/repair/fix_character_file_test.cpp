@@ -328,46 +328,71 @@ TEST_F(FixCharacterFileTest, SlotOutsideTheFileStopsTheRepairWithNothingReplaced
 }
 
 // The real file system, except that the game saves its character file while the
-// repair runs: after the repair read it, when the compacted copy is committed.
+// repair runs: after the repair read it, when the compacted copy is committed, or at the
+// very moment the compacted copy takes its place.
 class GameSavingFs : public testing::ForwardingFs {
  public:
   std::function<void()> save;
+  bool atPlacement = false;
   Status rename(const std::string& from, const std::string& to) override {
-    if (save && to.ends_with(kCharacterTempFileName)) std::exchange(save, nullptr)();
+    saveBefore(to);
     return ForwardingFs::rename(from, to);
+  }
+  Status exchange(const std::string& from, const std::string& to) override {
+    saveBefore(to);
+    return ForwardingFs::exchange(from, to);
+  }
+
+ private:
+  void saveBefore(const std::string& to) {
+    const char* target = atPlacement ? kCharacterFileName : kCharacterTempFileName;
+    if (save && to.ends_with(target)) std::exchange(save, nullptr)();
   }
 };
 
+// A save after the read is caught everywhere; one at the very moment of the
+// replacement only where the file system can exchange two files (Linux).
+#ifdef _WIN32
+constexpr bool kSaveMoments[] = {false};
+#else
+constexpr bool kSaveMoments[] = {false, true};
+#endif
+
 // Replaced by a new file, rewritten in place with the same length (a file read long
-// enough ago that the file system vouches for it, and one just written): the save
-// stays, the compacted copy of the older contents is discarded and the report says so.
+// enough ago that the file system vouches for it, and one just written), after the read
+// or at the moment of the replacement itself: the save stays, the compacted copy of the
+// older contents is discarded and the report says so.
 TEST_F(FixCharacterFileTest, ASaveMadeDuringTheRepairIsNeverReplaced) {
   const std::string saveFile = root() + "/save.DED";
   writeCharacters(saveFile, "Brannoc");
   const auto saved = fileBytes(saveFile);
-  for (const char* how : {"replaced", "rewritten", "rewritten at once"}) {
-    abandonAllFiles();
-    dialog_.boxes.clear();
-    writeCharacters(characters(), "Aldric");
-    ASSERT_EQ(fileBytes(characters())->size(), saved->size());
-    if (std::string(how) != "rewritten at once") {
-      std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    }
-    GameSavingFs game;
-    game.save = [&] {
-      if (std::string(how) == "replaced") {
-        fs::copy_file(saveFile, characters() + ".new");
-        fs::rename(characters() + ".new", characters());
-      } else {
-        writeBytes(characters(), *saved);  // the same inode, the same length
+  for (const bool atPlacement : kSaveMoments) {
+    for (const char* how : {"replaced", "rewritten", "rewritten at once"}) {
+      SCOPED_TRACE(std::string(how) + (atPlacement ? " as the copy takes its place" : ""));
+      abandonAllFiles();
+      dialog_.boxes.clear();
+      writeCharacters(characters(), "Aldric");
+      ASSERT_EQ(fileBytes(characters())->size(), saved->size());
+      if (std::string(how) != "rewritten at once") {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
       }
-    };
-    platform::Installed<platform::FileSystem> installed(game);
-    EXPECT_EQ(repair(), RepairResult::kNothingDone) << how;
-    EXPECT_THAT(dialog_.boxes, ElementsAre(errorReport("Path/File access error"))) << how;
-    EXPECT_TRUE(fileBytes(characters()) == saved) << how << ": the save was lost";
-    EXPECT_FALSE(fileBytes(temp()).has_value()) << how;
-    EXPECT_EQ(hiddenFilesIn(systemDirectory()), 0) << how;
+      GameSavingFs game;
+      game.atPlacement = atPlacement;
+      game.save = [&] {
+        if (std::string(how) == "replaced") {
+          fs::copy_file(saveFile, characters() + ".new");
+          fs::rename(characters() + ".new", characters());
+        } else {
+          writeBytes(characters(), *saved);  // the same inode, the same length
+        }
+      };
+      platform::Installed<platform::FileSystem> installed(game);
+      EXPECT_EQ(repair(), RepairResult::kNothingDone);
+      EXPECT_THAT(dialog_.boxes, ElementsAre(errorReport("Path/File access error")));
+      EXPECT_TRUE(fileBytes(characters()) == saved) << "the save was lost";
+      EXPECT_FALSE(fileBytes(temp()).has_value());
+      EXPECT_EQ(hiddenFilesIn(systemDirectory()), 0);
+    }
   }
 }
 

@@ -3,6 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/xattr.h>
+#endif
+
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -31,13 +36,25 @@ class SystemDataFileTest : public kit::InstallationFixture {
   }
 };
 
+// A re-signed file keeps what its owner set on it, its extended attributes among them.
 TEST_F(SystemDataFileTest, WorksOutTheSignatureAndStampsEveryDataFileWithIt) {
   kit::InstallationOptions options;
   options.unsignedFiles = {"ZELKORMazeItems.DED", "ZELKORMultiConfig.DED"};
   const int32_t signature = install(options);
   ASSERT_NE(signature, 0);
   ASSERT_TRUE(carriesSignature(gameFile("ZELKORMazeItems.DED"), 0));
+#ifndef _WIN32
+  const std::string items = gameFile("ZELKORMazeItems.DED");
+  const std::string note = "the player's note";
+  ASSERT_EQ(::setxattr(items.c_str(), "user.note", note.data(), note.size(), 0), 0);
+#endif
   EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kLoaded);
+#ifndef _WIN32
+  std::string kept(64, '\0');
+  kept.resize(static_cast<size_t>(
+      std::max<ssize_t>(0, ::getxattr(items.c_str(), "user.note", kept.data(), kept.size()))));
+  EXPECT_EQ(kept, note);
+#endif
   EXPECT_EQ(systemState().systemSignature, signature);
   EXPECT_EQ(signature, SarnSignatureOfText(kit::InstallationOptions{}.signatureText));
   for (const char* name : kSystemDataFiles) {
@@ -143,39 +160,67 @@ TEST_F(SystemDataFileTest, DamagedSignaturePositionOrLengthIsReportedAndStopsThe
 }
 
 // The real file system, except that the game saves a data file while the loader
-// re-signs it: after the loader read it, as the re-signed copy is being written.
+// re-signs it: after the loader read it, as the re-signed copy is being written, or at
+// the very moment the re-signed copy takes its place.
 class GameSavingFs : public testing::ForwardingFs {
  public:
   std::string file;
   std::function<void()> save;
+  bool atPlacement = false;
   Result<std::unique_ptr<WritableFile>> createTempBeside(const std::string& target) override {
-    if (save && target.ends_with(file)) std::exchange(save, nullptr)();
+    if (!atPlacement) saveBefore(target);
     return ForwardingFs::createTempBeside(target);
+  }
+  Status rename(const std::string& from, const std::string& to) override {
+    if (atPlacement) saveBefore(to);
+    return ForwardingFs::rename(from, to);
+  }
+  Status exchange(const std::string& from, const std::string& to) override {
+    if (atPlacement) saveBefore(to);
+    return ForwardingFs::exchange(from, to);
+  }
+
+ private:
+  void saveBefore(const std::string& target) {
+    if (save && target.ends_with(file)) std::exchange(save, nullptr)();
   }
 };
 
+// A save after the read is caught everywhere; one at the very moment of the
+// replacement only where the file system can exchange two files (Linux).
+#ifdef _WIN32
+constexpr bool kSaveMoments[] = {false};
+#else
+constexpr bool kSaveMoments[] = {false, true};
+#endif
+
 // A data file carrying signature 0 is re-signed by the loader; a save the game makes
 // meanwhile (to a file read long enough ago that the file system vouches for it, or
-// to one just written) wins: the re-signed bytes are discarded and the error says why.
+// to one just written), also one at the moment the re-signed copy takes its place,
+// wins: the re-signed bytes are discarded and the error says why.
 TEST_F(SystemDataFileTest, ASaveMadeWhileTheLoaderResignsADataFileWins) {
-  for (const bool settled : {true, false}) {
-    SCOPED_TRACE(settled ? "file read long ago" : "file just written");
-    abandonAllFiles();
-    dialog_.boxes.clear();
-    kit::InstallationOptions options;
-    options.unsignedFiles = {"ZELKORMazeItems.DED"};
-    install(options);
-    const std::string items = gameFile("ZELKORMazeItems.DED");
-    const std::vector<uint8_t> saved(fileBytes(items)->size(), 0x5A);
-    if (settled) std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    GameSavingFs game;
-    game.file = "ZELKORMazeItems.DED";
-    game.save = [&] { writeBytes(items, saved); };
-    platform::Installed<platform::FileSystem> installed(game);
-    EXPECT_NE(sysLoadSystemDataFile(), LoadResult::kLoaded);
-    ASSERT_EQ(dialog_.boxes.size(), 1u);
-    EXPECT_THAT(dialog_.boxes[0].prompt, ::testing::HasSubstr("Path/File access error"));
-    EXPECT_EQ(fileBytes(items), saved) << "the save was lost";
+  for (const bool atPlacement : kSaveMoments) {
+    for (const bool settled : {true, false}) {
+      SCOPED_TRACE(std::string(settled ? "file read long ago" : "file just written") +
+                   (atPlacement ? ", saved as the copy takes its place" : ""));
+      abandonAllFiles();
+      dialog_.boxes.clear();
+      kit::InstallationOptions options;
+      options.unsignedFiles = {"ZELKORMazeItems.DED"};
+      install(options);
+      const std::string items = gameFile("ZELKORMazeItems.DED");
+      const std::vector<uint8_t> saved(fileBytes(items)->size(), 0x5A);
+      if (settled) std::this_thread::sleep_for(std::chrono::milliseconds(150));
+      GameSavingFs game;
+      game.file = "ZELKORMazeItems.DED";
+      game.atPlacement = atPlacement;
+      game.save = [&] { writeBytes(items, saved); };
+      platform::Installed<platform::FileSystem> installed(game);
+      EXPECT_NE(sysLoadSystemDataFile(), LoadResult::kLoaded);
+      ASSERT_EQ(dialog_.boxes.size(), 1u);
+      EXPECT_THAT(dialog_.boxes[0].prompt, ::testing::HasSubstr("Path/File access error"));
+      EXPECT_EQ(fileBytes(items), saved) << "the save was lost";
+    }
   }
 }
 

@@ -3,8 +3,9 @@
 # subsystem (no console window), the large-address-aware flag (32-bit), an icon in every
 # size Explorer asks for (16, 24, 32, 48, 256) of one design, the version information
 # (Tollwick 1.01: fixed versions and strings that agree, a copyright line, no word that
-# makes Windows take it for an installer) and a manifest with common controls 6, DPI
-# awareness, the supported Windows versions and no execution level. zelkor-kit.exe and
+# makes Windows take it for an installer), a manifest with common controls 6, DPI
+# awareness, the supported Windows versions and no execution level, and imports of
+# KnownDLLs only. zelkor-kit.exe and
 # ZELKORSEC.dll carry the version information too.
 #
 #   tests/windows/program_resources_test.sh BIN_DIR OBJDUMP VERSION
@@ -47,6 +48,20 @@ for size in 16 24 32 48; do
 done
 check "version information" grep -q 'type=version' <<<"$resources"
 check "a manifest" grep -q -- '--type=24 --name=1 ' <<<"$resources"
+
+# Every library the program imports is one that Windows always loads from its system
+# folder (a KnownDLL on every Windows the manifest names, 7 to 11): Windows looks for any
+# other in the program's own folder first, where a library of the same name planted
+# beside the program (in a Downloads folder) would run before any code of ours. The
+# program loads what it needs beyond these from the system folder only, at run time.
+known_dlls=" advapi32.dll comdlg32.dll gdi32.dll imagehlp.dll imm32.dll kernel32.dll msctf.dll
+  msvcrt.dll normaliz.dll nsi.dll ole32.dll oleaut32.dll psapi.dll rpcrt4.dll sechost.dll
+  setupapi.dll shell32.dll shlwapi.dll user32.dll wldap32.dll ws2_32.dll "
+imports=$(sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' <<<"$headers" | tr '[:upper:]' '[:lower:]')
+check "imports found" test -n "$imports"
+for dll in $imports; do
+  check "import $dll is a KnownDLL" grep -qF " $dll" <<<"$known_dlls"
+done
 
 # The manifest without its comments (which say why it has no execution level).
 manifest=$(wrestool -x --raw -t 24 -n 1 "$bin/tollwick.exe" | tr '\n' ' ' | sed 's/<!--[^>]*-->//g')
