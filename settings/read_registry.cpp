@@ -65,8 +65,8 @@ void readSettings() {
   settings.workingDirectory = readSetting("WorkingDirectory");
   if (trimSpaces(settings.workingDirectory).empty())
     settings.workingDirectory = applicationDirectory;
-  if (!settings.workingDirectory.empty() && settings.workingDirectory.back() != '\\') {
-    settings.workingDirectory += "\\";
+  if (!settings.workingDirectory.empty()) {
+    settings.workingDirectory = sysAddBackslash(settings.workingDirectory);
   }
   settings.systemRootDirectory =
       sysAddBackslash(settings.workingDirectory.empty() ? applicationDirectory

@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "formats/pe/pe_image.h"
+#include "platform/ansi_text.h"
 #include "platform/dialog.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
@@ -103,7 +104,9 @@ std::optional<int> chooseGameFolder(const std::vector<std::string>& arguments) {
   std::string folder =
       trimSpaces(regReadValue(kHkeyLocalMachine, kSettingsKey, "WorkingDirectory"));
   if (folder.empty()) return refuse(kNotInstalledMessage);
-  while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  while (folder.size() > 1 && (endsWithCharacter(folder, '\\') || folder.back() == '/')) {
+    folder.pop_back();
+  }
   return useFolder(folder, "The game's folder in its settings,");
 }
 

@@ -8,22 +8,43 @@
 #include <memory>
 #include <string>
 
+#include "platform/ansi_text.h"
 #include "platform/dialog.h"
 #include "platform/posix/program_module.h"
 
 namespace tollwick::platform {
+namespace {
+
+// The module takes its texts in UTF-8, the toolkit's own: the program's code page is
+// known here, not in the module.
+class Utf8Texts : public Dialog {
+ public:
+  explicit Utf8Texts(std::unique_ptr<Dialog> module) : module_(std::move(module)) {}
+  int32_t show(const std::string& prompt, int32_t style, const std::string& caption) override {
+    return module_->show(ansiToUtf8(prompt), style, ansiToUtf8(caption));
+  }
+  void setBusyPointer() override { module_->setBusyPointer(); }
+  void processPendingMessages() override { module_->processPendingMessages(); }
+
+ private:
+  std::unique_ptr<Dialog> module_;
+};
+
+}  // namespace
 
 std::unique_ptr<Dialog> makeDesktopDialog() {
   using MakeDialog = Dialog* (*)();
   std::string error;
   const SymbolAddress entry =
-      programModuleEntry(kDialogModule, "tollwick_desktop_dialog_v1", error);
+      programModuleEntry(kDialogModule, "tollwick_desktop_dialog_v2", error);
   if (entry == nullptr) {
     std::cerr << "tollwick: message boxes cannot be shown as windows: " << error << "\n";
     return nullptr;
   }
   // Null when the toolkit cannot open the display.
-  return std::unique_ptr<Dialog>(reinterpret_cast<MakeDialog>(entry)());
+  std::unique_ptr<Dialog> module(reinterpret_cast<MakeDialog>(entry)());
+  if (module == nullptr) return nullptr;
+  return std::make_unique<Utf8Texts>(std::move(module));
 }
 
 }  // namespace tollwick::platform

@@ -16,15 +16,15 @@
 
 #include <string>
 
-#include "base/text.h"
 #include "platform/dialog.h"
 
 namespace tollwick::platform {
 namespace {
 
-// Windows texts end their lines with CR LF; a label wants LF alone.
-std::string labelText(const std::string& ansi) {
-  std::string utf8 = ansiToUtf8(ansi), out;
+// Windows texts end their lines with CR LF; a label wants LF alone. The program hands
+// the module its texts in UTF-8 (desktop_dialog.cpp).
+std::string labelText(const std::string& utf8) {
+  std::string out;
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size(); ++i) {
     if (utf8[i] == '\r') {
@@ -206,6 +206,6 @@ Dialog* makeGtkDialog() {
 }  // namespace tollwick::platform
 
 extern "C" __attribute__((visibility("default"))) tollwick::platform::Dialog*
-tollwick_desktop_dialog_v1() {
+tollwick_desktop_dialog_v2() {
   return tollwick::platform::makeGtkDialog();
 }

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
 #include "platform/process.h"
 #include "platform/seam.h"
 
@@ -55,8 +55,8 @@ class PosixProcess : public Process {
  public:
   ~PosixProcess() override { releaseLock(); }
 
-  // The directory's name as the program's text: Windows-1252, which hostPath turns
-  // back into the host's UTF-8. A character Windows-1252 lacks becomes '?', a name
+  // The directory's name as the program's text: the code page, which hostPath turns
+  // back into the host's UTF-8. A character the code page lacks becomes '?', a name
   // nothing on the disk answers to.
   std::string executableDirectory() override {
     std::error_code ec;

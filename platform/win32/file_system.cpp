@@ -1,5 +1,5 @@
 // The file-system facility on Windows: program paths are Windows paths already; they
-// reach the wide API converted from Windows-1252. Every call's result is checked.
+// reach the wide API converted from the system's code page. Every call's result is checked.
 
 #include <windows.h>
 
@@ -15,6 +15,7 @@
 #include <random>
 #include <utility>
 
+#include "platform/ansi_text.h"
 #include "platform/file_system.h"
 #include "platform/read_whole.h"
 #include "platform/seam.h"
@@ -31,7 +32,7 @@ using win32::widen;
 constexpr DWORD kChunk = DWORD{1} << 30;  // ReadFile and WriteFile take 32-bit counts
 
 std::string parentOf(const std::string& path) {
-  const size_t separator = path.find_last_of("\\/");
+  const size_t separator = findLastCharacterOf(path, "\\/");
   if (separator == std::string::npos) {
     return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : std::string();
   }
@@ -41,7 +42,7 @@ std::string parentOf(const std::string& path) {
 }
 
 std::string baseNameOf(const std::string& path) {
-  const size_t separator = path.find_last_of("\\/:");
+  const size_t separator = findLastCharacterOf(path, "\\/:");
   return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
@@ -292,7 +293,8 @@ class Win32FileSystem : public FileSystem {
   Result<std::vector<DirEntry>> listDirectory(const std::string& directory) override {
     if (hasWildcard(directory)) return Status(Code::kAccessError, directory);
     std::string prefix = directory;
-    if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/' && prefix.back() != ':') {
+    if (!prefix.empty() && !endsWithCharacter(prefix, '\\') && prefix.back() != '/' &&
+        prefix.back() != ':') {
       prefix += '\\';
     }
     WIN32_FIND_DATAW found{};
@@ -356,7 +358,7 @@ class Win32FileSystem : public FileSystem {
 
   Result<std::unique_ptr<WritableFile>> createTempBeside(const std::string& target) override {
     const std::string directory = parentOf(target);
-    const std::string stem = directory.empty() || directory.back() == '\\' ||
+    const std::string stem = directory.empty() || endsWithCharacter(directory, '\\') ||
                                      directory.back() == '/' || directory.back() == ':'
                                  ? directory
                                  : directory + "\\";
