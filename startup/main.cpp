@@ -4,7 +4,7 @@
 #include <iostream>
 #include <string>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
 #include "platform/process.h"
 #include "platform/seam.h"
 #include "runtime/binary_file.h"
