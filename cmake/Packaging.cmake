@@ -1,6 +1,8 @@
 # Release packages, made by CPack from a built tree (scripts/package.sh makes all three):
-#  - a Windows cross build: tollwick-<version>-win32.zip or -win64.zip, the program and a
-#    README for players at the top, and in a folder of their own (its name says it is
+#  - the 32-bit Windows cross build: tollwick-<version>-windows.zip, the one Windows
+#    package (the game's security library is 32-bit; a 64-bit program cannot load it, so
+#    the 64-bit build is a test build, never offered: its zip, if made, says so in its
+#    name), the program and a README for players at the top, and in a folder of their own (its name says it is
 #    not for the game's folder) the kit with the stand-in security library and the
 #    sample resource library of the same width, for trying Tollwick on a sample
 #    installation: copied into the game's folder they would overwrite the game's own;
@@ -21,11 +23,11 @@ set(tollwick_packaging ${PROJECT_SOURCE_DIR}/packaging)
 
 if(TOLLWICK_WINDOWS_CROSS)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(TOLLWICK_PACKAGE_WIDTH win32)
+    set(TOLLWICK_PACKAGE_NAME windows)
     # The 32-bit program reads the 32-bit twin of the sample library.
     set(resource_library ${CMAKE_BINARY_DIR}/sample/Zelkor32.dll)
   else()
-    set(TOLLWICK_PACKAGE_WIDTH win64)
+    set(TOLLWICK_PACKAGE_NAME win64-test-build-not-for-players)
     set(resource_library ${CMAKE_BINARY_DIR}/bin/Zelkor.dll)
   endif()
   install(TARGETS tollwick RUNTIME DESTINATION .)
@@ -40,7 +42,7 @@ if(TOLLWICK_WINDOWS_CROSS)
     DESTINATION . RENAME screenshot.png)
 
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME tollwick-${PROJECT_VERSION}-${TOLLWICK_PACKAGE_WIDTH})
+  set(CPACK_PACKAGE_FILE_NAME tollwick-${PROJECT_VERSION}-${TOLLWICK_PACKAGE_NAME})
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(libdir lib/tollwick)

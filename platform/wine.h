@@ -26,6 +26,11 @@ class Wine {
   // standard input, output and error; waits for it to end and returns its exit code
   // (1 when it was ended by a signal). -1, with the reason in `error`, when it could
   // not be started.
+  // Whether this computer runs 32-bit programs at all, found out by trying: some Linux
+  // kernels run 64-bit programs only, and there Wine's 32-bit support cannot start,
+  // whatever is installed. True where it cannot be told.
+  virtual bool runs32BitPrograms() = 0;
+
   virtual int run(const std::string& wine, const std::vector<std::string>& arguments,
                   const std::vector<std::pair<std::string, std::string>>& environment,
                   std::string& error) = 0;

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Makes the release packages into dist/: tollwick-<version>-win32.zip and -win64.zip from
-# the Windows cross builds, and tollwick_<version>_amd64.deb from the Linux build with
-# the win32 zip's tollwick.exe, which lintian then checks (an error fails the script;
-# warnings are shown). Then it checks what the packages hold and that the Debian
-# package's programs work as installed, through Wine too.
+# Makes the release packages into dist/: tollwick-<version>-windows.zip from the 32-bit
+# Windows cross build (the one Windows package: the game's security library is 32-bit,
+# and only a 32-bit program loads it; the 64-bit build is a test build and is never
+# packaged), and tollwick_<version>_amd64.deb from the Linux build with the zip's
+# tollwick.exe, which lintian then checks (an error fails the script; warnings are
+# shown). Then it checks that dist/ holds these two and nothing else, what they hold,
+# and that the Debian package's programs work as installed, through Wine too.
 #
 #   scripts/package.sh
 #
-# The three trees (build/, build-win32/, build-win64/) are built first where they are not
-# up to date: the Linux one with scripts/build.sh, the Windows ones with
-# scripts/windows.sh --build-only.
+# The two trees (build/, build-win32/) are built first where they are not up to date:
+# the Linux one with scripts/build.sh, the Windows one with scripts/windows.sh --build-only.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -19,7 +20,7 @@ if [[ -f build/CMakeCache.txt ]]; then
 else
   bash scripts/build.sh build
 fi
-bash scripts/windows.sh --build-only win32 win64
+bash scripts/windows.sh --build-only win32
 
 rm -rf dist
 mkdir -p dist
@@ -32,25 +33,33 @@ package_tree() {
   }
 }
 package_tree build-win32
-package_tree build-win64
-# The Debian package carries the 32-bit tollwick.exe of the win32 zip, as released.
-rm -rf build/packaging/win32
-mkdir -p build/packaging/win32
-(cd build/packaging/win32 && cmake -E tar xf "$root/dist/tollwick-$version-win32.zip")
-cmake -S . -B build -DTOLLWICK_WINDOWS_PROGRAM="$root/build/packaging/win32/tollwick-$version-win32/tollwick.exe" >/dev/null
+windows_zip="tollwick-$version-windows"
+# The Debian package carries the 32-bit tollwick.exe of the Windows zip, as released.
+rm -rf build/packaging/windows
+mkdir -p build/packaging/windows
+(cd build/packaging/windows && cmake -E tar xf "$root/dist/$windows_zip.zip")
+cmake -S . -B build -DTOLLWICK_WINDOWS_PROGRAM="$root/build/packaging/windows/$windows_zip/tollwick.exe" >/dev/null
 package_tree build
 rm -rf dist/_CPack_Packages
 
-for package in "tollwick-$version-win32.zip" "tollwick-$version-win64.zip" "tollwick_${version}_amd64.deb"; do
-  [[ -f "dist/$package" ]] || { echo "package.sh: dist/$package was not made" >&2; exit 1; }
-done
+# The release is these two packages, nothing else: no 64-bit Windows zip, which could not
+# load the game's library.
+made=$(cd dist && ls -A | LC_ALL=C sort | tr '\n' ' ')
+expected=$(printf '%s\n' "$windows_zip.zip" "tollwick_${version}_amd64.deb" | LC_ALL=C sort | tr '\n' ' ')
+[[ "$made" == "$expected" ]] || { echo "package.sh: dist/ holds $made, not $expected" >&2; exit 1; }
+# The Windows program of the zip is the 32-bit one.
+objdump -f "build/packaging/windows/$windows_zip/tollwick.exe" | grep -q 'file format pei-i386' || {
+  echo "package.sh: the zip's tollwick.exe is not a 32-bit program" >&2
+  exit 1
+}
+echo "== dist/ holds $made"
 
 # The top of each zip holds only the program, the players' README and the screenshot it
 # points to: a player who copies it into the game's folder copies nothing of the game's. The kit and the
 # stand-in libraries lie in the sample folder below it.
 sample_folder=$(sed -n 's/^set(TOLLWICK_SAMPLE_FOLDER \(.*\))$/\1/p' cmake/Packaging.cmake)
-for width in win32 win64; do
-  python3 - "dist/tollwick-$version-$width.zip" "tollwick-$version-$width" "$sample_folder" <<'PY'
+for zip in "$windows_zip"; do
+  python3 - "dist/$zip.zip" "$zip" "$sample_folder" <<'PY'
 import sys, zipfile
 zip_path, top, sample = sys.argv[1:]
 names = [n.rstrip("/") for n in zipfile.ZipFile(zip_path).namelist()]
@@ -62,7 +71,7 @@ if files != expected:
     sys.exit(1)
 PY
 done
-echo "== the top of each zip holds only tollwick.exe, README.txt and screenshot.png; the rest lies in $sample_folder/"
+echo "== the top of the zip holds only tollwick.exe, README.txt and screenshot.png; the rest lies in $sample_folder/"
 
 echo "== lintian dist/tollwick_${version}_amd64.deb"
 lintian --fail-on error "dist/tollwick_${version}_amd64.deb" 2>&1 |

@@ -40,4 +40,10 @@ bash scripts/windows.sh win32 win64 || windows_status=1
 bash scripts/package.sh || windows_status=1
 windows_time=$((SECONDS - windows_start))
 printf '== Windows stage: %d min %02d s\n' $((windows_time / 60)) $((windows_time % 60))
+# What this machine could not run (a machine without 32-bit support), said once more at
+# the end, where a reader of the log looks.
+if [[ -s build-wine/not-run.txt ]]; then
+  echo "== not run: $(cat build-wine/not-run.txt)"
+fi
+if ((windows_status == 0)); then echo "== all tests passed"; else echo "== the Windows stage failed"; fi
 exit "$windows_status"

@@ -136,6 +136,14 @@ std::string wineFailedText(int exitCode) {
          kInstallWine32;
 }
 
+std::string no32BitProgramsText() {
+  return "This computer runs no 32-bit programs (its Linux kernel has them switched off), so "
+         "Wine cannot run tollwick.exe, the 32-bit program that reads Zelkor's 32-bit "
+         "security library ZELKORSEC.dll. Installing more of Wine does not change that.\n\n"
+         "Repair the character file on a computer that runs 32-bit programs, or on Windows "
+         "with tollwick.exe.";
+}
+
 std::optional<int> runThroughWineWhereNeeded() {
   auto& process = platform::use<platform::Process>();
   const std::string folder = process.applicationDirectory();
@@ -180,7 +188,10 @@ std::optional<int> runThroughWineWhereNeeded() {
   if (code < 0) return refuse("Wine could not be started: " + error);
   // tollwick.exe ends with 0, 1 or 2; anything else is Wine's own failure to run it
   // (no 32-bit support, a damaged prefix), which the player would otherwise never see.
-  if (code > 2) return refuse(wineFailedText(code));
+  // A computer that runs no 32-bit programs at all is told apart: no package helps there.
+  if (code > 2) {
+    return refuse(wine.runs32BitPrograms() ? wineFailedText(code) : no32BitProgramsText());
+  }
   return code;
 }
 

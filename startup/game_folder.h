@@ -30,8 +30,10 @@ std::optional<int> chooseGameFolder(const std::vector<std::string>& arguments);
 std::optional<int> runThroughWineWhereNeeded();
 
 // The texts of the boxes shown when the game's 32-bit library needs Wine and none is
-// found, and when Wine ended without running tollwick.exe to its end.
+// found, when Wine ended without running tollwick.exe to its end, and when it could not
+// because this computer runs no 32-bit programs at all.
 std::string wineNeededText();
 std::string wineFailedText(int exitCode);
+std::string no32BitProgramsText();
 
 }  // namespace tollwick

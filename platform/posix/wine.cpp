@@ -1,6 +1,7 @@
 // The Wine facility on Linux: `wine` from the PATH, the prefix's drives, and the run of
 // a Windows program as a child process that shares this one's standard streams.
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -125,6 +126,28 @@ class PosixWine : public Wine {
       bestLetter = letter;
     }
     return utf8ToAnsi(best);
+  }
+
+  // The system's 32-bit dynamic loader, started to print its version: a kernel that runs
+  // no 32-bit programs refuses it with ENOEXEC. Without one (no 32-bit C library) nothing
+  // can be told.
+  bool runs32BitPrograms() override {
+    static const char* const kLoader32 = "/lib/ld-linux.so.2";
+    if (::access(kLoader32, X_OK) != 0) return true;
+    posix_spawn_file_actions_t actions;
+    if (::posix_spawn_file_actions_init(&actions) != 0) return true;
+    ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    char* argv[] = {const_cast<char*>(kLoader32), const_cast<char*>("--version"), nullptr};
+    pid_t child = 0;
+    const int spawned = ::posix_spawn(&child, kLoader32, &actions, nullptr, argv, environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (spawned == ENOEXEC) return false;
+    if (spawned != 0) return true;
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return true;
   }
 
   int run(const std::string& wine, const std::vector<std::string>& arguments,

@@ -16,6 +16,7 @@ class Win32Wine : public Wine {
  public:
   std::string find() override { return ""; }
   std::string windowsPath(const std::string& path) override { return path; }
+  bool runs32BitPrograms() override { return true; }
   int run(const std::string&, const std::vector<std::string>&,
           const std::vector<std::pair<std::string, std::string>>&, std::string& error) override {
     error = "Windows programs run without Wine here";

@@ -3,12 +3,20 @@
 # with keys as a player would: y on "Fix Character File Now?", Enter on "Done!". The
 # run must end with exit code 0, its transcript must hold both boxes with those answers,
 # and the character file must have been repaired. The question is photographed with its
-# window manager's frame into WIN32_BUILD/screenshots/tollwick-exe-fix-character-file-now.png
+# window manager's frame into WIN_BUILD/screenshots/tollwick-exe-fix-character-file-now.png
 # (the README shows a copy, docs/tollwick-exe-fix-character-file-now.png).
 #
-#   tests/windows/wine_dialog_smoke_test.sh WIN32_BUILD   (on a display of its own, with a
-#                                                          window manager when one is installed)
+# The program starts as a double-click starts it on Windows: in a Windows environment,
+# without the DISPLAY and the other Unix variables Wine copies into it
+# (tests/windows/windows_env.cpp). Its standard input is a pipe that holds "n" answers,
+# as a console would: a program that asked there instead of in a window would answer No
+# by itself and repair nothing.
 #
+#   tests/windows/wine_dialog_smoke_test.sh WIN_BUILD   (on a display of its own, with a
+#                                                        window manager when one is installed)
+#
+# WIN_BUILD is the 32-bit build, or the 64-bit one on a machine that runs no 32-bit
+# programs (tests/windows/wine_machine.sh).
 # The installation is made by the Windows zelkor-kit; the game has no settings in the
 # registry, so the program finds it in its own directory. WINEPREFIX as for the other
 # Windows tests (default build-wine/prefix).
@@ -24,11 +32,13 @@ fi
 shots="$win_build/screenshots"
 mkdir -p "$shots"
 
-export WINEPREFIX=${WINEPREFIX:-$root/build-wine/prefix}
+source "$root/tests/windows/wine_machine.sh"
+wine_machine
+wine_default_prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset TOLLWICK_DIALOG TOLLWICK_ANSWERS WAYLAND_DISPLAY
-[[ -f "$WINEPREFIX/system.reg" ]] || { mkdir -p "$WINEPREFIX"; wineboot -i >/dev/null 2>&1; }
+wine_prefix_setup
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-wine-smoke.XXXXXX")
 program=""
@@ -40,17 +50,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wine reg delete 'HKLM\Software\Varnholt\Zelkor' /reg:32 /f >/dev/null 2>&1 || true
-wine "$win_build/bin/zelkor-kit.exe" make-install "Z:${work//\//\\}\\install" \
-  --live 2 --dead-nul-name 2 --gap 500 >"$work/kit.out" 2>&1 </dev/null || {
+"$wine" reg delete 'HKLM\Software\Varnholt\Zelkor' /reg:32 /f >/dev/null 2>&1 || true
+bash "$as_on_windows" "$win_build" "$win_build/bin/zelkor-kit.exe" make-install \
+  "$(windows_path "$work/install")" --live 2 --dead-nul-name 2 --gap 500 \
+  >"$work/kit.out" 2>&1 </dev/null || {
   cat "$work/kit.out"
   exit 1
 }
 characters="$work/install/System/Zelkor/ZELKORCharacters.DED"
 before=$(sha256sum <"$characters")
 
-TOLLWICK_TRANSCRIPT="Z:${work//\//\\}\\transcript.jsonl" \
-  wine "$work/install/tollwick.exe" </dev/null >"$work/tollwick.out" 2>&1 &
+printf 'n\nn\nn\n' >"$work/console-answers"
+TOLLWICK_TRANSCRIPT="$(windows_path "$work/transcript.jsonl")" \
+  bash "$as_on_windows" "$win_build" "$work/install/tollwick.exe" <"$work/console-answers" \
+  >"$work/tollwick.out" 2>&1 &
 program=$!
 
 # answer BOXES-BEFORE KEY [SCREENSHOT]: waits for the box after BOXES-BEFORE answered

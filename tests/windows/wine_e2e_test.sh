@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # The whole program on Linux and on Windows, compared: every scenario below starts from
 # one installation made by the Linux zelkor-kit, runs the Linux tollwick on one copy and
-# the 32-bit tollwick.exe under Wine on another, with the same answers, and compares what
+# tollwick.exe under Wine on another, with the same answers, and compares what
 # the two leave behind: the transcript of their boxes, their exit codes, and every file
 # of the game (name, permission bits, bytes). Then the two builds read each other's
 # protected files with their zelkor-kit inspect.
 #
-#   tests/windows/wine_e2e_test.sh LINUX_BUILD WIN32_BUILD
+#   tests/windows/wine_e2e_test.sh LINUX_BUILD WIN_BUILD
+#
+# WIN_BUILD is the 32-bit build (the product) on a machine that runs 32-bit programs, the
+# 64-bit one elsewhere (tests/windows/wine_machine.sh). The Windows programs start in
+# the environment a player's Windows gives them, without the Unix variables Wine copies
+# (tests/windows/windows_env.cpp).
 #
 # Both programs find the game as a player's would: through the game's settings in the
-# registry of the Wine prefix, written with `wine reg add` in the 32-bit view (the Linux
+# registry of the Wine prefix, written with `"$wine" reg add` in the 32-bit view (the Linux
 # build reads the same keys from the prefix's system.reg), whose WorkingDirectory names
 # the game on drive G:, a drive of the prefix that points at the scenario's folder. So both
 # see the game at G:\Zelkor and their texts compare unchanged. Nothing is normalised in
@@ -17,8 +22,8 @@
 # Wine) is dropped and its line ends made Unix ones before the two reports compare.
 #
 # TOLLWICK_E2E_KEEP=1 keeps the scenarios' folders, runs and results for a look.
-# WINEPREFIX names the prefix (default build-wine/prefix, the prefix of the Windows unit
-# tests; it is made when missing). The game's key and drive G: are removed again at the
+# WINEPREFIX names the prefix (default the prefix of the Windows unit tests; it is made
+# when missing). The game's key and drive G: are removed again at the
 # end, and the prefix's wineserver is stopped.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -28,36 +33,31 @@ win_build=$(cd "$2" && pwd)
 source "$root/tests/windows/wine_test_session.sh"
 wine_test_session e2e g
 
+resource_library=$(windows_resource_library "$win_build")
 for product in "$linux_bin/tollwick" "$linux_bin/zelkor-kit" "$linux_bin/ZELKORSEC.so" \
     "$linux_bin/Zelkor.dll" "$win_build/bin/tollwick.exe" "$win_build/bin/zelkor-kit.exe" \
-    "$win_build/bin/ZELKORSEC.dll" "$win_build/sample/Zelkor32.dll"; do
+    "$win_build/bin/ZELKORSEC.dll" "$win_build/bin/windows-env.exe" "$resource_library"; do
   [[ -f "$product" ]] || { echo "wine_e2e_test: $product is not built" >&2; exit 2; }
 done
 
-if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
-fi
 # A host path as the Windows programs see it, through the prefix's drive Z: (the root).
 [[ "$(readlink "$WINEPREFIX/dosdevices/z:")" == / ]] || {
   echo "wine_e2e_test: drive Z: of $WINEPREFIX is not the root directory" >&2
   exit 2
 }
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 # The programs, each with its own security library and the game's resource library of
 # its own width beside it, as the packages ship them.
-mkdir -p "$work/linux-app" "$work/win32-app" "$work/drive" "$work/results"
+mkdir -p "$work/linux-app" "$work/windows-app" "$work/drive" "$work/results"
 cp "$linux_bin/tollwick" "$linux_bin/ZELKORSEC.so" "$linux_bin/Zelkor.dll" "$work/linux-app/"
-cp "$win_build/bin/tollwick.exe" "$win_build/bin/ZELKORSEC.dll" "$work/win32-app/"
-cp "$win_build/sample/Zelkor32.dll" "$work/win32-app/Zelkor.dll"
+cp "$win_build/bin/tollwick.exe" "$win_build/bin/ZELKORSEC.dll" "$work/windows-app/"
+cp "$resource_library" "$work/windows-app/Zelkor.dll"
 game="$work/drive/Zelkor"
 ln -sfn "$work/drive" "$WINEPREFIX/dosdevices/$drive:"
 
 # The game's settings, written by Wine's own reg in the 32-bit view. The server writes
 # system.reg, which the Linux build reads, only when it stops.
-wine reg add "$key" /v WorkingDirectory /t REG_SZ /d 'G:\Zelkor' /reg:32 /f >/dev/null
+"$wine" reg add "$key" /v WorkingDirectory /t REG_SZ /d 'G:\Zelkor' /reg:32 /f >/dev/null
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w
 grep -q '^\[Software\\\\Wow6432Node\\\\Varnholt\\\\Zelkor\]' "$WINEPREFIX/system.reg" || {
@@ -80,7 +80,7 @@ manifest() {
     done)
 }
 
-# run_linux|run_win32 NAME ANSWERS: one run on the game folder; its exit code, output and
+# run_linux|run_windows NAME ANSWERS: one run on the game folder; its exit code, output and
 # transcript go to results/NAME.<platform>.*
 run_linux() {
   local out="$work/results/$1.linux" status=0
@@ -89,10 +89,11 @@ run_linux() {
     </dev/null >"$out.out" 2>&1 || status=$?
   echo "$status" >"$out.rc"
 }
-run_win32() {
-  local out="$work/results/$1.win32" status=0
+run_windows() {
+  local out="$work/results/$1.windows" status=0
   timeout 120 env TOLLWICK_ANSWERS="$2" TOLLWICK_TRANSCRIPT="$(windows_path "$out.jsonl")" \
-    wine "$work/win32-app/tollwick.exe" </dev/null >"$out.out" 2>&1 || status=$?
+    bash "$as_on_windows" "$win_build" "$work/windows-app/tollwick.exe" </dev/null >"$out.out" 2>&1 ||
+    status=$?
   echo "$status" >"$out.rc"
 }
 
@@ -111,14 +112,14 @@ scenario() {
   manifest "$template" >"$work/results/$name.before"
 
   local platform
-  for platform in linux win32; do
+  for platform in linux windows; do
     rm -rf "$game"
     cp -a "$template" "$game"
     [[ -z "$prepare" ]] || (cd "$game" && eval "$prepare")
     if [[ -n "$wipe_request" ]]; then
       # The game's request to wipe its system files, in the registry as the game leaves
       # it; the server is stopped so that system.reg, which the Linux build reads, has it.
-      wine reg add "$key" /v WipeSystem /t REG_SZ /d "$wipe_request" /reg:32 /f >/dev/null
+      "$wine" reg add "$key" /v WipeSystem /t REG_SZ /d "$wipe_request" /reg:32 /f >/dev/null
       wineserver -k >/dev/null 2>&1 || true
       wineserver -w
     fi
@@ -126,29 +127,29 @@ scenario() {
     manifest "$game" >"$work/results/$name.$platform.files"
     if [[ -n "$wipe_request" ]]; then
       # What either program left of the request, as Wine reads it.
-      wine reg query "$key" /v WipeSystem /reg:32 2>&1 | tr -d '\r' | grep WipeSystem \
+      "$wine" reg query "$key" /v WipeSystem /reg:32 2>&1 | tr -d '\r' | grep WipeSystem \
         >>"$work/results/$name.$platform.files" || true
     fi
     cp -a "$game" "$work/results/$name.$platform.tree"
   done
   if [[ -n "$wipe_request" ]]; then
-    wine reg delete "$key" /v WipeSystem /reg:32 /f >/dev/null 2>&1 || true
+    "$wine" reg delete "$key" /v WipeSystem /reg:32 /f >/dev/null 2>&1 || true
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w
   fi
 
   local r="$work/results/$name" ok=1
-  if ! cmp -s "$r.linux.rc" "$r.win32.rc"; then
-    echo "  exit codes differ: Linux $(cat "$r.linux.rc"), Windows $(cat "$r.win32.rc")"
+  if ! cmp -s "$r.linux.rc" "$r.windows.rc"; then
+    echo "  exit codes differ: Linux $(cat "$r.linux.rc"), Windows $(cat "$r.windows.rc")"
     ok=0
   fi
-  touch "$r.linux.jsonl" "$r.win32.jsonl"
-  if ! diff -u --label Linux --label Windows "$r.linux.jsonl" "$r.win32.jsonl"; then ok=0; fi
-  if ! diff -u --label Linux --label Windows "$r.linux.files" "$r.win32.files"; then ok=0; fi
+  touch "$r.linux.jsonl" "$r.windows.jsonl"
+  if ! diff -u --label Linux --label Windows "$r.linux.jsonl" "$r.windows.jsonl"; then ok=0; fi
+  if ! diff -u --label Linux --label Windows "$r.linux.files" "$r.windows.files"; then ok=0; fi
   # Two runs that both failed to start would agree too: each must have shown a box.
   if [[ ! -s "$r.linux.jsonl" ]]; then
     echo "  no box was shown; the programs said:"
-    sed 's/^/    /' "$r.linux.out" "$r.win32.out"
+    sed 's/^/    /' "$r.linux.out" "$r.windows.out"
     ok=0
   fi
   if ((ok)); then
@@ -240,32 +241,32 @@ fi
 inspect_both() {
   local name=$1 file=$2 linux_status=0 win_status=0
   "$linux_bin/zelkor-kit" inspect "$file" >"$r/$name.inspect.linux" 2>&1 || linux_status=$?
-  wine "$win_build/bin/zelkor-kit.exe" inspect "$(windows_path "$file")" \
-    >"$r/$name.inspect.win32" 2>&1 </dev/null || win_status=$?
+  bash "$as_on_windows" "$win_build" "$win_build/bin/zelkor-kit.exe" inspect "$(windows_path "$file")" \
+    >"$r/$name.inspect.windows" 2>&1 </dev/null || win_status=$?
   local normalised
-  for normalised in linux win32; do
+  for normalised in linux windows; do
     tr -d '\r' <"$r/$name.inspect.$normalised" | grep -v '^file: ' >"$r/$name.inspect.$normalised.n"
   done
   if [[ $linux_status -eq 0 && $win_status -eq 0 ]] &&
      grep -q '^unprotects: yes' "$r/$name.inspect.linux.n" &&
-     diff -u --label Linux --label Windows "$r/$name.inspect.linux.n" "$r/$name.inspect.win32.n"; then
+     diff -u --label Linux --label Windows "$r/$name.inspect.linux.n" "$r/$name.inspect.windows.n"; then
     pass "$name"
   else
     echo "  inspect exit codes: Linux $linux_status, Windows $win_status"
-    sed 's/^/    /' "$r/$name.inspect.linux" "$r/$name.inspect.win32"
+    sed 's/^/    /' "$r/$name.inspect.linux" "$r/$name.inspect.windows"
     fail "$name"
   fi
 }
 inspect_both "character file repaired on Linux unprotects on both" \
   "$r/repair-answered-yes.linux.tree/$characters"
 inspect_both "character file repaired on Windows unprotects on both" \
-  "$r/repair-answered-yes.win32.tree/$characters"
+  "$r/repair-answered-yes.windows.tree/$characters"
 
 # An installation the Windows kit protected with the Windows library: every game file
 # unprotects on Linux, and it is byte for byte the one the Linux kit makes.
-made_win="$work/made-win32" made_linux="$work/made-linux"
-if wine "$win_build/bin/zelkor-kit.exe" make-install "$(windows_path "$made_win")" "${bloated[@]}" \
-     >"$r/made-win32.kit" 2>&1 </dev/null &&
+made_win="$work/made-windows" made_linux="$work/made-linux"
+if bash "$as_on_windows" "$win_build" "$win_build/bin/zelkor-kit.exe" make-install \
+     "$(windows_path "$made_win")" "${bloated[@]}" >"$r/made-windows.kit" 2>&1 </dev/null &&
    "$linux_bin/zelkor-kit" make-install "$made_linux" "${bloated[@]}" >"$r/made-linux.kit" 2>&1; then
   unreadable=0
   while IFS= read -r file; do
@@ -291,7 +292,7 @@ if wine "$win_build/bin/zelkor-kit.exe" make-install "$(windows_path "$made_win"
   fi
 else
   fail "zelkor-kit make-install on both builds"
-  sed 's/^/    /' "$r/made-win32.kit" "$r/made-linux.kit" 2>/dev/null || true
+  sed 's/^/    /' "$r/made-windows.kit" "$r/made-linux.kit" 2>/dev/null || true
 fi
 
 echo "$passes passed, $failures failed"

@@ -9,13 +9,18 @@
 # with the same exit code and leave the same bytes in every game file. The transcript
 # of the run through Wine and the time of both runs are printed.
 #
+# On a machine that runs no 32-bit programs (tests/windows/wine_machine.sh) Wine cannot
+# run tollwick.exe: there the run through Wine must end with exit code 2 after one box
+# that tells the player so (not "install wine32", which would not help), and leave every
+# game file as it was.
+#
 #   tests/windows/wine_handoff_test.sh LINUX_BUILD WIN32_BUILD [PROGRAM_DIR]
 #
 # PROGRAM_DIR holds tollwick and tollwick.exe side by side, as /usr/lib/tollwick of the
 # Debian package does (scripts/package.sh passes the unpacked package's); without it
 # the builds' two programs are laid out that way. HANDOFF_SIZE sets the size of the
 # character file (default 16M). TOLLWICK_E2E_KEEP=1 keeps the folders and results.
-# WINEPREFIX names the prefix (default build-wine/prefix; made when missing). The
+# WINEPREFIX names the prefix (default the Windows stage's; made when missing). The
 # game's key and drive H: are removed again at the end, and the prefix's server stopped.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -43,12 +48,6 @@ for library in Zelkor.dll ZELKORSEC.so ZELKORSEC.dll; do
   }
 done
 
-if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
-fi
-
 # The game, as the Linux kit makes it, with the game's resource library of its own width
 # (32-bit) and no security library yet.
 template="$work/template"
@@ -62,7 +61,7 @@ cp "$win_build/sample/Zelkor32.dll" "$template/Zelkor.dll"
 mkdir -p "$work/drive" "$work/results"
 game="$work/drive/Zelkor"
 ln -sfn "$work/drive" "$WINEPREFIX/dosdevices/$drive:"
-wine reg add "$key" /v WorkingDirectory /t REG_SZ /d 'H:\Zelkor' /reg:32 /f >/dev/null
+"$wine" reg add "$key" /v WorkingDirectory /t REG_SZ /d 'H:\Zelkor' /reg:32 /f >/dev/null
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w
 wineserver -p  # kept up for the runs below, as a player's desktop session keeps it
@@ -90,9 +89,45 @@ run() {
   (cd "$game" && find . -type f -print | LC_ALL=C sort | xargs sha256sum) >"$r/$name.files"
 }
 run native "$linux_bin/ZELKORSEC.so"
-run wine "$win_build/bin/ZELKORSEC.dll"
-
 characters=System/Zelkor/ZELKORCharacters.DED
+
+if [[ "$wine_32bit" != 1 ]]; then
+  if "$wine_loader32" --version >/dev/null 2>&1; then
+    echo "-- not tried: this machine runs 32-bit programs, so what a player on one that runs"
+    echo "   none is told cannot be seen here (TOLLWICK_NO_32BIT=1 only takes that path)"
+    exit 0
+  fi
+  # Wine itself is started and fails: the box says why, and nothing is touched.
+  run wine "$win_build/bin/ZELKORSEC.dll"
+  (cd "$template" && find . -type f ! -name ZELKORSEC.dll -print | LC_ALL=C sort | xargs sha256sum) \
+    >"$r/template.files"
+  if [[ "$(cat "$r/wine.rc")" == 2 ]]; then
+    pass "the run through Wine ends with exit code 2"
+  else
+    fail "the run through Wine ends with exit code 2 (was $(cat "$r/wine.rc"))"
+    sed 's/^/    /' "$r/wine.out"
+  fi
+  touch "$r/wine.jsonl"
+  if [[ $(wc -l <"$r/wine.jsonl") -eq 1 ]] &&
+     grep -q '"prompt": "This computer runs no 32-bit programs' "$r/wine.jsonl" &&
+     ! grep -q 'wine32' "$r/wine.jsonl"; then
+    pass "one box says that this computer runs no 32-bit programs"
+  else
+    fail "one box says that this computer runs no 32-bit programs"
+    sed 's/^/    /' "$r/wine.jsonl" "$r/wine.out"
+  fi
+  if diff -u --label before --label after "$r/template.files" "$r/wine.files"; then
+    pass "every game file is as it was"
+  else
+    fail "every game file is as it was"
+  fi
+  echo "-- what the player is told:"
+  sed 's/^/   /' "$r/wine.jsonl"
+  test "$failures" -eq 0
+  exit
+fi
+
+run wine "$win_build/bin/ZELKORSEC.dll"
 if [[ "$(cat "$r/native.rc")" == 0 && "$(cat "$r/wine.rc")" == 0 ]]; then
   pass "both runs end with exit code 0"
 else

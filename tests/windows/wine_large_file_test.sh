@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# A character file above 1 GB, repaired by the 32-bit tollwick.exe under Wine (a 32-bit
-# program needs the large-address-aware flag for it) and by the Linux build, each on its
+# A character file above 1 GB, repaired by tollwick.exe under Wine (the 32-bit program
+# needs the large-address-aware flag for it) and by the Linux build, each on its
 # own copy of one installation made by the Linux kit, each answered Yes. Both must end
 # with "Done!" and exit code 0 and leave the same compacted character file. Prints both
 # repair times and their ratio (the copies are written back to disk before each run).
 #
-#   tests/windows/wine_large_file_test.sh LINUX_BUILD WIN32_BUILD [SIZE]   (default 1200M)
+#   tests/windows/wine_large_file_test.sh LINUX_BUILD WIN_BUILD [SIZE]   (default 1200M)
 #
+# WIN_BUILD is the 32-bit build, or the 64-bit one on a machine that runs no 32-bit
+# programs (tests/windows/wine_machine.sh); the Windows program starts in a Windows
+# environment (tests/windows/windows_env.cpp).
 # It needs about three times SIZE of disk space and takes a minute or two; the Windows
 # stage (scripts/windows.sh) runs it once. WINEPREFIX as for the other Windows tests
-# (default build-wine/prefix); the game's settings are removed from it first, so that
+# (default the Windows stage's prefix); the game's settings are removed from it first, so that
 # both programs find the game beside themselves.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -17,11 +20,13 @@ linux_bin=$(cd "$1/bin" && pwd)
 win_build=$(cd "$2" && pwd)
 size=${3:-1200M}
 
-export WINEPREFIX=${WINEPREFIX:-$root/build-wine/prefix}
+source "$root/tests/windows/wine_machine.sh"
+wine_machine
+wine_default_prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY TOLLWICK_DIALOG TOLLWICK_ANSWERS TOLLWICK_TRANSCRIPT
-[[ -f "$WINEPREFIX/system.reg" ]] || { mkdir -p "$WINEPREFIX"; wineboot -i >/dev/null 2>&1; }
+wine_prefix_setup
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-wine-large.XXXXXX")
 cleanup() {
@@ -30,7 +35,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-wine reg delete 'HKLM\Software\Varnholt\Zelkor' /reg:32 /f >/dev/null 2>&1 || true
+"$wine" reg delete 'HKLM\Software\Varnholt\Zelkor' /reg:32 /f >/dev/null 2>&1 || true
 wineserver -p 2>/dev/null || true  # kept up: a program then starts in milliseconds
 
 characters=System/Zelkor/ZELKORCharacters.DED
@@ -49,7 +54,7 @@ run() {
   rm -rf "$install"
   cp -r "$work/template" "$install"
   cp "$win_build/bin/tollwick.exe" "$win_build/bin/ZELKORSEC.dll" "$install/"
-  cp "$win_build/sample/Zelkor32.dll" "$install/Zelkor.dll"  # the Linux one reads it too
+  cp "$(windows_resource_library "$win_build")" "$install/Zelkor.dll"  # the Linux one reads it too
   sync
   local status=0 t0 t1
   t0=$(now)
@@ -67,16 +72,17 @@ run() {
 }
 run linux env WINEPREFIX="$work/no-settings" TOLLWICK_ANSWERS=yes \
   TOLLWICK_TRANSCRIPT="$work/install/boxes.jsonl" "$work/install/tollwick"
-run win32 env TOLLWICK_ANSWERS=yes TOLLWICK_TRANSCRIPT='Z:'"${work//\//\\}"'\install\boxes.jsonl' \
-  wine "$work/install/tollwick.exe"
+run windows env TOLLWICK_ANSWERS=yes \
+  TOLLWICK_TRANSCRIPT="$(windows_path "$work/install/boxes.jsonl")" \
+  bash "$as_on_windows" "$win_build" "$work/install/tollwick.exe"
 
 if ((failures == 0)); then
-  if cmp -s "$work/linux.DED" "$work/win32.DED"; then
+  if cmp -s "$work/linux.DED" "$work/windows.DED"; then
     echo "ok   both left the same compacted file ($(stat -c %s "$work/linux.DED") bytes)"
   else
     echo "FAIL the two compacted files differ"
     failures=$((failures + 1))
   fi
-  echo "time under Wine / time on Linux: $(echo "scale=2; $(cat "$work/win32.seconds") / $(cat "$work/linux.seconds")" | bc)"
+  echo "time under Wine / time on Linux: $(echo "scale=2; $(cat "$work/windows.seconds") / $(cat "$work/linux.seconds")" | bc)"
 fi
 test "$failures" -eq 0
