@@ -11,6 +11,7 @@
 #ifdef GDK_WINDOWING_X11
 #include <gdk/gdkx.h>
 #endif
+#include <locale.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -53,6 +54,19 @@ const char* iconName(int32_t style) {
 }
 
 bool isYesNo(int32_t style) { return (style & 0xF) == box::kYesNo; }
+
+// A button's label in the desktop's language, from the toolkit's own translations, as
+// the system's message boxes label their buttons on Windows. The program keeps the C
+// locale: the player's is taken for this look-up alone.
+std::string buttonLabel(const char* label) {
+  const locale_t messages = ::newlocale(LC_MESSAGES_MASK, "", nullptr);
+  if (messages == nullptr) return label;
+  const locale_t previous = ::uselocale(messages);
+  std::string text = g_dgettext("gtk30", label);
+  ::uselocale(previous);
+  ::freelocale(messages);
+  return text;
+}
 
 // True while the connection to the display is open. A display that went away is seen on
 // its socket (hang-up or end of stream) before any toolkit call touches it: the toolkit
@@ -139,10 +153,10 @@ class GtkDesktopDialog : public Dialog {
 
     GtkWidget* first = nullptr;
     if (isYesNo(style)) {
-      first = gtk_dialog_add_button(dialog, "_Yes", box::kAnswerYes);
-      gtk_dialog_add_button(dialog, "_No", box::kAnswerNo);
+      first = gtk_dialog_add_button(dialog, buttonLabel("_Yes").c_str(), box::kAnswerYes);
+      gtk_dialog_add_button(dialog, buttonLabel("_No").c_str(), box::kAnswerNo);
     } else {
-      first = gtk_dialog_add_button(dialog, "_OK", box::kAnswerOk);
+      first = gtk_dialog_add_button(dialog, buttonLabel("_OK").c_str(), box::kAnswerOk);
     }
     gtk_dialog_set_default_response(dialog, isYesNo(style) ? box::kAnswerYes : box::kAnswerOk);
 
