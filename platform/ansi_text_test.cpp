@@ -17,7 +17,7 @@ TEST(AnsiText, Windows1252MapsToUnicodeAndEveryByteSurvivesARoundTrip) {
   EXPECT_EQ(utf16ToAnsi(ansiToUtf16(all)), all);
   EXPECT_EQ(utf8ToAnsi(ansiToUtf8(all)), all);
   // What the code page lacks, and malformed UTF-8, become '?'.
-  EXPECT_EQ(utf16ToAnsi(u"a\u263Ab\xD83D\xDE00"), "a?b?");
+  EXPECT_EQ(utf16ToAnsi(u"a\u263Ab\xD83D\xDE00"), "a?b??");  // '?' for each UTF-16 unit
   EXPECT_EQ(utf8ToAnsi("a\xD0\x98\xFF"), "a??");
 }
 

@@ -167,12 +167,11 @@ class IconvCodePage : public CodePage {
       const std::string bytes = leBytes(utf16.substr(at));
       at += encoder_.convert(bytes, out) / 2;
       if (at >= utf16.size()) break;
+      // The holes read back as the bytes they came from; any other unit is '?', each half
+      // of a character outside the BMP too, as Windows converts unit by unit.
       const char16_t unit = utf16[at];
-      const bool pair = unit >= 0xD800 && unit <= 0xDBFF && at + 1 < utf16.size() &&
-                        utf16[at + 1] >= 0xDC00 && utf16[at + 1] <= 0xDFFF;
-      // The holes read back as the bytes they came from.
       out.push_back(unit < 0x100 && hole_[unit] ? static_cast<char>(unit) : '?');
-      at += pair ? 2 : 1;
+      ++at;
     }
     return out;
   }
