@@ -100,6 +100,15 @@ Status lastStatus(const std::string& path) { return statusOf(GetLastError(), pat
 // Wildcards would make the search functions match other names.
 bool hasWildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
 
+// A path with a wildcard names nothing: Windows allows neither character in a name. It is
+// not found, as on Linux: such a '?' is what a letter the code page lacks turns into.
+Status wildcardStatus(const std::string& path) {
+  const size_t separator = findLastCharacterOf(path, "\\/");
+  const bool inFolder =
+      separator != std::string::npos && findFirstCharacterOf(path, "*?") < separator;
+  return Status(inFolder ? Code::kPathNotFound : Code::kNotFound, path);
+}
+
 class Handle {
  public:
   explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
@@ -253,7 +262,8 @@ class Win32FileSystem : public FileSystem {
   }
 
   Result<FileRead> readFileWithIdentity(const std::string& path) override {
-    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kAccessError, path);
+    if (hasWildcard(path)) return wildcardStatus(path);
     if (isDirectory(path)) return Status(Code::kAccessError, path);
     Handle file(CreateFileW(
         widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -263,7 +273,8 @@ class Win32FileSystem : public FileSystem {
   }
 
   Result<FileIdentity> identify(const std::string& path) override {
-    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kAccessError, path);
+    if (hasWildcard(path)) return wildcardStatus(path);
     Handle file(CreateFileW(widen(path).c_str(), 0,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -275,7 +286,8 @@ class Win32FileSystem : public FileSystem {
   }
 
   Result<DirEntry> lookup(const std::string& path) override {
-    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kAccessError, path);
+    if (hasWildcard(path)) return wildcardStatus(path);
     const std::wstring wide = widen(path);
     WIN32_FIND_DATAW found{};
     HANDLE search =
@@ -291,7 +303,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   Result<std::vector<DirEntry>> listDirectory(const std::string& directory) override {
-    if (hasWildcard(directory)) return Status(Code::kAccessError, directory);
+    if (hasWildcard(directory)) return Status(Code::kPathNotFound, directory);
     std::string prefix = directory;
     if (!prefix.empty() && !endsWithCharacter(prefix, '\\') && prefix.back() != '/' &&
         prefix.back() != ':') {
@@ -440,7 +452,8 @@ class Win32FileSystem : public FileSystem {
   // Opened without sharing and deleted on close: the open fails while any live handle
   // (a writer's lock) is open. A link is opened itself, never followed.
   Status removeTemporary(const std::string& path) override {
-    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kAccessError, path);
+    if (hasWildcard(path)) return wildcardStatus(path);
     Handle file(CreateFileW(widen(path).c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
                             FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     // A sharing violation (kAccessDenied) tells that a live handle still holds it.
@@ -452,7 +465,8 @@ class Win32FileSystem : public FileSystem {
   }
 
   Status remove(const std::string& path) override {
-    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kAccessError, path);
+    if (hasWildcard(path)) return wildcardStatus(path);
     if (!DeleteFileW(widen(path).c_str())) return lastStatus(path);
     std::lock_guard<std::mutex> lock(mutex_);
     temporaries_.erase(path);
