@@ -10,8 +10,9 @@
 #    with its modules and the 32-bit tollwick.exe beside it (it repairs, through Wine, a
 #    game whose security library is the game's Windows one), the kit with the stand-in
 #    libraries in the same sample folder below it, tollwick and zelkor-kit on the PATH as
-#    links, the desktop entry and its icon. It depends on what the programs link and
-#    recommends what only the modules link (GTK, the sound server's client) and Wine.
+#    links, the desktop entry and its icon, the manual pages and the players' README.
+#    It depends on what the programs link and recommends what only the modules link
+#    (GTK, the sound server's client) and Wine.
 # The folder of the kit and the stand-ins, in both packages.
 set(TOLLWICK_SAMPLE_FOLDER sample-kit-NOT-for-the-game-folder)
 set(CPACK_PACKAGE_NAME tollwick)
@@ -45,6 +46,7 @@ if(TOLLWICK_WINDOWS_CROSS)
   set(CPACK_PACKAGE_FILE_NAME tollwick-${PROJECT_VERSION}-${TOLLWICK_PACKAGE_NAME})
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  find_program(TOLLWICK_GZIP gzip REQUIRED)
   set(libdir lib/tollwick)
   set(sampledir ${libdir}/${TOLLWICK_SAMPLE_FOLDER})
   install(TARGETS tollwick RUNTIME DESTINATION ${libdir})
@@ -80,8 +82,41 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   install(FILES ${tollwick_packaging}/tollwick.desktop DESTINATION share/applications)
   install(FILES ${tollwick_packaging}/tollwick.png DESTINATION share/icons/hicolor/128x128/apps)
   install(FILES ${tollwick_packaging}/copyright DESTINATION share/doc/tollwick)
+  # The players' README for Linux.
+  install(FILES ${tollwick_packaging}/README-linux.txt DESTINATION share/doc/tollwick
+    RENAME README)
+  # The manual pages, made by help2man from each program's own --help and --version: the
+  # help the program prints is the one text of how it is used, so the page cannot say
+  # otherwise. Compressed without a time stamp, as Debian wants them.
+  find_program(TOLLWICK_HELP2MAN help2man REQUIRED)
+  set(TOLLWICK_MAN_PAGES)
+  foreach(program tollwick zelkor-kit)
+    if(program STREQUAL tollwick)
+      set(summary "repair a bloated Zelkor character file")
+    else()
+      set(summary "make sample Zelkor installations and inspect game files")
+    endif()
+    set(page ${CMAKE_BINARY_DIR}/packaging/${program}.1)
+    add_custom_command(OUTPUT ${page} ${page}.gz
+      COMMAND ${TOLLWICK_HELP2MAN} --no-info --no-discard-stderr --section=1
+        --name=${summary} --output=${page} $<TARGET_FILE:${program}>
+      COMMAND ${TOLLWICK_GZIP} -9nkf ${page}
+      DEPENDS ${program}
+      VERBATIM)
+    list(APPEND TOLLWICK_MAN_PAGES ${page})
+    install(FILES ${page}.gz DESTINATION share/man/man1)
+  endforeach()
+  add_custom_target(tollwick_man_pages ALL DEPENDS ${TOLLWICK_MAN_PAGES})
+  if(TOLLWICK_BUILD_TESTS)
+    add_test(NAME tollwick_man_page_test
+      COMMAND bash ${PROJECT_SOURCE_DIR}/tests/man_page_test.sh
+        ${CMAKE_BINARY_DIR}/packaging/tollwick.1 NAME SYNOPSIS "tollwick [GAME_FOLDER]"
+        ENVIRONMENT TOLLWICK_TRANSCRIPT WINEPREFIX "Exit status" --version)
+    add_test(NAME zelkor_kit_man_page_test
+      COMMAND bash ${PROJECT_SOURCE_DIR}/tests/man_page_test.sh
+        ${CMAKE_BINARY_DIR}/packaging/zelkor-kit.1 NAME SYNOPSIS make-install inspect --live)
+  endif()
   # Debian's changelog of a native package: changelog.gz, compressed without a time stamp.
-  find_program(TOLLWICK_GZIP gzip REQUIRED)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
     COMMAND ${TOLLWICK_GZIP} -9nc ${tollwick_packaging}/changelog > ${CMAKE_BINARY_DIR}/packaging/changelog.gz
     DEPENDS ${tollwick_packaging}/changelog

@@ -22,6 +22,17 @@ inline constexpr int32_t kAnswerNo = 7;
 inline constexpr int32_t kNotShown = 0;
 }  // namespace box
 
+// What the desktop's folder chooser gave: a folder (a program text), or nothing.
+struct FolderChoice {
+  enum class Outcome {
+    kNotOffered,  // this dialog has no folder chooser, or could not show it
+    kCancelled,   // the user closed it without choosing
+    kChosen,
+  };
+  Outcome outcome = Outcome::kNotOffered;
+  std::string folder;  // when chosen
+};
+
 class Dialog {
  public:
   virtual ~Dialog() = default;
@@ -31,6 +42,15 @@ class Dialog {
   // Returns 1 (OK), 6 (Yes) or 7 (No). A box that cannot be shown raises a run-time
   // error; it never answers on the user's behalf.
   virtual int32_t show(const std::string& prompt, int32_t style, const std::string& caption) = 0;
+
+  // Asks for a folder with the desktop's own folder chooser, titled `title`: only the
+  // desktop's dialog offers one (offersFolderChooser); the terminal and scripted answers
+  // do not.
+  virtual bool offersFolderChooser() { return false; }
+  virtual FolderChoice chooseFolder(const std::string& title) {
+    (void)title;
+    return {};
+  }
 
   // The hourglass pointer and the processing of waiting window messages: they act only
   // where the boxes are real windows.
@@ -53,6 +73,10 @@ bool desktopSession();
 // session whose display went away still has its terminal); on Windows never: there the
 // terminal answers only when asked for by name (TOLLWICK_DIALOG=terminal).
 bool terminalStandsInForDesktop();
+
+// Whether standard output leads somewhere a person or a script reads it (POSIX: always;
+// Windows: a console, a pipe or a file, which a double-clicked program lacks).
+bool standardOutputIsRead();
 
 // Whether standard input can answer a box: a terminal, or input given to the program
 // (a pipe, a FIFO, a file). False when it is closed or a device that is not a terminal

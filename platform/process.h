@@ -8,6 +8,13 @@
 
 namespace tollwick::platform {
 
+// Whether this is the Windows build: its users start tollwick.exe and meet no Wine.
+#if defined(_WIN32)
+inline constexpr bool kWindowsBuild = true;
+#else
+inline constexpr bool kWindowsBuild = false;
+#endif
+
 class Process {
  public:
   virtual ~Process() = default;
@@ -17,9 +24,15 @@ class Process {
   std::string applicationDirectory() {
     return chosenDirectory_.empty() ? executableDirectory() : chosenDirectory_;
   }
-  void chooseApplicationDirectory(std::string directory) {
+  // `named`: the player named this folder for the run (on the command line or in the
+  // folder chooser), which makes it the game's working directory too.
+  void chooseApplicationDirectory(std::string directory, bool named = false) {
     chosenDirectory_ = std::move(directory);
+    named_ = named;
   }
+  // Whether the application directory is a folder the player named: the settings'
+  // "WorkingDirectory" then names no other folder for this run.
+  bool gameFolderNamed() const { return named_; }
 
   // Directory of the running executable (links resolved), without a final separator.
   virtual std::string executableDirectory() = 0;
@@ -48,6 +61,7 @@ class Process {
 
  private:
   std::string chosenDirectory_;
+  bool named_ = false;
 };
 
 // The arguments the program was started with, after its own name, as program texts

@@ -21,16 +21,31 @@ class Wine {
   // one). "" when no drive of the prefix reaches it.
   virtual std::string windowsPath(const std::string& path) = 0;
 
-  // Runs `wine` (from find) with `arguments` (program texts), in this process's
-  // environment with the variables of `environment` set to the values given, sharing
-  // standard input, output and error; waits for it to end and returns its exit code
-  // (1 when it was ended by a signal). -1, with the reason in `error`, when it could
-  // not be started.
+  // Makes the Wine prefix that holds the host folder `folder` (the nearest folder above
+  // it that holds system.reg and drive_c) the prefix of this run: its registry, its
+  // drives, and the one Wine runs in. WINEPREFIX keeps its prefix when that holds the
+  // folder; a folder in no prefix leaves the prefix as it was.
+  virtual void usePrefixHolding(const std::string& folder) = 0;
+
+  // The prefix of this run as the player names it: WINEPREFIX, or "~/.wine" when it is
+  // not set. "" where there is no Wine.
+  virtual std::string prefixName() = 0;
+
+  // Whether `wine` (from find), started in this run's prefix, would first update the
+  // prefix: it was set up or last updated by another Wine (its update marker names
+  // another build of Wine, or none), and the update rewrites Windows files in it.
+  virtual bool wouldUpdatePrefix(const std::string& wine) = 0;
+
   // Whether this computer runs 32-bit programs at all, found out by trying: some Linux
   // kernels run 64-bit programs only, and there Wine's 32-bit support cannot start,
   // whatever is installed. True where it cannot be told.
   virtual bool runs32BitPrograms() = 0;
 
+  // Runs `wine` (from find) with `arguments` (program texts), in this process's
+  // environment with the variables of `environment` set to the values given, sharing
+  // standard input, output and error; waits for it to end and returns its exit code
+  // (1 when it was ended by a signal). -1, with the reason in `error`, when it could
+  // not be started.
   virtual int run(const std::string& wine, const std::vector<std::string>& arguments,
                   const std::vector<std::pair<std::string, std::string>>& environment,
                   std::string& error) = 0;

@@ -3,9 +3,9 @@
 # Windows cross build (the one Windows package: the game's security library is 32-bit,
 # and only a 32-bit program loads it; the 64-bit build is a test build and is never
 # packaged), and tollwick_<version>_amd64.deb from the Linux build with the zip's
-# tollwick.exe, which lintian then checks (an error fails the script; warnings are
-# shown). Then it checks that dist/ holds these two and nothing else, what they hold,
-# and that the Debian package's programs work as installed, through Wine too.
+# tollwick.exe, which lintian then checks (an error, a warning or a pedantic tag fails
+# the script). Then it checks that dist/ holds these two and nothing else, what they
+# hold, and that the Debian package's programs work as installed, through Wine too.
 #
 #   scripts/package.sh
 #
@@ -73,9 +73,13 @@ PY
 done
 echo "== the top of the zip holds only tollwick.exe, README.txt and screenshot.png; the rest lies in $sample_folder/"
 
-echo "== lintian dist/tollwick_${version}_amd64.deb"
-lintian --fail-on error "dist/tollwick_${version}_amd64.deb" 2>&1 |
-  { grep -v '^running with root privileges' || true; }
+# --- The Debian package: lintian, with its pedantic tags (begin) ---
+# A warning or a pedantic tag fails the script as an error does; the informational tags
+# are shown.
+echo "== lintian --pedantic dist/tollwick_${version}_amd64.deb"
+lintian --pedantic --display-info --fail-on error,warning,pedantic \
+  "dist/tollwick_${version}_amd64.deb" 2>&1 | { grep -v '^running with root privileges' || true; }
+# --- The Debian package: lintian (end) ---
 
 # The Debian package works as installed: zelkor-kit, started through its link on the
 # PATH, finds the security library beside its real self and makes an installation, and
@@ -93,6 +97,16 @@ done
 for file in ZELKORSEC.so ZELKORSEC.dll Zelkor.dll; do
   [[ ! -e "$programs/$file" ]] || { echo "package.sh: the .deb has $file beside tollwick" >&2; exit 1; }
 done
+# --- The Debian package: manual pages and the players' README (begin) ---
+for file in share/man/man1/tollwick.1.gz share/man/man1/zelkor-kit.1.gz share/doc/tollwick/README; do
+  [[ -f "$check/root/usr/$file" ]] || { echo "package.sh: the .deb has no /usr/$file" >&2; exit 1; }
+done
+grep -q '^Exec=tollwick %f$' "$check/root/usr/share/applications/tollwick.desktop" ||
+  { echo "package.sh: the desktop entry does not take a folder" >&2; exit 1; }
+"$check/root/usr/bin/tollwick" --help | grep -q '^Usage: tollwick \[GAME_FOLDER\]' ||
+  { echo "package.sh: the packaged tollwick --help shows no usage" >&2; exit 1; }
+echo "== the Debian package has the manual pages, the README, and tollwick --help"
+# --- The Debian package: manual pages and the players' README (end) ---
 "$check/root/usr/bin/zelkor-kit" make-install "$check/install" --live 2 --dead-nul-name 2 >/dev/null
 env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX="$check/prefix" \
   TOLLWICK_ANSWERS=yes TOLLWICK_TRANSCRIPT="$check/boxes.jsonl" "$check/install/tollwick" </dev/null

@@ -6,8 +6,11 @@
 # under Wine and compares them (tests/windows/wine_e2e_test.sh), repairs a game whose
 # security library is the Windows one from Linux through Wine
 # (tests/windows/wine_handoff_test.sh), shows tollwick.exe's real message boxes on a
-# virtual display and answers them with the keyboard (tests/windows/wine_dialog_smoke_test.sh)
-# and has both repair a character file of 1.2 GB (tests/windows/wine_large_file_test.sh;
+# virtual display and answers them with the keyboard (tests/windows/wine_dialog_smoke_test.sh),
+# picks a game's folder in its folder chooser (tests/windows/wine_folder_chooser_test.sh),
+# repairs a game in a Wine prefix of its own and asks before Wine updates a prefix
+# another Wine set up (tests/windows/wine_prefix_test.sh), and has both repair a
+# character file of 1.2 GB (tests/windows/wine_large_file_test.sh;
 # TOLLWICK_LARGE_FILE_TEST=0 leaves it out). Every Windows program of those tests starts
 # in the environment a player's Windows gives it (tests/windows/windows_env.cpp).
 #
@@ -138,6 +141,15 @@ if ((build_only == 0)) && [[ " ${widths[*]} " == *" $wine_width "* ]]; then
   fi
   echo "== $wine_width: the real message boxes on a virtual display"
   bash tests/windows/wine_dialog_smoke_test.sh "$win_build" || status=1
+  echo "== $wine_width: the folder chooser on a virtual display, and /? and --help"
+  bash tests/windows/wine_folder_chooser_test.sh "$win_build" || status=1
+  if [[ -x "$linux_build/bin/tollwick" ]]; then
+    echo "== a game in a Wine prefix of its own, and a prefix another Wine set up"
+    prefix_build=build-win32
+    [[ -f "$prefix_build/bin/tollwick.exe" ]] || prefix_build=$win_build
+    bash tests/windows/wine_prefix_test.sh "$linux_build" "$prefix_build" || status=1
+    [[ "$wine_32bit" == 1 ]] || not_run+=("the repair through Wine in a game's own prefix")
+  fi
   # Once per run of this stage: a minute or two, and three times the file's size on disk.
   if [[ -x "$linux_build/bin/tollwick" && "${TOLLWICK_LARGE_FILE_TEST:-1}" != 0 ]]; then
     echo "== $wine_width: a character file of 1.2 GB, repaired under Wine and on Linux"

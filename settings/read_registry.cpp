@@ -60,9 +60,11 @@ void readSettings() {
   InstallationSettings& settings = installationSettings();
   settings.settingsKey = kSettingsKey;
 
-  const std::string applicationDirectory =
-      platform::use<platform::Process>().applicationDirectory();
-  settings.workingDirectory = readSetting("WorkingDirectory");
+  auto& process = platform::use<platform::Process>();
+  const std::string applicationDirectory = process.applicationDirectory();
+  // A game's folder the player named is the one worked on, whichever folder the
+  // settings name: the game is where its libraries were found.
+  if (!process.gameFolderNamed()) settings.workingDirectory = readSetting("WorkingDirectory");
   if (trimSpaces(settings.workingDirectory).empty())
     settings.workingDirectory = applicationDirectory;
   if (!settings.workingDirectory.empty()) {

@@ -43,6 +43,11 @@ class DesktopWithFallback : public platform::Dialog {
     }
     return fallback_->show(prompt, style, caption);
   }
+  bool offersFolderChooser() override { return desktop_ && desktop_->offersFolderChooser(); }
+  platform::FolderChoice chooseFolder(const std::string& title) override {
+    if (!desktop_) return {};
+    return desktop_->chooseFolder(title);
+  }
   void setBusyPointer() override {
     if (desktop_) desktop_->setBusyPointer();
   }

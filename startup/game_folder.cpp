@@ -31,8 +31,12 @@ constexpr uint16_t kMachineI386 = 0x014C;
 
 std::string securityLibrary() { return std::string("ZELKORSEC") + platform::kSharedLibrarySuffix; }
 
+// `name` in `folder`, joined with the separator the folder is written with: a Linux
+// host path's '/', else '\', so that a message shows one kind.
 std::string inFolder(const std::string& folder, const std::string& name) {
-  return folder + "\\" + name;
+  const bool hostPath = folder.find('/') != std::string::npos &&
+                        findFirstCharacterOf(folder, "\\") == std::string::npos;
+  return folder + (hostPath ? "/" : "\\") + name;
 }
 
 bool isA(EntryKind kind, const std::string& path) {
@@ -67,23 +71,74 @@ int refuse(const std::string& prompt) {
   return 2;
 }
 
+constexpr const char* kChooserTitle = "Where is Zelkor installed?";
+
 const char* const kGiveTheGameFolder =
     "Start Tollwick with the folder where Zelkor is installed, the one that holds the "
     "game's Zelkor.dll and ZELKORSEC.dll:\n\n    tollwick GAME_FOLDER";
+const char* const kChooseTheGameFolder =
+    "Choose the folder where Zelkor is installed, the one that holds the game's Zelkor.dll "
+    "and ZELKORSEC.dll.";
 
-// The folder `folder` (named by `namedBy`) if it can be the application directory.
-std::optional<int> useFolder(const std::string& folder, const std::string& namedBy) {
+// Whether the boxes come with the desktop's folder chooser: a player who double-clicked
+// the program is never told to type a command.
+bool chooserOffered() { return platform::use<platform::Dialog>().offersFolderChooser(); }
+
+// Why `folder` (written by the player as `written`, named by `namedBy`) cannot be the
+// game's folder; nullopt when it can.
+std::optional<std::string> unusable(const std::string& folder, const std::string& written,
+                                    const std::string& namedBy) {
   if (!isA(EntryKind::kDirectory, folder)) {
-    return refuse(namedBy + " \"" + folder + "\" does not exist.\n\n" + kGiveTheGameFolder);
+    return namedBy + " \"" + written + "\" does not exist.";
   }
   if (!holdsAGameLibrary(folder)) {
-    return refuse(namedBy + " \"" + folder +
-                  "\" holds neither Zelkor.dll nor ZELKORSEC.dll: Zelkor is not installed "
-                  "there.\n\n" +
-                  kGiveTheGameFolder);
+    return namedBy + " \"" + written +
+           "\" holds neither Zelkor.dll nor ZELKORSEC.dll: Zelkor is not installed there.";
   }
-  platform::use<platform::Process>().chooseApplicationDirectory(folder);
   return std::nullopt;
+}
+
+// `folder` without the separators at its end, as the application directory is written
+// ("C:" for a drive's root; "/" stays).
+std::string withoutFinalSeparator(std::string folder) {
+  // The last character, not the last byte: "表" ends in the byte of a backslash.
+  while (folder.size() > 1 && (endsWithCharacter(folder, '\\') || folder.back() == '/')) {
+    folder.pop_back();
+  }
+  return folder;
+}
+
+// `folder`, named by the player, is the game's folder of the whole run; a game inside a
+// Wine prefix is run with that prefix (its settings, its drives).
+void takeNamedFolder(const std::string& folder) {
+  platform::use<platform::Process>().chooseApplicationDirectory(folder, true);
+  platform::use<platform::Wine>().usePrefixHolding(folder);
+}
+
+// Asks with the desktop's folder chooser until the player chooses a game's folder or
+// cancels. A folder that holds no game is told in a box, and the chooser comes again;
+// Cancel ends the run with nothing touched.
+std::optional<int> askForTheGameFolder() {
+  auto& dialog = platform::use<platform::Dialog>();
+  for (;;) {
+    const platform::FolderChoice choice = dialog.chooseFolder(kChooserTitle);
+    switch (choice.outcome) {
+      case platform::FolderChoice::Outcome::kChosen: {
+        const std::string folder = withoutFinalSeparator(choice.folder);
+        if (const auto why = unusable(folder, folder, "The folder")) {
+          sysMessageBox(*why + "\n\n" + kChooseTheGameFolder, platform::box::kExclamation);
+          continue;
+        }
+        takeNamedFolder(folder);
+        return std::nullopt;
+      }
+      case platform::FolderChoice::Outcome::kCancelled:
+        return 2;
+      case platform::FolderChoice::Outcome::kNotOffered:
+        // The desktop went away: the boxes go on where the dialog can show them.
+        return refuse(kNotInstalledMessage);
+    }
+  }
 }
 
 }  // namespace
@@ -95,19 +150,36 @@ std::optional<int> chooseGameFolder(const std::vector<std::string>& arguments) {
                   kGiveTheGameFolder);
   }
   if (arguments.size() == 1) {
-    return useFolder(process.absolutePath(arguments[0]), "The folder");
+    const std::string folder = process.absolutePath(arguments[0]);
+    if (const auto why = unusable(folder, arguments[0], "The folder")) {
+      return refuse(*why + "\n\n" + kGiveTheGameFolder);
+    }
+    takeNamedFolder(folder);
+    return std::nullopt;
   }
   // A copy installed beside the game, as the game's own utilities are.
-  if (holdsAGameLibrary(process.executableDirectory())) return std::nullopt;
-
-  // A program that lives apart from the game: the game's settings say where it is.
-  std::string folder =
-      trimSpaces(regReadValue(kHkeyLocalMachine, kSettingsKey, "WorkingDirectory"));
-  if (folder.empty()) return refuse(kNotInstalledMessage);
-  while (folder.size() > 1 && (endsWithCharacter(folder, '\\') || folder.back() == '/')) {
-    folder.pop_back();
+  const std::string ownFolder = process.executableDirectory();
+  if (holdsAGameLibrary(ownFolder)) {
+    platform::use<platform::Wine>().usePrefixHolding(ownFolder);
+    return std::nullopt;
   }
-  return useFolder(folder, "The game's folder in its settings,");
+
+  // A program that lives apart from the game: the game's settings say where it is, or
+  // else, on a desktop, the player does.
+  const std::string folder = withoutFinalSeparator(
+      trimSpaces(regReadValue(kHkeyLocalMachine, kSettingsKey, "WorkingDirectory")));
+  if (!folder.empty()) {
+    const auto why = unusable(folder, folder, "The game's folder in its settings,");
+    if (!why) {
+      process.chooseApplicationDirectory(folder);
+      return std::nullopt;
+    }
+    if (!chooserOffered()) return refuse(*why + "\n\n" + kGiveTheGameFolder);
+    sysMessageBox(*why + "\n\n" + kChooseTheGameFolder, platform::box::kExclamation);
+  } else if (!chooserOffered()) {
+    return refuse(kNotInstalledMessage);
+  }
+  return askForTheGameFolder();
 }
 
 namespace {
@@ -134,6 +206,13 @@ std::string wineFailedText(int exitCode) {
          "). Zelkor's security library ZELKORSEC.dll is a 32-bit Windows library, which "
          "Tollwick reads through Wine with Wine's 32-bit support.\n\n" +
          kInstallWine32;
+}
+
+std::string prefixUpdateQuestion(const std::string& prefix) {
+  return "Zelkor's security library is read through Wine, in the Wine prefix \"" + prefix +
+         "\", which another version of Wine set up. Wine will first update that prefix, "
+         "which rewrites Windows files in it and can undo what a game launcher installed "
+         "there.\n\nLet Wine update the prefix?";
 }
 
 std::string no32BitProgramsText() {
@@ -165,14 +244,24 @@ std::optional<int> runThroughWineWhereNeeded() {
         program + "\", and is not there.\n\nInstall Tollwick again.");
   }
   // Wine's programs reach files through the prefix's drives.
-  const auto unreachable = [](const std::string& what, const std::string& path) {
-    return refuse(what + " \"" + path +
-                  "\" lies on none of the drives of the Wine prefix, so Wine cannot reach it.");
+  const std::string prefix = wine.prefixName();
+  const std::string windowsFolder = wine.windowsPath(folder);
+  if (windowsFolder.empty()) {
+    return refuse("The game's folder \"" + folder +
+                  "\" lies in no Wine prefix (no folder above it holds system.reg and "
+                  "drive_c), and no drive of the Wine prefix \"" +
+                  prefix +
+                  "\" reaches it.\n\nTollwick runs the game's library in the Wine prefix "
+                  "Zelkor is run with. Name that prefix with WINEPREFIX, as in:\n\n"
+                  "    WINEPREFIX=~/Games/zelkor tollwick \"" +
+                  folder + "\"");
+  }
+  const auto unreachable = [&prefix](const std::string& what, const std::string& path) {
+    return refuse(what + " \"" + path + "\" lies on none of the drives of the Wine prefix \"" +
+                  prefix + "\", so Wine cannot reach it.");
   };
   const std::string windowsProgram = wine.windowsPath(program);
   if (windowsProgram.empty()) return unreachable("The program", program);
-  const std::string windowsFolder = wine.windowsPath(folder);
-  if (windowsFolder.empty()) return unreachable("The game's folder", folder);
 
   // The settings that name files go as Wine's programs name them.
   std::vector<std::pair<std::string, std::string>> environment;
@@ -181,6 +270,14 @@ std::optional<int> runThroughWineWhereNeeded() {
     const std::string windowsTranscript = wine.windowsPath(utf8ToAnsi(transcript));
     if (windowsTranscript.empty()) return unreachable("The transcript", utf8ToAnsi(transcript));
     environment.emplace_back("TOLLWICK_TRANSCRIPT", windowsTranscript);
+  }
+
+  // Wine updates a prefix that another Wine set up before it runs anything there: never
+  // without the player's Yes.
+  if (wine.wouldUpdatePrefix(command) &&
+      sysMessageBox(prefixUpdateQuestion(prefix), platform::box::kYesNo) !=
+          platform::box::kAnswerYes) {
+    return 2;
   }
 
   std::string error;

@@ -1,8 +1,10 @@
 // The tollwick executable: `tollwick [GAME_FOLDER]` finds the game, then runs the
-// start-up sequence (or hands the run to the Windows program under Wine).
+// start-up sequence (or hands the run to the Windows program under Wine);
+// `tollwick --help` and `--version` tell how to use it and which one it is.
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "platform/ansi_text.h"
 #include "platform/process.h"
@@ -13,6 +15,7 @@
 #include "startup/dialog_choice.h"
 #include "startup/game_folder.h"
 #include "startup/main_sequence.h"
+#include "startup/usage.h"
 
 int main(int argc, char** argv) {
   using namespace tollwick;
@@ -21,6 +24,12 @@ int main(int argc, char** argv) {
   // A file-size limit or a closed output fails the write that meets it, which the
   // routine doing it reports, instead of killing the process.
   platform::use<platform::Process>().reportWriteFailuresAsErrors();
+  const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
+  // --help and --version answer before anything is read or shown.
+  if (const auto text = conventionalAnswer(arguments)) {
+    showConventionalAnswer(*text, std::cout);
+    return 0;
+  }
   // A wrong answer word is refused before any setting is read or any game file touched.
   if (!answersEnvironmentIsValid(std::cerr)) return 1;
   // So is a transcript that cannot be written: it is opened before the first box.
@@ -31,7 +40,7 @@ int main(int argc, char** argv) {
   if (!dialog) return 1;
   const platform::Installed<platform::Dialog> installedDialog(*dialog);
   try {
-    if (const auto ended = chooseGameFolder(platform::commandLineArguments(argc, argv))) {
+    if (const auto ended = chooseGameFolder(arguments)) {
       return *ended;
     }
     if (const auto handedOn = runThroughWineWhereNeeded()) return *handedOn;

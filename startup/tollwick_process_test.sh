@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Process-level checks of the tollwick executable: a wrong answer word, a second copy, no
-# display with no terminal, and the desktop's libraries loaded only for a window.
+# display with no terminal, the desktop's libraries loaded only for a window, and
+# --help and --version.
 # Usage: tollwick_process_test.sh PATH/TO/tollwick [PATH/TO/DIALOG_MODULE]
 set -euo pipefail
 tollwick=$1
@@ -97,6 +98,27 @@ if [[ -n "$dialog_module" ]]; then
   libraries_loaded "$work"/asked.$$.* >"$work/asked.libs"
   check "a run that asks for a window loads the toolkit" desktop_library "$work/asked.libs"
 fi
+
+# 5. --help, -h and --version: the text on standard output and exit 0, before anything
+#    else (no box, no transcript, no game looked for).
+for option in --help -h --version; do
+  set +e
+  TOLLWICK_TRANSCRIPT="$work/help.jsonl" "$work/app/tollwick" "$option" \
+    >"$work/help.out" 2>"$work/help.err" </dev/null
+  status=$?
+  set -e
+  check "$option exits 0" test "$status" -eq 0
+  check "$option shows no box" test ! -e "$work/help.jsonl"
+  check "$option writes nothing on standard error" test ! -s "$work/help.err"
+  if [[ "$option" == --version ]]; then
+    check "$option names the program and its version" test "$(cat "$work/help.out")" = "tollwick 1.01"
+  else
+    for word in "Usage: tollwick [GAME_FOLDER]" TOLLWICK_ANSWERS TOLLWICK_DIALOG \
+        TOLLWICK_TRANSCRIPT WINEPREFIX "Exit status:"; do
+      check "$option tells of $word" grep -qF -- "$word" "$work/help.out"
+    done
+  fi
+done
 
 echo "$passes passed, $failures failed"
 test "$failures" -eq 0

@@ -19,20 +19,39 @@ std::string transcriptLine(const std::string& caption, const std::string& prompt
          ", \"style\": " + std::to_string(style) + ", \"answer\": " + std::to_string(answer) + "}";
 }
 
+std::string chooserLine(const std::string& title, const platform::FolderChoice& choice) {
+  const nlohmann::json folder = choice.outcome == platform::FolderChoice::Outcome::kChosen
+                                    ? nlohmann::json(ansiToUtf8(choice.folder))
+                                    : nlohmann::json(nullptr);
+  return "{\"chooser\": " + nlohmann::json(ansiToUtf8(title)).dump() +
+         ", \"folder\": " + folder.dump() + "}";
+}
+
 TranscriptDialog::TranscriptDialog(std::unique_ptr<platform::Dialog> inner,
                                    std::unique_ptr<platform::AppendFile> file)
     : inner_(std::move(inner)), file_(std::move(file)) {}
 
+platform::FolderChoice TranscriptDialog::chooseFolder(const std::string& title) {
+  const platform::FolderChoice choice = inner_->chooseFolder(title);
+  if (choice.outcome != platform::FolderChoice::Outcome::kNotOffered)
+    record(chooserLine(title, choice));
+  return choice;
+}
+
 int32_t TranscriptDialog::show(const std::string& prompt, int32_t style,
                                const std::string& caption) {
   const int32_t answer = inner_->show(prompt, style, caption);
-  // Written at once, so that the lines are there even when the program ends at once
-  // right after the box.
-  if (!file_->append(transcriptLine(caption, prompt, style, answer) + '\n')) {
+  record(transcriptLine(caption, prompt, style, answer));
+  return answer;
+}
+
+// Written at once, so that the lines are there even when the program ends at once right
+// after the box.
+void TranscriptDialog::record(const std::string& line) {
+  if (!file_->append(line + '\n')) {
     std::cerr << "tollwick: the transcript (TOLLWICK_TRANSCRIPT) cannot be written\n";
     platform::use<platform::Process>().endAtOnce();
   }
-  return answer;
 }
 
 }  // namespace tollwick

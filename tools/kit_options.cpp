@@ -7,12 +7,10 @@
 namespace tollwick::kit {
 
 const char* const kKitHelp =
-    R"(zelkor-kit: sample Zelkor installations and a look inside game files.
-
-usage:
-  zelkor-kit make-install DIR [options]
-  zelkor-kit inspect FILE
-  zelkor-kit --help
+    R"(Usage: zelkor-kit make-install DIR [options]
+  or:  zelkor-kit inspect FILE
+  or:  zelkor-kit --help | --version
+Make sample Zelkor installations and look inside game files.
 
 make-install writes a complete installation into DIR: ZELKORSEC.so and Zelkor.dll
 copied from zelkor-kit's own directory, tollwick from there or the directory above
@@ -20,6 +18,7 @@ it (where the packages keep it), System/ZelkorSystemMain.MSF,
 System/Zelkor/ZelkorSystemHeader.MSF, ZELKORSystemData.DED, the six data files
 protected with the system signature, and a bloated ZELKORCharacters.DED.
 
+Options of make-install:
   --live N               live character records (default 3)
   --leading-spaces N     how many live names begin with spaces (default 0)
   --dead-empty-slot N    dead records that no slot points to any more (default 0)
@@ -111,6 +110,10 @@ int64_t parseSize(const std::string& text) {
 KitCommand parseKitCommand(const std::vector<std::string>& args) {
   KitCommand command;
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") return command;
+  if (args[0] == "--version") {
+    command.kind = KitCommand::Kind::kVersion;
+    return command;
+  }
   const std::string& verb = args[0];
   if (verb == "inspect") {
     if (args.size() != 2) throw std::invalid_argument("inspect takes one FILE");

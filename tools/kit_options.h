@@ -11,7 +11,7 @@
 namespace tollwick::kit {
 
 struct KitCommand {
-  enum class Kind { kHelp, kMakeInstall, kInspect } kind = Kind::kHelp;
+  enum class Kind { kHelp, kVersion, kMakeInstall, kInspect } kind = Kind::kHelp;
   std::string target;  // DIR for make-install, FILE for inspect
   // The texts of `options` are as given (UTF-8): the caller converts them to the code
   // page, the localisation's when there is one, else the system's.

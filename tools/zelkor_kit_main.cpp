@@ -13,6 +13,7 @@
 #include "platform/dialog.h"
 #include "platform/process.h"
 #include "platform/seam.h"
+#include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
 #include "tools/inspect.h"
 #include "tools/kit_options.h"
@@ -65,6 +66,12 @@ int main(int argc, char** argv) {
       case kit::KitCommand::Kind::kHelp:
         std::cout << kit::kKitHelp;
         return 0;
+      case kit::KitCommand::Kind::kVersion: {
+        std::string version = kVersionText;
+        while (!version.empty() && version.back() == ' ') version.pop_back();
+        std::cout << "zelkor-kit " << version << "\n";
+        return 0;
+      }
       case kit::KitCommand::Kind::kInspect:
         return kit::inspectFile(hostPathOf(command.target).string(), std::cout);
       case kit::KitCommand::Kind::kMakeInstall: {

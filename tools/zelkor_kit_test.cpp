@@ -61,6 +61,7 @@ TEST(KitOptionsTest, MistakesAreRefusedWithTheirArgument) {
   }
   EXPECT_EQ(parseKitCommand({}).kind, KitCommand::Kind::kHelp);
   EXPECT_EQ(parseKitCommand({"--help"}).kind, KitCommand::Kind::kHelp);
+  EXPECT_EQ(parseKitCommand({"--version"}).kind, KitCommand::Kind::kVersion);
 }
 
 TEST(CharacterFilePlanTest, SpreadsSlotsKeepsRecordsApartAndReachesTheSize) {

@@ -23,6 +23,12 @@ class Utf8Texts : public Dialog {
   int32_t show(const std::string& prompt, int32_t style, const std::string& caption) override {
     return module_->show(ansiToUtf8(prompt), style, ansiToUtf8(caption));
   }
+  bool offersFolderChooser() override { return module_->offersFolderChooser(); }
+  FolderChoice chooseFolder(const std::string& title) override {
+    FolderChoice choice = module_->chooseFolder(ansiToUtf8(title));
+    choice.folder = utf8ToAnsi(choice.folder);
+    return choice;
+  }
   void setBusyPointer() override { module_->setBusyPointer(); }
   void processPendingMessages() override { module_->processPendingMessages(); }
 

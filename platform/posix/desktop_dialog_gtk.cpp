@@ -1,5 +1,6 @@
-// The desktop's own message boxes on Linux: one modal GTK 3 dialog per box. Built as the
-// dialog module, which the program loads only when it shows its first box as a window.
+// The desktop's own message boxes on Linux: one modal GTK 3 dialog per box, and the
+// desktop's folder chooser. Built as the dialog module, which the program loads only
+// when it shows its first box or chooser as a window.
 //
 // A box is built by hand (icon, wrapped text, buttons) rather than as a GtkMessageDialog,
 // because GTK 3 no longer draws the message type's icon, and the icon is part of a box.
@@ -171,6 +172,36 @@ class GtkDesktopDialog : public Dialog {
     gtk_widget_destroy(window);
     processPendingMessages();
     return state.answer;
+  }
+
+  // GTK's native file chooser, picking folders: the desktop's own (through its portal
+  // where the desktop has one, GTK's chooser otherwise). It opens in the home folder.
+  bool offersFolderChooser() override { return true; }
+
+  FolderChoice chooseFolder(const std::string& title) override {
+    if (!displayAlive(display_)) return {};
+    if (busy_) {
+      showBusyPointer(false);
+      busy_ = false;
+    }
+    GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
+        labelText(title).c_str(), nullptr, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
+        buttonLabel("_Select").c_str(), buttonLabel("_Cancel").c_str());
+    gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(chooser), TRUE);
+    gtk_file_chooser_set_local_only(GTK_FILE_CHOOSER(chooser), TRUE);
+    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), g_get_home_dir());
+    FolderChoice choice;
+    choice.outcome = FolderChoice::Outcome::kCancelled;
+    if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+      if (gchar* folder = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser))) {
+        choice.outcome = FolderChoice::Outcome::kChosen;
+        choice.folder = folder;  // UTF-8: desktop_dialog.cpp makes it a program text
+        g_free(folder);
+      }
+    }
+    g_object_unref(chooser);
+    processPendingMessages();
+    return choice;
   }
 
   // The program has no window of its own, so the hourglass goes on the display's root

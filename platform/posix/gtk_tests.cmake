@@ -1,4 +1,4 @@
-# Tests of the GTK message boxes and of a whole run through them, each on a virtual
+# Tests of the GTK message boxes, of a whole run through them and of the folder chooser, each on a virtual
 # display of its own (with_xvfb.sh); skipped when Xvfb or xdotool is missing. The boxes'
 # screenshots land in <build>/screenshots.
 if(NOT TOLLWICK_BUILD_TESTS)
@@ -18,8 +18,13 @@ add_test(NAME gtk_dialog_display_gone_test
 add_test(NAME gtk_tollwick_run_test
   COMMAND ${with_xvfb} bash ${CMAKE_CURRENT_SOURCE_DIR}/gtk_tollwick_run_test.sh
     ${CMAKE_BINARY_DIR}/bin ${gtk_screenshots})
+add_test(NAME gtk_folder_chooser_test
+  COMMAND ${with_xvfb} bash ${CMAKE_CURRENT_SOURCE_DIR}/gtk_folder_chooser_test.sh
+    ${CMAKE_BINARY_DIR}/bin ${gtk_screenshots})
+# The boxes label their buttons in the locale's language: the tests run in a Western
+# one whatever the caller's (the Russian run names its own).
 set_tests_properties(gtk_dialog_tests gtk_dialog_display_gone_test gtk_tollwick_run_test
-  PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120
-  ENVIRONMENT "TOLLWICK_SCREENSHOTS=${gtk_screenshots}")
+  gtk_folder_chooser_test PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120
+  ENVIRONMENT "TOLLWICK_SCREENSHOTS=${gtk_screenshots};LC_ALL=C.UTF-8")
 # The whole run needs the products in <build>/bin.
-add_dependencies(gtk_dialog_tests tollwick zelkor-kit ZELKORSEC zelkor_dll)
+add_dependencies(gtk_dialog_tests tollwick zelkor-kit ZELKORSEC zelkor_dll zelkor_dll_ru)

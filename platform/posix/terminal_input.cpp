@@ -1,4 +1,5 @@
-// Whether standard input is a terminal or carries input someone gave the program.
+// Whether standard input is a terminal or carries input someone gave the program, and
+// where standard output goes.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,5 +24,8 @@ const bool standardInputAtStart = inspectStandardInput();
 }  // namespace
 
 bool standardInputCanAnswer() { return standardInputAtStart; }
+
+// Every POSIX program has its standard output: what it prints is the caller's to see.
+bool standardOutputIsRead() { return true; }
 
 }  // namespace tollwick::platform

@@ -1,5 +1,6 @@
-// The Wine facility on Linux: `wine` from the PATH, the prefix's drives, and the run of
-// a Windows program as a child process that shares this one's standard streams.
+// The Wine facility on Linux: `wine` from the PATH, the prefix a game lies in, the
+// prefix's drives and its update marker, and the run of a Windows program as a child
+// process that shares this one's standard streams.
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -60,6 +61,47 @@ int depthBelow(const fs::path& outer, const fs::path& inner, fs::path& rest) {
     ++depth;
   }
   return depth;
+}
+
+// The nearest folder at or above `folder` that is a Wine prefix: it holds system.reg (a
+// file) and drive_c (a folder). Empty when there is none.
+fs::path prefixAbove(fs::path folder) {
+  std::error_code ec;
+  for (;;) {
+    if (fs::is_regular_file(folder / "system.reg", ec) &&
+        fs::is_directory(folder / "drive_c", ec)) {
+      return folder;
+    }
+    if (!folder.has_relative_path()) return {};
+    folder = folder.parent_path();
+  }
+}
+
+// `path` absolute, with its links resolved as far as it exists.
+fs::path resolved(const std::string& path) {
+  std::error_code ec;
+  fs::path absolute = fs::absolute(fs::path(path), ec);
+  if (ec) return {};
+  fs::path canonical = fs::weakly_canonical(absolute, ec);
+  return ec ? absolute.lexically_normal() : canonical;
+}
+
+// The time stamp of the wine.inf that `wine` updates prefixes from: Wine keeps its data
+// in share/wine beside the folder of its programs (/usr/bin/wine: /usr/share/wine;
+// /opt/wine/bin/wine: /opt/wine/share/wine), or one level further up for the loader
+// itself (/usr/lib/wine/wine). -1 when none is found.
+int64_t wineInfTime(const std::string& wine) {
+  std::vector<fs::path> folders{fs::path(wine).parent_path()};
+  std::error_code ec;
+  const fs::path real = fs::canonical(wine, ec);
+  if (!ec) folders.push_back(real.parent_path());
+  for (const fs::path& folder : folders) {
+    for (const char* up : {"../share/wine/wine.inf", "../../share/wine/wine.inf"}) {
+      struct stat st {};
+      if (::stat((folder / up).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mtime;
+    }
+  }
+  return -1;
 }
 
 class PosixWine : public Wine {
@@ -126,6 +168,44 @@ class PosixWine : public Wine {
       bestLetter = letter;
     }
     return utf8ToAnsi(best);
+  }
+
+  void usePrefixHolding(const std::string& folder) override {
+    const fs::path host = resolved(hostPath(folder));
+    if (host.empty()) return;
+    if (const char* named = std::getenv("WINEPREFIX"); named != nullptr && *named != '\0') {
+      fs::path rest;
+      if (depthBelow(resolved(named), host, rest) >= 0) return;
+    }
+    const fs::path prefix = prefixAbove(host);
+    if (!prefix.empty()) ::setenv("WINEPREFIX", prefix.c_str(), 1);
+  }
+
+  std::string prefixName() override {
+    const char* named = std::getenv("WINEPREFIX");
+    return named != nullptr && *named != '\0' ? utf8ToAnsi(named) : "~/.wine";
+  }
+
+  // Wine's own rule, applied by wineboot when the first program of a session starts: the
+  // prefix's marker .update-timestamp holds the time stamp of the wine.inf it was last
+  // updated from, or "disable"; any other number, or no marker, and Wine updates the
+  // prefix (and writes its own time stamp). A marker Wine cannot open stops it too. A
+  // folder that holds no registry yet is no prefix anyone set up: Wine makes one there.
+  bool wouldUpdatePrefix(const std::string& wine) override {
+    struct stat st {};
+    if (::stat((winePrefix() + "/system.reg").c_str(), &st) != 0) return false;
+    const std::string marker = winePrefix() + "/.update-timestamp";
+    const int fd = ::open(marker.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT;
+    char buffer[100] = {};
+    const ssize_t count = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    if (count < 0) return false;
+    if (std::strncmp(buffer, "disable", 7) == 0) return false;
+    // A Wine whose wine.inf is not found cannot be told apart from another: ask.
+    const int64_t stamp = wineInfTime(ansiToUtf8(wine));
+    if (stamp < 0) return true;
+    return std::strtoull(buffer, nullptr, 10) != static_cast<unsigned long long>(stamp);
   }
 
   // The system's 32-bit dynamic loader, started to print its version: a kernel that runs

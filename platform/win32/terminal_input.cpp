@@ -1,5 +1,6 @@
 // Whether standard input can answer a box on Windows: a console, a pipe or a file; not
-// a missing handle or the NUL device (a program started from the desktop).
+// a missing handle or the NUL device (a program started from the desktop). And whether
+// standard output leads anywhere: a double-clicked desktop program has none.
 
 #include <windows.h>
 
@@ -22,6 +23,13 @@ bool standardInputCanAnswer() {
     default:
       return false;
   }
+}
+
+// A console (attached at start), a pipe or a file the caller gave.
+bool standardOutputIsRead() {
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  return output != nullptr && output != INVALID_HANDLE_VALUE &&
+         GetFileType(output) != FILE_TYPE_UNKNOWN;
 }
 
 }  // namespace tollwick::platform

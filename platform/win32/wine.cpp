@@ -16,6 +16,9 @@ class Win32Wine : public Wine {
  public:
   std::string find() override { return ""; }
   std::string windowsPath(const std::string& path) override { return path; }
+  void usePrefixHolding(const std::string&) override {}
+  std::string prefixName() override { return ""; }
+  bool wouldUpdatePrefix(const std::string&) override { return false; }
   bool runs32BitPrograms() override { return true; }
   int run(const std::string&, const std::vector<std::string>&,
           const std::vector<std::pair<std::string, std::string>>&, std::string& error) override {

@@ -118,10 +118,11 @@ class TollwickEndToEndTest : public ::testing::Test {
                   const std::string& environment = "") {
     const fs::path transcript = work_ / "transcript.jsonl";
     fs::remove(transcript);
-    const std::string env =
-        "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG WINEPREFIX=" + quote(work_ / "wine") +
-        " TOLLWICK_ANSWERS=" + quote(answers) + " TOLLWICK_TRANSCRIPT=" + quote(transcript) + " " +
-        environment + " ";
+    const std::string prefix =
+        ownPrefix_ ? "WINEPREFIX=" + quote(work_ / "wine") : "-u WINEPREFIX HOME=" + quote(work_);
+    const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY -u TOLLWICK_DIALOG " + prefix +
+                            " TOLLWICK_ANSWERS=" + quote(answers) +
+                            " TOLLWICK_TRANSCRIPT=" + quote(transcript) + " " + environment + " ";
     const fs::path run = program.empty() ? install_ / "tollwick" : program;
     const int code = shell(before + env + quote(run) + " " + arguments + " </dev/null", &output_);
     boxes_.clear();
@@ -153,6 +154,20 @@ class TollwickEndToEndTest : public ::testing::Test {
     return folder / "tollwick";
   }
 
+  // The game's settings in the prefix, as its installer leaves them: WorkingDirectory
+  // names `folder` (below the work folder) through the prefix's drive G:.
+  void settingsNameFolder(const std::string& folder) {
+    fs::create_directories(work_ / "wine" / "dosdevices");
+    if (!fs::exists(fs::symlink_status(work_ / "wine" / "dosdevices" / "g:"))) {
+      fs::create_directory_symlink(work_, work_ / "wine" / "dosdevices" / "g:");
+    }
+    std::ofstream(work_ / "wine" / "system.reg")
+        << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
+           "[Software\\\\Varnholt\\\\Zelkor] 1796619687\n"
+           "\"WorkingDirectory\"=\"G:\\\\"
+        << folder << "\\\\\"\n";
+  }
+
   // The names in the system's directory, hidden ones included, sorted.
   std::vector<std::string> systemDirectoryNames() const {
     std::vector<std::string> names;
@@ -181,6 +196,8 @@ class TollwickEndToEndTest : public ::testing::Test {
   fs::path install_;
   std::vector<Box> boxes_;
   std::string output_;
+  // Runs get the prefix work_/wine; false: WINEPREFIX unset, and a home without ~/.wine.
+  bool ownPrefix_ = true;
 };
 
 const char* const kBloated =
@@ -355,6 +372,21 @@ TEST_F(TollwickEndToEndTest, TheGameFolderOnTheCommandLineIsTheOneUsed) {
   EXPECT_EQ(filesUnder(install_), before);
 }
 
+// Two installations, the settings naming A: the folder named on the command line, B, is
+// the game of the whole run, from its libraries to its character file; A stays as it was.
+TEST_F(TollwickEndToEndTest, TheNamedFolderIsRepairedWhateverTheSettingsName) {
+  install_ = work_ / "A";
+  makeInstall(kBloated);
+  const auto a = filesUnder(install_);
+  settingsNameFolder("A");
+  install_ = work_ / "B";
+  makeInstall(kBloated);
+  EXPECT_EQ(runTollwick("yes", "", packagedProgram(), quote(install_)), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(fixQuestion(6), done()));
+  EXPECT_THAT(inspect("ZELKORCharacters.DED"), HasSubstr("dead bytes: 0\n"));
+  EXPECT_EQ(filesUnder(work_ / "A"), a);
+}
+
 // A program apart from the game, started without an argument, finds the game through
 // the settings in the Wine prefix (its folder on a drive of the prefix); with no
 // settings it says that the game has not been installed and run, and ends.
@@ -365,12 +397,7 @@ TEST_F(TollwickEndToEndTest, ThePackagedProgramFindsTheGameThroughItsSettings) {
   EXPECT_THAT(boxes_,
               ElementsAre(Box{"Tollwick", "Zelkor has not been installed and run yet!", 48, 1}));
 
-  fs::create_directories(work_ / "wine" / "dosdevices");
-  fs::create_directory_symlink(work_, work_ / "wine" / "dosdevices" / "g:");
-  std::ofstream(work_ / "wine" / "system.reg")
-      << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
-         "[Software\\\\Varnholt\\\\Zelkor] 1796619687\n"
-         "\"WorkingDirectory\"=\"G:\\\\install\\\\\"\n";
+  settingsNameFolder("install");
   EXPECT_EQ(runTollwick("yes", "", program), 0) << output_;
   EXPECT_THAT(boxes_, ElementsAre(fixQuestion(6), done()));
   EXPECT_THAT(inspect("ZELKORCharacters.DED"), HasSubstr("dead bytes: 0\n"));
@@ -432,6 +459,68 @@ TEST_F(TollwickEndToEndTest, TheRunIsHandedToTheWindowsProgramWithItsFolderAndSe
                                  : no32BitProgramsText();
   EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick", failed, 48, 1}));
   EXPECT_EQ(filesUnder(install_), before);
+}
+
+// A game inside a Wine prefix of its own (as a game launcher makes them), named with
+// WINEPREFIX unset, is handed to Wine in that prefix, which reaches it through its drive
+// C:. The prefix was set up by another Wine (its update marker is not the time stamp of
+// this Wine's wine.inf), which Wine would update first: the player is asked, and No ends
+// the run with Wine never started and every file of the prefix as it was. A game in no
+// prefix is told which prefix was looked in and how to name one.
+TEST_F(TollwickEndToEndTest, AGameInAnotherPrefixIsHandedToWineThereOnlyWithItsUpdateAllowed) {
+  const fs::path prefix = work_ / "Games" / "zelkor";
+  install_ = prefix / "drive_c" / "Zelkor";
+  makeInstall(kBloated);
+  fs::remove(install_ / "ZELKORSEC.so");
+  fs::copy_file(TOLLWICK_BINARY_DIR "/sample/Zelkor32.dll", install_ / "ZELKORSEC.dll");
+  std::ofstream(prefix / "system.reg") << "WINE REGISTRY Version 2\n";
+  std::ofstream(prefix / ".update-timestamp") << "1234567890\n";
+  fs::create_directories(prefix / "dosdevices");
+  fs::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
+  fs::create_directory_symlink("/", prefix / "dosdevices" / "z:");
+  const fs::path program = packagedProgram();
+  std::ofstream(program.parent_path() / "tollwick.exe") << "MZ";
+  // A stand-in for wine with its data beside it, as Wine's packages lay it out.
+  const fs::path fakeWine = work_ / "fake-wine";
+  fs::create_directories(fakeWine / "bin");
+  fs::create_directories(fakeWine / "share" / "wine");
+  std::ofstream(fakeWine / "share" / "wine" / "wine.inf") << "[Version]\n";
+  const fs::path noted = work_ / "wine-was-given.txt";
+  std::ofstream(fakeWine / "bin" / "wine")
+      << "#!/bin/sh\nprintf '%s\\n' \"$WINEPREFIX\" \"$@\" >" << quote(noted) << "\n";
+  fs::permissions(fakeWine / "bin" / "wine", fs::perms::owner_all);
+  const std::string path = "PATH=" + quote((fakeWine / "bin").string() + ":/usr/bin:/bin");
+  ownPrefix_ = false;
+
+  const auto before = filesUnder(prefix);
+  EXPECT_EQ(runTollwick("no", "", program, quote(install_), path), 2) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick", prefixUpdateQuestion(prefix.string()), 4, 7}));
+  EXPECT_FALSE(fs::exists(noted));
+  EXPECT_EQ(filesUnder(prefix), before);
+
+  EXPECT_EQ(runTollwick("yes", "", program, quote(install_), path), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre(Box{"Tollwick", prefixUpdateQuestion(prefix.string()), 4, 6}));
+  std::string windowsProgram =
+      "Z:" + (fs::canonical(program.parent_path()) / "tollwick.exe").string();
+  std::replace(windowsProgram.begin(), windowsProgram.end(), '/', '\\');
+  EXPECT_EQ(readAll(noted), prefix.string() + "\n" + windowsProgram + "\nC:\\Zelkor\n");
+
+  // Set up by this Wine: no question.
+  struct stat inf {};
+  ASSERT_EQ(::stat((fakeWine / "share" / "wine" / "wine.inf").c_str(), &inf), 0);
+  std::ofstream(prefix / ".update-timestamp") << inf.st_mtime << "\n";
+  EXPECT_EQ(runTollwick("no", "", program, quote(install_), path), 0) << output_;
+  EXPECT_THAT(boxes_, ElementsAre());
+
+  const fs::path outside = work_ / "Zelkor";
+  fs::rename(install_, outside);
+  EXPECT_EQ(runTollwick("no", "", program, quote(outside), path), 2) << output_;
+  ASSERT_EQ(boxes_.size(), 1U);
+  EXPECT_THAT(boxes_[0].prompt, HasSubstr("\"" + outside.string() +
+                                          "\" lies in no Wine prefix (no folder above it holds "
+                                          "system.reg and drive_c), and no drive of the Wine "
+                                          "prefix \"~/.wine\" reaches it."));
+  EXPECT_THAT(boxes_[0].prompt, HasSubstr("WINEPREFIX="));
 }
 
 // A transcript that cannot be written (a folder, a pipe nobody reads, a full device)
