@@ -1,7 +1,9 @@
 #pragma once
-// Texts of the program are byte strings in the ANSI code page, Windows-1252. They are
-// converted only at the edges: UTF-16 towards resource tables, the registry and the
-// security library; UTF-8 towards a terminal, a window or a transcript.
+// Texts of the program are byte strings in the system's ANSI code page; the conversions
+// in that code page live with the platform (platform/ansi_text.h), which knows it. Here
+// is what holds whatever the code page: trimming, and UTF-8 and UTF-16, the forms texts
+// take at the edges (a terminal, a window or a transcript; the registry, resource tables
+// and the security library).
 
 #include <cstddef>
 #include <string>
@@ -9,30 +11,18 @@
 
 namespace tollwick {
 
-// Removes spaces (code 32 only) at the start, at the end, or at both ends.
+// Removes spaces (code 32 only) at the start, at the end, or at both ends. No double-byte
+// code page uses that byte inside a character, so this is safe on every one.
 std::string trimLeft(std::string_view text);
 std::string trimRight(std::string_view text);
 std::string trimSpaces(std::string_view text);
-
-// Windows-1252 <-> UTF-16. Characters that Windows-1252 lacks become '?'.
-std::u16string ansiToUtf16(std::string_view ansi);
-std::string utf16ToAnsi(std::u16string_view utf16);
-
-// Windows-1252 <-> UTF-8. Malformed UTF-8 and characters that Windows-1252 lacks
-// become '?'.
-std::string ansiToUtf8(std::string_view ansi);
-std::string utf8ToAnsi(std::string_view utf8);
 
 // Decodes the UTF-8 sequence at text[i] and advances i past it. A malformed sequence
 // is U+FFFD, and i stops at the byte that broke it.
 char32_t decodeUtf8(std::string_view text, std::size_t& i);
 
-// Windows-1252 letters folded to upper case, as Windows compares names.
-unsigned char foldCase(unsigned char c);
-
-// Windows naming rules, on Windows-1252 texts: names are equal ignoring case, and a
-// pattern's '*' matches any run of characters, '?' any one ("*.*" matches every name).
-bool sameFileName(std::string_view a, std::string_view b);
-bool fileNameMatches(std::string_view name, std::string_view pattern);
+// UTF-8 <-> UTF-16. Malformed UTF-8 and unpaired surrogates become U+FFFD.
+std::u16string utf8ToUtf16(std::string_view utf8);
+std::string utf16ToUtf8(std::u16string_view utf16);
 
 }  // namespace tollwick

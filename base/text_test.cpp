@@ -14,32 +14,13 @@ TEST(TrimSpaces, RemovesOnlySpacesAtTheChosenEnds) {
   EXPECT_EQ(trimSpaces(std::string("\0 a", 3)), std::string("\0 a", 3));
 }
 
-TEST(AnsiConversion, Windows1252MapsToUnicodeAndBack) {
-  const std::string ansi = "caf\xE9 \x80 \x9F \x81";
-  const std::u16string utf16 = ansiToUtf16(ansi);
-  EXPECT_EQ(utf16, u"caf\u00E9 \u20AC \u0178 \u0081");
-  EXPECT_EQ(utf16ToAnsi(utf16), ansi);
-  EXPECT_EQ(ansiToUtf8(ansi), "caf\xC3\xA9 \xE2\x82\xAC \xC5\xB8 \xC2\x81");
-  EXPECT_EQ(utf8ToAnsi(ansiToUtf8(ansi)), ansi);
-}
-
-TEST(AnsiConversion, EveryByteSurvivesARoundTrip) {
-  std::string all;
-  for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
-  EXPECT_EQ(utf16ToAnsi(ansiToUtf16(all)), all);
-  EXPECT_EQ(utf8ToAnsi(ansiToUtf8(all)), all);
-}
-
-TEST(AnsiConversion, UnmappableCharactersBecomeQuestionMarks) {
-  EXPECT_EQ(utf16ToAnsi(u"a\u263Ab"), "a?b");
-  EXPECT_EQ(utf16ToAnsi(u"\xD83D\xDE00"), "?");  // one character outside the BMP
-  EXPECT_EQ(utf8ToAnsi("a\xE2\x98\xBA"
-                       "b"),
-            "a?b");
-  EXPECT_EQ(utf8ToAnsi("a\xFF"
-                       "b"),
-            "a?b");                      // malformed UTF-8
-  EXPECT_EQ(utf8ToAnsi("a\xC3"), "a?");  // cut short
+TEST(Utf8AndUtf16, CharactersOutsideTheBmpTakeASurrogatePairAndMalformedInputIsReplaced) {
+  EXPECT_EQ(utf8ToUtf16("a\xD0\x98\xF0\x9F\x98\x80"), u"a\u0418\xD83D\xDE00");
+  EXPECT_EQ(utf16ToUtf8(u"a\u0418\xD83D\xDE00"), "a\xD0\x98\xF0\x9F\x98\x80");
+  // A lone surrogate, a byte that starts nothing, a sequence cut short, an overlong form.
+  EXPECT_EQ(utf16ToUtf8(u"\xD83D!"), "\xEF\xBF\xBD!");
+  EXPECT_EQ(utf8ToUtf16("\xFF\xC3"), u"\uFFFD\uFFFD");
+  EXPECT_EQ(utf8ToUtf16("\xC0\xAF"), u"\uFFFD");
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
 #include "platform/replacement.h"
 
 namespace tollwick::wine {
@@ -98,7 +98,7 @@ class PrefixRegistryFile : public WineRegistryFile {
   }
 
  private:
-  // The file as a program path: the host directory's name in Windows-1252, as the
+  // The file as a program path: the host directory's name in the code page, as the
   // file-system facility takes every path.
   std::string path() const { return utf8ToAnsi(location_.prefix()) + "/system.reg"; }
 

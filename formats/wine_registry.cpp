@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "base/bytes.h"
-#include "base/text.h"
+#include "platform/ansi_text.h"
 
 namespace tollwick::wine {
 namespace {

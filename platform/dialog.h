@@ -37,7 +37,8 @@ class Dialog {
  public:
   virtual ~Dialog() = default;
 
-  // Shows a modal box and waits for its answer. Prompt and caption are Windows-1252.
+  // Shows a modal box and waits for its answer. Prompt and caption are texts of the
+  // program (the system's code page).
   // Returns 1 (OK), 6 (Yes) or 7 (No). A box that cannot be shown raises a run-time
   // error; it never answers on the user's behalf.
   virtual int32_t show(const std::string& prompt, int32_t style, const std::string& caption) = 0;

@@ -35,7 +35,7 @@ class DynamicLibraries {
  public:
   virtual ~DynamicLibraries() = default;
 
-  // Loads the library at the program path `path` (Windows-1252). A library that cannot
+  // Loads the library at the program path `path` (the code page). A library that cannot
   // be loaded (missing, unreadable, not a library, or built for another architecture)
   // gives Code::kNotFound with the loader's own description as the context.
   virtual Result<std::unique_ptr<DynamicLibrary>> open(const std::string& path) = 0;

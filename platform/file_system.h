@@ -1,7 +1,7 @@
 #pragma once
 // The file-system facility: the few operations the runtime's file statements need, on
-// program paths (Windows-style texts in Windows-1252, backslash separators, optional
-// drive letter). Each implementation maps a program path to its host's own form; on
+// program paths (Windows-style texts in the system's code page, backslash separators,
+// optional drive letter). Each implementation maps a program path to its host's own form; on
 // Linux that is the Wine-style mapping of platform/posix/host_path.h, so doubles can
 // treat paths as plain keys.
 //
@@ -30,7 +30,7 @@ enum class EntryKind {
 };
 
 struct DirEntry {
-  std::string name;  // the name alone, as stored (Windows-1252)
+  std::string name;  // the name alone, as stored (in the code page)
   EntryKind kind = EntryKind::kOther;
 };
 

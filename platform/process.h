@@ -73,8 +73,8 @@ class Process {
 };
 
 // The arguments the program was started with, after its own name, as program texts
-// (Windows-1252). `argc` and `argv` are main()'s; Windows reads its wide command line
-// instead, since main()'s texts there are in whatever code page the system uses.
+// (the code page). `argc` and `argv` are main()'s; Windows reads its wide command line
+// instead, so that the texts are in the code page in use even where a tool chose one.
 std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 }  // namespace tollwick::platform

@@ -1,7 +1,7 @@
 #pragma once
 // The registry facility: single values of a key, read, written and deleted, each call
 // naming its key by root and path (no key stays open between calls). Texts (key
-// paths, value names, string data) are Windows-1252 bytes, as the single-byte (A)
+// paths, value names, string data) are bytes of the system's code page, as the (A)
 // registry functions of Windows take and hand them out; string data is exactly the
 // bytes stored, with a terminating zero only when the value holds one.
 //

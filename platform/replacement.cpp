@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ansi_text.h"
 #include "platform/temporary_names.h"
 
 namespace tollwick::platform {
@@ -10,7 +11,7 @@ namespace {
 
 // The directory part of a program path, with its final separator ("" for none).
 std::string directoryOf(const std::string& path) {
-  const size_t cut = path.find_last_of("\\/");
+  const size_t cut = findLastCharacterOf(path, "\\/");
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 

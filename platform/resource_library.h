@@ -65,8 +65,9 @@ class ResourceModule {
  public:
   virtual ~ResourceModule() = default;
 
-  // As the platform's string loader: copies string `id` (the high 16 bits ignored) as
-  // Windows-1252 into `buffer`, at most `capacity` - 1 bytes followed by a NUL, and
+  // As the platform's string loader: copies string `id` (the high 16 bits ignored) in
+  // the system's code page into `buffer`, at most `capacity` - 1 bytes (never half a
+  // double-byte character) followed by a NUL, and
   // returns the number of bytes copied; 0 (buffer[0] = NUL) for a missing or empty
   // entry; -1 for a capacity of 0 or less (buffer untouched).
   virtual int32_t loadString(uint32_t id, char* buffer, int32_t capacity) = 0;

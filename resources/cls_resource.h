@@ -54,7 +54,7 @@ class clsResource {
   int32_t SaveDllData(int16_t index, const std::string& path,
                       const std::string& resformat = "CUSTOM", bool overwrite = true);
 
-  // The member description of LoadDllPicture (Windows-1252).
+  // The member description of LoadDllPicture (a text of the code page).
   static constexpr const char* kLoadDllPictureDescription =
       "L\xE4"
       "dt ein Bitmap, Icon oder Cursor aus einer Resource-DLL";
@@ -80,7 +80,7 @@ class clsResource {
   // "String resource with identifier <index> not found.".
   std::string LoadDllString(int32_t index, int32_t length = 10000);
 
-  // LoadDllData's bytes as a text (one Windows-1252 character per byte).
+  // LoadDllData's bytes as a text of the code page, unchanged.
   std::string LoadDllText(int16_t index, const std::string& resformat = "CUSTOM");
 
   // LoadDllPicture with kind 1, 2 and 0.

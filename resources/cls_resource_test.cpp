@@ -9,8 +9,8 @@
 #include <map>
 #include <regex>
 
-#include "base/text.h"
 #include "formats/pe/pe_test_support.h"
+#include "platform/ansi_text.h"
 #include "platform/testing/fake_resources.h"
 #include "platform/testing/scratch_directory.h"
 #include "resources/game_strings.h"
@@ -22,7 +22,7 @@ using pe::testing::edgeDll;
 using pe::testing::readAll;
 using pe::testing::sampleDll;
 
-// The string table of the sample library's source: id -> text in Windows-1252.
+// The string table of the sample library's source: id -> text in the code page.
 std::map<int32_t, std::string> stringsOfSource() {
   std::ifstream in(pe::testing::sampleRc());
   const std::regex entry(R"re(^\s*(\d+),\s*"(.*)"\s*$)re");

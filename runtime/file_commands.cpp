@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
 #include "platform/replacement.h"
 #include "platform/seam.h"
 #include "runtime/run_time_error.h"
@@ -29,14 +29,14 @@ struct SplitPath {
 };
 
 SplitPath splitPath(const std::string& path) {
-  size_t cut = path.find_last_of("\\/");
+  size_t cut = findLastCharacterOf(path, "\\/");
   if (cut == std::string::npos && path.size() >= 2 && path[1] == ':') cut = 1;  // "C:name"
   if (cut == std::string::npos) return {"", path};
   return {path.substr(0, cut + 1), path.substr(cut + 1)};
 }
 
 bool hasWildcards(std::string_view name) {
-  return name.find_first_of("*?") != std::string_view::npos;
+  return findFirstCharacterOf(name, "*?") != std::string_view::npos;
 }
 
 // Every entry matching `pattern` whose kind passes `wanted`, sorted by name so that the
@@ -105,7 +105,7 @@ bool staysInFolder(const std::string& pattern) {
   if (pattern.find(':') != std::string::npos) return false;
   size_t start = 0;
   for (;;) {
-    const size_t end = pattern.find_first_of("\\/", start);
+    const size_t end = findFirstCharacterOf(pattern, "\\/", start);
     const std::string_view component =
         std::string_view(pattern).substr(start, end == std::string::npos ? end : end - start);
     // Windows drops a component's trailing dots and spaces: "..", "... " and ". ." all
@@ -122,7 +122,8 @@ bool staysInFolder(const std::string& pattern) {
 }  // namespace
 
 std::string sysAddBackslash(const std::string& directory) {
-  if (!directory.empty() && directory.back() == '\\') return directory;
+  // The last character, not the last byte: "表" ends in the byte of a backslash.
+  if (endsWithCharacter(directory, '\\')) return directory;
   return directory + '\\';
 }
 

@@ -9,8 +9,10 @@
 #include <functional>
 #include <iterator>
 
+#include "platform/ansi_text.h"
 #include "platform/seam.h"
 #include "platform/testing/fault_fs.h"
+#include "platform/testing/scoped_code_page.h"
 #include "platform/testing/scratch_directory.h"
 #include "runtime/run_time_error.h"
 #include "runtime/testing/raised_error.h"
@@ -23,6 +25,7 @@ using platform::Code;
 using testing::errorNumberRaisedBy;
 
 TEST(FileNameMatchesTest, WildcardsAndCaseFollowWindows) {
+  tollwick::testing::ScopedCodePage western(1252);
   EXPECT_TRUE(fileNameMatches("ZELKORCharacters.DED", "*.DED"));
   EXPECT_TRUE(fileNameMatches("ZELKORCharacters.DED", "zelkor*.ded"));
   EXPECT_TRUE(fileNameMatches("ZELKORCharacters.DED", "*"));

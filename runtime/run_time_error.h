@@ -31,7 +31,7 @@ inline constexpr int32_t kPathNotFound = 76;         // "Path not found"
 // object-defined error" for a number it does not know).
 std::string standardDescription(int32_t number);
 
-// A run-time error in flight: its number and description (Windows-1252 text).
+// A run-time error in flight: its number and description (a text of the code page).
 class RunTimeError : public std::runtime_error {
  public:
   explicit RunTimeError(int32_t number);

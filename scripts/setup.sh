@@ -31,3 +31,30 @@ if ((${#missing[@]})); then
 else
   echo "setup: all ${#wanted[@]} packages present"
 fi
+
+# The locales the tests run under, generated only when one is missing.
+mapfile -t locales < <(sed -e 's/#.*//' -e 's/[[:space:]]//g' "$here/locales.txt" | grep -v '^$')
+have=$(locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]' | sed 's/utf-8/utf8/')
+generate=()
+for name in "${locales[@]}"; do
+  wanted=$(tr '[:upper:]' '[:lower:]' <<<"$name" | sed 's/utf-8/utf8/')
+  grep -qx "$wanted" <<<"$have" || generate+=("$name")
+done
+if ((${#generate[@]})); then
+  echo "setup: generating the locales ${generate[*]}"
+  sudo=""
+  [[ $(id -u) -eq 0 ]] || sudo="sudo"
+  for name in "${generate[@]}"; do
+    # Enabled in /etc/locale.gen, so that the system's own locale-gen keeps them.
+    if ! grep -qx "$name UTF-8" /etc/locale.gen; then
+      if grep -qx "# *$name UTF-8" /etc/locale.gen; then
+        $sudo sed -i "s/^# *$name UTF-8\$/$name UTF-8/" /etc/locale.gen
+      else
+        echo "$name UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+      fi
+    fi
+  done
+  $sudo locale-gen >/dev/null
+else
+  echo "setup: all ${#locales[@]} locales present"
+fi

@@ -14,6 +14,7 @@
 #include "platform/seam.h"
 #include "platform/security_library.h"
 #include "platform/testing/forwarding_fs.h"
+#include "platform/testing/scoped_code_page.h"
 #include "runtime/binary_file.h"
 #include "runtime/run_time_error.h"
 #include "security/file_key.h"
@@ -517,6 +518,7 @@ TEST_F(MissingLibraryTest, TheLibraryIsLoadedOnFirstUseAndALaterCallFindsIt) {
 }
 
 TEST_F(SarnSecurityTest, TheSignatureOfATextCoversTheFirstLBytesOfItsUtf16Form) {
+  tollwick::testing::ScopedCodePage western(1252);
   auto& library = platform::use<platform::SecurityLibrary>();
   const std::string utf16 = bytesOf({'A', 0, 'B', 0});
   EXPECT_EQ(SarnSignatureOfText("ABCD"), library.verify(utf16.data(), 4, FixedKeySeed));

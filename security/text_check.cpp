@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
 #include "platform/seam.h"
 #include "platform/security_library.h"
 #include "runtime/run_time_error.h"

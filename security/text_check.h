@@ -9,7 +9,7 @@
 
 namespace tollwick {
 
-// ZelkorSecVerify over `text` (Windows-1252) handed over as above, with `seed`.
+// ZelkorSecVerify over `text` (a text of the code page) handed over as above, with `seed`.
 // Error 6 for a text longer than a Long can count.
 int32_t checkValueOfText(const std::string& text, int32_t seed);
 

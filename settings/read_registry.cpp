@@ -67,8 +67,8 @@ void readSettings() {
   if (!process.gameFolderNamed()) settings.workingDirectory = readSetting("WorkingDirectory");
   if (trimSpaces(settings.workingDirectory).empty())
     settings.workingDirectory = applicationDirectory;
-  if (!settings.workingDirectory.empty() && settings.workingDirectory.back() != '\\') {
-    settings.workingDirectory += "\\";
+  if (!settings.workingDirectory.empty()) {
+    settings.workingDirectory = sysAddBackslash(settings.workingDirectory);
   }
   settings.systemRootDirectory =
       sysAddBackslash(settings.workingDirectory.empty() ? applicationDirectory

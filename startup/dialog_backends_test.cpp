@@ -14,6 +14,7 @@
 
 #include "platform/append_file.h"
 
+#include "platform/testing/scoped_code_page.h"
 #include "platform/testing/scratch_directory.h"
 #include "runtime/run_time_error.h"
 #include "runtime/testing/raised_error.h"
@@ -77,6 +78,7 @@ TEST(TerminalDialog, EndOfInputAnswersNoToAQuestionAndOkToAMessage) {
 }
 
 TEST(TerminalDialog, WritesWindows1252TextsAsUtf8) {
+  tollwick::testing::ScopedCodePage western(1252);
   std::istringstream in("\n");
   std::ostringstream out;
   TerminalDialog dialog(in, out);
@@ -110,6 +112,7 @@ class TranscriptFile : public ::testing::Test {
 };
 
 TEST_F(TranscriptFile, RecordsEveryBoxWithItsAnswerAsOneJsonLine) {
+  tollwick::testing::ScopedCodePage western(1252);
   auto file = platform::openAppendFile(path_);
   ASSERT_TRUE(file.ok()) << file.status().context();
   TranscriptDialog dialog(std::make_unique<AnswersDialog>(std::deque<int32_t>{kYes}),

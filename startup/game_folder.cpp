@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "formats/pe/pe_headers.h"
+#include "platform/ansi_text.h"
 #include "platform/dialog.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
@@ -32,8 +33,8 @@ std::string securityLibrary() { return std::string("ZELKORSEC") + platform::kSha
 // `name` in `folder`, joined with the separator the folder is written with: a Linux
 // host path's '/', else '\', so that a message shows one kind.
 std::string inFolder(const std::string& folder, const std::string& name) {
-  const bool hostPath =
-      folder.find('/') != std::string::npos && folder.find('\\') == std::string::npos;
+  const bool hostPath = folder.find('/') != std::string::npos &&
+                        findFirstCharacterOf(folder, "\\") == std::string::npos;
   return folder + (hostPath ? "/" : "\\") + name;
 }
 
@@ -97,7 +98,10 @@ std::optional<std::string> unusable(const std::string& folder, const std::string
 // `folder` without the separators at its end, as the application directory is written
 // ("C:" for a drive's root; "/" stays).
 std::string withoutFinalSeparator(std::string folder) {
-  while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  // The last character, not the last byte: "表" ends in the byte of a backslash.
+  while (folder.size() > 1 && (endsWithCharacter(folder, '\\') || folder.back() == '/')) {
+    folder.pop_back();
+  }
   return folder;
 }
 

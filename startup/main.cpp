@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
 #include "platform/process.h"
 #include "platform/seam.h"
 #include "runtime/binary_file.h"

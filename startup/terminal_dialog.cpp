@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/text.h"
+#include "platform/ansi_text.h"
 #include "runtime/run_time_error.h"
 #include "startup/answers_dialog.h"
 

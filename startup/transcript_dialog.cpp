@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
 #include "platform/process.h"
 #include "platform/seam.h"
 

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "base/text.h"
+#include "platform/ansi_text.h"
+#include "platform/code_page.h"
+#include "platform/seam.h"
 #include "repair/character_file.h"
 #include "runtime/binary_file.h"
 #include "runtime/file_commands.h"
@@ -17,6 +20,7 @@
 #include "system/system_data_file.h"
 #include "system/system_header.h"
 #include "system/system_state.h"
+#include "tools/program_path.h"
 
 namespace tollwick::kit {
 namespace {
@@ -45,7 +49,7 @@ bool unprotects(const std::string& path, int32_t expectedSignature, bool useFixe
 
 // Texts 1 to 3 of the system header in `directory`, read without rewriting it.
 std::optional<SystemHeaderRecord> keyTextsBeside(const fs::path& directory) {
-  const std::string path = utf8ToAnsi((directory / kSystemHeaderName).string());
+  const std::string path = programPath(directory / kSystemHeaderName);
   if (dirFirst(path).empty()) return std::nullopt;
   const auto file = openUnprotected(path, 0, true);
   if (!file) return std::nullopt;
@@ -58,7 +62,7 @@ std::optional<SystemHeaderRecord> keyTextsBeside(const fs::path& directory) {
 
 // The system signature worked out from the system data file in `directory`.
 std::optional<int32_t> systemSignatureBeside(const fs::path& directory) {
-  const std::string path = utf8ToAnsi((directory / kSystemDataFileName).string());
+  const std::string path = programPath(directory / kSystemDataFileName);
   if (dirFirst(path).empty()) return std::nullopt;
   const auto file = openUnprotected(path, 0, false);
   if (!file) return std::nullopt;
@@ -91,9 +95,10 @@ std::string describeSignature(const std::string& path, bool useFixedKey,
   return acceptsProbe ? "0 (none)" : "the system signature " + hex(*systemSignature);
 }
 
+// A text of the game in quotes, in UTF-8 for the terminal; NULs shown as \0.
 std::string quoted(const std::string& text) {
   std::string out = "\"";
-  for (char c : text) {
+  for (char c : ansiToUtf8(text)) {
     if (c == '\0') {
       out += "\\0";
     } else {
@@ -207,9 +212,14 @@ int inspectFile(const std::string& hostPath, std::ostream& out) {
 
   bool fixedKey = true;
   std::optional<int32_t> systemSignature;
-  // The file as the runtime names it: a Windows-1252 text.
-  const std::string programPath = utf8ToAnsi(file);
-  std::optional<int16_t> open = openUnprotected(programPath, 0, true);
+  // The file as the runtime names it: a text of the code page.
+  const std::string runtimePath = programPath(path);
+  if (!programCanName(path)) {
+    out << "unprotects: no (code page " << platform::use<platform::CodePage>().number()
+        << " cannot name the file's path)\n";
+    return 1;
+  }
+  std::optional<int16_t> open = openUnprotected(runtimePath, 0, true);
   if (open) {
     out << "unprotects: yes, with the fixed key\n";
   } else {
@@ -221,7 +231,7 @@ int inspectFile(const std::string& hostPath, std::ostream& out) {
       return 1;
     }
     systemState().header = *keyRecord;
-    open = openUnprotected(programPath, 0, false);
+    open = openUnprotected(runtimePath, 0, false);
     if (!open) {
       out << "unprotects: no (neither with the fixed key nor with the system key of "
           << kSystemHeaderName << ": wrong key or damaged data)\n";
@@ -236,7 +246,7 @@ int inspectFile(const std::string& hostPath, std::ostream& out) {
 
   if (!fixedKey) systemSignature = systemSignatureBeside(directory);
   if (systemSignature) out << "system signature: " << hex(*systemSignature) << "\n";
-  out << "signature: " << describeSignature(programPath, fixedKey, systemSignature) << "\n";
+  out << "signature: " << describeSignature(runtimePath, fixedKey, systemSignature) << "\n";
   return 0;
 }
 

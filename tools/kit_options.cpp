@@ -1,6 +1,7 @@
 #include "tools/kit_options.h"
 
 #include <limits>
+#include <optional>
 #include <stdexcept>
 
 namespace tollwick::kit {
@@ -38,6 +39,15 @@ Options of make-install:
   --foreign-signature NAME  protect data file NAME with another system's signature
   --unsigned NAME        protect data file NAME with signature 0 (repeatable)
   --damage NAME          damage the protected data of file NAME (repeatable)
+  --language LANG        a localised game as installed on a system of that language:
+                         ru (code page 1251), pl (1250) or ja (932). Its Zelkor.dll
+                         (Zelkor-LANG.dll beside the kit) holds the strings in that
+                         language, and the system's texts (the key text among them) are
+                         written in that code page, as are the paths. Without it, the
+                         system's own code page and the English strings.
+
+DIR and the texts are given in UTF-8. A DIR the code page cannot name (a letter it
+lacks) is refused before anything is written.
 
 inspect tells whether FILE unprotects (with the fixed key, or with the system key
 read from the ZelkorSystemHeader.MSF beside it) and which signature it carries; for a
@@ -116,6 +126,8 @@ KitCommand parseKitCommand(const std::vector<std::string>& args) {
 
   InstallationOptions& options = command.options;
   CharacterFileOptions& c = options.characters;
+  // Texts given by name win over the localisation's, whatever their order.
+  std::optional<std::string> systemName, secondText, thirdText, signatureText;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help") {
@@ -154,14 +166,20 @@ KitCommand parseKitCommand(const std::vector<std::string>& args) {
     else if (arg == "--systems")
       options.systems = static_cast<int>(parseNumber(arg, value, 1, 1000));
     else if (arg == "--system-name")
-      options.systemName = value;
+      systemName = value;
     else if (arg == "--second-text")
-      options.secondText = value;
+      secondText = value;
     else if (arg == "--third-text")
-      options.thirdText = value;
+      thirdText = value;
     else if (arg == "--signature-text")
-      options.signatureText = value;
-    else if (arg == "--omit")
+      signatureText = value;
+    else if (arg == "--language") {
+      command.localization = localizationOf(value);
+      if (command.localization == nullptr) {
+        throw std::invalid_argument("--language: one of " + std::string(knownLanguages()) + ": " +
+                                    value);
+      }
+    } else if (arg == "--omit")
       options.omit.insert(value);
     else if (arg == "--foreign-signature")
       options.foreignSignature.insert(value);
@@ -173,6 +191,17 @@ KitCommand parseKitCommand(const std::vector<std::string>& args) {
       throw std::invalid_argument("unknown option: " + arg);
   }
   if (command.target.empty()) throw std::invalid_argument("make-install needs a DIR");
+  if (const Localization* l = command.localization) {
+    options.resourceLibrary = l->library;
+    options.systemName = l->systemName;
+    options.secondText = l->secondText;
+    options.thirdText = l->thirdText;
+    options.signatureText = l->signatureText;
+  }
+  if (systemName) options.systemName = *systemName;
+  if (secondText) options.secondText = *secondText;
+  if (thirdText) options.thirdText = *thirdText;
+  if (signatureText) options.signatureText = *signatureText;
   return command;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/localization.h"
 #include "tools/make_install.h"
 
 namespace tollwick::kit {
@@ -12,7 +13,10 @@ namespace tollwick::kit {
 struct KitCommand {
   enum class Kind { kHelp, kVersion, kMakeInstall, kInspect } kind = Kind::kHelp;
   std::string target;  // DIR for make-install, FILE for inspect
+  // The texts of `options` are as given (UTF-8): the caller converts them to the code
+  // page, the localisation's when there is one, else the system's.
   InstallationOptions options;
+  const Localization* localization = nullptr;  // --language
 };
 
 // Parses the arguments after the program name. Throws std::invalid_argument with a

@@ -3,8 +3,9 @@
 #include <filesystem>
 #include <ostream>
 
-#include "base/text.h"
+#include "platform/code_page.h"
 #include "platform/dynamic_library.h"
+#include "platform/seam.h"
 #include "repair/fix_character_file.h"
 #include "runtime/binary_file.h"
 #include "runtime/run_time_error.h"
@@ -14,6 +15,7 @@
 #include "system/system_header.h"
 #include "system/system_state.h"
 #include "tools/game_file_writer.h"
+#include "tools/program_path.h"
 
 namespace tollwick::kit {
 namespace {
@@ -81,12 +83,20 @@ SystemHeaderRecord sampleHeaderRecord(const InstallationOptions& options) {
   return record;
 }
 
-int32_t makeInstallation(const std::string& root, const std::string& programDirectory,
+int32_t makeInstallation(const fs::path& root, const std::string& programDirectory,
                          const InstallationOptions& options, std::ostream& log) {
   planCharacterFile(options.characters);  // refuses impossible options before any write
   const fs::path top = fs::absolute(root);
+  // The game names its files in the code page: a folder it cannot name would be left
+  // half written. Refused before anything is.
+  if (!programCanName(top)) {
+    raiseError(err::kPathNotFound,
+               "Path not found: code page " +
+                   std::to_string(platform::use<platform::CodePage>().number()) + " cannot name " +
+                   programPath(top));
+  }
   fs::create_directories(top);
-  const fs::path from(programDirectory);
+  const fs::path from(ansiToUtf16(programDirectory));
   // The products under this system's own names: the kit copies what sits beside it,
   // and the program it installs loads the security library by that name.
 #if defined(_WIN32)
@@ -115,14 +125,19 @@ int32_t makeInstallation(const std::string& root, const std::string& programDire
   if (!copyProduct(from / security, top / security)) {
     raiseError(err::kFileNotFound, "File not found: " + (from / security).string());
   }
-  if (!copyProduct(from / "Zelkor.dll", top / "Zelkor.dll")) {
+  if (!copyProduct(from / options.resourceLibrary, top / "Zelkor.dll")) {
+    // The localised strings were asked for: without them the installation is not one.
+    if (options.resourceLibrary != "Zelkor.dll") {
+      raiseError(err::kFileNotFound,
+                 "File not found: " + programPath(from / options.resourceLibrary));
+    }
     log << "warning: " << (from / "Zelkor.dll").string()
         << " is not built yet; the installation has no game strings\n";
   }
-  return writeGameFiles(top.string(), options);
+  return writeGameFiles(top, options);
 }
 
-int32_t writeGameFiles(const std::string& root, const InstallationOptions& options) {
+int32_t writeGameFiles(const fs::path& root, const InstallationOptions& options) {
   const CharacterFilePlan plan = planCharacterFile(options.characters);
   const fs::path systemRoot = fs::absolute(root) / "System";
   const fs::path system = systemRoot / "Zelkor";
@@ -133,8 +148,8 @@ int32_t writeGameFiles(const std::string& root, const InstallationOptions& optio
   const auto write = [&](const fs::path& directory, const std::string& name,
                          const std::vector<uint8_t>& content, int32_t signature, bool fixedKey) {
     if (listed(options.omit, name)) return;
-    // The runtime takes program paths: Windows-1252 texts, not the host's UTF-8.
-    const std::string path = utf8ToAnsi((directory / name).string());
+    // The runtime takes program paths: texts of the code page, not the host's.
+    const std::string path = programPath(directory / name);
     writeProtectedFile(path, content, signature, fixedKey);
     if (listed(options.damaged, name)) damage(path);
   };
@@ -154,7 +169,7 @@ int32_t writeGameFiles(const std::string& root, const InstallationOptions& optio
     if (std::string(name) != kCharacterFileName) {
       write(system, name, sampleDataContent(name), carried, false);
     } else if (!listed(options.omit, name)) {
-      const std::string path = utf8ToAnsi((system / name).string());
+      const std::string path = programPath(system / name);
       writeCharacterFile(path, plan, carried, options.characters.seed);
       if (listed(options.damaged, name)) damage(path);
     }

@@ -1,11 +1,15 @@
 // zelkor-kit: makes sample game installations and inspects game files.
 
+#include <filesystem>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
+#include "platform/code_page.h"
 #include "platform/dialog.h"
 #include "platform/process.h"
 #include "platform/seam.h"
@@ -29,6 +33,24 @@ class StderrDialog : public tollwick::platform::Dialog {
   }
 };
 
+// The arguments in UTF-8: Linux hands them over so, Windows in its code page.
+std::vector<std::string> utf8Arguments(int argc, char** argv) {
+#if defined(_WIN32)
+  std::vector<std::string> arguments;
+  for (const std::string& text : tollwick::platform::commandLineArguments(argc, argv)) {
+    arguments.push_back(tollwick::ansiToUtf8(text));
+  }
+  return arguments;
+#else
+  return std::vector<std::string>(argv + 1, argv + argc);
+#endif
+}
+
+// A host path given in UTF-8.
+std::filesystem::path hostPathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,9 +58,10 @@ int main(int argc, char** argv) {
   platform::use<platform::Process>().reportWriteFailuresAsErrors();
   StderrDialog dialog;
   platform::Installed<platform::Dialog> installedDialog(dialog);
+  std::unique_ptr<platform::CodePage> codePage;
+  std::optional<platform::Installed<platform::CodePage>> installedCodePage;
   try {
-    const kit::KitCommand command =
-        kit::parseKitCommand(std::vector<std::string>(argv + 1, argv + argc));
+    kit::KitCommand command = kit::parseKitCommand(utf8Arguments(argc, argv));
     switch (command.kind) {
       case kit::KitCommand::Kind::kHelp:
         std::cout << kit::kKitHelp;
@@ -50,11 +73,26 @@ int main(int argc, char** argv) {
         return 0;
       }
       case kit::KitCommand::Kind::kInspect:
-        return kit::inspectFile(command.target, std::cout);
+        return kit::inspectFile(hostPathOf(command.target).string(), std::cout);
       case kit::KitCommand::Kind::kMakeInstall: {
+        // A localised game is written as a system of its language writes it: every text
+        // (the paths among them) in that language's code page.
+        if (command.localization != nullptr) {
+          codePage = platform::codePageNumbered(command.localization->codePage);
+          if (codePage == nullptr) {
+            throw std::runtime_error("this system converts no code page " +
+                                     std::to_string(command.localization->codePage));
+          }
+          installedCodePage.emplace(*codePage);
+        }
+        kit::InstallationOptions& options = command.options;
+        for (std::string* text : {&options.systemName, &options.secondText, &options.thirdText,
+                                  &options.signatureText}) {
+          *text = utf8ToAnsi(*text);
+        }
         const std::string programDirectory =
             platform::use<platform::Process>().applicationDirectory();
-        kit::makeInstallation(command.target, programDirectory, command.options, std::cerr);
+        kit::makeInstallation(hostPathOf(command.target), programDirectory, options, std::cerr);
         std::cout << "made installation " << command.target << "\n";
         return 0;
       }

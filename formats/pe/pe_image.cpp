@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "base/bytes.h"
-#include "base/text.h"
+#include "platform/ansi_text.h"
+#include "platform/code_page.h"
+#include "platform/seam.h"
 
 namespace tollwick::pe {
 namespace {
@@ -17,16 +19,6 @@ constexpr int kTreeLevels = 3;  // type, name, language
 
 bool fits(uint64_t size, uint64_t offset, uint64_t length) {
   return offset <= size && length <= size - offset;
-}
-
-// Upper-cases as the platform does for resource names: letters of the Latin-1 range
-// (and the few others of Windows-1252 that have a simple upper-case form).
-char16_t upperUnit(char16_t c) {
-  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
-  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char16_t>(c - 0x20);
-  if (c == 0xFF) return 0x178;
-  if (c == 0x161 || c == 0x153 || c == 0x17E) return static_cast<char16_t>(c - 1);
-  return c;
 }
 
 uint16_t primaryLanguage(uint16_t langId) { return static_cast<uint16_t>(langId & 0x3FF); }
@@ -44,8 +36,10 @@ std::optional<ResourceKey> keyFromText(std::string_view text) {
     }
     return ResourceKey::fromId(static_cast<uint16_t>(value));
   }
-  std::u16string name = ansiToUtf16(text);
-  for (char16_t& c : name) c = upperUnit(c);
+  // Upper-cased as the platform does for resource names: each character's upper case.
+  const platform::CodePage& codePage = platform::use<platform::CodePage>();
+  std::u16string name = codePage.toUtf16(text);
+  for (char16_t& c : name) c = codePage.upperCase(c);
   return ResourceKey::fromName(std::move(name));
 }
 
@@ -293,9 +287,13 @@ int32_t PeImage::loadString(uint32_t id, char* buffer, int32_t capacity) const {
   buffer[0] = '\0';
   const std::u16string entry = stringEntry(id);
   if (entry.empty()) return 0;
+  // Cut at the buffer's room without splitting a double-byte character, as the
+  // platform's loader cuts.
   const std::string ansi = utf16ToAnsi(entry);
-  const std::size_t n = std::min(ansi.size(), static_cast<std::size_t>(capacity) - 1);
-  std::memcpy(buffer, ansi.data(), n);
+  const std::string_view copied =
+      wholeCharactersWithin(ansi, static_cast<std::size_t>(capacity) - 1);
+  const std::size_t n = copied.size();
+  std::memcpy(buffer, copied.data(), n);
   buffer[n] = '\0';
   return static_cast<int32_t>(n);
 }

@@ -50,7 +50,7 @@ struct ResourceKey {
 
 // A type or name text read as the platform's ANSI resource functions read one: "#n"
 // is the id n (decimal digits up to the first non-digit; nullopt when n does not fit
-// in 16 bits); any other text is a name, upper-cased (Windows-1252 in, UTF-16 out).
+// in 16 bits); any other text is a name, upper-cased (the code page in, UTF-16 out).
 std::optional<ResourceKey> keyFromText(std::string_view text);
 
 // A text for a key: the id in decimal with a leading '#', or the name (UTF-8).
@@ -102,9 +102,10 @@ class PeImage {
   // for a missing or empty entry. Answered from the index built at load.
   std::u16string stringEntry(uint32_t id) const;
 
-  // As the platform's ANSI string loader: the entry converted to Windows-1252, at most
-  // `capacity` - 1 bytes followed by a NUL; returns the bytes copied, 0 for a missing
-  // or empty entry (buffer[0] = NUL), -1 for a capacity of 0 or less (buffer untouched).
+  // As the platform's ANSI string loader: the entry converted to the system's code page,
+  // at most `capacity` - 1 bytes (never half a double-byte character) followed by a NUL; returns
+  // the bytes copied, 0 for a missing or empty entry (buffer[0] = NUL), -1 for a capacity of 0 or
+  // less (buffer untouched).
   int32_t loadString(uint32_t id, char* buffer, int32_t capacity) const;
 
   // The file offset of `rva` and the number of file bytes from there to the end of its

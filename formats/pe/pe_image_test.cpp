@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "formats/pe/pe_test_support.h"
+#include "platform/testing/scoped_code_page.h"
 
 namespace tollwick::pe {
 namespace {
@@ -66,6 +67,7 @@ TEST(PeImage, ThirtyTwoAndSixtyFourBitBuildsOfOneSourceHoldTheSameResources) {
 }
 
 TEST(PeImage, TypeAndNameTextsAreReadAsTheResourceFunctionsReadThem) {
+  tollwick::testing::ScopedCodePage western(1252);
   struct Case {
     const char* text;
     std::optional<ResourceKey> key;
@@ -91,6 +93,7 @@ TEST(PeImage, TypeAndNameTextsAreReadAsTheResourceFunctionsReadThem) {
 }
 
 TEST(PeImage, StringsComeBackAsTheAnsiStringLoaderGivesThem) {
+  tollwick::testing::ScopedCodePage western(1252);
   const auto edge = load(edgeDll());
   ASSERT_TRUE(edge.ok());
   // "Hello" with capacities 64, 6, 5, 2, 1.

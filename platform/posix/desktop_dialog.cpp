@@ -8,10 +8,35 @@
 #include <memory>
 #include <string>
 
+#include "platform/ansi_text.h"
 #include "platform/dialog.h"
 #include "platform/posix/program_module.h"
 
 namespace tollwick::platform {
+namespace {
+
+// The module takes its texts in UTF-8, the toolkit's own: the program's code page is
+// known here, not in the module.
+class Utf8Texts : public Dialog {
+ public:
+  explicit Utf8Texts(std::unique_ptr<Dialog> module) : module_(std::move(module)) {}
+  int32_t show(const std::string& prompt, int32_t style, const std::string& caption) override {
+    return module_->show(ansiToUtf8(prompt), style, ansiToUtf8(caption));
+  }
+  bool offersFolderChooser() override { return module_->offersFolderChooser(); }
+  FolderChoice chooseFolder(const std::string& title) override {
+    FolderChoice choice = module_->chooseFolder(ansiToUtf8(title));
+    choice.folder = utf8ToAnsi(choice.folder);
+    return choice;
+  }
+  void setBusyPointer() override { module_->setBusyPointer(); }
+  void processPendingMessages() override { module_->processPendingMessages(); }
+
+ private:
+  std::unique_ptr<Dialog> module_;
+};
+
+}  // namespace
 
 std::unique_ptr<Dialog> makeDesktopDialog() {
   using MakeDialog = Dialog* (*)();
@@ -23,7 +48,9 @@ std::unique_ptr<Dialog> makeDesktopDialog() {
     return nullptr;
   }
   // Null when the toolkit cannot open the display.
-  return std::unique_ptr<Dialog>(reinterpret_cast<MakeDialog>(entry)());
+  std::unique_ptr<Dialog> module(reinterpret_cast<MakeDialog>(entry)());
+  if (module == nullptr) return nullptr;
+  return std::make_unique<Utf8Texts>(std::move(module));
 }
 
 }  // namespace tollwick::platform

@@ -12,20 +12,21 @@
 #ifdef GDK_WINDOWING_X11
 #include <gdk/gdkx.h>
 #endif
+#include <locale.h>
 #include <poll.h>
 #include <sys/socket.h>
 
 #include <string>
 
-#include "base/text.h"
 #include "platform/dialog.h"
 
 namespace tollwick::platform {
 namespace {
 
-// Windows texts end their lines with CR LF; a label wants LF alone.
-std::string labelText(const std::string& ansi) {
-  std::string utf8 = ansiToUtf8(ansi), out;
+// Windows texts end their lines with CR LF; a label wants LF alone. The program hands
+// the module its texts in UTF-8 (desktop_dialog.cpp).
+std::string labelText(const std::string& utf8) {
+  std::string out;
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size(); ++i) {
     if (utf8[i] == '\r') {
@@ -54,6 +55,19 @@ const char* iconName(int32_t style) {
 }
 
 bool isYesNo(int32_t style) { return (style & 0xF) == box::kYesNo; }
+
+// A button's label in the desktop's language, from the toolkit's own translations, as
+// the system's message boxes label their buttons on Windows. The program keeps the C
+// locale: the player's is taken for this look-up alone.
+std::string buttonLabel(const char* label) {
+  const locale_t messages = ::newlocale(LC_MESSAGES_MASK, "", nullptr);
+  if (messages == nullptr) return label;
+  const locale_t previous = ::uselocale(messages);
+  std::string text = g_dgettext("gtk30", label);
+  ::uselocale(previous);
+  ::freelocale(messages);
+  return text;
+}
 
 // True while the connection to the display is open. A display that went away is seen on
 // its socket (hang-up or end of stream) before any toolkit call touches it: the toolkit
@@ -140,10 +154,10 @@ class GtkDesktopDialog : public Dialog {
 
     GtkWidget* first = nullptr;
     if (isYesNo(style)) {
-      first = gtk_dialog_add_button(dialog, "_Yes", box::kAnswerYes);
-      gtk_dialog_add_button(dialog, "_No", box::kAnswerNo);
+      first = gtk_dialog_add_button(dialog, buttonLabel("_Yes").c_str(), box::kAnswerYes);
+      gtk_dialog_add_button(dialog, buttonLabel("_No").c_str(), box::kAnswerNo);
     } else {
-      first = gtk_dialog_add_button(dialog, "_OK", box::kAnswerOk);
+      first = gtk_dialog_add_button(dialog, buttonLabel("_OK").c_str(), box::kAnswerOk);
     }
     gtk_dialog_set_default_response(dialog, isYesNo(style) ? box::kAnswerYes : box::kAnswerOk);
 
@@ -170,9 +184,9 @@ class GtkDesktopDialog : public Dialog {
       showBusyPointer(false);
       busy_ = false;
     }
-    GtkFileChooserNative* chooser =
-        gtk_file_chooser_native_new(labelText(title).c_str(), nullptr,
-                                    GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_Select", "_Cancel");
+    GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
+        labelText(title).c_str(), nullptr, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
+        buttonLabel("_Select").c_str(), buttonLabel("_Cancel").c_str());
     gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(chooser), TRUE);
     gtk_file_chooser_set_local_only(GTK_FILE_CHOOSER(chooser), TRUE);
     gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), g_get_home_dir());
@@ -181,7 +195,7 @@ class GtkDesktopDialog : public Dialog {
     if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
       if (gchar* folder = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser))) {
         choice.outcome = FolderChoice::Outcome::kChosen;
-        choice.folder = utf8ToAnsi(folder);
+        choice.folder = folder;  // UTF-8: desktop_dialog.cpp makes it a program text
         g_free(folder);
       }
     }

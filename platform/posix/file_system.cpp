@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/large_fill.h"
 #include "platform/read_whole.h"
@@ -145,9 +145,9 @@ uint32_t randomSuffix() {
   return seed ^ (counter.fetch_add(1) * 2654435761u);
 }
 
-// A host path the program can name again: one whose every character Windows-1252
+// A host path the program can name again: one whose every character the code page
 // holds. Any other would come back as a different path.
-bool nameableByProgram(const std::string& host) { return ansiToUtf8(utf8ToAnsi(host)) == host; }
+bool nameableByProgram(const std::string& host) { return nameableInCodePage(host); }
 
 // Gives the open file `fd` the owner and group of `st` as far as the process may: the
 // owner needs privilege, the group membership of it. What may not be set stays.

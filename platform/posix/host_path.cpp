@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
 
 namespace tollwick::platform {
 namespace {
@@ -23,18 +23,17 @@ bool existsExactly(const std::string& host) {
 }
 
 // The name in `directory` that equals `component` ignoring case, or "" when none does.
-// Both are compared as Windows-1252 texts, since that is how the program sees them.
+// Both are compared as texts of the program's code page, since that is how it sees them.
 std::string findIgnoringCase(const std::string& directory, const std::string& component) {
   DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
   if (dir == nullptr) return "";
   std::string found;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
-    const std::string ansi = utf8ToAnsi(name);
-    // A name Windows-1252 cannot hold reaches the program with '?' in its place: the
+    // A name the code page cannot hold reaches the program with '?' in its place: the
     // program cannot name it, so it matches nothing.
-    if (ansiToUtf8(ansi) != name) continue;
-    if (sameFileName(ansi, component)) {
+    if (!nameableInCodePage(name)) continue;
+    if (sameFileName(utf8ToAnsi(name), component)) {
       found = name;
       break;
     }
@@ -69,8 +68,10 @@ std::string hostPath(const std::string& programPath, const std::string& prefix) 
   bool lookingUp = true;
   size_t start = 0;
   while (start <= rest.size()) {
-    size_t end = start;
-    while (end < rest.size() && !isSeparator(rest[end])) ++end;
+    // Separators are found character by character: the second byte of a double-byte
+    // character can be the backslash's byte.
+    size_t end = findFirstCharacterOf(rest, "\\/", start);
+    if (end == std::string_view::npos) end = rest.size();
     const std::string component(rest.substr(start, end - start));
     start = end + 1;
     if (component.empty()) continue;
@@ -88,7 +89,8 @@ std::string hostPath(const std::string& programPath, const std::string& prefix) 
     }
     host += name;
   }
-  if (!rest.empty() && isSeparator(rest.back()) && !host.empty() && host.back() != '/') {
+  if ((endsWithCharacter(rest, '\\') || endsWithCharacter(rest, '/')) && !host.empty() &&
+      host.back() != '/') {
     host += '/';
   }
   return host;

@@ -2,7 +2,7 @@
 // Program paths to Linux host paths, the way Wine maps them: a leading drive letter
 // "X:" becomes "<wine prefix>/dosdevices/x:", backslashes become '/', and each component
 // that does not exist exactly as written is matched case-insensitively in its
-// directory (as Windows and Wine do). Texts go from Windows-1252 to UTF-8 on the way.
+// directory (as Windows and Wine do). Texts go from the code page to UTF-8 on the way.
 
 #include <string>
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/testing/scoped_code_page.h"
 #include "platform/testing/scratch_directory.h"
 
 namespace tollwick::platform {
@@ -56,6 +57,7 @@ TEST_F(HostPathTest, AnExactMatchWinsOverOneIgnoringCase) {
 }
 
 TEST_F(HostPathTest, Windows1252NamesBecomeUtf8AndFoldAccentedLetters) {
+  tollwick::testing::ScopedCodePage western(1252);
   fs::create_directory(prefix_ + "/drive_c/Caf\xC3\xA9");
   EXPECT_EQ(hostPath("C:\\Caf\xE9", prefix_), drive("/Caf\xC3\xA9"));
   EXPECT_EQ(hostPath("C:\\CAF\xC9", prefix_), drive("/Caf\xC3\xA9"));

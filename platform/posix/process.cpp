@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
 #include "platform/posix/host_path.h"
 #include "platform/seam.h"
 
@@ -48,8 +48,8 @@ class PosixProcess : public Process {
       : lockFolder_(std::move(lockFolder)) {}
   ~PosixProcess() override { releaseLock(); }
 
-  // The directory's name as the program's text: Windows-1252, which hostPath turns
-  // back into the host's UTF-8. A character Windows-1252 lacks becomes '?', a name
+  // The directory's name as the program's text: the code page, which hostPath turns
+  // back into the host's UTF-8. A character the code page lacks becomes '?', a name
   // nothing on the disk answers to.
   std::string executableDirectory() override {
     std::error_code ec;

@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
 #include "platform/posix/host_path.h"
 #include "platform/seam.h"
 #include "platform/wine.h"

@@ -1,5 +1,5 @@
 // The file-system facility on Windows: program paths are Windows paths already; they
-// reach the wide API converted from Windows-1252. Every call's result is checked.
+// reach the wide API converted from the system's code page. Every call's result is checked.
 
 #include <windows.h>
 
@@ -15,6 +15,7 @@
 #include <random>
 #include <utility>
 
+#include "platform/ansi_text.h"
 #include "platform/file_system.h"
 #include "platform/read_whole.h"
 #include "platform/seam.h"
@@ -31,7 +32,7 @@ using win32::widen;
 constexpr DWORD kChunk = DWORD{1} << 30;  // ReadFile and WriteFile take 32-bit counts
 
 std::string parentOf(const std::string& path) {
-  const size_t separator = path.find_last_of("\\/");
+  const size_t separator = findLastCharacterOf(path, "\\/");
   if (separator == std::string::npos) {
     return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : std::string();
   }
@@ -41,7 +42,7 @@ std::string parentOf(const std::string& path) {
 }
 
 std::string baseNameOf(const std::string& path) {
-  const size_t separator = path.find_last_of("\\/:");
+  const size_t separator = findLastCharacterOf(path, "\\/:");
   return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
@@ -98,6 +99,15 @@ Status lastStatus(const std::string& path) { return statusOf(GetLastError(), pat
 
 // Wildcards would make the search functions match other names.
 bool hasWildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
+
+// A path with a wildcard names nothing: Windows allows neither character in a name. It is
+// not found, as on Linux: such a '?' is what a letter the code page lacks turns into.
+Status wildcardStatus(const std::string& path) {
+  const size_t separator = findLastCharacterOf(path, "\\/");
+  const bool inFolder =
+      separator != std::string::npos && findFirstCharacterOf(path, "*?") < separator;
+  return Status(inFolder ? Code::kPathNotFound : Code::kNotFound, path);
+}
 
 class Handle {
  public:
@@ -252,7 +262,8 @@ class Win32FileSystem : public FileSystem {
   }
 
   Result<FileRead> readFileWithIdentity(const std::string& path, uint64_t limit) override {
-    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kAccessError, path);
+    if (hasWildcard(path)) return wildcardStatus(path);
     if (isDirectory(path)) return Status(Code::kAccessError, path);
     Handle file(CreateFileW(
         widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -263,7 +274,8 @@ class Win32FileSystem : public FileSystem {
 
   Result<ByteBuffer> readFilePart(const std::string& path, uint64_t offset,
                                   size_t length) override {
-    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kAccessError, path);
+    if (hasWildcard(path)) return wildcardStatus(path);
     if (isDirectory(path)) return Status(Code::kAccessError, path);
     Handle file(CreateFileW(widen(path).c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -291,7 +303,8 @@ class Win32FileSystem : public FileSystem {
   }
 
   Result<FileIdentity> identify(const std::string& path) override {
-    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kAccessError, path);
+    if (hasWildcard(path)) return wildcardStatus(path);
     Handle file(CreateFileW(widen(path).c_str(), 0,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -303,7 +316,8 @@ class Win32FileSystem : public FileSystem {
   }
 
   Result<DirEntry> lookup(const std::string& path) override {
-    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kAccessError, path);
+    if (hasWildcard(path)) return wildcardStatus(path);
     const std::wstring wide = widen(path);
     WIN32_FIND_DATAW found{};
     HANDLE search =
@@ -319,9 +333,10 @@ class Win32FileSystem : public FileSystem {
   }
 
   Result<std::vector<DirEntry>> listDirectory(const std::string& directory) override {
-    if (hasWildcard(directory)) return Status(Code::kAccessError, directory);
+    if (hasWildcard(directory)) return Status(Code::kPathNotFound, directory);
     std::string prefix = directory;
-    if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/' && prefix.back() != ':') {
+    if (!prefix.empty() && !endsWithCharacter(prefix, '\\') && prefix.back() != '/' &&
+        prefix.back() != ':') {
       prefix += '\\';
     }
     WIN32_FIND_DATAW found{};
@@ -385,7 +400,7 @@ class Win32FileSystem : public FileSystem {
 
   Result<std::unique_ptr<WritableFile>> createTempBeside(const std::string& target) override {
     const std::string directory = parentOf(target);
-    const std::string stem = directory.empty() || directory.back() == '\\' ||
+    const std::string stem = directory.empty() || endsWithCharacter(directory, '\\') ||
                                      directory.back() == '/' || directory.back() == ':'
                                  ? directory
                                  : directory + "\\";
@@ -467,7 +482,8 @@ class Win32FileSystem : public FileSystem {
   // Opened without sharing and deleted on close: the open fails while any live handle
   // (a writer's lock) is open. A link is opened itself, never followed.
   Status removeTemporary(const std::string& path) override {
-    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kAccessError, path);
+    if (hasWildcard(path)) return wildcardStatus(path);
     Handle file(CreateFileW(widen(path).c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
                             FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     // A sharing violation (kAccessDenied) tells that a live handle still holds it.
@@ -479,7 +495,8 @@ class Win32FileSystem : public FileSystem {
   }
 
   Status remove(const std::string& path) override {
-    if (path.empty() || hasWildcard(path)) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kAccessError, path);
+    if (hasWildcard(path)) return wildcardStatus(path);
     if (!DeleteFileW(widen(path).c_str())) return lastStatus(path);
     std::lock_guard<std::mutex> lock(mutex_);
     temporaries_.erase(path);

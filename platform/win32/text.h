@@ -1,6 +1,7 @@
 #pragma once
-// Texts at the edge of the Windows API: the program's texts are Windows-1252 bytes, the
-// wide (W) functions take UTF-16. Characters Windows-1252 lacks become '?'.
+// Texts at the edge of the Windows API: the program's texts are bytes in the system's
+// ANSI code page (platform/code_page.h), the wide (W) functions take UTF-16.
+// Characters the code page lacks become '?'.
 
 #include <windows.h>
 

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/text.h"
+#include "platform/ansi_text.h"
 #include "platform/seam.h"
 #include "platform/testing/scratch_directory.h"
 #include "platform/wine.h"
@@ -82,6 +83,10 @@ std::map<std::string, std::string> filesUnder(const fs::path& root) {
 class TollwickEndToEndTest : public ::testing::Test {
  protected:
   TollwickEndToEndTest() {
+    // Every run in a Western locale (code page 1252) unless a test names another.
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LC_CTYPE");
+    ::setenv("LANG", "C.UTF-8", 1);
     fs::create_directories(work_ / "wine");
     install_ = work_ / "install";
     // Game strings as the sample library holds them, for the expected boxes.
@@ -134,9 +139,11 @@ class TollwickEndToEndTest : public ::testing::Test {
     return code;
   }
 
-  std::string inspect(const std::string& name) {
+  // zelkor-kit's report on the game file `name`, after the shell words `before` (such as
+  // a locale's LANG=...).
+  std::string inspect(const std::string& name, const std::string& before = "") {
     std::string out;
-    shell(quote(bin() + "/zelkor-kit") + " inspect " + quote(gameFile(name)), &out);
+    shell(before + " " + quote(bin() + "/zelkor-kit") + " inspect " + quote(gameFile(name)), &out);
     return out;
   }
 
@@ -691,6 +698,72 @@ TEST_F(TollwickEndToEndTest, OutOfMemoryOutsideEveryRoutineIsABoxNotAnAbort) {
   EXPECT_THAT(boxes_,
               ElementsAre(Box{"Tollwick",
                               "Error 'Out of memory' occurred in (Tollwick)modMain:Main!", 0, 1}));
+}
+
+// A localised game (zelkor-kit --language) in a folder named in its language is found
+// and repaired under the player's locale, whose code page holds the folder's letters
+// (Shift-JIS "表" ends in the byte of a backslash, which the program must not take for
+// one); under a Western locale (1252) the program cannot name the folder, as Windows'
+// programs cannot there, and nothing is touched.
+TEST_F(TollwickEndToEndTest, ALocalisedGameIsRepairedInItsCodePageAndNotFoundInAWesternOne) {
+  struct Case {
+    const char* folder;
+    const char* language;
+    const char* locale;
+  };
+  for (const Case& c :
+       {Case{"\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B/Zelkor", "ru", "ru_RU.UTF-8"},
+        Case{"\xC5\x81\xC3\xB3\x64\xC5\xBA/Zelkor", "pl", "pl_PL.UTF-8"},
+        Case{"\xE3\x82\xBC\xE3\x83\xAB\xE3\x82\xB3\xE8\xA1\xA8", "ja", "ja_JP.UTF-8"}}) {
+    SCOPED_TRACE(c.language);
+    install_ = work_ / c.language / c.folder;
+    makeInstall(kBloated + std::string(" --language ") + c.language);
+    const auto before = filesUnder(install_);
+    EXPECT_EQ(runTollwick("yes", "", {}, "", "LANG=en_US.UTF-8"), 2) << output_;
+    EXPECT_THAT(boxes_,
+                ElementsAre(Box{"Tollwick", "Zelkor has not been installed and run yet!", 48, 1}));
+    EXPECT_EQ(filesUnder(install_), before);
+
+    EXPECT_EQ(runTollwick("yes", "", {}, "", std::string("LANG=") + c.locale), 0) << output_;
+    EXPECT_THAT(boxes_, ElementsAre(fixQuestion(6), done()));
+    EXPECT_THAT(inspect("ZELKORCharacters.DED", std::string("LANG=") + c.locale),
+                HasSubstr("dead bytes: 0\n"));
+  }
+}
+
+// The Russian game's own boxes come out in Russian: the wipe request's question, from
+// its Russian Zelkor.dll, reaches the transcript in UTF-8, and the run repairs.
+TEST_F(TollwickEndToEndTest, ARussianGameAsksInRussianAndIsRepaired) {
+  install_ = work_ / "\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B" / "Zelkor";
+  makeInstall(kBloated + std::string(" --language ru"));
+  std::ofstream(install_ / "System" / "ZelkorWipe.flg") << "";
+  std::ofstream(install_ / "System" / "old.tmp") << "";
+  std::ofstream(work_ / "wine" / "system.reg")
+      << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
+         "[Software\\\\Varnholt\\\\Zelkor] 1796619687\n"
+         "\"WipeSystem\"=\"T\"\n";
+  EXPECT_EQ(runTollwick("yes,yes", "", {}, "", "LANG=ru_RU.UTF-8"), 0) << output_;
+  EXPECT_THAT(
+      boxes_,
+      ElementsAre(Box{"Очистка системы Zelkor",
+                      "Zelkor просит стереть его системные файлы. Стереть их сейчас?", 4, 6},
+                  fixQuestion(6), done()));
+  EXPECT_FALSE(fs::exists(install_ / "System" / "old.tmp"));
+  EXPECT_THAT(inspect("ZELKORCharacters.DED", "LANG=ru_RU.UTF-8"), HasSubstr("dead bytes: 0\n"));
+}
+
+// The same Russian game under a Western locale: its strings have letters code page 1252
+// lacks, which come out as '?' as they would on a Western Windows, and its key text
+// (the system's texts, written in 1251) reads as other characters there, so its files
+// do not unprotect: the load fails and nothing changes.
+TEST_F(TollwickEndToEndTest, ARussianGameUnderAWesternLocaleShowsQuestionMarksAndChangesNothing) {
+  makeInstall(kBloated + std::string(" --language ru"));
+  const auto before = filesUnder(install_);
+  EXPECT_EQ(runTollwick("yes", "", {}, "", "LANG=en_US.UTF-8"), 2) << output_;
+  ASSERT_THAT(boxes_, ::testing::SizeIs(3));
+  EXPECT_EQ(boxes_[0].caption, "????? ?????? Zelkor");
+  EXPECT_EQ(boxes_[2].caption, "???????? ??????? Zelkor");
+  EXPECT_EQ(filesUnder(install_), before);
 }
 
 }  // namespace

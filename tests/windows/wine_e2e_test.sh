@@ -21,6 +21,11 @@
 # the transcripts; inspect's "file:" line (a host path on Linux, a Windows path under
 # Wine) is dropped and its line ends made Unix ones before the two reports compare.
 #
+# Localised games (zelkor-kit --language) run under the player's locale on both: the
+# Linux build takes the code page Wine gives that locale, and Wine gives it to the
+# Windows program (tests/windows/windows_env.cpp keeps the locale's variables), so both
+# name the game's folder and read its texts alike; under a Western locale neither can.
+#
 # TOLLWICK_E2E_KEEP=1 keeps the scenarios' folders, runs and results for a look.
 # WINEPREFIX names the prefix (default the prefix of the Windows unit tests; it is made
 # when missing). The game's key and drive G: are removed again at the
@@ -36,7 +41,8 @@ wine_test_session e2e g
 resource_library=$(windows_resource_library "$win_build")
 for product in "$linux_bin/tollwick" "$linux_bin/zelkor-kit" "$linux_bin/ZELKORSEC.so" \
     "$linux_bin/Zelkor.dll" "$win_build/bin/tollwick.exe" "$win_build/bin/zelkor-kit.exe" \
-    "$win_build/bin/ZELKORSEC.dll" "$win_build/bin/windows-env.exe" "$resource_library"; do
+    "$win_build/bin/ZELKORSEC.dll" "$win_build/bin/windows-env.exe" "$resource_library" \
+    "$linux_bin"/Zelkor-{ru,pl,ja}.dll; do
   [[ -f "$product" ]] || { echo "wine_e2e_test: $product is not built" >&2; exit 2; }
 done
 
@@ -52,7 +58,6 @@ mkdir -p "$work/linux-app" "$work/windows-app" "$work/drive" "$work/results"
 cp "$linux_bin/tollwick" "$linux_bin/ZELKORSEC.so" "$linux_bin/Zelkor.dll" "$work/linux-app/"
 cp "$win_build/bin/tollwick.exe" "$win_build/bin/ZELKORSEC.dll" "$work/windows-app/"
 cp "$resource_library" "$work/windows-app/Zelkor.dll"
-game="$work/drive/Zelkor"
 ln -sfn "$work/drive" "$WINEPREFIX/dosdevices/$drive:"
 
 # The game's settings, written by Wine's own reg in the 32-bit view. The server writes
@@ -69,6 +74,8 @@ wineserver -p  # kept up for the runs below: a program then starts in millisecon
 failures=0
 passes=0
 wipe_request=""  # WipeSystem's value during a scenario ("" for none)
+game_folder=Zelkor  # the game's folder on drive G: during a scenario
+locale=""  # the LANG both programs run under during a scenario ("" for the caller's)
 pass() { echo "ok   $1"; passes=$((passes + 1)); }
 fail() { echo "FAIL $1"; failures=$((failures + 1)); }
 
@@ -82,16 +89,20 @@ manifest() {
 
 # run_linux|run_windows NAME ANSWERS: one run on the game folder; its exit code, output and
 # transcript go to results/NAME.<platform>.*
+# The scenario's locale, when it names one, for the command that follows.
+in_locale() {
+  if [[ -n "$locale" ]]; then env -u LC_ALL -u LC_CTYPE LANG="$locale" "$@"; else "$@"; fi
+}
 run_linux() {
   local out="$work/results/$1.linux" status=0
-  timeout 120 env WINEPREFIX="$WINEPREFIX" TOLLWICK_ANSWERS="$2" \
+  in_locale timeout 120 env WINEPREFIX="$WINEPREFIX" TOLLWICK_ANSWERS="$2" \
     TOLLWICK_TRANSCRIPT="$out.jsonl" "$work/linux-app/tollwick" \
     </dev/null >"$out.out" 2>&1 || status=$?
   echo "$status" >"$out.rc"
 }
 run_windows() {
   local out="$work/results/$1.windows" status=0
-  timeout 120 env TOLLWICK_ANSWERS="$2" TOLLWICK_TRANSCRIPT="$(windows_path "$out.jsonl")" \
+  in_locale timeout 120 env TOLLWICK_ANSWERS="$2" TOLLWICK_TRANSCRIPT="$(windows_path "$out.jsonl")" \
     bash "$as_on_windows" "$win_build" "$work/windows-app/tollwick.exe" </dev/null >"$out.out" 2>&1 ||
     status=$?
   echo "$status" >"$out.rc"
@@ -110,6 +121,15 @@ scenario() {
   }
   rm -f "$template/tollwick" "$template/ZELKORSEC.so" "$template/Zelkor.dll"
   manifest "$template" >"$work/results/$name.before"
+  game="$work/drive/$game_folder"
+  mkdir -p "$(dirname "$game")"
+  if [[ "$game_folder" != Zelkor ]]; then
+    # The game's folder in its settings; Wine reads the command line as UTF-8 here.
+    LC_ALL=C.UTF-8 "$wine" reg add "$key" /v WorkingDirectory /t REG_SZ \
+      /d "G:\\${game_folder//\//\\}" /reg:32 /f >/dev/null
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w
+  fi
 
   local platform
   for platform in linux windows; do
@@ -134,6 +154,11 @@ scenario() {
   done
   if [[ -n "$wipe_request" ]]; then
     "$wine" reg delete "$key" /v WipeSystem /reg:32 /f >/dev/null 2>&1 || true
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  if [[ "$game_folder" != Zelkor ]]; then
+    "$wine" reg add "$key" /v WorkingDirectory /t REG_SZ /d 'G:\Zelkor' /reg:32 /f >/dev/null
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w
   fi
@@ -185,7 +210,36 @@ scenario wipe-request-read-only-match yes \
   "touch System/ZelkorWipe.flg System/old.tmp System/cache.tmp && chmod a-w System/old.tmp" \
   "${bloated[@]}"
 wipe_request=""
-wineserver -p  # up again for the runs below
+
+# localised NAME LANGUAGE FOLDER LOCALE ANSWERS [PREPARE]: a scenario of the game as
+# installed on a system of LANGUAGE (its strings beside both programs, its texts in that
+# code page), in FOLDER on drive G:, both programs run under LOCALE.
+localised() {
+  local name=$1 language=$2 answers=$5 prepare=${6:-}
+  game_folder=$3 locale=$4
+  cp "$linux_bin/Zelkor-$language.dll" "$work/linux-app/Zelkor.dll"
+  cp "$linux_bin/Zelkor-$language.dll" "$work/windows-app/Zelkor.dll"
+  scenario "$name" "$answers" "$prepare" "${bloated[@]}" --language "$language"
+  cp "$linux_bin/Zelkor.dll" "$work/linux-app/Zelkor.dll"
+  cp "$resource_library" "$work/windows-app/Zelkor.dll"
+  game_folder=Zelkor locale=""
+}
+# A Russian game in a Cyrillic folder under a Russian locale asks the game's own question
+# in Russian and repairs; a Polish folder under a Polish locale and a Japanese one whose
+# name ends in "表" (0x95 0x5C) under a Japanese one repair; under a Western locale none of
+# the three folders can be named, and a Russian game in a plain folder shows its strings
+# as '?' and its files, protected with a key text in code page 1251, do not unprotect.
+wipe_request=T
+localised russian-game-in-a-cyrillic-folder ru "Игры/Zelkor" ru_RU.UTF-8 yes,yes \
+  "touch System/ZelkorWipe.flg System/old.tmp"
+wipe_request=""
+localised cyrillic-folder-under-a-western-locale ru "Игры/Zelkor" en_US.UTF-8 yes
+localised polish-game-in-a-polish-folder pl "Łódź/Zelkor" pl_PL.UTF-8 yes
+localised polish-folder-under-a-western-locale pl "Łódź/Zelkor" en_US.UTF-8 yes
+localised japanese-game-in-a-folder-ending-in-table ja "ゼルコール表" ja_JP.UTF-8 yes
+localised japanese-folder-under-a-western-locale ja "ゼルコール表" en_US.UTF-8 yes
+localised russian-game-under-a-western-locale ru Zelkor en_US.UTF-8 yes
+wineserver -p 2>/dev/null || true  # up again for the runs below, unless a run left it up
 
 # The scenarios above prove nothing if neither program repaired: the Yes must have
 # changed the character file, the No must have left it.
@@ -203,6 +257,39 @@ if diff -q "$r/repair-answered-no.before" "$r/repair-answered-no.linux.files" >/
   pass "the repair answered No left every file as it was"
 else
   fail "the repair answered No left every file as it was"
+fi
+
+# The localised games repaired under their own locales and changed nothing under a
+# Western one; the Russian game's question came in Russian.
+for name in russian-game-in-a-cyrillic-folder polish-game-in-a-polish-folder \
+    japanese-game-in-a-folder-ending-in-table; do
+  if [[ -n "$(character_bytes "$r/$name.before")" &&
+        "$(character_bytes "$r/$name.before")" != "$(character_bytes "$r/$name.linux.files")" ]] &&
+     grep -q '"prompt": "Done!"' "$r/$name.linux.jsonl"; then
+    pass "$name: repaired"
+  else
+    fail "$name: repaired"
+  fi
+done
+if grep -qF '{"caption": "Очистка системы Zelkor", "prompt": "Zelkor просит стереть его системные файлы. Стереть их сейчас?", "style": 4, "answer": 6}' \
+     "$r/russian-game-in-a-cyrillic-folder.linux.jsonl"; then
+  pass "the Russian game asks in Russian"
+else
+  fail "the Russian game asks in Russian"
+fi
+for name in cyrillic-folder-under-a-western-locale polish-folder-under-a-western-locale \
+    japanese-folder-under-a-western-locale russian-game-under-a-western-locale; do
+  if diff -q "$r/$name.before" "$r/$name.linux.files" >/dev/null &&
+     [[ "$(cat "$r/$name.linux.rc")" == 2 ]]; then
+    pass "$name: nothing changed, exit 2"
+  else
+    fail "$name: nothing changed, exit 2"
+  fi
+done
+if grep -qF '"caption": "????? ?????? Zelkor"' "$r/russian-game-under-a-western-locale.linux.jsonl"; then
+  pass "the Russian game's strings show '?' under a Western locale"
+else
+  fail "the Russian game's strings show '?' under a Western locale"
 fi
 
 # A character file its owner made read-only is never replaced (both programs agree, above).
