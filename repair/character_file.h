@@ -32,6 +32,8 @@ using CharacterRecord = std::array<uint8_t, charfile::kRecordSize>;
 
 // Position of index slot `slot` (0 to 999): 23 + 4 * slot.
 constexpr int64_t slotPosition(int slot) { return charfile::kIndexPosition + 4 * int64_t{slot}; }
+// The records begin right after the last slot.
+static_assert(slotPosition(charfile::kSlotCount) == charfile::kRecordAreaPosition);
 
 // A slot value of 1 or more is in use and names the first byte of a record; 0 or less
 // marks an empty slot.

@@ -12,13 +12,6 @@ CharacterRecord withName(const std::string& name) {
   return record;
 }
 
-TEST(CharacterFileLayoutTest, IndexEndsRightBeforeTheRecordArea) {
-  EXPECT_EQ(slotPosition(0), 23);
-  EXPECT_EQ(slotPosition(999) + 3, 4022);
-  EXPECT_EQ(charfile::kRecordAreaPosition, 4023);
-  EXPECT_EQ(sizeof(CharacterRecord), 5785u);
-}
-
 TEST(CharacterFileLayoutTest, SlotValuesOfZeroOrLessAreEmpty) {
   EXPECT_FALSE(slotInUse(0));
   EXPECT_FALSE(slotInUse(-1));

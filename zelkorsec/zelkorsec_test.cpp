@@ -4,14 +4,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#ifdef ZELKORSEC_TEST_OPENSSL
-#include <openssl/evp.h>
-#endif
 #include <xxhash.h>
 
-#include <array>
 #include <cstdint>
-#include <numeric>
 #include <set>
 #include <string>
 #include <thread>
@@ -171,103 +166,6 @@ TEST(ZelkorSecFormat, VerifyIsTheLow32BitsOfSeededXxh3) {
   EXPECT_EQ(static_cast<uint32_t>(ZelkorSecVerify(bytes.data(), 333, -2)),
             static_cast<uint32_t>(full));
 }
-
-#ifdef ZELKORSEC_TEST_OPENSSL
-std::array<uint8_t, 16> aesBlock(const std::array<uint8_t, 16>& key,
-                                 const std::array<uint8_t, 16>& in) {
-  std::array<uint8_t, 16> out{};
-  EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
-  int written = 0;
-  EVP_EncryptInit_ex(context, EVP_aes_128_ecb(), nullptr, key.data(), nullptr);
-  EVP_CIPHER_CTX_set_padding(context, 0);
-  EVP_EncryptUpdate(context, out.data(), &written, in.data(), 16);
-  EVP_CIPHER_CTX_free(context);
-  return out;
-}
-
-void putLe32(uint8_t* out, int32_t value) {
-  for (int i = 0; i < 4; ++i)
-    out[i] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * i));
-}
-
-// K, the counter block V and the chain block H of zelkorsec.h, computed here.
-struct DocumentedKey {
-  std::array<uint8_t, 16> key{};
-  std::array<uint8_t, 16> counter{};
-  std::array<uint8_t, 16> chainBlock{};
-};
-
-DocumentedKey documentedKey(int32_t check, int32_t seed, int32_t length) {
-  DocumentedKey out;
-  std::array<uint8_t, 17> label{};
-  const char* text = "ZELKORSEC key";
-  for (size_t i = 0; i < 13; ++i) label[i] = static_cast<uint8_t>(text[i]);
-  putLe32(label.data() + 13, check);
-  std::array<uint8_t, 32> digest{};
-  EVP_Digest(label.data(), label.size(), digest.data(), nullptr, EVP_sha256(), nullptr);
-  std::copy_n(digest.begin(), 16, out.key.begin());
-  auto tweak = [&](int32_t which) {
-    std::array<uint8_t, 16> block{};
-    putLe32(block.data(), seed);
-    putLe32(block.data() + 4, length);
-    block[8] = 'Z', block[9] = 'S', block[10] = 'E', block[11] = 'C';
-    putLe32(block.data() + 12, which);
-    return aesBlock(out.key, block);
-  };
-  out.counter = tweak(0);
-  out.chainBlock = tweak(1);
-  return out;
-}
-
-TEST(ZelkorSecFormat, MangleIsTheDocumentedAesCounterStream) {
-  const int32_t check = -123456789;
-  const int32_t seed = 640271;
-  const int32_t length = 40;
-  const DocumentedKey documented = documentedKey(check, seed, length);
-
-  // The keystream block by block, the counter counting up as a 128-bit big-endian number.
-  std::array<uint8_t, 16> counter = documented.counter;
-  std::vector<uint8_t> expected;
-  while (expected.size() < static_cast<size_t>(length)) {
-    const auto stream = aesBlock(documented.key, counter);
-    expected.insert(expected.end(), stream.begin(), stream.end());
-    for (int i = 15; i >= 0 && ++counter[static_cast<size_t>(i)] == 0; --i) {
-    }
-  }
-  expected.resize(static_cast<size_t>(length));
-
-  KeyHandle handle(check);
-  std::vector<uint8_t> zeros(static_cast<size_t>(length), 0);
-  const int32_t chain = mangle(zeros, seed, handle.get());
-  EXPECT_EQ(zeros, expected);
-  int32_t expectedChain = 0;
-  for (int i = 3; i >= 0; --i) {
-    expectedChain = static_cast<int32_t>(static_cast<uint32_t>(expectedChain) << 8 |
-                                         documented.chainBlock[static_cast<size_t>(i)]);
-  }
-  EXPECT_EQ(chain, expectedChain);
-}
-
-TEST(ZelkorSecFormat, ALargeBufferGetsTheSameStreamAsOnePassWouldGive) {
-  // Large buffers are transformed in slices; the bytes must be those of one AES-CTR pass.
-  const int32_t check = 77;
-  const int32_t seed = -3;
-  const auto length = static_cast<int32_t>((size_t{40} << 20) + 5);
-  const DocumentedKey documented = documentedKey(check, seed, length);
-  std::vector<uint8_t> expected(static_cast<size_t>(length), 0);
-  EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
-  int written = 0;
-  EVP_EncryptInit_ex(context, EVP_aes_128_ctr(), nullptr, documented.key.data(),
-                     documented.counter.data());
-  EVP_EncryptUpdate(context, expected.data(), &written, expected.data(), length);
-  EVP_CIPHER_CTX_free(context);
-
-  KeyHandle handle(check);
-  std::vector<uint8_t> zeros(static_cast<size_t>(length), 0);
-  mangle(zeros, seed, handle.get());
-  EXPECT_TRUE(zeros == expected);
-}
-#endif  // ZELKORSEC_TEST_OPENSSL
 
 // Known answers, the same for every build of the library (the Linux one on OpenSSL, the
 // Windows one on the system's CNG): files protected by one must open with the other.

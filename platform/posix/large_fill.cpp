@@ -68,6 +68,33 @@ std::string chosen(const std::string& setting) {
   return setting.substr(open + 1, close - open - 1);
 }
 
+// How the kernel's transparent huge pages can serve a buffer (its settings under
+// /sys/kernel/mm/transparent_hugepage/):
+enum class HugePages {
+  kNone,         // off, or their size unknown
+  kUnadvised,    // given to every buffer without compacting on the spot: nothing to ask
+  kAdvised,      // given to an advised buffer without compacting on the spot
+  kAdvisedFree,  // an advised buffer would compact on the spot when no free huge
+                 // block is left: advise only where free blocks are plenty
+};
+
+// From the texts of the files `enabled` and `defrag` (the choice in brackets).
+HugePages hugePagesFrom(const std::string& enabled, const std::string& defrag) {
+  const std::string use = chosen(enabled), compact = chosen(defrag);
+  if (use == "always") {
+    // Unadvised buffers compact on the spot only under "always"; advising would make
+    // them compact under "madvise" and "defer+madvise" too.
+    return compact == "always" || compact.empty() ? HugePages::kNone : HugePages::kUnadvised;
+  }
+  if (use == "madvise") {
+    if (compact == "defer" || compact == "never") return HugePages::kAdvised;
+    if (compact == "always" || compact == "madvise" || compact == "defer+madvise") {
+      return HugePages::kAdvisedFree;
+    }
+  }
+  return HugePages::kNone;
+}
+
 struct HugePageSetup {
   HugePages kind = HugePages::kNone;
   size_t size = 0;     // bytes of one huge page
@@ -171,22 +198,6 @@ int readPiece(int fd, uint8_t* into, size_t bytes, uint64_t position, size_t& go
 }
 
 }  // namespace
-
-HugePages hugePagesFrom(const std::string& enabled, const std::string& defrag) {
-  const std::string use = chosen(enabled), compact = chosen(defrag);
-  if (use == "always") {
-    // Unadvised buffers compact on the spot only under "always"; advising would make
-    // them compact under "madvise" and "defer+madvise" too.
-    return compact == "always" || compact.empty() ? HugePages::kNone : HugePages::kUnadvised;
-  }
-  if (use == "madvise") {
-    if (compact == "defer" || compact == "never") return HugePages::kAdvised;
-    if (compact == "always" || compact == "madvise" || compact == "defer+madvise") {
-      return HugePages::kAdvisedFree;
-    }
-  }
-  return HugePages::kNone;
-}
 
 uint64_t freeBlocksFrom(const std::string& buddyinfo, unsigned order) {
   // "Node 0, zone   Normal   4491   3539 ..." : free blocks of order 0, 1, 2, ...

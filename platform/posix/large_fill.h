@@ -14,18 +14,6 @@ namespace tollwick::platform::posix {
 // The smallest read filled this way; smaller ones are read in one call.
 inline constexpr size_t kLargeFillMinimum = size_t{4} << 20;
 
-// How the kernel's transparent huge pages can serve a buffer (its settings under
-// /sys/kernel/mm/transparent_hugepage/):
-enum class HugePages {
-  kNone,         // off, or their size unknown
-  kUnadvised,    // given to every buffer without compacting on the spot: nothing to ask
-  kAdvised,      // given to an advised buffer without compacting on the spot
-  kAdvisedFree,  // an advised buffer would compact on the spot when no free huge
-                 // block is left: advise only where free blocks are plenty
-};
-// From the texts of the files `enabled` and `defrag` (the choice in brackets).
-HugePages hugePagesFrom(const std::string& enabled, const std::string& defrag);
-
 // How many free blocks of `order` pages or more /proc/buddyinfo's text counts (in
 // blocks of that order), over the zones a process's memory comes from.
 uint64_t freeBlocksFrom(const std::string& buddyinfo, unsigned order);

@@ -1,5 +1,5 @@
-// The fill of large buffers: where huge pages are asked for, and a file that ends before
-// the buffer does.
+// The fill of large buffers: the free huge blocks counted, and a file that ends before the
+// buffer does.
 
 #include "platform/posix/large_fill.h"
 
@@ -14,21 +14,9 @@
 namespace tollwick::platform::posix {
 namespace {
 
-// Huge pages are asked for only where the kernel cannot stall the fault compacting
-// memory, or only against free blocks where it would.
-TEST(LargeFill, HugePagesAreAskedForOnlyWhereNoFaultCompactsOnTheSpot) {
-  EXPECT_EQ(hugePagesFrom("always madvise [never]\n", "[always] defer"), HugePages::kNone);
-  EXPECT_EQ(hugePagesFrom("[always] madvise never\n", "[always] defer madvise"), HugePages::kNone);
-  EXPECT_EQ(hugePagesFrom("[always] madvise never\n", "always defer [madvise]"),
-            HugePages::kUnadvised);
-  EXPECT_EQ(hugePagesFrom("always [madvise] never\n", "always [defer] madvise"),
-            HugePages::kAdvised);
-  EXPECT_EQ(hugePagesFrom("always [madvise] never\n", "always defer defer+madvise [madvise] never"),
-            HugePages::kAdvisedFree);
-  EXPECT_EQ(hugePagesFrom("always [madvise] never\n", "always defer [defer+madvise] madvise"),
-            HugePages::kAdvisedFree);
-  EXPECT_EQ(hugePagesFrom("", ""), HugePages::kNone);  // no such settings
-
+// Free blocks of an order count every larger block as that many of it, and leave out the
+// zone kept for devices.
+TEST(LargeFill, FreeBlocksOfAnOrderCountTheLargerOnesOutsideTheDeviceZone) {
   const std::string buddyinfo =
       "Node 0, zone      DMA      0      0      0      0      0      0      0      0      1      1 "
       "     3 \n"
