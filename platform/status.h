@@ -60,7 +60,7 @@ class [[nodiscard]] Status {
 template <class T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : value_(std::move(value)) {}         // NOLINT: implicit
+  Result(T held) : value_(std::move(held)) {}           // NOLINT: implicit
   Result(Status status) : status_(std::move(status)) {  // NOLINT: implicit
     assert(!status_.ok() && "a result without a value needs a failure");
     if (status_.ok()) status_ = Status(Code::kInvalidArgument);

@@ -1,6 +1,8 @@
 #include "platform/temporary_names.h"
 
+#include <atomic>
 #include <cstdio>
+#include <random>
 
 namespace tollwick::platform {
 namespace {
@@ -16,6 +18,12 @@ std::string temporaryNameFor(std::string_view name, uint32_t suffix) {
   char digits[kDigits + 1];
   std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(suffix));
   return "." + std::string(name) + std::string(kMark) + digits;
+}
+
+std::string freshTemporaryNameFor(std::string_view name) {
+  static std::atomic<uint32_t> counter{0};
+  static const uint32_t seed = std::random_device{}();
+  return temporaryNameFor(name, seed ^ (counter.fetch_add(1) * 2654435761u));
 }
 
 bool isTemporaryName(std::string_view name) {

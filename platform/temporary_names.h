@@ -13,6 +13,11 @@ namespace tollwick::platform {
 // The temporary name for a replacement of the file named `name` (the name alone).
 std::string temporaryNameFor(std::string_view name, uint32_t suffix);
 
+// A temporary name for `name` with a suffix drawn afresh: a random number per process
+// and a counter, so that runs and replacements at the same time draw different ones
+// (the file is still created exclusively, and another name drawn when it exists).
+std::string freshTemporaryNameFor(std::string_view name);
+
 // True when `name` (the name alone) is one that temporaryNameFor gives.
 bool isTemporaryName(std::string_view name);
 

@@ -10,6 +10,7 @@
 
 #include "platform/seam.h"
 #include "platform/testing/fault_fs.h"
+#include "platform/testing/fault_sweep.h"
 #include "runtime/binary_file.h"
 #include "runtime/file_commands.h"
 #include "runtime/run_time_error.h"
@@ -19,6 +20,8 @@ namespace {
 
 using platform::Code;
 using testing::FaultFs;
+using testing::FaultRun;
+using testing::sweepFaults;
 
 const std::string kOld = "old game file contents";
 const std::string kNew = "NEW game file contents, longer than before";
@@ -30,9 +33,8 @@ bool hasTempFile(const std::map<std::string, std::string>& files) {
   return false;
 }
 
-// Runs `cycle` on a FaultFs prepared by `arm`; true when it reported success.
-bool runCycle(FaultFs& fs, const std::function<void()>& cycle) {
-  platform::Installed<platform::FileSystem> installed(fs);
+// Runs `cycle` on the installed file system; true when it reported success.
+bool runCycle(const std::function<void()>& cycle) {
   try {
     cycle();
     return true;
@@ -41,6 +43,8 @@ bool runCycle(FaultFs& fs, const std::function<void()>& cycle) {
     return false;
   }
 }
+
+void holdOld(FaultFs& fs) { fs.putFile("G\\a.DED", kOld); }
 
 void rewriteInPlace() {
   openBinary(1, "G\\a.DED");
@@ -73,63 +77,58 @@ void expectOldOrNew(const std::map<std::string, std::string>& files, const std::
 
 TEST_P(FaultSweepTest, EveryFailedOperationLeavesOldOrNewAndNoTempFile) {
   for (const Code error : {Code::kIoError, Code::kNoSpace, Code::kAccessDenied}) {
-    for (int64_t n = 1;; ++n) {
-      FaultFs fs;
-      fs.putFile("G\\a.DED", kOld);
-      fs.failAt(n, error);
-      const bool succeeded = runCycle(fs, GetParam().cycle);
-      const std::string context = "failure at operation " + std::to_string(n);
-      expectOldOrNew(fs.visibleFiles(), context);
-      if (succeeded) {
-        EXPECT_EQ(fs.visibleFile("G\\a.DED"), kNew) << context;
-      } else {
-        EXPECT_FALSE(hasTempFile(fs.visibleFiles())) << context;
-      }
-      if (!fs.faultFired()) break;
-    }
+    sweepFaults(
+        holdOld, [error](FaultFs& fs, int64_t n) { fs.failAt(n, error); },
+        [this] { return runCycle(GetParam().cycle); },
+        [](const FaultRun& run) {
+          const std::string context = "failure at operation " + std::to_string(run.operation);
+          expectOldOrNew(run.fs.visibleFiles(), context);
+          if (run.succeeded) {
+            EXPECT_EQ(run.fs.visibleFile("G\\a.DED"), kNew) << context;
+          } else {
+            EXPECT_FALSE(hasTempFile(run.fs.visibleFiles())) << context;
+          }
+        });
   }
 }
 
 TEST_P(FaultSweepTest, ShortWritesAndPersistentFailuresAreReported) {
-  for (int64_t n = 1;; ++n) {
-    FaultFs shortFs;
-    shortFs.putFile("G\\a.DED", kOld);
-    shortFs.shortWriteAt(n);
-    const bool succeeded = runCycle(shortFs, GetParam().cycle);
-    expectOldOrNew(shortFs.visibleFiles(), "short write " + std::to_string(n));
-    if (shortFs.faultFired()) {
-      EXPECT_FALSE(succeeded);
-    }
-
-    FaultFs brokenFs;
-    brokenFs.putFile("G\\a.DED", kOld);
-    brokenFs.failAt(n, Code::kIoError, /*persistent=*/true);
-    runCycle(brokenFs, GetParam().cycle);
-    expectOldOrNew(brokenFs.visibleFiles(), "persistent failure " + std::to_string(n));
-    if (!shortFs.faultFired() && !brokenFs.faultFired()) break;
-  }
+  sweepFaults(
+      holdOld, [](FaultFs& fs, int64_t n) { fs.shortWriteAt(n); },
+      [this] { return runCycle(GetParam().cycle); },
+      [](const FaultRun& run) {
+        expectOldOrNew(run.fs.visibleFiles(), "short write " + std::to_string(run.operation));
+        if (run.fs.faultFired()) {
+          EXPECT_FALSE(run.succeeded);
+        }
+      });
+  sweepFaults(
+      holdOld, [](FaultFs& fs, int64_t n) { fs.failAt(n, Code::kIoError, /*persistent=*/true); },
+      [this] { return runCycle(GetParam().cycle); },
+      [](const FaultRun& run) {
+        expectOldOrNew(run.fs.visibleFiles(),
+                       "persistent failure " + std::to_string(run.operation));
+      });
 }
 
 TEST_P(FaultSweepTest, EveryCrashLeavesOldOrNewOnDisk) {
-  for (int64_t n = 1;; ++n) {
-    FaultFs fs;
-    fs.putFile("G\\a.DED", kOld);
-    fs.crashAt(n);
-    const bool succeeded = runCycle(fs, GetParam().cycle);
-    const std::string context = "crash at operation " + std::to_string(n);
-    const auto disks = fs.possibleDisksAfterCrash();
-    for (std::size_t seed = 0; seed < disks.size(); ++seed) {
-      const auto& disk = disks[seed];
-      expectOldOrNew(disk, context + ", seed " + std::to_string(seed));
-      if (succeeded) {
-        EXPECT_EQ(disk.at("G\\a.DED"), kNew) << context;
-      }
-    }
-    if (!fs.faultFired()) {
-      EXPECT_TRUE(succeeded);
-      break;
-    }
-  }
+  sweepFaults(
+      holdOld, [](FaultFs& fs, int64_t n) { fs.crashAt(n); },
+      [this] { return runCycle(GetParam().cycle); },
+      [](const FaultRun& run) {
+        const std::string context = "crash at operation " + std::to_string(run.operation);
+        const auto disks = run.fs.possibleDisksAfterCrash();
+        for (std::size_t seed = 0; seed < disks.size(); ++seed) {
+          const auto& disk = disks[seed];
+          expectOldOrNew(disk, context + ", seed " + std::to_string(seed));
+          if (run.succeeded) {
+            EXPECT_EQ(disk.at("G\\a.DED"), kNew) << context;
+          }
+        }
+        if (!run.fs.faultFired()) {
+          EXPECT_TRUE(run.succeeded);
+        }
+      });
 }
 
 INSTANTIATE_TEST_SUITE_P(Cycles, FaultSweepTest,

@@ -11,6 +11,7 @@
 
 #include "platform/seam.h"
 #include "platform/testing/fault_fs.h"
+#include "platform/testing/fault_sweep.h"
 #include "runtime/binary_file.h"
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
@@ -21,6 +22,8 @@ namespace {
 
 using platform::Code;
 using testing::FaultFs;
+using testing::FaultRun;
+using testing::sweepFaults;
 
 constexpr const char* kFile = "G\\ZELKORCharacters.DED";
 constexpr int32_t kSignature = 0x5EED;
@@ -48,9 +51,8 @@ class ProtectFaultTest : public ::testing::Test {
     return fs.visibleFile(kFile).value_or("");
   }
 
-  // The cycle on `fs`; true when everything reported success.
-  bool runCycle(FaultFs& fs, bool protectAgain = true) {
-    platform::Installed<platform::FileSystem> installed(fs);
+  // The cycle on the installed file system; true when everything reported success.
+  static bool runCycle(bool protectAgain = true) {
     try {
       int16_t file = freeFile();
       openBinary(file, kFile);
@@ -71,6 +73,8 @@ class ProtectFaultTest : public ::testing::Test {
     EXPECT_TRUE(it->second == oldFile_ || it->second == newFile_) << context;
   }
 
+  void holdOld(FaultFs& fs) const { fs.putFile(kFile, oldFile_); }
+
   static bool hasTempFile(const std::map<std::string, std::string>& files) {
     for (const auto& entry : files) {
       if (entry.first != kFile) return true;
@@ -86,65 +90,60 @@ class ProtectFaultTest : public ::testing::Test {
 
 TEST_F(ProtectFaultTest, EveryFailedOperationLeavesTheOldOrTheNewFileAndNoTemporaryFile) {
   for (const Code error : {Code::kIoError, Code::kNoSpace, Code::kAccessDenied}) {
-    for (int64_t n = 1;; ++n) {
-      FaultFs fs;
-      fs.putFile(kFile, oldFile_);
-      fs.failAt(n, error);
-      const bool succeeded = runCycle(fs);
-      const std::string context = "failure at operation " + std::to_string(n);
-      expectOldOrNew(fs.visibleFiles(), context);
-      if (succeeded) {
-        EXPECT_EQ(fs.visibleFile(kFile), newFile_) << context;
-      } else {
-        EXPECT_FALSE(hasTempFile(fs.visibleFiles())) << context;
-      }
-      if (!fs.faultFired()) {
-        EXPECT_TRUE(succeeded) << context;
-        break;
-      }
-    }
+    sweepFaults([this](FaultFs& fs) { holdOld(fs); },
+                [error](FaultFs& fs, int64_t n) { fs.failAt(n, error); }, [] { return runCycle(); },
+                [this](const FaultRun& run) {
+                  const std::string context =
+                      "failure at operation " + std::to_string(run.operation);
+                  expectOldOrNew(run.fs.visibleFiles(), context);
+                  if (run.succeeded) {
+                    EXPECT_EQ(run.fs.visibleFile(kFile), newFile_) << context;
+                  } else {
+                    EXPECT_FALSE(hasTempFile(run.fs.visibleFiles())) << context;
+                  }
+                  if (!run.fs.faultFired()) {
+                    EXPECT_TRUE(run.succeeded) << context;
+                  }
+                });
   }
 }
 
 TEST_F(ProtectFaultTest, EveryShortWriteLeavesTheOldOrTheNewFile) {
-  for (int64_t n = 1;; ++n) {
-    FaultFs fs;
-    fs.putFile(kFile, oldFile_);
-    fs.shortWriteAt(n);
-    const bool succeeded = runCycle(fs);
-    expectOldOrNew(fs.visibleFiles(), "short write at " + std::to_string(n));
-    if (!fs.faultFired()) break;
-    EXPECT_FALSE(succeeded);
-    EXPECT_FALSE(hasTempFile(fs.visibleFiles()));
-  }
+  sweepFaults([this](FaultFs& fs) { holdOld(fs); },
+              [](FaultFs& fs, int64_t n) { fs.shortWriteAt(n); }, [] { return runCycle(); },
+              [this](const FaultRun& run) {
+                expectOldOrNew(run.fs.visibleFiles(),
+                               "short write at " + std::to_string(run.operation));
+                if (!run.fs.faultFired()) return;
+                EXPECT_FALSE(run.succeeded);
+                EXPECT_FALSE(hasTempFile(run.fs.visibleFiles()));
+              });
 }
 
 TEST_F(ProtectFaultTest, EveryCrashLeavesTheOldOrTheNewFileOnDisk) {
-  for (int64_t n = 1;; ++n) {
-    FaultFs fs;
-    fs.putFile(kFile, oldFile_);
-    fs.crashAt(n);
-    const bool succeeded = runCycle(fs);
-    const std::string context = "crash at operation " + std::to_string(n);
-    const auto disks = fs.possibleDisksAfterCrash();
-    for (std::size_t seed = 0; seed < disks.size(); ++seed) {
-      const auto& disk = disks[seed];
-      expectOldOrNew(disk, context + ", seed " + std::to_string(seed));
-      if (succeeded) {
-        EXPECT_EQ(disk.at(kFile), newFile_) << context;
-      }
-    }
-    if (!fs.faultFired()) {
-      EXPECT_TRUE(succeeded) << context;
-      break;
-    }
-  }
+  sweepFaults([this](FaultFs& fs) { holdOld(fs); }, [](FaultFs& fs, int64_t n) { fs.crashAt(n); },
+              [] { return runCycle(); },
+              [this](const FaultRun& run) {
+                const std::string context = "crash at operation " + std::to_string(run.operation);
+                const auto disks = run.fs.possibleDisksAfterCrash();
+                for (std::size_t seed = 0; seed < disks.size(); ++seed) {
+                  const auto& disk = disks[seed];
+                  expectOldOrNew(disk, context + ", seed " + std::to_string(seed));
+                  if (run.succeeded) {
+                    EXPECT_EQ(disk.at(kFile), newFile_) << context;
+                  }
+                }
+                if (!run.fs.faultFired()) {
+                  EXPECT_TRUE(run.succeeded) << context;
+                }
+              });
 }
 
 TEST_F(ProtectFaultTest, AFileLeftUnprotectedIsNeverWritten) {
   FaultFs fs;
   fs.putFile(kFile, oldFile_);
-  EXPECT_TRUE(runCycle(fs, /*protectAgain=*/false));
+  platform::Installed<platform::FileSystem> installed(fs);
+  EXPECT_TRUE(runCycle(/*protectAgain=*/false));
   EXPECT_EQ(fs.visibleFiles(), (std::map<std::string, std::string>{{kFile, oldFile_}}));
 }
 
@@ -153,7 +152,8 @@ TEST_F(ProtectFaultTest, ARefusedFileIsNeverWritten) {
   std::string damaged = oldFile_;
   damaged.back() = static_cast<char>(damaged.back() ^ 1);
   fs.putFile(kFile, damaged);
-  EXPECT_FALSE(runCycle(fs));
+  platform::Installed<platform::FileSystem> installed(fs);
+  EXPECT_FALSE(runCycle());
   EXPECT_EQ(fs.visibleFiles(), (std::map<std::string, std::string>{{kFile, damaged}}));
   EXPECT_TRUE(dialog_.boxes.empty());
 }

@@ -15,13 +15,7 @@ cp "$tollwick" "$work/app/tollwick"
 touch "$work/app/Zelkor.dll"
 export WINEPREFIX="$work/prefix"   # an empty registry: the application directory is the game's
 unset DISPLAY WAYLAND_DISPLAY
-failures=0
-passes=0
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then echo "ok   $name"; passes=$((passes + 1)); else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/checks.sh"
 
 # 1. A wrong word in TOLLWICK_ANSWERS: named on standard error, exit 1, no box, nothing read.
 set +e
@@ -120,5 +114,4 @@ for option in --help -h --version; do
   fi
 done
 
-echo "$passes passed, $failures failed"
-test "$failures" -eq 0
+checks_done

@@ -43,13 +43,6 @@ Environment:
                        chooser is appended as one line of JSON
   WINEPREFIX           the Wine prefix of the game's settings and of Wine
                        (default ~/.wine)
-
-Exit status:
-  0   the run ended normally
-  1   the run ended at once: a second copy, a No that stops the run, or no
-      way to show a box
-  2   a box reported a failure (an error, a failed load, a repair that did
-      not complete), or no game's folder was given
 )";
 
 const char* const kWindowsUsage = R"(Usage: tollwick.exe [GAME_FOLDER]
@@ -77,7 +70,10 @@ Environment:
   TOLLWICK_DIALOG      "terminal" shows the boxes in the console
   TOLLWICK_TRANSCRIPT  a file to which every box and every use of the folder
                        chooser is appended as one line of JSON
+)";
 
+// The same on every system.
+const char* const kExitStatus = R"(
 Exit status:
   0   the run ended normally
   1   the run ended at once: a second copy, a No that stops the run, or no
@@ -92,7 +88,9 @@ bool isHelp(const std::string& argument) {
 
 }  // namespace
 
-std::string usageText() { return platform::kWindowsBuild ? kWindowsUsage : kLinuxUsage; }
+std::string usageText() {
+  return std::string(platform::kWindowsBuild ? kWindowsUsage : kLinuxUsage) + kExitStatus;
+}
 
 std::string versionText() {
   std::string version = kVersionText;

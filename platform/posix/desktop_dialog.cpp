@@ -40,15 +40,15 @@ class Utf8Texts : public Dialog {
 
 std::unique_ptr<Dialog> makeDesktopDialog() {
   using MakeDialog = Dialog* (*)();
-  std::string error;
-  const SymbolAddress entry =
-      programModuleEntry(kDialogModule, "tollwick_desktop_dialog_v2", error);
-  if (entry == nullptr) {
-    std::cerr << "tollwick: message boxes cannot be shown as windows: " << error << "\n";
+  const Result<SymbolAddress> entry =
+      programModuleEntry(kDialogModule, "tollwick_desktop_dialog_v2");
+  if (!entry.ok()) {
+    std::cerr << "tollwick: message boxes cannot be shown as windows: " << entry.status().context()
+              << "\n";
     return nullptr;
   }
   // Null when the toolkit cannot open the display.
-  std::unique_ptr<Dialog> module(reinterpret_cast<MakeDialog>(entry)());
+  std::unique_ptr<Dialog> module(reinterpret_cast<MakeDialog>(*entry)());
   if (module == nullptr) return nullptr;
   return std::make_unique<Utf8Texts>(std::move(module));
 }

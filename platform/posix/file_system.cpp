@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -19,7 +18,6 @@
 #include <ctime>
 #include <limits>
 #include <new>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -137,12 +135,6 @@ bool sameTimesAndSize(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
          nanosecondsOf(a.st_mtim) == nanosecondsOf(b.st_mtim) &&
          nanosecondsOf(a.st_ctim) == nanosecondsOf(b.st_ctim);
-}
-
-uint32_t randomSuffix() {
-  static std::atomic<unsigned> counter{0};
-  static const unsigned seed = std::random_device{}();
-  return seed ^ (counter.fetch_add(1) * 2654435761u);
 }
 
 // A host path the program can name again: one whose every character the code page
@@ -417,7 +409,7 @@ class PosixFileSystem : public FileSystem {
     const mode_t mode = targetExists ? (st.st_mode & 07777) : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
       // A dot name: the directory search never shows it as a normal file.
-      const std::string temp = directory + "/" + temporaryNameFor(baseNameOf(real), randomSuffix());
+      const std::string temp = directory + "/" + freshTemporaryNameFor(baseNameOf(real));
       const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
       if (fd < 0) {
         if (errno == EEXIST) continue;

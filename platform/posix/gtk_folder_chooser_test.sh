@@ -13,13 +13,7 @@ work=$(mktemp -d)
 trap '((pid > 0)) && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 pid=0
 mkdir -p "$work/app" "$work/home" "$shots"
-failures=0
-passes=0
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then echo "ok   $name"; passes=$((passes + 1)); else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../../tests/checks.sh"
 
 "$bin/zelkor-kit" make-install "$work/install" --live 4 --dead-nul-name 2 --gap 1000 \
   >"$work/kit.out" 2>&1 || { cat "$work/kit.out"; exit 1; }
@@ -94,7 +88,7 @@ check "the transcript holds both choices and the boxes" test "$(cat "$work/chose
 check "the chosen game's character file is compacted" grep -q "; dead bytes: 0$" "$work/after.txt"
 
 # Cancel: nothing touched.
-(cd "$game" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum) >"$work/before.sums"
+folder_sums "$game" >"$work/before.sums"
 # The display gives a new program's windows the ids of a program that ended.
 : >"$work/seen"
 start "$work/cancelled.jsonl"
@@ -102,11 +96,10 @@ id=$(window '^Where is Zelkor installed\?$') && timeout 10 xdotool windowfocus -
 finish
 check "Cancel exits 2" test "$status" -eq 2
 check "Cancel is in the transcript" test "$(cat "$work/cancelled.jsonl")" = "${chooser}null}"
-(cd "$game" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum) >"$work/after.sums"
+folder_sums "$game" >"$work/after.sums"
 check "Cancel leaves every game file as it was" cmp -s "$work/before.sums" "$work/after.sums"
 if ((failures)); then
   echo "-- tollwick said:"; cat "$work/run.out"
   echo "-- transcripts:"; cat "$work/chosen.jsonl" "$work/cancelled.jsonl" 2>/dev/null
 fi
-echo "$passes passed, $failures failed"
-test "$failures" -eq 0
+checks_done

@@ -13,13 +13,7 @@ work=$(mktemp -d)
 trap '((pid > 0)) && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 pid=0
 mkdir -p "$work/wine" "$shots"
-failures=0
-passes=0
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then echo "ok   $name"; passes=$((passes + 1)); else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../../tests/checks.sh"
 
 "$bin/zelkor-kit" make-install "$work/install" --live 4 --leading-spaces 1 --dead-empty-slot 3 \
   --dead-nul-name 2 --dead-spaces-name 2 --gap 1000 --size 1M >"$work/kit.out" 2>&1 ||
@@ -113,5 +107,4 @@ check "the Russian prompt reached the transcript" grep -qF \
   '"prompt": "Zelkor просит стереть его системные файлы. Стереть их сейчас?", "style": 4, "answer": 6}' \
   "$work/boxes-ru.jsonl"
 ((failures)) && { echo "-- tollwick said:"; cat "$work/run-ru.out"; }
-echo "$passes passed, $failures failed"
-test "$failures" -eq 0
+checks_done

@@ -1,20 +1,22 @@
-// Opening the program's modules with dlopen, from the running executable's directory.
+// Opening the program's modules with the dynamic loader, from the running executable's
+// directory.
 
 #include "platform/posix/program_module.h"
 
-#include <dlfcn.h>
 #include <limits.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <memory>
 #include <string>
 
+#include "platform/posix/shared_object.h"
+
 namespace tollwick::platform {
 namespace {
 
-// The directory of the running executable, links resolved; empty when unknown.
-std::string executableDirectory() {
+// The host directory (UTF-8, as the kernel names it) of the running executable, links
+// resolved; empty when unknown.
+std::string runningExecutableHostDirectory() {
   std::unique_ptr<char, decltype(&::free)> resolved(::realpath("/proc/self/exe", nullptr), &::free);
   if (!resolved) return {};
   std::string path(resolved.get());
@@ -24,35 +26,16 @@ std::string executableDirectory() {
 
 }  // namespace
 
-SymbolAddress programModuleEntry(const std::string& fileName, const char* entry,
-                                 std::string& error) {
-  const std::string directory = executableDirectory();
-  if (directory.empty()) {
-    error = "the program's own directory is unknown";
-    return nullptr;
-  }
+Result<SymbolAddress> programModuleEntry(const std::string& fileName, const char* entry) {
+  const std::string directory = runningExecutableHostDirectory();
+  if (directory.empty()) return Status(Code::kNotFound, "the program's own directory is unknown");
   const std::string path = directory + "/" + fileName;
-  // dlopen would wait forever on a FIFO in the module's place.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    error = path + ": not installed";
-    return nullptr;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    error = path + ": not a regular file";
-    return nullptr;
-  }
-  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (handle == nullptr) {
-    const char* reason = ::dlerror();
-    error = reason != nullptr ? reason : path + ": cannot be loaded";
-    return nullptr;
-  }
-  // dlsym hands out functions as object pointers; POSIX guarantees the round trip.
-  const auto address = reinterpret_cast<SymbolAddress>(::dlsym(handle, entry));
+  Result<void*> module = posix::loadSharedObject(path);
+  if (!module.ok()) return module.status();
+  const SymbolAddress address = posix::sharedObjectExport(*module, entry);
   if (address == nullptr) {
-    error = path + ": no entry " + entry + " (a module of another build)";
-    ::dlclose(handle);
+    posix::closeSharedObject(*module);
+    return Status(Code::kNotFound, path + ": no entry " + entry + " (a module of another build)");
   }
   return address;
 }

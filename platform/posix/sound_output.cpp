@@ -21,11 +21,9 @@ class SoundOutputOnDemand : public SoundOutput {
     if (!tried_) {
       tried_ = true;
       using MakeOutput = SoundOutput* (*)();
-      std::string error;
-      if (const SymbolAddress entry =
-              programModuleEntry(kSoundModule, "tollwick_sound_output_v1", error)) {
-        output_.reset(reinterpret_cast<MakeOutput>(entry)());
-      }
+      const Result<SymbolAddress> entry =
+          programModuleEntry(kSoundModule, "tollwick_sound_output_v1");
+      if (entry.ok()) output_.reset(reinterpret_cast<MakeOutput>(*entry)());
     }
     return output_ != nullptr && output_->play(std::move(wave));
   }

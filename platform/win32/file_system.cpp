@@ -6,13 +6,11 @@
 #include <aclapi.h>  // after windows.h, whose types it uses
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <limits>
 #include <map>
 #include <mutex>
 #include <new>
-#include <random>
 #include <utility>
 
 #include "platform/ansi_text.h"
@@ -206,12 +204,6 @@ EntryKind kindOf(DWORD attributes, const std::string& path) {
     return EntryKind::kHiddenFile;
   }
   return EntryKind::kNormalFile;
-}
-
-uint32_t randomSuffix() {
-  static std::atomic<uint32_t> counter{0};
-  static const uint32_t seed = std::random_device{}();
-  return seed ^ (counter.fetch_add(1) * 2654435761u);
 }
 
 // A temporary being written. `lock` is a second handle, for reading, that tells other
@@ -414,7 +406,7 @@ class Win32FileSystem : public FileSystem {
     }
     const DWORD finalAttributes = kept != 0 ? kept : DWORD{FILE_ATTRIBUTE_NORMAL};
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string temp = stem + temporaryNameFor(baseNameOf(target), randomSuffix());
+      const std::string temp = stem + freshTemporaryNameFor(baseNameOf(target));
       HANDLE file =
           CreateFileW(widen(temp).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                       nullptr, CREATE_NEW, kept | FILE_ATTRIBUTE_HIDDEN, nullptr);

@@ -12,6 +12,7 @@
 
 #include "platform/seam.h"
 #include "platform/testing/fault_fs.h"
+#include "platform/testing/fault_sweep.h"
 #include "repair/fix_character_file.h"
 #include "runtime/binary_file.h"
 #include "settings/installation_settings.h"
@@ -25,6 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FaultFs;
+using testing::FaultRun;
+using testing::sweepFaults;
 using Files = std::map<std::string, std::string>;
 
 constexpr const char* kRoot = "G\\System\\";
@@ -59,21 +62,24 @@ class CrashSweepTest : public kit::InstallationFixture {
     for (const auto& [path, bytes] : original_) faultFs.putFile(path, bytes);
   }
 
-  // One run as Main makes it, from the master system header to the repair.
-  void fullRun() {
+  // One run as Main makes it, from the master system header to the repair; true when
+  // the repair ran to its end.
+  bool fullRun() {
     abandonAllFiles();
     resetSystemState();
     dialog_.boxes.clear();
     installationSettings().systemRootDirectory = kRoot;
     installationSettings().currentSystemDirectory = "Zelkor\\";
+    bool ended = false;
     try {
-      if (sysLoadMasterSystemHeader() != LoadResult::kLoaded) return;
       std::string directory = installationSettings().currentSystemDirectory;
-      if (sysLoadSystem(directory) != LoadResult::kLoaded) return;
-      sysFixBloatedCharacterFile(systemState().header);
+      ended = sysLoadMasterSystemHeader() == LoadResult::kLoaded &&
+              sysLoadSystem(directory) == LoadResult::kLoaded &&
+              sysFixBloatedCharacterFile(systemState().header) == RepairResult::kRepaired;
     } catch (const testing::ProgramEnded&) {
     }
     abandonAllFiles();  // the process is gone: nothing still open is committed
+    return ended;
   }
 
   static bool isGameFile(const std::string& path) {
@@ -95,7 +101,7 @@ class CrashSweepTest : public kit::InstallationFixture {
       FaultFs faultFs;
       load(faultFs);
       platform::Installed<platform::FileSystem> installed(faultFs);
-      fullRun();
+      ASSERT_TRUE(fullRun());
       operations_ = faultFs.operations();
       for (const auto& [path, bytes] : faultFs.visibleFiles()) {
         ASSERT_TRUE(isGameFile(path)) << "left behind: " << path;
@@ -147,20 +153,19 @@ TEST_F(CrashSweepTest, EveryGameFileIsACompleteProtectedVersionAfterACrashAnywhe
     exchanges_ = exchanges;
     collectVersions();
     RecordProperty("operations", std::to_string(operations_));
-    for (int64_t n = 1; n <= operations_; ++n) {
-      FaultFs faultFs;
-      load(faultFs);
-      faultFs.crashAt(n);
-      {
-        platform::Installed<platform::FileSystem> installed(faultFs);
-        fullRun();
-      }
-      ASSERT_TRUE(faultFs.faultFired()) << n;
-      for (auto survivors : {FaultFs::Survivors::kNone, FaultFs::Survivors::kAll,
-                             FaultFs::Survivors::kSeededSubset}) {
-        expectCompleteVersions(faultFs.diskAfterCrash(survivors, static_cast<uint32_t>(n)), n);
-      }
-    }
+    const int64_t runs = sweepFaults(
+        [this](FaultFs& faultFs) { load(faultFs); },
+        [](FaultFs& faultFs, int64_t n) { faultFs.crashAt(n); }, [this] { return fullRun(); },
+        [this](const FaultRun& run) {
+          if (!run.fs.faultFired()) return;
+          for (auto survivors : {FaultFs::Survivors::kNone, FaultFs::Survivors::kAll,
+                                 FaultFs::Survivors::kSeededSubset}) {
+            expectCompleteVersions(
+                run.fs.diskAfterCrash(survivors, static_cast<uint32_t>(run.operation)),
+                run.operation);
+          }
+        });
+    EXPECT_EQ(runs, operations_ + 1);  // a crash at every operation of the fault-free run
   }
 
   // Every version met is a protected file that unprotects with its key.
@@ -190,19 +195,17 @@ TEST_F(CrashSweepTest, AFailedOperationAnywhereLeavesOnlyCompleteVersions) {
     exchanges_ = exchanges;
     collectVersions();
     for (auto error : {platform::Code::kIoError, platform::Code::kNoSpace}) {
-      for (int64_t n = 1; n <= operations_; ++n) {
-        FaultFs faultFs;
-        load(faultFs);
-        faultFs.failAt(n, error);
-        {
-          platform::Installed<platform::FileSystem> installed(faultFs);
-          fullRun();
-        }
-        expectCompleteVersions(faultFs.visibleFiles(), n);
-        for (const auto& [path, bytes] : faultFs.visibleFiles()) {
-          ASSERT_TRUE(isGameFile(path)) << path << " left behind, operation " << n;
-        }
-      }
+      const int64_t runs = sweepFaults(
+          [this](FaultFs& faultFs) { load(faultFs); },
+          [error](FaultFs& faultFs, int64_t n) { faultFs.failAt(n, error); },
+          [this] { return fullRun(); },
+          [this](const FaultRun& run) {
+            expectCompleteVersions(run.fs.visibleFiles(), run.operation);
+            for (const auto& [path, bytes] : run.fs.visibleFiles()) {
+              ASSERT_TRUE(isGameFile(path)) << path << " left behind, operation " << run.operation;
+            }
+          });
+      EXPECT_EQ(runs, operations_ + 1);
     }
   }
 }

@@ -22,7 +22,7 @@
 #include <string>
 
 #include "platform/seam.h"
-#include "platform/testing/forwarding_fs.h"
+#include "platform/testing/other_writer_fs.h"
 #include "settings/registry_values.h"
 
 namespace tollwick::platform {
@@ -128,32 +128,6 @@ TEST(PosixRegistry, AReadOnlyFileIsNeverReplacedAndLeftOverTemporariesGo) {
   EXPECT_EQ(std::distance(fs::directory_iterator(prefix.path()), {}), 3);
 }
 
-// The real file system, except that another writer of the registry file (Wine's
-// server, `wine reg add`) saves it by a rename of its own while this program rewrites
-// it: before the rewritten file is written, or at the moment it takes the file's place.
-class OtherWriterFs : public testing::ForwardingFs {
- public:
-  std::function<void()> save;
-  bool atPlacement = false;
-  Result<std::unique_ptr<WritableFile>> createTempBeside(const std::string& target) override {
-    if (!atPlacement) saveBefore(target);
-    return ForwardingFs::createTempBeside(target);
-  }
-  Status rename(const std::string& from, const std::string& to) override {
-    if (atPlacement) saveBefore(to);
-    return ForwardingFs::rename(from, to);
-  }
-  Status exchange(const std::string& from, const std::string& to) override {
-    if (atPlacement) saveBefore(to);
-    return ForwardingFs::exchange(from, to);
-  }
-
- private:
-  void saveBefore(const std::string& target) {
-    if (save && target.ends_with("system.reg")) std::exchange(save, nullptr)();
-  }
-};
-
 // The other writer's value stays; the wipe request's write fails as the registry
 // function's failure, which leaves the request for the next start.
 TEST(PosixRegistry, AWriterThatSavesDuringTheRewriteKeepsItsValue) {
@@ -163,7 +137,8 @@ TEST(PosixRegistry, AWriterThatSavesDuringTheRewriteKeepsItsValue) {
     TempPrefix prefix;
     const fs::path file = prefix.path() / "system.reg";
     spit(file, kSettings);
-    OtherWriterFs files;
+    testing::OtherWriterFs files;
+    files.file = "system.reg";
     files.atPlacement = atPlacement;
     files.save = [&] {
       spit(prefix.path() / "system.reg.new", theirs);

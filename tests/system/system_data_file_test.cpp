@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "platform/seam.h"
-#include "platform/testing/forwarding_fs.h"
+#include "platform/testing/other_writer_fs.h"
 #include "runtime/binary_file.h"
 #include "security/sarn_security.h"
 #include "system/system_state.h"
@@ -159,33 +159,6 @@ TEST_F(SystemDataFileTest, DamagedSignaturePositionOrLengthIsReportedAndStopsThe
   }
 }
 
-// The real file system, except that the game saves a data file while the loader
-// re-signs it: after the loader read it, as the re-signed copy is being written, or at
-// the very moment the re-signed copy takes its place.
-class GameSavingFs : public testing::ForwardingFs {
- public:
-  std::string file;
-  std::function<void()> save;
-  bool atPlacement = false;
-  Result<std::unique_ptr<WritableFile>> createTempBeside(const std::string& target) override {
-    if (!atPlacement) saveBefore(target);
-    return ForwardingFs::createTempBeside(target);
-  }
-  Status rename(const std::string& from, const std::string& to) override {
-    if (atPlacement) saveBefore(to);
-    return ForwardingFs::rename(from, to);
-  }
-  Status exchange(const std::string& from, const std::string& to) override {
-    if (atPlacement) saveBefore(to);
-    return ForwardingFs::exchange(from, to);
-  }
-
- private:
-  void saveBefore(const std::string& target) {
-    if (save && target.ends_with(file)) std::exchange(save, nullptr)();
-  }
-};
-
 // A save after the read is caught everywhere; one at the very moment of the
 // replacement only where the file system can exchange two files (Linux).
 #ifdef _WIN32
@@ -211,7 +184,7 @@ TEST_F(SystemDataFileTest, ASaveMadeWhileTheLoaderResignsADataFileWins) {
       const std::string items = gameFile("ZELKORMazeItems.DED");
       const std::vector<uint8_t> saved(fileBytes(items)->size(), 0x5A);
       if (settled) std::this_thread::sleep_for(std::chrono::milliseconds(150));
-      GameSavingFs game;
+      testing::OtherWriterFs game;
       game.file = "ZELKORMazeItems.DED";
       game.atPlacement = atPlacement;
       game.save = [&] { writeBytes(items, saved); };

@@ -11,12 +11,7 @@
 #   tests/windows/program_resources_test.sh BIN_DIR OBJDUMP VERSION
 set -euo pipefail
 bin=$1 objdump=$2 version=$3
-failures=0
-check() {
-  local name=$1
-  shift
-  if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 headers=$("$objdump" -p "$bin/tollwick.exe")
 resources=$(wrestool -l "$bin/tollwick.exe")
 
@@ -102,4 +97,4 @@ PY
   check "$file: no word that asks for elevation" \
     bash -c '! grep -qiE "install|setup|update|patch"' <<<"$strings_of"
 done
-test "$failures" -eq 0
+checks_done

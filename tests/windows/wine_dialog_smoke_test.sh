@@ -24,21 +24,10 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 win_build=$(cd "$1" && pwd)
 
-if [[ -z "${TOLLWICK_SMOKE_DISPLAY:-}" ]]; then
-  # A display of our own, whatever the caller's session has.
-  exec env TOLLWICK_SMOKE_DISPLAY=1 bash "$root/platform/posix/with_xvfb.sh" \
-    bash "${BASH_SOURCE[0]}" "$@"
-fi
+source "$root/tests/windows/wine_machine.sh"
+wine_window_session "${BASH_SOURCE[0]}" "$@" || exit 1
 shots="$win_build/screenshots"
 mkdir -p "$shots"
-
-source "$root/tests/windows/wine_machine.sh"
-wine_machine
-wine_default_prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset TOLLWICK_DIALOG TOLLWICK_ANSWERS WAYLAND_DISPLAY
-wine_prefix_setup
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-wine-smoke.XXXXXX")
 program=""
@@ -98,16 +87,11 @@ program=""
 
 expected='{"caption": "Tollwick", "prompt": "Fix Character File Now?", "style": 4, "answer": 6}
 {"caption": "Tollwick", "prompt": "Done!", "style": 0, "answer": 1}'
-failures=0
-check() {
-  local name=$1
-  shift
-  if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 check "exit code 0 (was $status)" test "$status" -eq 0
 check "transcript: Yes to the question, OK to Done!" \
   test "$(cat "$work/transcript.jsonl" 2>/dev/null)" = "$expected"
 check "the character file was repaired" test "$(sha256sum <"$characters")" != "$before"
 check "the question was photographed" test -s "$shots/tollwick-exe-fix-character-file-now.png"
 ((failures == 0)) || { echo "transcript:"; cat "$work/transcript.jsonl" 2>/dev/null; cat "$work/tollwick.out"; }
-test "$failures" -eq 0
+checks_done

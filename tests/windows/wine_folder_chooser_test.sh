@@ -18,21 +18,10 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 win_build=$(cd "$1" && pwd)
 
-if [[ -z "${TOLLWICK_SMOKE_DISPLAY:-}" ]]; then
-  # A display of our own, whatever the caller's session has.
-  exec env TOLLWICK_SMOKE_DISPLAY=1 bash "$root/platform/posix/with_xvfb.sh" \
-    bash "${BASH_SOURCE[0]}" "$@"
-fi
+source "$root/tests/windows/wine_machine.sh"
+wine_window_session "${BASH_SOURCE[0]}" "$@" || exit 1
 shots="$win_build/screenshots"
 mkdir -p "$shots"
-
-source "$root/tests/windows/wine_machine.sh"
-wine_machine
-wine_default_prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset TOLLWICK_DIALOG TOLLWICK_ANSWERS TOLLWICK_TRANSCRIPT WAYLAND_DISPLAY
-wine_prefix_setup || exit 1
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-wine-chooser.XXXXXX")
 pid=0
@@ -43,13 +32,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-passes=0
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then echo "ok   $name"; passes=$((passes + 1)); else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 windows() { windows_path "$1"; }
 # Programs start as on Windows (tests/windows/run_as_on_windows.sh).
 run_exe() { bash "$as_on_windows" "$win_build" "$@"; }
@@ -133,17 +116,16 @@ check "the chosen game's character file is compacted" \
 
 # Cancel: nothing touched.
 rm -f "$work/t.jsonl"
-(cd "$game" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum) >"$work/before.sums"
+folder_sums "$game" >"$work/before.sums"
 start
 id=$(window '^Where is Zelkor installed\?$' 0) && xdotool key Escape
 finish
 check "Cancel exits 2 (was $status)" test "$status" -eq 2
 check "Cancel is in the transcript" test "$(cat "$work/t.jsonl" 2>/dev/null)" = "${chooser}null}"
-(cd "$game" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum) >"$work/after.sums"
+folder_sums "$game" >"$work/after.sums"
 check "Cancel leaves every game file as it was" cmp -s "$work/before.sums" "$work/after.sums"
 if ((failures)); then
   echo "-- tollwick.exe said:"; cat "$work/run.out"
   echo "-- transcript:"; cat "$work/t.jsonl" 2>/dev/null
 fi
-echo "$passes passed, $failures failed"
-test "$failures" -eq 0
+checks_done

@@ -72,6 +72,25 @@ wine_default_prefix() {
   export WINEPREFIX
 }
 
+# wine_window_session SCRIPT ARGS...: the start of a test of tollwick.exe's windows. Runs
+# SCRIPT again on a display of its own (whatever the caller's session has) and there sets
+# this machine's Wine, the prefix (made when it has no registry yet) and a player's
+# environment: no scripted answers, no forced dialog, no transcript, Wine quiet. Fails
+# when the prefix cannot be set up.
+wine_window_session() {
+  local root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  if [[ -z "${TOLLWICK_SMOKE_DISPLAY:-}" ]]; then
+    exec env TOLLWICK_SMOKE_DISPLAY=1 bash "$root/platform/posix/with_xvfb.sh" bash "$@"
+  fi
+  wine_machine
+  wine_default_prefix
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  unset TOLLWICK_DIALOG TOLLWICK_ANSWERS TOLLWICK_TRANSCRIPT WAYLAND_DISPLAY
+  wine_prefix_setup
+}
+
 # windows_build_width BUILD: win32 or win64, the width of a Windows build tree.
 windows_build_width() {
   if grep -q '^CMAKE_TOOLCHAIN_FILE:.*mingw-i686' "$1/CMakeCache.txt"; then

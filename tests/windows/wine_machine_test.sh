@@ -8,12 +8,7 @@ set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() {
-  local name=$1
-  shift
-  if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 
 # A loader the kernel cannot run (a file of no format it knows, marked executable).
 printf '\x7fELF\x01\x01\x01' >"$work/loader32"
@@ -53,4 +48,4 @@ check "a prefix left without its registry fails the set-up (status $status)" tes
 check "and says which prefix" grep -q "prefix-silent" <<<"$out"
 out=$(setup working)
 check "a prefix set up is used ($out)" test $? -eq 0
-test "$failures" -eq 0
+checks_done

@@ -29,13 +29,7 @@ cleanup() {
   if [[ -n "${TOLLWICK_E2E_KEEP:-}" ]]; then echo "kept: $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
-failures=0
-passes=0
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then echo "ok   $name"; passes=$((passes + 1)); else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 
 # The packaged layout: tollwick and tollwick.exe alone in a folder of their own.
 mkdir -p "$work/program" "$work/home"
@@ -111,5 +105,4 @@ if ((failures)); then
     [[ -f "$work/$name.out" ]] && { echo "-- $name:"; cat "$work/$name.out" "$work/$name.jsonl" 2>/dev/null; }
   done
 fi
-echo "$passes passed, $failures failed"
-test "$failures" -eq 0
+checks_done
