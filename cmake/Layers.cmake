@@ -129,7 +129,7 @@ function(tollwick_check_layer_links root)
           continue()
         endif()
         if(target STREQUAL "tollwick_platform" AND property STREQUAL "INTERFACE_LINK_LIBRARIES"
-           AND to MATCHES "^platform/(posix|win32)$")
+           AND to MATCHES "^os/(posix|win32)$")
           continue()
         endif()
         if(rank_${to} GREATER rank_${from})

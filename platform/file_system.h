@@ -2,7 +2,7 @@
 // The file-system facility: the few operations the runtime's file statements need, on
 // program paths (Windows-style texts in the system's code page, backslash separators,
 // optional drive letter). Each implementation maps a program path to its host's own form; on
-// Linux that is the Wine-style mapping of platform/posix/host_path.h, so doubles can
+// Linux that is the Wine-style mapping of os/posix/host_path.h, so doubles can
 // treat paths as plain keys.
 //
 // Nothing here throws run-time errors: every operation returns a Status (a failure's

@@ -7,10 +7,10 @@
 //
 // Where each `makeSystemFacility` is defined:
 // - FileSystem, Process, Registry, ResourceLoader, DynamicLibraries, Wine: the OS
-//   library, platform/posix or platform/win32 (the file named after the facility).
+//   library, os/posix or os/win32 (the file named after the facility).
 // - SoundOutput: the sound object library an executable links, so that only the
-//   program that plays sounds carries the sound code: platform/posix/sound_output.cpp
-//   or platform/win32/sound_output.cpp (`tollwick_sound`), platform/silent_sound.cpp
+//   program that plays sounds carries the sound code: os/posix/sound_output.cpp
+//   or os/win32/sound_output.cpp (`tollwick_sound`), platform/silent_sound.cpp
 //   (`tollwick_sound_none`).
 // - SecurityLibrary: security/loaded_security_library.cpp. It loads ZELKORSEC through the
 //   DynamicLibraries facility (no OS call of its own) and raises the run-time error

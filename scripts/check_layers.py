@@ -3,7 +3,7 @@
 headers of its own folder's layer and of the layers below it, never of one above.
 
 The layers, lowest first, are those of the libraries in the CMake files (LAYERS below).
-Headers of platform/posix and platform/win32 are private to them (and to the tests of
+Headers of os/posix and os/win32 are private to them (and to the tests of
 tests/ that prove them); test doubles (testing/ folders) are for test code only.
 The link libraries of every target are checked against the same order when CMake
 configures the project (cmake/Layers.cmake reads LAYERS from here). Run with the
@@ -25,8 +25,8 @@ LAYERS = {
     "platform": 1,
     "platform/testing": 1,
     "formats": 2,
-    "platform/posix": 3,
-    "platform/win32": 3,
+    "os/posix": 3,
+    "os/win32": 3,
     "runtime": 4,
     "resources": 5,
     "security": 6,
@@ -39,7 +39,7 @@ LAYERS = {
     "tests": 12,
 }
 # Headers private to one operating system's implementation.
-OS_FOLDERS = ("platform/posix", "platform/win32")
+OS_FOLDERS = ("os/posix", "os/win32")
 # Quoted includes ("runtime/x.h", "../repair/x.h") and angled ones (<repair/x.h>): every
 # target has the source root on its include path, so both reach the project's folders.
 INCLUDE = re.compile(r'^\s*#\s*include\s*(?:"([^"]+)"|<([^>]+)>)')

@@ -1,7 +1,7 @@
 // The registry file of a real Wine prefix directory: atomic replacement, the running
 // wineserver's lock, and (when Wine is installed) Wine itself reading what we wrote.
 
-#include "platform/posix/registry.h"
+#include "os/posix/registry.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

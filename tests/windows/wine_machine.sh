@@ -81,7 +81,7 @@ wine_window_session() {
   local root
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
   if [[ -z "${TOLLWICK_SMOKE_DISPLAY:-}" ]]; then
-    exec env TOLLWICK_SMOKE_DISPLAY=1 bash "$root/platform/posix/with_xvfb.sh" bash "$@"
+    exec env TOLLWICK_SMOKE_DISPLAY=1 bash "$root/os/posix/with_xvfb.sh" bash "$@"
   fi
   wine_machine
   wine_default_prefix

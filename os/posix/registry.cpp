@@ -1,0 +1,80 @@
+// The registry on Linux and other POSIX systems: the Wine prefix's registry file, and
+// whether the prefix's wineserver runs.
+
+#include "os/posix/registry.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "os/posix/host_path.h"
+#include "platform/seam.h"
+
+namespace tollwick::platform {
+namespace {
+
+// The directories a wineserver of this user may keep its lock in: the one Debian's
+// wine names in "<prefix>/wineserver", and upstream's "/tmp/.wine-<uid>".
+std::vector<std::string> serverDirectories(const std::string& prefix) {
+  std::vector<std::string> directories;
+  if (FILE* named = std::fopen((prefix + "/wineserver").c_str(), "re")) {
+    char buffer[4096];
+    const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, named);
+    std::fclose(named);
+    std::string name(buffer, n);
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\0')) name.pop_back();
+    if (!name.empty() && name.front() == '/') {
+      directories.push_back(name);
+    } else if (!name.empty()) {
+      const char* tmp = std::getenv("TMPDIR");
+      if (tmp != nullptr && *tmp != '\0') directories.push_back(std::string(tmp) + "/" + name);
+      directories.push_back("/tmp/" + name);
+    }
+  }
+  directories.push_back("/tmp/.wine-" + std::to_string(::getuid()));
+  return directories;
+}
+
+}  // namespace
+
+bool wineServerRunning(const std::string& prefix) {
+  struct stat st {};
+  if (::stat(prefix.c_str(), &st) != 0) return false;
+  char name[64];
+  std::snprintf(name, sizeof name, "/server-%llx-%llx/lock",
+                static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  for (const std::string& directory : serverDirectories(prefix)) {
+    const int fd = ::open((directory + name).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    const bool held = ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    ::close(fd);
+    if (held) return true;
+  }
+  return false;
+}
+
+wine::WinePrefixLocation winePrefixLocation(const std::string& prefix) {
+  wine::WinePrefixLocation location;
+  location.prefix = [prefix] { return prefix.empty() ? winePrefix() : prefix; };
+  location.serverRunning = wineServerRunning;
+  return location;
+}
+
+std::unique_ptr<Registry> makeWinePrefixRegistry(const std::string& prefix) {
+  return wine::makeWinePrefixRegistry(use<FileSystem>(), winePrefixLocation(prefix));
+}
+
+template <>
+std::unique_ptr<Registry> makeSystemFacility<Registry>() {
+  return makeWinePrefixRegistry("");
+}
+
+}  // namespace tollwick::platform
