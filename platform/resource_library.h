@@ -3,7 +3,8 @@
 // reading its resources, as the platform's library and resource functions do
 // (LoadLibraryA, LoadStringA, FindResourceA, SizeofResource, LoadResource and
 // LockResource, LoadImageA, LoadIconA, LoadCursorA, PlaySoundA). Pictures come back
-// decoded into an Image of ours; the sound facility plays wave sounds.
+// decoded into an Image of ours; the sound facility (platform/sound_output.h) plays wave
+// sounds.
 
 #include <cstdint>
 #include <memory>
@@ -100,15 +101,10 @@ class ResourceLoader {
   virtual std::unique_ptr<ResourceModule> load(const std::string& path) = 0;
 };
 
-// The sound facility behind playSound where the platform has no resource-sound call:
-// plays one complete RIFF wave file without waiting. A new sound stops the one playing.
-class SoundOutput {
- public:
-  virtual ~SoundOutput() = default;
-
-  // Starts `wave` (the bytes of a .wav file) and returns at once: true when playback
-  // started, false when the data is not a playable wave or no audio device opens.
-  virtual bool play(std::vector<uint8_t> wave) = 0;
-};
+// The user's interface language (a Windows language id: primary language | sub-language
+// << 10), which picks among a library's resource languages as the resource functions
+// pick: on Windows the user's own, on Linux the one the locale settings name. Defined by
+// the operating system's code.
+uint16_t userInterfaceLanguage();
 
 }  // namespace tollwick::platform

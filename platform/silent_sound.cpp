@@ -2,17 +2,16 @@
 // library: nothing plays.
 
 #include <memory>
-#include <vector>
 
-#include "platform/resource_library.h"
 #include "platform/seam.h"
+#include "platform/sound_output.h"
 
 namespace tollwick::platform {
 namespace {
 
 class SilentSoundOutput : public SoundOutput {
  public:
-  bool play(std::vector<uint8_t>) override { return false; }
+  bool play(WaveSound) override { return false; }
 };
 
 }  // namespace

@@ -3,8 +3,9 @@
 headers of its own folder's layer and of the layers below it, never of one above.
 
 The layers, lowest first, are those of the libraries in the CMake files (LAYERS below).
-Headers of os/posix and os/win32 are private to them (and to the tests of
-tests/ that prove them); test doubles (testing/ folders) are for test code only.
+Headers of os/posix and os/win32 are private to them (and to the facilities of
+format_facilities made over them, and the tests of tests/ that prove them); test
+doubles (testing/ folders) are for test code only.
 The link libraries of every target are checked against the same order when CMake
 configures the project (cmake/Layers.cmake reads LAYERS from here). Run with the
 project's root as argument, or with --self-test [cmake] to prove both checks.
@@ -24,22 +25,25 @@ LAYERS = {
     "zelkorsec": 0,
     "platform": 1,
     "platform/testing": 1,
-    "formats": 2,
-    "os/posix": 3,
-    "os/win32": 3,
-    "runtime": 4,
-    "resources": 5,
-    "security": 6,
-    "settings": 7,
-    "system": 8,
-    "repair": 9,
-    "startup": 10,
-    "tools": 11,
-    "bench": 12,
-    "tests": 12,
+    "os/posix": 2,
+    "os/win32": 2,
+    "formats": 3,
+    "format_facilities": 4,
+    "runtime": 5,
+    "resources": 6,
+    "security": 7,
+    "settings": 8,
+    "system": 9,
+    "repair": 10,
+    "startup": 11,
+    "tools": 12,
+    "bench": 13,
+    "tests": 13,
 }
 # Headers private to one operating system's implementation.
 OS_FOLDERS = ("os/posix", "os/win32")
+# The facilities made of a format reader and the OS's calls use those headers too.
+OS_USERS = ("format_facilities",)
 # Quoted includes ("runtime/x.h", "../repair/x.h") and angled ones (<repair/x.h>): every
 # target has the source root on its include path, so both reach the project's folders.
 INCLUDE = re.compile(r'^\s*#\s*include\s*(?:"([^"]+)"|<([^>]+)>)')
@@ -105,7 +109,7 @@ def violations(root):
                             source.startswith(target + "/") or target.startswith(source + "/")):
                         found.append(f"{where} ({target} and {source} are apart)")
                     elif (target in OS_FOLDERS and not source.startswith(target)
-                          and not path.startswith("tests/")):
+                          and source not in OS_USERS and not path.startswith("tests/")):
                         found.append(f"{where} (only {target} itself uses its headers)")
                     elif target.endswith("testing") or "/testing/" in included:
                         if not is_test_code(path):

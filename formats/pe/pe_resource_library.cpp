@@ -13,6 +13,7 @@
 
 #include "formats/pe/pe_image.h"
 #include "formats/pe/pe_pictures.h"
+#include "formats/pe/wave.h"
 
 namespace tollwick::platform {
 namespace {
@@ -51,7 +52,11 @@ class PeResourceModule : public ResourceModule {
         image_->find(pe::ResourceKey::fromName(u"WAVE"), pe::ResourceKey::fromId(id));
     if (wave == nullptr) return false;
     const auto bytes = image_->bytesOf(*wave);
-    return sound_().play(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    WaveSound sound{std::vector<uint8_t>(bytes.begin(), bytes.end()), std::nullopt};
+    if (Result<WaveSamples> samples = pe::parseWave(sound.file); samples.ok()) {
+      sound.samples = *samples;
+    }
+    return sound_().play(std::move(sound));
   }
 
  private:

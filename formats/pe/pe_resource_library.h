@@ -9,6 +9,7 @@
 
 #include "platform/file_system.h"
 #include "platform/resource_library.h"
+#include "platform/sound_output.h"
 
 namespace tollwick::platform {
 

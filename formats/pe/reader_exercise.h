@@ -38,7 +38,7 @@ inline uint64_t exerciseReader(std::span<const uint8_t> bytes) {
       if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kCursor))
         sum += p->pixels.size();
     } else if (r.type == ResourceKey::fromName(u"WAVE")) {
-      if (auto w = parseWave(data); w.ok()) sum += w->samples.size();
+      if (auto w = parseWave(data); w.ok()) sum += w->size;
     }
     if (auto p = decodeBitmap(data); p.ok()) sum += p->pixels.size();  // any bytes as a bitmap
   }

@@ -18,12 +18,12 @@ platform::Status damaged(const char* what) {
 
 }  // namespace
 
-platform::Result<WaveSound> parseWave(std::span<const uint8_t> bytes) {
+platform::Result<platform::WaveSamples> parseWave(std::span<const uint8_t> bytes) {
   if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
       std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
     return damaged("not a RIFF wave file");
   }
-  WaveSound sound;
+  platform::WaveSamples sound;
   bool haveFormat = false;
   bool haveData = false;
   std::size_t at = 12;
@@ -45,8 +45,8 @@ platform::Result<WaveSound> parseWave(std::span<const uint8_t> bytes) {
       haveFormat = true;
     } else if (std::memcmp(id, "data", 4) == 0) {
       if (!haveFormat) return damaged("data chunk before the format chunk");
-      sound.samples =
-          bytes.subspan(body, static_cast<std::size_t>(std::min<uint64_t>(size, available)));
+      sound.offset = body;
+      sound.size = static_cast<std::size_t>(std::min<uint64_t>(size, available));
       haveData = true;
       break;
     }
@@ -63,7 +63,7 @@ platform::Result<WaveSound> parseWave(std::span<const uint8_t> bytes) {
     return damaged("sample format not playable");
   }
   const std::size_t frame = std::size_t{sound.channels} * (sound.bitsPerSample / 8);
-  sound.samples = sound.samples.first(sound.samples.size() - sound.samples.size() % frame);
+  sound.size -= sound.size % frame;
   return sound;
 }
 

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "base/text.h"
-#include "platform/code_page.h"
 #include "os/posix/locale_code_page.h"
+#include "platform/code_page.h"
 #include "platform/seam.h"
 
 namespace tollwick::platform {

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
+#include "os/posix/program_module.h"
 #include "platform/ansi_text.h"
 #include "platform/dialog.h"
-#include "os/posix/program_module.h"
 
 namespace tollwick::platform {
 namespace {

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/dynamic_library.h"
 #include "os/posix/host_path.h"
 #include "os/posix/shared_object.h"
+#include "platform/dynamic_library.h"
 #include "platform/seam.h"
 
 namespace tollwick::platform {

@@ -5,8 +5,9 @@ if(NOT TOLLWICK_BUILD_TESTS)
   return()
 endif()
 add_executable(gtk_dialog_tests desktop_dialog_gtk_test.cpp)
-target_link_libraries(gtk_dialog_tests PRIVATE tollwick_desktop_dialog
-  tollwick_sound_none PkgConfig::GTK3 GTest::gtest_main)
+target_link_libraries(gtk_dialog_tests PRIVATE tollwick_desktop_dialog PkgConfig::GTK3
+  GTest::gtest_main)
+tollwick_link_system(gtk_dialog_tests OS_ONLY)
 tollwick_warnings(gtk_dialog_tests)
 
 set(gtk_screenshots ${CMAKE_BINARY_DIR}/screenshots)

@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ansi_text.h"
 #include "os/posix/host_path.h"
+#include "platform/ansi_text.h"
 #include "platform/seam.h"
 
 namespace tollwick::platform {

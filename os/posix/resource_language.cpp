@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/resource_library.h"
+
 namespace tollwick::platform::posix {
 namespace {
 
@@ -55,12 +57,17 @@ uint16_t languageIdOfLocale(std::string_view locale) {
   return static_cast<uint16_t>(primary | (sublanguage << 10));
 }
 
+}  // namespace tollwick::platform::posix
+
+namespace tollwick::platform {
+
+// The language of the first of LC_ALL, LC_MESSAGES and LANG that is set.
 uint16_t userInterfaceLanguage() {
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
     const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return languageIdOfLocale(value);
+    if (value != nullptr && *value != '\0') return posix::languageIdOfLocale(value);
   }
-  return languageIdOfLocale("");
+  return posix::languageIdOfLocale("");
 }
 
-}  // namespace tollwick::platform::posix
+}  // namespace tollwick::platform

@@ -1,6 +1,7 @@
 #pragma once
 // The user-interface language for picking among a library's resource languages, taken
-// from the locale settings of the environment.
+// from the locale settings of the environment (userInterfaceLanguage,
+// platform/resource_library.h).
 
 #include <cstdint>
 #include <string_view>
@@ -11,8 +12,5 @@ namespace tollwick::platform::posix {
 // "de_DE.UTF-8" or "fr"; 0x0409 (English, United States) for "C", "POSIX", an empty
 // name or a language this table does not know.
 uint16_t languageIdOfLocale(std::string_view locale);
-
-// languageIdOfLocale of the first of LC_ALL, LC_MESSAGES and LANG that is set.
-uint16_t userInterfaceLanguage();
 
 }  // namespace tollwick::platform::posix

@@ -6,18 +6,17 @@
 #include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "os/posix/program_module.h"
-#include "platform/resource_library.h"
 #include "platform/seam.h"
+#include "platform/sound_output.h"
 
 namespace tollwick::platform {
 namespace {
 
 class SoundOutputOnDemand : public SoundOutput {
  public:
-  bool play(std::vector<uint8_t> wave) override {
+  bool play(WaveSound sound) override {
     if (!tried_) {
       tried_ = true;
       using MakeOutput = SoundOutput* (*)();
@@ -25,7 +24,7 @@ class SoundOutputOnDemand : public SoundOutput {
           programModuleEntry(kSoundModule, "tollwick_sound_output_v1");
       if (entry.ok()) output_.reset(reinterpret_cast<MakeOutput>(*entry)());
     }
-    return output_ != nullptr && output_->play(std::move(wave));
+    return output_ != nullptr && output_->play(std::move(sound));
   }
 
  private:

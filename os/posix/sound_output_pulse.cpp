@@ -1,6 +1,7 @@
 // The sound facility on Linux: wave sounds play through the desktop's sound server
-// (PulseAudio, or PipeWire's PulseAudio service) on a worker thread of their own. Built
-// as the sound module, which the program loads only when it plays its first sound.
+// (PulseAudio, or PipeWire's PulseAudio service) on a worker thread of their own, from
+// the samples the wave reader found in them. Built as the sound module, which the program
+// loads only when it plays its first sound.
 
 #include <pulse/simple.h>
 
@@ -9,11 +10,11 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <span>
 #include <thread>
 #include <vector>
 
-#include "formats/pe/wave.h"
-#include "platform/resource_library.h"
+#include "platform/sound_output.h"
 
 namespace tollwick::platform {
 namespace {
@@ -25,12 +26,12 @@ namespace {
 constexpr auto kOpenTimeout = std::chrono::seconds(1);
 
 struct Playback {
-  std::vector<uint8_t> wave;
-  pe::WaveSound sound;
+  std::vector<uint8_t> file;
+  WaveSamples sound;
   std::atomic<bool> stop{false};
 };
 
-pa_sample_format_t sampleFormat(const pe::WaveSound& sound) {
+pa_sample_format_t sampleFormat(const WaveSamples& sound) {
   if (sound.formatTag == 3) return PA_SAMPLE_FLOAT32LE;
   switch (sound.bitsPerSample) {
     case 8:
@@ -47,7 +48,7 @@ pa_sample_format_t sampleFormat(const pe::WaveSound& sound) {
 // Opens a stream, reports whether that worked, then writes the samples in short pieces
 // so that a stop request is noticed within a fraction of a second.
 void run(const std::shared_ptr<Playback>& playback, std::promise<bool> opened) {
-  const pe::WaveSound& sound = playback->sound;
+  const WaveSamples& sound = playback->sound;
   pa_sample_spec streamFormat{};
   streamFormat.format = sampleFormat(sound);
   streamFormat.rate = sound.sampleRate;
@@ -65,7 +66,8 @@ void run(const std::shared_ptr<Playback>& playback, std::promise<bool> opened) {
                                     &streamFormat, nullptr, &attributes, &error);
   opened.set_value(stream != nullptr);
   if (stream == nullptr) return;
-  std::span<const uint8_t> rest = sound.samples;
+  std::span<const uint8_t> rest =
+      std::span<const uint8_t>(playback->file).subspan(sound.offset, sound.size);
   while (!rest.empty() && !playback->stop) {
     const std::size_t n = std::min(piece, rest.size());
     if (pa_simple_write(stream, rest.data(), n, &error) < 0) break;
@@ -83,13 +85,12 @@ class PulseSoundOutput : public SoundOutput {
  public:
   ~PulseSoundOutput() override { stop(); }
 
-  bool play(std::vector<uint8_t> wave) override {
+  bool play(WaveSound wave) override {
     stop();  // a new sound ends the one playing
+    if (!wave.samples || wave.samples->size == 0) return false;
     auto playback = std::make_shared<Playback>();
-    playback->wave = std::move(wave);
-    const auto sound = pe::parseWave(playback->wave);
-    if (!sound.ok() || sound->samples.empty()) return false;
-    playback->sound = *sound;
+    playback->file = std::move(wave.file);
+    playback->sound = *wave.samples;
     std::promise<bool> opened;
     std::future<bool> answer = opened.get_future();
     current_ = playback;

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/append_file.h"
 #include "os/win32/text.h"
+#include "platform/append_file.h"
 
 namespace tollwick::platform {
 namespace {

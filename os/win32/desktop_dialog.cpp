@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/dialog.h"
 #include "os/win32/text.h"
+#include "platform/dialog.h"
 
 namespace tollwick::platform {
 namespace {

@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/dynamic_library.h"
-#include "platform/seam.h"
 #include "os/win32/library_search.h"
 #include "os/win32/text.h"
+#include "platform/dynamic_library.h"
+#include "platform/seam.h"
 
 namespace tollwick::platform {
 namespace {

@@ -9,12 +9,12 @@
 #include <random>
 #include <string>
 
+#include "os/win32/file_system.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/seam.h"
-#include "os/win32/file_system.h"
 
 namespace tollwick::platform {
 namespace {

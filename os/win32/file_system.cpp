@@ -10,16 +10,15 @@
 #include <limits>
 #include <map>
 #include <mutex>
-#include <new>
 #include <utility>
 
+#include "os/win32/file_system.h"
+#include "os/win32/text.h"
 #include "platform/ansi_text.h"
 #include "platform/file_system.h"
 #include "platform/read_whole.h"
 #include "platform/seam.h"
 #include "platform/temporary_names.h"
-#include "os/win32/file_system.h"
-#include "os/win32/text.h"
 
 namespace tollwick::platform {
 namespace {
@@ -630,17 +629,6 @@ class Win32FileSystem : public FileSystem {
 };
 
 }  // namespace
-
-void* allocateLargeBuffer(size_t bytes) {
-  void* buffer = VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-  if (buffer == nullptr) throw std::bad_alloc();
-  return buffer;
-}
-
-void releaseLargeBuffer(void* buffer, size_t bytes) noexcept {
-  (void)bytes;  // the whole reservation goes
-  VirtualFree(buffer, 0, MEM_RELEASE);
-}
 
 std::unique_ptr<FileSystem> makeWin32FileSystem(bool useReplaceFile) {
   return std::make_unique<Win32FileSystem>(useReplaceFile);

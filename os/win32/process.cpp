@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/process.h"
-#include "platform/seam.h"
 #include "os/win32/library_search.h"
 #include "os/win32/text.h"
+#include "platform/process.h"
+#include "platform/seam.h"
 
 namespace tollwick::platform {
 namespace {

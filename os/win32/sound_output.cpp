@@ -11,9 +11,9 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/resource_library.h"
-#include "platform/seam.h"
 #include "os/win32/library_search.h"
+#include "platform/seam.h"
+#include "platform/sound_output.h"
 
 namespace tollwick::platform {
 namespace {
@@ -26,7 +26,7 @@ class Win32SoundOutput : public SoundOutput {
     if (playSound_ != nullptr) playSound_(nullptr, nullptr, 0);
   }
 
-  bool play(std::vector<uint8_t> wave) override {
+  bool play(WaveSound sound) override {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!loaded_) {
       loaded_ = true;
@@ -38,7 +38,7 @@ class Win32SoundOutput : public SoundOutput {
     if (playSound_ == nullptr) return false;  // no sound on this system
     // The sound playing stops before its bytes are released.
     playSound_(nullptr, nullptr, 0);
-    playing_ = std::move(wave);
+    playing_ = std::move(sound.file);
     if (playing_.empty()) return false;
     return playSound_(reinterpret_cast<const char*>(playing_.data()), nullptr,
                       SND_MEMORY | SND_ASYNC | SND_NODEFAULT) != FALSE;

@@ -10,6 +10,7 @@
 
 #include "platform/resource_library.h"
 #include "platform/seam.h"
+#include "platform/sound_output.h"
 
 namespace tollwick::testing {
 
@@ -45,14 +46,14 @@ class FakeResourceLoader : public platform::ResourceLoader {
   std::unique_ptr<platform::ResourceModule> load(const std::string& path) override;
 };
 
-// A sound facility that plays nothing and keeps every wave it was given.
+// A sound facility that plays nothing and keeps every wave file it was given.
 class RecordingSoundOutput : public platform::SoundOutput {
  public:
   std::vector<std::vector<uint8_t>> played;
   bool answer = true;  // what play() returns
 
-  bool play(std::vector<uint8_t> wave) override {
-    played.push_back(std::move(wave));
+  bool play(platform::WaveSound sound) override {
+    played.push_back(std::move(sound.file));
     return answer;
   }
 };

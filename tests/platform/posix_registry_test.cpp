@@ -1,7 +1,8 @@
 // The registry file of a real Wine prefix directory: atomic replacement, the running
 // wineserver's lock, and (when Wine is installed) Wine itself reading what we wrote.
 
-#include "os/posix/registry.h"
+#include "format_facilities/registry.h"
+#include "os/posix/wine_server.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,7 +1,6 @@
-// The registry on Linux and other POSIX systems: the Wine prefix's registry file, and
-// whether the prefix's wineserver runs.
+// Whether a Wine prefix's wineserver runs, found from the lock it holds.
 
-#include "os/posix/registry.h"
+#include "os/posix/wine_server.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,9 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
-
-#include "os/posix/host_path.h"
-#include "platform/seam.h"
 
 namespace tollwick::platform {
 namespace {
@@ -59,22 +55,6 @@ bool wineServerRunning(const std::string& prefix) {
     if (held) return true;
   }
   return false;
-}
-
-wine::WinePrefixLocation winePrefixLocation(const std::string& prefix) {
-  wine::WinePrefixLocation location;
-  location.prefix = [prefix] { return prefix.empty() ? winePrefix() : prefix; };
-  location.serverRunning = wineServerRunning;
-  return location;
-}
-
-std::unique_ptr<Registry> makeWinePrefixRegistry(const std::string& prefix) {
-  return wine::makeWinePrefixRegistry(use<FileSystem>(), winePrefixLocation(prefix));
-}
-
-template <>
-std::unique_ptr<Registry> makeSystemFacility<Registry>() {
-  return makeWinePrefixRegistry("");
 }
 
 }  // namespace tollwick::platform
