@@ -51,6 +51,13 @@ function(tollwick_link_system target)
   target_link_libraries(${target} PRIVATE ${system})
 endfunction()
 
+# tollwick_test_code(<target>): the target is test code (a test, its doubles and
+# fixtures): the include check lets its sources use the layers' test doubles. Every
+# configure lists the sources of such targets in <build>/test_code.txt for it.
+function(tollwick_test_code target)
+  set_target_properties(${target} PROPERTIES TOLLWICK_TEST_CODE ON)
+endfunction()
+
 # tollwick_add_tests(<name> <sources...>): one test executable, registered with CTest.
 # The caller links the layer under test (and any doubles) with target_link_libraries.
 function(tollwick_add_tests name)
@@ -58,6 +65,7 @@ function(tollwick_add_tests name)
     return()
   endif()
   add_executable(${name} ${ARGN})
+  tollwick_test_code(${name})
   target_link_libraries(${name} PRIVATE GTest::gmock_main GTest::gtest GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     TOLLWICK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
@@ -80,6 +88,7 @@ function(tollwick_test_support name)
   endif()
   cmake_parse_arguments(ARG "" "" "BELOW;SOURCES" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
+  tollwick_test_code(${name})
   tollwick_includes(${name})
   target_link_libraries(${name} PUBLIC ${ARG_BELOW} GTest::gtest GTest::gmock)
   tollwick_warnings(${name})
@@ -174,6 +183,32 @@ function(tollwick_check_layer_links root)
   endif()
 endfunction()
 
+# tollwick_write_test_code(<root>): <build>/test_code.txt, the sources (relative to the
+# root) of every target marked with tollwick_test_code, one a line.
+function(tollwick_write_test_code root)
+  tollwick_targets_below(${root} targets)
+  set(sources "")
+  foreach(target IN LISTS targets)
+    get_target_property(test ${target} TOLLWICK_TEST_CODE)
+    if(NOT test)
+      continue()
+    endif()
+    get_target_property(dir ${target} SOURCE_DIR)
+    get_target_property(files ${target} SOURCES)
+    foreach(file IN LISTS files)
+      get_filename_component(full ${file} ABSOLUTE BASE_DIR ${dir})
+      file(RELATIVE_PATH relative ${root} ${full})
+      list(APPEND sources ${relative})
+    endforeach()
+  endforeach()
+  list(REMOVE_DUPLICATES sources)
+  list(SORT sources)
+  list(JOIN sources "\n" text)
+  file(WRITE ${CMAKE_BINARY_DIR}/test_code.txt "${text}\n")
+endfunction()
+
 # Checked once the whole project is read, on every configure.
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL tollwick_check_layer_links
+  ${CMAKE_SOURCE_DIR})
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL tollwick_write_test_code
   ${CMAKE_SOURCE_DIR})

@@ -9,7 +9,7 @@
 #include <map>
 #include <regex>
 
-#include "formats/pe/pe_test_support.h"
+#include "formats/testing/pe_file_builder.h"
 #include "platform/ansi_text.h"
 #include "platform/testing/fake_resources.h"
 #include "platform/testing/scratch_directory.h"

@@ -7,8 +7,10 @@ Headers of os/posix and os/win32 are private to them (and to the facilities of
 format_facilities made over them, and the tests of tests/ that prove them); test
 doubles (testing/ folders) are for test code only.
 The link libraries of every target are checked against the same order when CMake
-configures the project (cmake/Layers.cmake reads LAYERS from here). Run with the
-project's root as argument, or with --self-test [cmake] to prove both checks.
+configures the project (cmake/Layers.cmake reads LAYERS from here), which also writes
+the list of its test targets' sources (<build>/test_code.txt) for this check. Run with
+the project's root as argument (and --test-code <build>/test_code.txt unless the build
+is <root>/build), or with --self-test [cmake] to prove both checks.
 """
 import os
 import re
@@ -71,14 +73,21 @@ def included_path(root, path, match):
     return os.path.normpath(quoted if quoted is not None else angled).replace(os.sep, "/")
 
 
-def is_test_code(path):
-    name = os.path.basename(path)
-    return ("_test." in name or "test_support" in name or "fixture" in name
-            or "/testing/" in "/" + path
-            or "fuzz" in name or path.startswith(("tests/", "bench/")))
+def is_test_code(path, test_sources):
+    """Test code is what lies in a testing/ folder (the doubles and fixtures of a layer,
+    its fuzzers), in tests/ or bench/, or is a source of a test target of the build."""
+    return ("/testing/" in "/" + path or path.startswith(("tests/", "bench/"))
+            or path in test_sources)
 
 
-def violations(root):
+def read_test_sources(listing):
+    """The sources of the build's test targets, one path (relative to the root) a line,
+    as the configure writes them (cmake/Layers.cmake)."""
+    with open(listing, encoding="utf-8") as lines:
+        return {line.strip() for line in lines if line.strip()}
+
+
+def violations(root, test_sources):
     found = []
     for directory, _, files in os.walk(root):
         relative_dir = os.path.relpath(directory, root).replace(os.sep, "/")
@@ -98,12 +107,17 @@ def violations(root):
                         continue
                     included = included_path(root, path, match)
                     target = folder_of(included)
-                    if target is None or target == source:
+                    if target is None:
                         continue
                     quoted, angled = match.group(1), match.group(2)
                     written = f'"{quoted}"' if angled is None else f"<{angled}>"
                     where = f"{path}:{number}: includes {written}"
-                    if LAYERS[target] > LAYERS[source]:
+                    if ("/testing/" in "/" + included
+                            and not is_test_code(path, test_sources)):
+                        found.append(f"{where} (a test double in product code)")
+                    elif target == source:
+                        continue
+                    elif LAYERS[target] > LAYERS[source]:
                         found.append(f"{where} ({target} is above {source})")
                     elif LAYERS[target] == LAYERS[source] and not (
                             source.startswith(target + "/") or target.startswith(source + "/")):
@@ -111,9 +125,6 @@ def violations(root):
                     elif (target in OS_FOLDERS and not source.startswith(target)
                           and source not in OS_USERS and not path.startswith("tests/")):
                         found.append(f"{where} (only {target} itself uses its headers)")
-                    elif target.endswith("testing") or "/testing/" in included:
-                        if not is_test_code(path):
-                            found.append(f"{where} (a test double in product code)")
     return found
 
 
@@ -124,13 +135,16 @@ def write(root, path, text):
 
 
 def include_self_test():
-    """Upward includes in each form the compiler accepts must be caught; the includes a
-    runtime file may make (its own folder, lower layers, the C++ library) must not."""
+    """Upward includes in each form the compiler accepts must be caught, and so must a
+    test double in a file the build does not list as test code; the includes a runtime
+    file may make (its own folder, lower layers, the C++ library, a double from a test
+    source) must not."""
     expected = {
-        "runtime/quoted.cpp:1": "startup",
-        "runtime/angled.cpp:1": "repair",
-        "runtime/relative.cpp:1": "repair",
-        "runtime/roundabout.cpp:1": "repair",
+        "runtime/quoted.cpp:1": "(startup is above runtime)",
+        "runtime/angled.cpp:1": "(repair is above runtime)",
+        "runtime/relative.cpp:1": "(repair is above runtime)",
+        "runtime/roundabout.cpp:1": "(repair is above runtime)",
+        "runtime/unlisted.cpp:1": "(a test double in product code)",
     }
     with tempfile.TemporaryDirectory() as root:
         write(root, "startup/main.h", "#pragma once\n")
@@ -143,13 +157,16 @@ def include_self_test():
         write(root, "runtime/roundabout.cpp", '#include "base/../repair/fix.h"\n')
         write(root, "runtime/fine.cpp", '#include "file.h"\n#include "../base/bytes.h"\n'
               '#include <base/bytes.h>\n#include <string>\n#include "runtime/file.h"\n')
-        found = violations(root)
+        write(root, "runtime/testing/double.h", "#pragma once\n")
+        write(root, "runtime/unlisted.cpp", '#include "runtime/testing/double.h"\n')
+        write(root, "runtime/listed.cpp", '#include "runtime/testing/double.h"\n')
+        found = violations(root, {"runtime/listed.cpp"})
     caught = {line.split(": includes")[0]: line for line in found}
     failures = 0
-    for where, above in expected.items():
+    for where, reason in expected.items():
         line = caught.pop(where, None)
-        if line is None or f"({above} is above runtime)" not in line:
-            print(f"check_layers: {where} (an include of {above}) was not caught")
+        if line is None or reason not in line:
+            print(f"check_layers: {where} {reason} was not caught")
             failures += 1
         else:
             print("check_layers: caught", line)
@@ -215,8 +232,20 @@ def main(argv):
         # The link check runs in the configure: it is proven with the cmake given (the
         # one of the build under test) or the first on the PATH.
         return self_test(argv[2] if len(argv) > 2 else "cmake")
-    root = argv[1] if len(argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
-    found = violations(root)
+    arguments = argv[1:]
+    listing = None
+    if "--test-code" in arguments:
+        at = arguments.index("--test-code")
+        listing = arguments[at + 1] if at + 1 < len(arguments) else None
+        del arguments[at:at + 2]
+    root = arguments[0] if arguments else os.path.join(os.path.dirname(__file__), "..")
+    if listing is None:
+        listing = os.path.join(root, "build", "test_code.txt")
+    if not os.path.isfile(listing):
+        print(f"check_layers: no list of the build's test code at {listing}: configure a "
+              "build and give --test-code <build>/test_code.txt")
+        return 2
+    found = violations(root, read_test_sources(listing))
     for line in found:
         print(line)
     print(f"check_layers: {len(found)} include(s) against the layers")

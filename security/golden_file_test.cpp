@@ -12,7 +12,7 @@
 #include <string>
 
 #include "security/sarn_security.h"
-#include "security/security_test_support.h"
+#include "security/testing/protected_file_fixture.h"
 
 namespace tollwick {
 namespace {

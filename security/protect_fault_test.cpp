@@ -15,7 +15,7 @@
 #include "runtime/binary_file.h"
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
-#include "security/security_test_support.h"
+#include "security/testing/protected_file_fixture.h"
 
 namespace tollwick {
 namespace {

@@ -18,7 +18,7 @@
 #include "runtime/binary_file.h"
 #include "runtime/run_time_error.h"
 #include "security/file_key.h"
-#include "security/security_test_support.h"
+#include "security/testing/protected_file_fixture.h"
 #include "security/text_check.h"
 
 namespace tollwick {

@@ -10,8 +10,8 @@
 #include "runtime/run_time_error.h"
 #include "tools/character_file_builder.h"
 #include "tools/inspect.h"
-#include "tools/installation_fixture.h"
 #include "tools/kit_options.h"
+#include "tools/testing/installation_fixture.h"
 
 namespace tollwick::kit {
 namespace {

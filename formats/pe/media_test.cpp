@@ -7,9 +7,9 @@
 #include "formats/pe/dib.h"
 #include "formats/pe/pe_image.h"
 #include "formats/pe/pe_pictures.h"
-#include "formats/pe/pe_test_support.h"
-#include "formats/pe/reader_exercise.h"
 #include "formats/pe/wave.h"
+#include "formats/testing/pe_file_builder.h"
+#include "formats/testing/reader_exercise.h"
 
 namespace tollwick::pe {
 namespace {

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "formats/pe/pe_test_support.h"
+#include "formats/testing/pe_file_builder.h"
 #include "platform/testing/scoped_code_page.h"
 
 namespace tollwick::pe {

@@ -5,6 +5,7 @@ if(NOT TOLLWICK_BUILD_TESTS)
   return()
 endif()
 add_executable(gtk_dialog_tests desktop_dialog_gtk_test.cpp)
+tollwick_test_code(gtk_dialog_tests)
 target_link_libraries(gtk_dialog_tests PRIVATE tollwick_desktop_dialog PkgConfig::GTK3
   GTest::gtest_main)
 tollwick_link_system(gtk_dialog_tests OS_ONLY)

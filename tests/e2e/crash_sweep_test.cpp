@@ -19,7 +19,7 @@
 #include "system/master_system_header.h"
 #include "system/system_load.h"
 #include "system/system_state.h"
-#include "tools/installation_fixture.h"
+#include "tools/testing/installation_fixture.h"
 
 namespace tollwick {
 namespace {

@@ -28,7 +28,7 @@
 #include "system/system_data_file.h"
 #include "system/system_state.h"
 #include "tools/character_file_builder.h"
-#include "tools/installation_fixture.h"
+#include "tools/testing/installation_fixture.h"
 
 namespace tollwick {
 namespace {

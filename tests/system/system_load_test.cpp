@@ -10,7 +10,7 @@
 #include "system/system_header.h"
 #include "system/system_state.h"
 #include "tools/game_file_writer.h"
-#include "tools/installation_fixture.h"
+#include "tools/testing/installation_fixture.h"
 
 namespace tollwick {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "formats/pe/reader_exercise.h"
+#include "formats/testing/reader_exercise.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tollwick::pe::exerciseReader(std::span<const uint8_t>(data, size));

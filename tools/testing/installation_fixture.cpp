@@ -1,4 +1,4 @@
-#include "tools/installation_fixture.h"
+#include "tools/testing/installation_fixture.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "security/security_test_support.h"
+#include "security/testing/protected_file_fixture.h"
 
 #include <filesystem>
 #include <fstream>
