@@ -1,4 +1,7 @@
-// Binary files by number: each open file is an image in memory, committed at close.
+// Binary files by number: the table of open files and the statements on them. Each open
+// file is an image in memory (runtime/open_file.h), committed at close; whether it changed
+// is told by runtime/change_tracking.h, and the image of a large file closed unchanged is
+// kept for its next open (runtime/image_cache.h).
 
 #include "runtime/binary_file.h"
 
@@ -10,14 +13,14 @@
 #include <optional>
 #include <stdexcept>
 
-#define XXH_INLINE_ALL
-#include <xxhash.h>
-
 #include "base/bytes.h"
 #include "platform/file_system.h"
 #include "platform/replacement.h"
 #include "platform/seam.h"
+#include "runtime/change_tracking.h"
 #include "runtime/file_commands.h"
+#include "runtime/image_cache.h"
+#include "runtime/open_file.h"
 #include "runtime/run_time_error.h"
 #include "runtime/status_error.h"
 
@@ -26,33 +29,6 @@ namespace {
 
 constexpr int16_t kLowestFileNumber = 1;
 constexpr int16_t kHighestFileNumber = 511;
-
-struct OpenFile {
-  std::string path;
-  platform::ByteBuffer image;
-  // What the file held at open: a missing file is always written at commit; an
-  // existing one only when its bytes changed.
-  bool existed = false;
-  // Change tracking: `version` names the image's state and `cleanVersion` the state
-  // that equals the file on disk (none for a missing file). Only when the image leaves
-  // that state through a change nobody promises to undo is the disk's content hashed
-  // (a hash rather than a copy keeps the memory of a file at its own size), and at
-  // close the image is hashed again only if it is not back at the clean state.
-  uint64_t version = 0;
-  uint64_t cleanVersion = 0;
-  bool hashed = false;
-  size_t originalLength = 0;
-  XXH128_hash_t originalHash{};
-  // The identity of the bytes on disk the image was read from (see the image cache).
-  platform::FileIdentity identity;
-  // The layer above's state of the image (see ImageGuard in the header).
-  std::unique_ptr<ImageGuard> guard;
-  // The program may not change the file (see mayWrite): opened for reading only.
-  bool readOnly = false;
-  // Set for a file longer than the format can address: its length. Such a file is not
-  // read at all; its image stays empty and every access to its bytes is error 6.
-  uint64_t unreadLength = 0;
-};
 
 // Before any use of the image but a read: afterwards the image holds the file's bytes
 // themselves.
@@ -63,57 +39,6 @@ void guardBeforeWrite(OpenFile& file) {
 // Before the bytes up to zero-based `end` are read as they are.
 void guardBeforeRead(OpenFile& file, size_t end) {
   if (file.guard) file.guard->beforeRead(file.image, end);
-}
-
-// The image of the last large file closed unchanged, kept for the next open of the
-// same file while the file on disk provably still holds those bytes: a loader that
-// checks a game file and the routine that then works on it read it from disk once.
-// One image at most, and it is dropped before any other large file is read, so the
-// cache never holds memory beside a second large image.
-// An image is kept with its guard (a transform it owes among others): the file it
-// stands for is unchanged.
-struct CachedImage {
-  platform::FileIdentity identity;
-  platform::ByteBuffer image;
-  std::unique_ptr<ImageGuard> guard;
-};
-
-constexpr size_t kCachedImageMinimum = platform::kLargeBufferThreshold;
-
-// Held by pointer: GCC 12 takes an optional's payload for uninitialized here.
-std::unique_ptr<CachedImage>& cachedImage() {
-  static std::unique_ptr<CachedImage> cached;
-  return cached;
-}
-
-// Moves the cached image into `file` when it is the image of the file at `path`.
-bool takeCachedImage(platform::FileSystem& files, const std::string& path, OpenFile& file) {
-  std::unique_ptr<CachedImage>& cached = cachedImage();
-  if (!cached) return false;
-  const platform::Result<platform::FileIdentity> now = files.identify(path);
-  if (now.ok() && now->known && *now == cached->identity) {
-    file.image = std::move(cached->image);
-    file.guard = std::move(cached->guard);
-    file.identity = *now;
-    cached.reset();
-    return true;
-  }
-  if (now.ok() && now->size >= kCachedImageMinimum) cached.reset();
-  return false;
-}
-
-void keepImage(OpenFile& file) {
-  if (!file.identity.known || file.image.size() < kCachedImageMinimum) return;
-  std::unique_ptr<CachedImage>& cached = cachedImage();
-  cached.reset();  // the old image is released before the new one is kept
-  // Keeping it is only a saving: without memory for the holder it is not kept.
-  cached.reset(new (std::nothrow)
-                   CachedImage{file.identity, std::move(file.image), std::move(file.guard)});
-}
-
-uint64_t newVersion() {
-  static uint64_t lastVersion = 0;
-  return ++lastVersion;
 }
 
 std::array<std::optional<OpenFile>, kHighestFileNumber + 1>& table() {
@@ -137,30 +62,6 @@ OpenFile& fileWithBytes(int16_t fileNumber) {
   OpenFile& file = openFile(fileNumber);
   if (file.unreadLength != 0) raiseError(err::kOverflow);
   return file;
-}
-
-XXH128_hash_t hashOf(std::span<const uint8_t> bytes) {
-  return XXH3_128bits(bytes.data(), bytes.size());
-}
-
-bool isClean(const OpenFile& file) { return file.existed && file.version == file.cleanVersion; }
-
-bool changedSinceOpen(const OpenFile& file) {
-  if (!file.existed) return true;
-  if (isClean(file)) return false;
-  if (!file.hashed || file.image.size() != file.originalLength) return true;
-  return XXH128_isEqual(hashOf(file.image), file.originalHash) == 0;
-}
-
-// Before a change that may not be undone exactly: a clean image is the disk's content,
-// the last chance to take its hash for the comparison at close.
-void beforeUntrackedChange(OpenFile& file) {
-  if (isClean(file) && !file.hashed) {
-    file.originalLength = file.image.size();
-    file.originalHash = hashOf(file.image);
-    file.hashed = true;
-  }
-  file.version = newVersion();
 }
 
 // The byte offset of a read of `length` bytes at one-based `position`: error 5 for a
@@ -210,20 +111,6 @@ void writeAt(int16_t fileNumber, int64_t position, std::span<const uint8_t> byte
     if (start > oldSize) std::memset(file.image.data() + oldSize, 0, start - oldSize);
   }
   if (!bytes.empty()) std::memcpy(file.image.data() + start, bytes.data(), bytes.size());
-}
-
-// What the disk held when `file` was read: its identity when known, otherwise the
-// hash taken at open.
-ReadStamp stampOf(const OpenFile& file) {
-  ReadStamp stamp;
-  stamp.existed = file.existed;
-  stamp.identity = file.identity;
-  if (file.existed && !file.identity.known) {
-    stamp.length = file.originalLength;
-    stamp.hashLow = file.originalHash.low64;
-    stamp.hashHigh = file.originalHash.high64;
-  }
-  return stamp;
 }
 
 }  // namespace
@@ -277,11 +164,7 @@ void openBinary(int16_t fileNumber, const std::string& path) {
     file.existed = true;
     // Without an identity the file system vouches for, only the bytes themselves can
     // tell at commit whether the file on disk is still the one read: their hash now.
-    if (!file.identity.known && file.unreadLength == 0) {
-      file.originalLength = file.image.size();
-      file.originalHash = hashOf(file.image);
-      file.hashed = true;
-    }
+    if (!file.identity.known && file.unreadLength == 0) hashOriginal(file);
     // A file that cannot be asked is taken as writable: writing it fails as it would.
     const platform::Result<bool> writable = files.mayWrite(path);
     file.readOnly = writable.ok() && !*writable;
@@ -311,7 +194,7 @@ void closeFile(int16_t fileNumber) {
 
 void abandonAllFiles() {
   for (auto& slot : table()) slot.reset();
-  cachedImage().reset();
+  dropCachedImage();
 }
 
 bool isOpen(int16_t fileNumber) {
@@ -390,24 +273,6 @@ void restoreImageVersion(int16_t fileNumber, uint64_t version) {
 }
 
 ReadStamp readStamp(int16_t fileNumber) { return stampOf(openFile(fileNumber)); }
-
-platform::Result<bool> holdsTheFileRead(const std::string& path, const ReadStamp& stamp,
-                                        bool displaced) {
-  auto& files = platform::use<platform::FileSystem>();
-  if (stamp.identity.known) {
-    const platform::Result<platform::FileIdentity> identified = files.identify(path);
-    if (identified.status() == platform::Code::kNotFound) return false;
-    if (!identified.ok()) return identified.status();
-    return platform::sameFileAsRead(stamp.identity, *identified, displaced);
-  }
-  const platform::Result<platform::ByteBuffer> bytes = files.readFile(path, stamp.length);
-  if (bytes.status() == platform::Code::kNotFound) return !stamp.existed;
-  if (bytes.status() == platform::Code::kTooLarge) return false;
-  if (!bytes.ok()) return bytes.status();
-  if (!stamp.existed || bytes->size() != stamp.length) return false;
-  const XXH128_hash_t hash = hashOf(*bytes);
-  return hash.low64 == stamp.hashLow && hash.high64 == stamp.hashHigh;
-}
 
 void attachImageGuard(int16_t fileNumber, std::unique_ptr<ImageGuard> guard) {
   openFile(fileNumber).guard = std::move(guard);

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "runtime/read_stamp.h"
 
 namespace tollwick {
 
@@ -120,25 +121,7 @@ std::span<uint8_t> imageForTransform(int16_t fileNumber);
 // counts as unchanged without a comparison.
 void restoreImageVersion(int16_t fileNumber, uint64_t version);
 
-// What the disk held when an open file was read, to tell later whether the file there
-// is still that one: its identity when the file system vouches for one, otherwise the
-// length and a hash of the bytes read.
-struct ReadStamp {
-  bool existed = false;
-  platform::FileIdentity identity;
-  uint64_t length = 0;
-  uint64_t hashLow = 0;
-  uint64_t hashHigh = 0;
-};
-
-// The stamp of the open file (taken when it was opened).
+// The stamp of what the disk held when the open file was read (runtime/read_stamp.h).
 ReadStamp readStamp(int16_t fileNumber);
-
-// Whether `path` still holds the file `stamp` describes (for a file that did not exist:
-// whether there is still none), as a replacement asks it (platform/replacement.h): by
-// its identity where the stamp has one (without its change time when `displaced`),
-// otherwise by the hash of its bytes.
-platform::Result<bool> holdsTheFileRead(const std::string& path, const ReadStamp& stamp,
-                                        bool displaced);
 
 }  // namespace tollwick
