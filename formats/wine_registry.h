@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "formats/wine_registry_format.h"
+#include "formats/wine_registry_document.h"
 #include "platform/registry.h"
 #include "platform/status.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/wine_registry_format.h"
+#include "formats/wine_registry_document.h"
 
 namespace tollwick::wine {
 namespace {

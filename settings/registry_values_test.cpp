@@ -15,6 +15,7 @@
 #include "platform/registry.h"
 #include "platform/seam.h"
 #include "platform/testing/memory_registry.h"
+#include "platform/testing/scoped_code_page.h"
 #ifndef _WIN32
 #include "formats/wine_prefix_registry.h"
 #endif
@@ -184,6 +185,28 @@ TYPED_TEST(RegistryStoreTest, DwordShorterThanFourBytesReadsAsMissing) {
 TYPED_TEST(RegistryStoreTest, KeyAndValueNamesMatchWithoutRegardToCase) {
   this->put("WorkingDirectory", reg::kSz, "C:\\Games\\Zelkor\0"s, "Software\\Varnholt\\Zelkor");
   EXPECT_EQ(this->read("workingdirectory", "SOFTWARE\\VARNHOLT\\zelkor"), "C:\\Games\\Zelkor");
+}
+
+// Letters outside ASCII fold as Wine's registry folds them, one letter at a time ("Š"
+// and "š", "Ÿ" and "ÿ" in Windows-1252; "ИГРЫ" and "игры", "Я" and "я" in Windows-1251).
+TYPED_TEST(RegistryStoreTest, NamesOutsideAsciiMatchWithoutRegardToCase) {
+  {
+    testing::ScopedCodePage western(1252);
+    this->put(
+        "\x9F"
+        "ear",
+        reg::kSz, "1999\0"s,
+        "Software\\\x8A"
+        "koda");
+    EXPECT_EQ(this->read("\xFF"
+                         "EAR",
+                         "SOFTWARE\\\x9A"
+                         "KODA"),
+              "1999");
+  }
+  testing::ScopedCodePage cyrillic(1251);
+  this->put("\xDF", reg::kSz, "1\0"s, "Software\\\xC8\xC3\xD0\xDB");
+  EXPECT_EQ(this->read("\xFF", "SOFTWARE\\\xE8\xE3\xF0\xFB"), "1");
 }
 
 TYPED_TEST(RegistryStoreTest, WritingTextStoresExactlyItsBytes) {

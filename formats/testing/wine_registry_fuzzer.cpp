@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "formats/wine_registry_format.h"
+#include "formats/wine_registry_document.h"
 #include "platform/registry.h"
 
 namespace {

@@ -1,7 +1,10 @@
 #include "platform/testing/memory_registry.h"
 
-#include <algorithm>
 #include <vector>
+
+#include "base/text.h"
+#include "platform/ansi_text.h"
+#include "platform/registry_names.h"
 
 namespace tollwick::testing {
 namespace {
@@ -13,18 +16,9 @@ using platform::Result;
 using platform::Status;
 namespace reg = platform::reg;
 
-char foldByte(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) {
-    return static_cast<char>(u - 0x20);
-  }
-  return c;
-}
-
+// The form equal names share: the registry names' one fold, as a byte string.
 std::string fold(const std::string& text) {
-  std::string out = text;
-  std::transform(out.begin(), out.end(), out.begin(), foldByte);
-  return out;
+  return utf16ToUtf8(platform::foldRegistryName(ansiToUtf16(text)));
 }
 
 std::vector<std::string> levels(const std::string& path) {

@@ -1,5 +1,5 @@
 #pragma once
-// Wine's registry file format (system.reg and its kind), without any file access.
+// Wine's registry file (system.reg and its kind) as a document, without any file access.
 //
 // A Document parses a file into key sections and values and remembers the bytes each
 // line occupies, so that storing one value rewrites only that value's lines and every
@@ -16,45 +16,10 @@
 #include <utility>
 #include <vector>
 
+#include "formats/wine_registry_names.h"
+#include "formats/wine_registry_text.h"
+
 namespace tollwick::wine {
-
-// A value as the registry holds it: its type code and its data (string types as
-// UTF-16LE, with whatever terminating zero was stored).
-struct Value {
-  uint32_t type = 0;
-  std::vector<uint8_t> data;
-  bool operator==(const Value&) const = default;
-};
-
-// A key path relative to the file's root, one UTF-16 name per level.
-using KeyPath = std::vector<std::u16string>;
-
-// Registry names compare without regard to case.
-std::u16string foldName(std::u16string_view name);
-int compareNames(std::u16string_view a, std::u16string_view b);
-int comparePaths(const KeyPath& a, const KeyPath& b);
-
-// Splits a backslash-separated path; empty levels are dropped.
-KeyPath splitPath(std::u16string_view path);
-
-// Wine's escaping of a name or string: the backslash and the two `specials` characters
-// get a backslash, control characters their C escape or octal, characters above 127
-// "\x" and hexadecimal. A final zero character is left out, as Wine leaves out a
-// string's terminator.
-std::string escapeText(std::u16string_view text, std::string_view specials);
-
-// Reads escaped text from `line` at `pos` up to the first unescaped `endChar` and
-// leaves `pos` just past it. Bytes above 127 are read as UTF-8. nullopt when the end
-// character is missing or an escape is malformed ("\x" without a digit).
-std::optional<std::u16string> unescapeText(std::string_view line, std::size_t& pos, char endChar);
-
-// Reads the data part of a value line (after "="), with continuation lines already
-// joined. nullopt for an unknown type or data not valid for its type.
-std::optional<Value> parseValueData(std::string_view data);
-
-// The line or lines Wine writes for a value, each ending in "\n". An empty name is
-// the key's default value ("@").
-std::string formatValue(std::u16string_view name, const Value& value);
 
 // The first line of every registry file.
 inline constexpr std::string_view kSignature = "WINE REGISTRY Version 2";
@@ -133,8 +98,22 @@ class Document {
     uint64_t time = 0;
   };
 
+  // Where the parse stands: in a key's section (false before the first key and after a
+  // bad key line), or in the section of a key too deep to be taken.
+  struct ParseState {
+    bool inSection = false;
+    bool skipping = false;
+  };
   void parse();
+  // A "[key]" line from `begin` to `next`, the start of the line after it.
+  void parseSectionLine(std::string_view line, std::size_t begin, std::size_t next,
+                        ParseState& state);
   void parseSectionHeader(std::string_view line, std::size_t begin, std::size_t end);
+  // A "#..." line: the file's "#arch", a key's "#time" and "#class".
+  void parseOptionLine(std::string_view line, std::size_t next, bool inSection);
+  // A value line and its continuation lines; returns where the next line begins.
+  std::size_t parseValueLines(std::string_view line, std::size_t begin, std::size_t next,
+                              bool inSection);
   void index();
   const ValueLine* findLine(const KeyPath& path, std::u16string_view name,
                             const Section** section) const;
