@@ -34,7 +34,7 @@ int make(const std::string& path, long megabytes) {
   // One write that sizes the image, then the data filled in place.
   const int64_t size = static_cast<int64_t>(megabytes) << 20;
   const uint8_t last = 0;
-  tollwick::putBytes(file, 12 + size, std::span<const uint8_t>(&last, 1));
+  tollwick::writeBytes(file, 12 + size, std::span<const uint8_t>(&last, 1));
   auto image = tollwick::fileImage(file);
   uint32_t state = 12345;
   for (size_t i = 12; i + 4 <= image.size(); i += 4) {

@@ -16,26 +16,28 @@ using platform::Status;
 namespace reg = platform::reg;
 
 // The error numbers Windows' registry functions give for each failure.
-constexpr int32_t kFileNotFound = 2;
-constexpr int32_t kAccessDenied = 5;
-constexpr int32_t kInvalidHandle = 6;
-constexpr int32_t kSharingViolation = 32;
-constexpr int32_t kBadDb = 1009;
-constexpr int32_t kRegistryIoFailed = 1016;
+constexpr int32_t kErrorFileNotFound = 2;
+constexpr int32_t kErrorAccessDenied = 5;
+constexpr int32_t kErrorInvalidHandle = 6;
+constexpr int32_t kErrorSharingViolation = 32;
+constexpr int32_t kErrorBadDb = 1009;
+constexpr int32_t kErrorRegistryIoFailed = 1016;
 
-Status notFound(const std::string& path) { return Status(Code::kNotFound, path, kFileNotFound); }
-Status damaged(const std::string& path) { return Status(Code::kDamaged, path, kBadDb); }
+Status notFound(const std::string& path) {
+  return Status(Code::kNotFound, path, kErrorFileNotFound);
+}
+Status damaged(const std::string& path) { return Status(Code::kDamaged, path, kErrorBadDb); }
 
 // A file that could not be replaced, as the registry functions report it.
 Status replacementFailure(const Status& failure) {
   switch (failure.code()) {
     case Code::kAccessDenied:
-      return Status(Code::kAccessDenied, failure.context(), kAccessDenied);
+      return Status(Code::kAccessDenied, failure.context(), kErrorAccessDenied);
     case Code::kNotFound:
     case Code::kPathNotFound:
-      return Status(Code::kNotFound, failure.context(), kFileNotFound);
+      return Status(Code::kNotFound, failure.context(), kErrorFileNotFound);
     default:
-      return Status(Code::kIoError, failure.context(), kRegistryIoFailed);
+      return Status(Code::kIoError, failure.context(), kErrorRegistryIoFailed);
   }
 }
 
@@ -70,7 +72,7 @@ Result<const Document*> WineRegistry::load(const std::string& path) {
   Result<std::string> read = file_->read();
   if (!read.ok() && read.status() != Code::kNotFound) {
     cached_.reset();
-    return Status(Code::kIoError, path, kRegistryIoFailed);
+    return Status(Code::kIoError, path, kErrorRegistryIoFailed);
   }
   std::string contents = read.ok() ? std::move(read).value() : emptyFileText();  // none: empty
   // Parsing is what costs: an unchanged text keeps its parse.
@@ -85,7 +87,7 @@ Status WineRegistry::store(const Document& document, std::string text, const std
   if (text == document.text()) return {};  // nothing changes
   // The running wineserver holds the registry in memory and would overwrite the file
   // with it: a change made now would be lost.
-  if (file_->inUse()) return Status(Code::kInUse, path, kSharingViolation);
+  if (file_->inUse()) return Status(Code::kInUse, path, kErrorSharingViolation);
   const Status replaced = file_->replace(text);
   cached_.reset();  // read again next time, whatever happened
   return replaced.ok() ? replaced : replacementFailure(replaced);
@@ -108,7 +110,7 @@ Result<const Document*> WineRegistry::loadRoot(RegRoot root, const std::string& 
   if (root == reg::kClassesRoot || root == reg::kCurrentUser || root == reg::kUsers) {
     return notFound(path);  // the file holds HKEY_LOCAL_MACHINE only
   }
-  if (root != reg::kLocalMachine) return Status(Code::kInvalidArgument, path, kInvalidHandle);
+  if (root != reg::kLocalMachine) return Status(Code::kInvalidArgument, path, kErrorInvalidHandle);
   return load(path);
 }
 
@@ -138,7 +140,7 @@ Status WineRegistry::writeValue(RegRoot root, const std::string& path, const std
   const auto& [document, key] = *found;
   if (document->damaged()) return damaged(path);
   if (key.empty()) {
-    return Status(Code::kAccessDenied, path, kAccessDenied);  // no values at the root
+    return Status(Code::kAccessDenied, path, kErrorAccessDenied);  // no values at the root
   }
   return store(*document,
                document->textWithValue(key, ansiToUtf16(name), storedValue(value), file_->now()),

@@ -78,7 +78,7 @@ class FileSystem {
 
   // The whole regular file at `path`, which may be at most `limit` bytes long.
   // kNotFound when the file is missing but its directory exists, kPathNotFound when the
-  // directory is missing, kAccessError when `path` is not a regular file (a FIFO, a
+  // directory is missing, kUnusable when `path` is not a regular file (a FIFO, a
   // device or a directory is refused without waiting on it), kTooLarge for a longer
   // file: refused by its size before a byte is read, and also when its size lied (a
   // file that grows, a file system that reports none) as soon as the read passes

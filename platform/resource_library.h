@@ -3,7 +3,7 @@
 // reading its resources, as the platform's library and resource functions do
 // (LoadLibraryA, LoadStringA, FindResourceA, SizeofResource, LoadResource and
 // LockResource, LoadImageA, LoadIconA, LoadCursorA, PlaySoundA). Pictures come back
-// decoded into an Image of ours; the sound facility (platform/sound_output.h) plays wave
+// decoded into a PixelMap of ours; the sound facility (platform/sound_output.h) plays wave
 // sounds.
 
 #include <cstdint>
@@ -11,25 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/resource_id.h"
+
 namespace tollwick::platform {
-
-// A resource type or name as the ANSI resource functions take one: a 16-bit id, or a
-// text that the library reads as those functions do ("#n" is the id n; any other text
-// is a name, compared upper-cased).
-struct ResourceId {
-  bool isText = false;
-  uint16_t number = 0;
-  std::string text;
-
-  static ResourceId id(uint16_t n) { return ResourceId{false, n, {}}; }
-  static ResourceId name(std::string t) { return ResourceId{true, 0, std::move(t)}; }
-};
 
 // A found resource; 0 means none. Valid while its library is loaded.
 using ResourceHandle = uintptr_t;
 
 // What LoadImageA (bitmap, as a DIB section), LoadIconA and LoadCursorA load.
-enum class ImageKind { kBitmap = 0, kIcon = 1, kCursor = 2 };
+enum class PixelMapKind { kBitmap = 0, kIcon = 1, kCursor = 2 };
 
 struct PaletteEntry {
   uint8_t red = 0;
@@ -42,8 +32,8 @@ struct PaletteEntry {
 // A decoded raster image. Rows run top to bottom. An indexed image (a bitmap of 8 bits
 // per pixel or fewer) has one colour-table index per pixel; any other has four bytes
 // per pixel: blue, green, red, alpha.
-struct Image {
-  ImageKind kind = ImageKind::kBitmap;
+struct PixelMap {
+  PixelMapKind kind = PixelMapKind::kBitmap;
   int32_t width = 0;
   int32_t height = 0;
   uint16_t bitsPerPixel = 0;  // of the stored image it was decoded from
@@ -86,7 +76,7 @@ class ResourceModule {
 
   // LoadImageA(module, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION), LoadIconA and
   // LoadCursorA: the decoded image; null when the resource is absent or unreadable.
-  virtual std::unique_ptr<Image> loadImage(uint16_t id, ImageKind kind) = 0;
+  virtual std::unique_ptr<PixelMap> loadPixelMap(uint16_t id, PixelMapKind kind) = 0;
 
   // PlaySoundA(id, module, SND_RESOURCE | SND_ASYNC): starts the "WAVE" resource `id`
   // and returns at once; false when it is absent, unplayable, or no audio device opens.

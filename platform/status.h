@@ -21,7 +21,7 @@ enum class Code {
   kExists,           // the name is already taken (exclusive create)
   kNoSpace,          // disk or quota full, file too large
   kIoError,          // the device failed, or the store could not be read or written
-  kAccessError,      // anything else: a directory where a file is expected, a bad name, ...
+  kUnusable,         // anything else: a directory where a file is expected, a bad name, ...
   kTooManyOpen,      // the process or system is out of file handles
   kCrossDevice,      // a rename between two file systems, which no file system makes
   kInUse,            // another program holds what is needed (Wine's registry server)

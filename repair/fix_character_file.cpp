@@ -21,12 +21,12 @@ namespace {
 // The fresh header: version length, version text, count 0, 1000 empty slots. The
 // protection header (positions 1 to 12) is left zero for SarnEncryptFile to fill.
 void writeFreshHeader(int16_t newFile) {
-  putBytes(newFile, 1, std::span<const uint8_t>(std::array<uint8_t, 12>{}));
-  putInteger(newFile, charfile::kVersionLengthPosition, 6);
-  putText(newFile, charfile::kVersionTextPosition, charfile::kVersionText);
-  putInteger(newFile, charfile::kCountPosition, 0);
+  writeBytes(newFile, 1, std::span<const uint8_t>(std::array<uint8_t, 12>{}));
+  writeInt16(newFile, charfile::kVersionLengthPosition, 6);
+  writeText(newFile, charfile::kVersionTextPosition, charfile::kVersionText);
+  writeInt16(newFile, charfile::kCountPosition, 0);
   const std::array<uint8_t, 4 * charfile::kSlotCount> emptyIndex{};
-  putBytes(newFile, charfile::kIndexPosition, emptyIndex);
+  writeBytes(newFile, charfile::kIndexPosition, emptyIndex);
 }
 
 // Copies the live records of the old index into the new file, densely renumbered, and
@@ -38,18 +38,18 @@ int16_t copyLiveRecords(int16_t oldFile, int16_t newFile, int16_t oldCount) {
   CharacterRecord record{};
   int16_t kept = 0;
   for (int slot = 0; slot < charfile::kSlotCount && kept < oldCount; ++slot) {
-    const int32_t slotValue = getLong(oldFile, slotPosition(slot));
+    const int32_t slotValue = readInt32(oldFile, slotPosition(slot));
     if (!slotInUse(slotValue)) continue;
     // A slot pointing outside the file is damage, not a record: stop before reading.
     if (!recordLiesInFile(slotValue, oldLength)) raiseError(err::kInputPastEndOfFile);
-    getBytes(oldFile, slotValue, record);
+    readBytes(oldFile, slotValue, record);
     if (!isLiveRecord(record)) continue;
     normalizeRecordName(record);
     ++kept;
     const int64_t appendAt = lengthOfFile(newFile) + 1;
-    putBytes(newFile, appendAt, record);
-    putLong(newFile, slotPosition(kept - 1), static_cast<int32_t>(appendAt));
-    putInteger(newFile, charfile::kCountPosition, kept);
+    writeBytes(newFile, appendAt, record);
+    writeInt32(newFile, slotPosition(kept - 1), static_cast<int32_t>(appendAt));
+    writeInt16(newFile, charfile::kCountPosition, kept);
   }
   return kept;
 }
@@ -64,7 +64,7 @@ RepairResult sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
   const auto discardCopy = [&committedCopy] {
     if (!committedCopy.empty() && sysFileExists(committedCopy)) {
       try {
-        killFiles(committedCopy);
+        deleteFilesMatching(committedCopy);
       } catch (const RunTimeError&) {
         // The report of the failure that got here is the one the user needs.
       }
@@ -90,13 +90,13 @@ RepairResult sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
     // The old file is open and unprotected; its version field is not examined.
     int16_t newFile = freeFile();
     std::string newPath = sysGetFileName(kCharacterTempFileName);
-    if (sysFileExists(newPath)) killFiles(newPath);
+    if (sysFileExists(newPath)) deleteFilesMatching(newPath);
     openBinary(newFile, newPath);
     writeFreshHeader(newFile);
 
     // The new count starts at 0 and becomes the number of records kept, so that the
     // count always agrees with the index, also when the old count was wrong.
-    const int16_t oldCount = getInteger(oldFile, charfile::kCountPosition);
+    const int16_t oldCount = readInt16(oldFile, charfile::kCountPosition);
     copyLiveRecords(oldFile, newFile, oldCount);
 
     if (!SarnEncryptFile(newFile, keyText, signature)) return RepairResult::kNotProtected;

@@ -66,9 +66,11 @@ std::string clsResource::LoadDllString(int32_t index, int32_t length) {
 std::vector<uint8_t> clsResource::LoadDllData(int32_t index, const std::string& resformat) {
   resetError();
   platform::ResourceHandle resource = 0;
-  if (module_ && isResourceId(index)) {
-    resource = module_->findResource(platform::ResourceId::id(static_cast<uint16_t>(index)),
-                                     platform::ResourceId::name(resformat));
+  // A type text the resource functions cannot read ("#70000") finds nothing.
+  const std::optional<platform::ResourceId> type = platform::resourceIdFromText(resformat);
+  if (module_ && isResourceId(index) && type) {
+    resource =
+        module_->findResource(platform::ResourceId::fromId(static_cast<uint16_t>(index)), *type);
   }
   if (resource == 0) {
     recordError(kResourceNotFound, notFound("Custom resource", index));
@@ -95,13 +97,13 @@ int32_t clsResource::SaveDllData(int16_t index, const std::string& path,
   try {
     if (PathExists(path)) {
       if (!overwrite) raiseError(err::kFileAlreadyExists, "File already exists");
-      killFiles(path);
+      deleteFilesMatching(path);
     }
     const std::vector<uint8_t> bytes = LoadDllData(index, resformat);
     if (ArrayIsEmpty(bytes)) raiseError(kResourceNotFound, notFound("Resource", index));
     file = freeFile();
     openBinary(file, path);
-    putBytes(file, 1, bytes);
+    writeBytes(file, 1, bytes);
     closeFile(file);
     return 0;
   } catch (const RunTimeError& e) {
@@ -119,14 +121,14 @@ int32_t clsResource::SaveDllData(int16_t index, const std::string& path,
 
 std::shared_ptr<Picture> clsResource::LoadDllPicture(int32_t index, int32_t resformat) {
   resetError();
-  std::unique_ptr<platform::Image> image;
+  std::unique_ptr<platform::PixelMap> image;
   PictureType type = PictureType::kBitmap;
   std::optional<Palette> palette;
   const bool known = module_ && isResourceId(index);
   const auto id = static_cast<uint16_t>(index);
   switch (resformat) {
     case kPictureBitmap:
-      if (known) image = module_->loadImage(id, platform::ImageKind::kBitmap);
+      if (known) image = module_->loadPixelMap(id, platform::PixelMapKind::kBitmap);
       type = PictureType::kBitmap;
       try {
         palette = CreateBitmapPalette(index);
@@ -135,11 +137,11 @@ std::shared_ptr<Picture> clsResource::LoadDllPicture(int32_t index, int32_t resf
       }
       break;
     case kPictureIcon:
-      if (known) image = module_->loadImage(id, platform::ImageKind::kIcon);
+      if (known) image = module_->loadPixelMap(id, platform::PixelMapKind::kIcon);
       type = PictureType::kIcon;
       break;
     case kPictureCursor:
-      if (known) image = module_->loadImage(id, platform::ImageKind::kCursor);
+      if (known) image = module_->loadPixelMap(id, platform::PixelMapKind::kCursor);
       type = PictureType::kIcon;
       break;
     default:
@@ -182,7 +184,7 @@ bool clsResource::PathExists(const std::string& path) {
 std::optional<Palette> clsResource::CreateBitmapPalette(int32_t index) {
   if (!module_ || !isResourceId(index)) return std::nullopt;
   const platform::ResourceHandle resource = module_->findResource(
-      platform::ResourceId::id(static_cast<uint16_t>(index)), platform::ResourceId::name("#2"));
+      platform::ResourceId::fromId(static_cast<uint16_t>(index)), platform::ResourceId::fromId(2));
   if (resource == 0) return std::nullopt;
   const uint32_t size = module_->sizeofResource(resource);
   const uint8_t* data = module_->loadResource(resource);

@@ -187,8 +187,8 @@ class BrokenModule : public testing::FakeResourceModule {
   }
   uint32_t sizeofResource(platform::ResourceHandle) override { return 10; }
   const uint8_t* loadResource(platform::ResourceHandle) override { return nullptr; }
-  std::unique_ptr<platform::Image> loadImage(uint16_t, platform::ImageKind) override {
-    auto image = std::make_unique<platform::Image>();
+  std::unique_ptr<platform::PixelMap> loadPixelMap(uint16_t, platform::PixelMapKind) override {
+    auto image = std::make_unique<platform::PixelMap>();
     image->width = 4;  // and no pixels
     image->height = 4;
     return image;
@@ -269,22 +269,22 @@ TEST_F(ClsResourceTest, An8BitBitmapGetsAPaletteFromItsColourTable) {
   EXPECT_EQ(picture->type(), PictureType::kBitmap);
   EXPECT_EQ(picture->width(), 48);
   EXPECT_EQ(picture->height(), 16);
-  EXPECT_TRUE(picture->image().indexed);
+  EXPECT_TRUE(picture->pixels().indexed);
   ASSERT_TRUE(picture->palette().has_value());
   EXPECT_EQ(picture->palette()->version, 0x300);
   ASSERT_EQ(picture->palette()->entries.size(), 256u);
-  EXPECT_EQ(picture->palette()->entries, picture->image().colorTable);
-  EXPECT_EQ(picture->image().pixels[47 * 0 + 15 * 48], 0);  // bottom-left: the ridge
+  EXPECT_EQ(picture->palette()->entries, picture->pixels().colorTable);
+  EXPECT_EQ(picture->pixels().pixels[47 * 0 + 15 * 48], 0);  // bottom-left: the ridge
 }
 
 TEST_F(ClsResourceTest, A24BitBitmapHasNoPalette) {
   const auto picture = res.LoadDllPicture(101, kPictureBitmap);
   ASSERT_NE(picture, nullptr);
   EXPECT_FALSE(picture->palette().has_value());
-  EXPECT_FALSE(picture->image().indexed);
-  EXPECT_EQ(picture->image().bitsPerPixel, 24);
+  EXPECT_FALSE(picture->pixels().indexed);
+  EXPECT_EQ(picture->pixels().bitsPerPixel, 24);
   // Top-left pixel: blue 20 + 2 * 0, green 120, red 60 (rows are stored bottom-up).
-  const auto& p = picture->image().pixels;
+  const auto& p = picture->pixels().pixels;
   EXPECT_EQ((std::vector<uint8_t>{p[0], p[1], p[2], p[3]}),
             (std::vector<uint8_t>{20, 120, 60, 255}));
 }
@@ -303,16 +303,16 @@ TEST_F(ClsResourceTest, IconsAndCursorsAreIconPictures) {
   EXPECT_EQ(icon->type(), PictureType::kIcon);
   EXPECT_EQ(icon->width(), 32);  // the standard size is picked from the group
   EXPECT_FALSE(icon->palette().has_value());
-  const auto& pixels = icon->image().pixels;
+  const auto& pixels = icon->pixels().pixels;
   EXPECT_EQ(pixels[3], 0);                         // a corner is transparent
   EXPECT_EQ(pixels[(16 * 32 + 16) * 4 + 3], 255);  // the shield is not
 
   const auto cursor = res.LoadDllPicture(300, kPictureCursor);
   ASSERT_NE(cursor, nullptr);
   EXPECT_EQ(cursor->type(), PictureType::kIcon);
-  EXPECT_EQ(cursor->image().kind, platform::ImageKind::kCursor);
-  EXPECT_EQ(cursor->image().hotspotX, 2);
-  EXPECT_EQ(cursor->image().hotspotY, 1);
+  EXPECT_EQ(cursor->pixels().kind, platform::PixelMapKind::kCursor);
+  EXPECT_EQ(cursor->pixels().hotspotX, 2);
+  EXPECT_EQ(cursor->pixels().hotspotY, 1);
   expectRecord(res, 0, "");
 }
 

@@ -2,10 +2,11 @@
 
 namespace tollwick {
 
-std::shared_ptr<Picture> Picture::create(PictureType type, std::unique_ptr<platform::Image> image,
+std::shared_ptr<Picture> Picture::create(PictureType type,
+                                         std::unique_ptr<platform::PixelMap> pixels,
                                          std::optional<Palette> palette) {
-  if (!image || !image->consistent()) return nullptr;
-  return std::shared_ptr<Picture>(new Picture(type, std::move(image), std::move(palette)));
+  if (!pixels || !pixels->consistent()) return nullptr;
+  return std::shared_ptr<Picture>(new Picture(type, std::move(pixels), std::move(palette)));
 }
 
 }  // namespace tollwick

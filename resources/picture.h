@@ -23,24 +23,26 @@ struct Palette {
 
 class Picture {
  public:
-  // The picture of `image`; null (an invalid picture) when the image is missing or its
-  // pixels do not match its size.
-  static std::shared_ptr<Picture> create(PictureType type, std::unique_ptr<platform::Image> image,
+  // The picture of `pixels`; null (an invalid picture) when they are missing or do not
+  // match their size.
+  static std::shared_ptr<Picture> create(PictureType type,
+                                         std::unique_ptr<platform::PixelMap> pixels,
                                          std::optional<Palette> palette);
 
   PictureType type() const { return type_; }
-  int32_t width() const { return image_->width; }
-  int32_t height() const { return image_->height; }
-  const platform::Image& image() const { return *image_; }
+  int32_t width() const { return pixels_->width; }
+  int32_t height() const { return pixels_->height; }
+  const platform::PixelMap& pixels() const { return *pixels_; }
   // A bitmap's palette; none for icons, cursors and bitmaps of more than 8 bits.
   const std::optional<Palette>& palette() const { return palette_; }
 
  private:
-  Picture(PictureType type, std::unique_ptr<platform::Image> image, std::optional<Palette> palette)
-      : type_(type), image_(std::move(image)), palette_(std::move(palette)) {}
+  Picture(PictureType type, std::unique_ptr<platform::PixelMap> pixels,
+          std::optional<Palette> palette)
+      : type_(type), pixels_(std::move(pixels)), palette_(std::move(palette)) {}
 
   PictureType type_;
-  std::unique_ptr<platform::Image> image_;
+  std::unique_ptr<platform::PixelMap> pixels_;
   std::optional<Palette> palette_;
 };
 

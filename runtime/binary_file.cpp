@@ -207,23 +207,23 @@ int64_t lengthOfFile(int16_t fileNumber) {
   return static_cast<int64_t>(file.image.size());
 }
 
-int16_t getInteger(int16_t fileNumber, int64_t position) {
+int16_t readInt16(int16_t fileNumber, int64_t position) {
   std::array<uint8_t, 2> b{};
   readAt(fileNumber, position, b);
   return static_cast<int16_t>(loadLe16(b));
 }
 
-int32_t getLong(int16_t fileNumber, int64_t position) {
+int32_t readInt32(int16_t fileNumber, int64_t position) {
   std::array<uint8_t, 4> b{};
   readAt(fileNumber, position, b);
   return static_cast<int32_t>(loadLe32(b));
 }
 
-void getBytes(int16_t fileNumber, int64_t position, std::span<uint8_t> out) {
+void readBytes(int16_t fileNumber, int64_t position, std::span<uint8_t> out) {
   readAt(fileNumber, position, out);
 }
 
-std::string getText(int16_t fileNumber, int64_t position, int64_t length) {
+std::string readText(int16_t fileNumber, int64_t position, int64_t length) {
   OpenFile& file = fileWithBytes(fileNumber);
   const size_t offset = readOffset(file, position, length);
   guardBeforeRead(file, offset + static_cast<size_t>(length));
@@ -231,23 +231,23 @@ std::string getText(int16_t fileNumber, int64_t position, int64_t length) {
                      static_cast<size_t>(length));
 }
 
-void putInteger(int16_t fileNumber, int64_t position, int16_t value) {
+void writeInt16(int16_t fileNumber, int64_t position, int16_t value) {
   std::array<uint8_t, 2> b{};
   storeLe16(b, static_cast<uint16_t>(value));
   writeAt(fileNumber, position, b);
 }
 
-void putLong(int16_t fileNumber, int64_t position, int32_t value) {
+void writeInt32(int16_t fileNumber, int64_t position, int32_t value) {
   std::array<uint8_t, 4> b{};
   storeLe32(b, static_cast<uint32_t>(value));
   writeAt(fileNumber, position, b);
 }
 
-void putBytes(int16_t fileNumber, int64_t position, std::span<const uint8_t> bytes) {
+void writeBytes(int16_t fileNumber, int64_t position, std::span<const uint8_t> bytes) {
   writeAt(fileNumber, position, bytes);
 }
 
-void putText(int16_t fileNumber, int64_t position, const std::string& text) {
+void writeText(int16_t fileNumber, int64_t position, const std::string& text) {
   writeAt(fileNumber, position,
           std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }

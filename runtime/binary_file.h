@@ -52,16 +52,16 @@ int64_t lengthOfFile(int16_t fileNumber);
 
 // Positioned reads: one-based `position`. A read that runs past the end of the file is
 // error 62; a position below 1 or a negative length is error 5.
-int16_t getInteger(int16_t fileNumber, int64_t position);
-int32_t getLong(int16_t fileNumber, int64_t position);
-void getBytes(int16_t fileNumber, int64_t position, std::span<uint8_t> out);
-std::string getText(int16_t fileNumber, int64_t position, int64_t length);
+int16_t readInt16(int16_t fileNumber, int64_t position);
+int32_t readInt32(int16_t fileNumber, int64_t position);
+void readBytes(int16_t fileNumber, int64_t position, std::span<uint8_t> out);
+std::string readText(int16_t fileNumber, int64_t position, int64_t length);
 
 // Positioned writes: a write past the end extends the file (a gap is filled with 0).
-void putInteger(int16_t fileNumber, int64_t position, int16_t value);
-void putLong(int16_t fileNumber, int64_t position, int32_t value);
-void putBytes(int16_t fileNumber, int64_t position, std::span<const uint8_t> bytes);
-void putText(int16_t fileNumber, int64_t position, const std::string& text);
+void writeInt16(int16_t fileNumber, int64_t position, int16_t value);
+void writeInt32(int16_t fileNumber, int64_t position, int32_t value);
+void writeBytes(int16_t fileNumber, int64_t position, std::span<const uint8_t> bytes);
+void writeText(int16_t fileNumber, int64_t position, const std::string& text);
 
 // The image of the open file, for the protected-file layer that transforms the data
 // region in place (no second copy). Valid until the next write that changes the

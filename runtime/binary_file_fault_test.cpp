@@ -48,16 +48,16 @@ void holdOld(FaultFs& fs) { fs.putFile("G\\a.DED", kOld); }
 
 void rewriteInPlace() {
   openBinary(1, "G\\a.DED");
-  putText(1, 1, kNew);
+  writeText(1, 1, kNew);
   closeFile(1);
 }
 
 // The repair's pattern: a fresh file is built, then renamed over the old one.
 void buildAndRename() {
   openBinary(2, "G\\T.DED");
-  putText(2, 1, kNew);
+  writeText(2, 1, kNew);
   closeFile(2);
-  nameFile("G\\T.DED", "G\\a.DED");
+  renameFile("G\\T.DED", "G\\a.DED");
 }
 
 struct Sweep {

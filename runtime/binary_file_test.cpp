@@ -54,13 +54,13 @@ TEST_F(BinaryFileTest, ReadsLittleEndianFieldsAtOneBasedPositions) {
                                  11));
   openBinary(1, path("a.bin"));
   EXPECT_EQ(lengthOfFile(1), 11);
-  EXPECT_EQ(getInteger(1, 1), 0x0201);
-  EXPECT_EQ(getInteger(1, 3), -2);
-  EXPECT_EQ(getLong(1, 5), 0x12345678);
-  EXPECT_EQ(getText(1, 9, 3), "abc");
-  EXPECT_EQ(getText(1, 12, 0), "");
+  EXPECT_EQ(readInt16(1, 1), 0x0201);
+  EXPECT_EQ(readInt16(1, 3), -2);
+  EXPECT_EQ(readInt32(1, 5), 0x12345678);
+  EXPECT_EQ(readText(1, 9, 3), "abc");
+  EXPECT_EQ(readText(1, 12, 0), "");
   std::vector<uint8_t> two(2);
-  getBytes(1, 10, two);
+  readBytes(1, 10, two);
   EXPECT_EQ(two, (std::vector<uint8_t>{'b', 'c'}));
   closeFile(1);
 }
@@ -68,13 +68,13 @@ TEST_F(BinaryFileTest, ReadsLittleEndianFieldsAtOneBasedPositions) {
 TEST_F(BinaryFileTest, ReadsPastTheEndAndBadArgumentsAreRunTimeErrors) {
   writeFile("a.bin", "12345");
   openBinary(1, path("a.bin"));
-  EXPECT_EQ(errorNumberRaisedBy([] { getLong(1, 3); }), err::kInputPastEndOfFile);
-  EXPECT_EQ(errorNumberRaisedBy([] { getText(1, 7, 0); }), err::kInputPastEndOfFile);
-  EXPECT_EQ(errorNumberRaisedBy([] { getText(1, 1, INT64_MAX); }), err::kInputPastEndOfFile);
-  EXPECT_EQ(errorNumberRaisedBy([] { getInteger(1, 0); }), err::kInvalidProcedureCall);
-  EXPECT_EQ(errorNumberRaisedBy([] { getText(1, 1, -1); }), err::kInvalidProcedureCall);
-  EXPECT_EQ(errorNumberRaisedBy([] { putLong(1, -4, 1); }), err::kInvalidProcedureCall);
-  EXPECT_EQ(errorNumberRaisedBy([] { getInteger(2, 1); }), err::kBadFileNameOrNumber);
+  EXPECT_EQ(errorNumberRaisedBy([] { readInt32(1, 3); }), err::kInputPastEndOfFile);
+  EXPECT_EQ(errorNumberRaisedBy([] { readText(1, 7, 0); }), err::kInputPastEndOfFile);
+  EXPECT_EQ(errorNumberRaisedBy([] { readText(1, 1, INT64_MAX); }), err::kInputPastEndOfFile);
+  EXPECT_EQ(errorNumberRaisedBy([] { readInt16(1, 0); }), err::kInvalidProcedureCall);
+  EXPECT_EQ(errorNumberRaisedBy([] { readText(1, 1, -1); }), err::kInvalidProcedureCall);
+  EXPECT_EQ(errorNumberRaisedBy([] { writeInt32(1, -4, 1); }), err::kInvalidProcedureCall);
+  EXPECT_EQ(errorNumberRaisedBy([] { readInt16(2, 1); }), err::kBadFileNameOrNumber);
   EXPECT_EQ(errorNumberRaisedBy([] { closeFile(0); }), err::kBadFileNameOrNumber);
   EXPECT_EQ(errorNumberRaisedBy([this] { openBinary(1, path("b.bin")); }),
             err::kBadFileNameOrNumber);
@@ -105,9 +105,9 @@ TEST_F(BinaryFileTest, FreeFileGivesTheLowestFreeNumberUntilAllAreTaken) {
 TEST_F(BinaryFileTest, WritesExtendTheFileAndAMissingFileIsCreatedAtClose) {
   openBinary(3, path("new.bin"));
   EXPECT_EQ(lengthOfFile(3), 0);
-  putInteger(3, 1, -2);
-  putLong(3, 7, 0x01020304);
-  putText(3, 3, "xy");
+  writeInt16(3, 1, -2);
+  writeInt32(3, 7, 0x01020304);
+  writeText(3, 3, "xy");
   EXPECT_FALSE(fs::exists(path("new.bin")));  // nothing reaches the disk before close
   closeFile(3);
   EXPECT_EQ(readFile("new.bin"), std::string("\xFE\xFFxy\0\0\x04\x03\x02\x01", 10));
@@ -126,7 +126,7 @@ TEST_F(BinaryFileTest, ChangedFileIsReplacedAsAWholeAtClose) {
   testing::CommitCountingFs counting;
   platform::Installed<platform::FileSystem> installed(counting);
   openBinary(1, path("a.bin"));
-  putText(1, 1, "NEW");
+  writeText(1, 1, "NEW");
   EXPECT_EQ(readFile("a.bin"), "old contents");
   closeFile(1);
   EXPECT_EQ(readFile("a.bin"), "NEW contents");
@@ -171,7 +171,7 @@ TEST_F(BinaryFileTest, AFileWithAnotherNameIsNeverReplaced) {
   writeFile("a.bin", "old contents");
   fs::create_hard_link(path("a.bin"), path("other-name"));
   openBinary(1, path("a.bin"));
-  EXPECT_EQ(errorNumberRaisedBy([] { putText(1, 1, "NEW"); }), err::kPathFileAccessError);
+  EXPECT_EQ(errorNumberRaisedBy([] { writeText(1, 1, "NEW"); }), err::kPathFileAccessError);
   closeFile(1);
   EXPECT_TRUE(fs::equivalent(path("a.bin"), path("other-name")));
   EXPECT_EQ(readFile("a.bin"), "old contents");
@@ -184,8 +184,8 @@ TEST_F(BinaryFileTest, UnchangedFileIsNotWritten) {
   platform::Installed<platform::FileSystem> installed(counting);
   const auto before = fs::last_write_time(path("a.bin"));
   openBinary(1, path("a.bin"));
-  putText(1, 1, "XXXX");
-  putText(1, 1, "same");  // written back as it was
+  writeText(1, 1, "XXXX");
+  writeText(1, 1, "same");  // written back as it was
   for (uint8_t& b : fileImage(1)) b = static_cast<uint8_t>(b ^ 0x5A);
   for (uint8_t& b : fileImage(1)) b = static_cast<uint8_t>(b ^ 0x5A);
   closeFile(1);
@@ -203,11 +203,11 @@ TEST_F(BinaryFileTest, AnImageTransformedAndRestoredIsNotWritten) {
   for (uint8_t& b : imageForTransform(1)) b = static_cast<uint8_t>(b ^ 0x5A);
   const uint64_t transformed = imageVersion(1);
   EXPECT_NE(transformed, opened);
-  putText(1, 1, ")");  // the byte it holds (s ^ 0x5A): no change, no new version
+  writeText(1, 1, ")");  // the byte it holds (s ^ 0x5A): no change, no new version
   EXPECT_EQ(imageVersion(1), transformed);
-  putText(1, 1, "S");
+  writeText(1, 1, "S");
   EXPECT_NE(imageVersion(1), transformed);
-  putText(1, 1, ")");
+  writeText(1, 1, ")");
   for (uint8_t& b : imageForTransform(1)) b = static_cast<uint8_t>(b ^ 0x5A);
   restoreImageVersion(1, opened);
   closeFile(1);
@@ -217,7 +217,7 @@ TEST_F(BinaryFileTest, AnImageTransformedAndRestoredIsNotWritten) {
   // Without the restore a transformed image counts as changed, and so does one
   // restored to any state but the one it had at open.
   openBinary(1, path("a.bin"));
-  putText(1, 1, "S");
+  writeText(1, 1, "S");
   const uint64_t changed = imageVersion(1);
   for (uint8_t& b : imageForTransform(1)) b = static_cast<uint8_t>(b ^ 0x5A);
   for (uint8_t& b : imageForTransform(1)) b = static_cast<uint8_t>(b ^ 0x5A);
@@ -240,19 +240,19 @@ TEST_F(BinaryFileTest, UnprotectedOrAbandonedFileIsNeverWritten) {
   writeFile("a.bin", "protected");
   openBinary(1, path("a.bin"));
   attachImageGuard(1, std::make_unique<RefusingGuard>());
-  putText(1, 1, "PLAIN");
+  writeText(1, 1, "PLAIN");
   closeFile(1);
   EXPECT_EQ(readFile("a.bin"), "protected");
 
   openBinary(1, path("a.bin"));
   attachImageGuard(1, std::make_unique<RefusingGuard>());
-  putText(1, 1, "other");
+  writeText(1, 1, "other");
   static_cast<RefusingGuard*>(imageGuard(1))->refuse = false;  // protected again: committed
   closeFile(1);
   EXPECT_EQ(readFile("a.bin"), "othercted");
 
   openBinary(2, path("a.bin"));
-  putText(2, 1, "lost");
+  writeText(2, 1, "lost");
   abandonAllFiles();
   EXPECT_FALSE(isOpen(2));
   EXPECT_EQ(readFile("a.bin"), "othercted");
@@ -264,7 +264,7 @@ TEST_F(BinaryFileTest, FileOpenWhenTheProgramEndsAtOnceIsNotWritten) {
   EXPECT_EXIT(
       {
         openBinary(1, path("a.bin"));
-        putText(1, 1, "PLAIN");
+        writeText(1, 1, "PLAIN");
         openBinary(2, path("new.bin"));
         platform::use<platform::Process>().endAtOnce();
       },
@@ -409,9 +409,9 @@ TEST_F(BinaryFileTest, ALargeFileClosedUnchangedIsNotReadAgainWhileItStaysTheSam
   closeFile(1);
   openBinary(2, path("BIG.ded"));  // the same file under another spelling
   EXPECT_EQ(counting.reads, 1);
-  EXPECT_EQ(getText(2, 1, static_cast<int64_t>(first.size())), first);
-  putText(2, 1, "x");
-  putText(2, 1, first.substr(0, 1));  // changed and changed back: still the disk's bytes
+  EXPECT_EQ(readText(2, 1, static_cast<int64_t>(first.size())), first);
+  writeText(2, 1, "x");
+  writeText(2, 1, first.substr(0, 1));  // changed and changed back: still the disk's bytes
   closeFile(2);
   EXPECT_EQ(readFile("big.DED"), first);
 
@@ -420,7 +420,7 @@ TEST_F(BinaryFileTest, ALargeFileClosedUnchangedIsNotReadAgainWhileItStaysTheSam
   writeFile("big.DED", second);
   openBinary(1, path("big.DED"));
   EXPECT_EQ(counting.reads, 2);
-  EXPECT_EQ(getText(1, 1, static_cast<int64_t>(second.size())), second);
+  EXPECT_EQ(readText(1, 1, static_cast<int64_t>(second.size())), second);
   closeFile(1);
 }
 
@@ -448,11 +448,11 @@ TEST_F(BinaryFileTest, AKeptImageGivesWayToAnyOtherLargeFileAndToAReplacement) {
 
   // A changed file written back replaces the file on disk: the next open reads it.
   openBinary(1, path("a.DED"));
-  putText(1, 1, "NEW");
+  writeText(1, 1, "NEW");
   closeFile(1);
   openBinary(1, path("a.DED"));
   EXPECT_EQ(counting.reads, 5);
-  EXPECT_EQ(getText(1, 1, 3), "NEW");
+  EXPECT_EQ(readText(1, 1, 3), "NEW");
   closeFile(1);
 }
 
@@ -469,9 +469,9 @@ TEST_F(BinaryFileTest, ProcessDyingAtAnyStepLeavesTheOldOrTheNewFile) {
           DyingFileSystem dying(stopAt);
           platform::Installed<platform::FileSystem> installed(dying);
           openBinary(1, path("T.DED"));
-          putText(1, 1, newBytes);
+          writeText(1, 1, newBytes);
           closeFile(1);
-          nameFile(path("T.DED"), path("a.DED"));
+          renameFile(path("T.DED"), path("a.DED"));
           std::_Exit(0);
         },
         ::testing::ExitedWithCode(stopAt <= 10 ? 3 : 0), "")
@@ -494,7 +494,7 @@ TEST_F(BinaryFileTest, TheNextWriteRemovesTemporariesAnInterruptedRunLeft) {
         DyingFileSystem dying(5);  // killed before the temporary file is flushed
         platform::Installed<platform::FileSystem> installed(dying);
         openBinary(1, path("a.DED"));
-        putText(1, 1, std::string(100000, 'x'));
+        writeText(1, 1, std::string(100000, 'x'));
         closeFile(1);
       },
       ::testing::ExitedWithCode(3), "");
@@ -504,7 +504,7 @@ TEST_F(BinaryFileTest, TheNextWriteRemovesTemporariesAnInterruptedRunLeft) {
   ASSERT_EQ(entriesInDirectory(), 2 + unrelated.size());
 
   openBinary(1, path("other.DED"));
-  putText(1, 1, "new");
+  writeText(1, 1, "new");
   closeFile(1);
   EXPECT_EQ(readFile("a.DED"), "old");
   for (const std::string& name : unrelated) EXPECT_EQ(readFile(name), "keep") << name;
@@ -518,9 +518,9 @@ TEST_F(BinaryFileTest, AReadOnlyFileOpensForReadingOnly) {
   fs::permissions(path("a.DED"),
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   openBinary(1, path("a.DED"));
-  EXPECT_EQ(getText(1, 1, 9), "protected");
-  putText(1, 1, "prot");  // the bytes it holds: no change, no write
-  EXPECT_EQ(errorNumberRaisedBy([] { putText(1, 1, "PLAIN"); }), err::kPathFileAccessError);
+  EXPECT_EQ(readText(1, 1, 9), "protected");
+  writeText(1, 1, "prot");  // the bytes it holds: no change, no write
+  EXPECT_EQ(errorNumberRaisedBy([] { writeText(1, 1, "PLAIN"); }), err::kPathFileAccessError);
   imageForTransform(1)[0] ^= 0xFF;  // changed in place and never restored
   EXPECT_EQ(errorNumberRaisedBy([] { closeFile(1); }), err::kPathFileAccessError);
   EXPECT_FALSE(isOpen(1));

@@ -127,7 +127,7 @@ std::string sysAddBackslash(const std::string& directory) {
   return directory + '\\';
 }
 
-std::string dirFirst(const std::string& pattern) {
+std::string firstFileMatching(const std::string& pattern) {
   const std::vector<DirEntry> found = matchingEntries(pattern, isNormalFile);
   return found.empty() ? std::string() : found.front().name;
 }
@@ -138,7 +138,7 @@ bool pathMatchesAnything(const std::string& pattern) {
           }).empty();
 }
 
-void killFiles(const std::string& pattern) {
+void deleteFilesMatching(const std::string& pattern) {
   const std::vector<DirEntry> found = matchingEntries(pattern, isNormalFile);
   if (found.empty()) raiseError(err::kFileNotFound);
   const std::string directory = splitPath(pattern).directory;
@@ -152,7 +152,7 @@ void killFiles(const std::string& pattern) {
   for (const DirEntry& entry : found) {
     // Refused also for a file a program holds open (70).
     const Status status = fs().remove(directory + entry.name);
-    if (status == Code::kAccessDenied || status == Code::kAccessError) {
+    if (status == Code::kAccessDenied || status == Code::kUnusable) {
       raiseError(err::kPermissionDenied);
     }
     raiseIfFailed(status);
@@ -162,7 +162,7 @@ void killFiles(const std::string& pattern) {
 
 void killFilesIn(const std::string& folder, const std::string& pattern) {
   if (!staysInFolder(pattern)) raiseError(err::kBadFileNameOrNumber);
-  killFiles(folder + pattern);
+  deleteFilesMatching(folder + pattern);
 }
 
 void fileCopy(const std::string& source, const std::string& target) {
@@ -170,7 +170,7 @@ void fileCopy(const std::string& source, const std::string& target) {
   writeFileAtomically(target, bytes);
 }
 
-void nameFile(const std::string& from, const std::string& to) {
+void renameFile(const std::string& from, const std::string& to) {
   raiseIfFailed(fs().rename(from, to));
   raiseIfFailed(fs().syncDirectoryOf(to));
 }

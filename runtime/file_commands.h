@@ -17,7 +17,7 @@ namespace tollwick {
 // First name (file name only, no directory) of a normal file matching `pattern`
 // (wildcards * and ? in the last component); "" when none matches. Hidden and system
 // files, directories and volume labels never match. Error 70 when the search is refused.
-std::string dirFirst(const std::string& pattern);
+std::string firstFileMatching(const std::string& pattern);
 
 // True when anything (normal file or directory) matches `pattern`.
 bool pathMatchesAnything(const std::string& pattern);
@@ -25,10 +25,10 @@ bool pathMatchesAnything(const std::string& pattern);
 // Deletes every normal file matching `pattern`. Error 53 when nothing matches, 75 when
 // one of them is read-only (then nothing is deleted), 70 when a deletion is refused (a
 // file another program holds open).
-void killFiles(const std::string& pattern);
+void deleteFilesMatching(const std::string& pattern);
 
 // Deletes every normal file matching `pattern` in `folder` (a path ending in a
-// separator), as killFiles does. A pattern that would reach outside `folder` (a ".."
+// separator), as deleteFilesMatching does. A pattern that would reach outside `folder` (a ".."
 // component, a root, a drive) deletes nothing: error 52.
 void killFilesIn(const std::string& folder, const std::string& pattern);
 
@@ -36,7 +36,7 @@ void killFilesIn(const std::string& folder, const std::string& pattern);
 void fileCopy(const std::string& source, const std::string& target);
 
 // Renames `from` to `to` atomically, replacing `to` when it exists; durable on return.
-void nameFile(const std::string& from, const std::string& to);
+void renameFile(const std::string& from, const std::string& to);
 
 // Writes `bytes` as the whole new content of `path` in one atomic replacement: a
 // temporary file beside it, written, flushed and closed, renamed over `path`, the

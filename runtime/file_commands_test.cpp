@@ -56,15 +56,15 @@ class FileCommandsTest : public ::testing::Test {
 };
 
 TEST_F(FileCommandsTest, DirFirstFindsNormalFilesOnly) {
-  EXPECT_EQ(dirFirst("G\\*.DED"), "a.DED");
-  EXPECT_EQ(dirFirst("G\\b.DED"), "b.DED");
-  EXPECT_EQ(dirFirst("G\\.hidden.DED"), "");
-  EXPECT_EQ(dirFirst("G\\Folder.DED"), "");
-  EXPECT_EQ(dirFirst("G\\*.TXT"), "");
-  EXPECT_EQ(dirFirst("Missing\\*.DED"), "");
-  EXPECT_EQ(dirFirst("G\\"), "");
+  EXPECT_EQ(firstFileMatching("G\\*.DED"), "a.DED");
+  EXPECT_EQ(firstFileMatching("G\\b.DED"), "b.DED");
+  EXPECT_EQ(firstFileMatching("G\\.hidden.DED"), "");
+  EXPECT_EQ(firstFileMatching("G\\Folder.DED"), "");
+  EXPECT_EQ(firstFileMatching("G\\*.TXT"), "");
+  EXPECT_EQ(firstFileMatching("Missing\\*.DED"), "");
+  EXPECT_EQ(firstFileMatching("G\\"), "");
   fs_.failAt(fs_.operations() + 1, Code::kAccessDenied);
-  EXPECT_EQ(errorNumberRaisedBy([] { dirFirst("G\\*.DED"); }), err::kPermissionDenied);
+  EXPECT_EQ(errorNumberRaisedBy([] { firstFileMatching("G\\*.DED"); }), err::kPermissionDenied);
 }
 
 TEST_F(FileCommandsTest, PathMatchesFilesAndDirectoriesButNotHiddenFiles) {
@@ -75,15 +75,16 @@ TEST_F(FileCommandsTest, PathMatchesFilesAndDirectoriesButNotHiddenFiles) {
 }
 
 TEST_F(FileCommandsTest, KillFilesDeletesEveryNormalFileMatching) {
-  killFiles("G\\*.DED");
+  deleteFilesMatching("G\\*.DED");
   EXPECT_EQ(fs_.visibleFiles(),
             (std::map<std::string, std::string>{{"G\\.hidden.DED", "h"}, {"G\\other.MSF", "o"}}));
   // Durable at once: a crash now keeps the deletions.
   EXPECT_EQ(fs_.diskAfterCrash(testing::FaultFs::Survivors::kNone).size(), 2u);
-  EXPECT_EQ(errorNumberRaisedBy([] { killFiles("G\\*.DED"); }), err::kFileNotFound);
-  EXPECT_EQ(errorNumberRaisedBy([] { killFiles("Missing\\x"); }), err::kFileNotFound);
-  fs_.failAt(fs_.operations() + 2, Code::kAccessError);  // the removal
-  EXPECT_EQ(errorNumberRaisedBy([] { killFiles("G\\other.MSF"); }), err::kPermissionDenied);
+  EXPECT_EQ(errorNumberRaisedBy([] { deleteFilesMatching("G\\*.DED"); }), err::kFileNotFound);
+  EXPECT_EQ(errorNumberRaisedBy([] { deleteFilesMatching("Missing\\x"); }), err::kFileNotFound);
+  fs_.failAt(fs_.operations() + 2, Code::kUnusable);  // the removal
+  EXPECT_EQ(errorNumberRaisedBy([] { deleteFilesMatching("G\\other.MSF"); }),
+            err::kPermissionDenied);
   EXPECT_TRUE(fs_.visibleFile("G\\other.MSF").has_value());
 }
 
@@ -98,10 +99,10 @@ TEST_F(FileCommandsTest, FileCopyReplacesTheTargetAsAWhole) {
 }
 
 TEST_F(FileCommandsTest, NameFileReplacesTheTargetDurably) {
-  nameFile("G\\a.DED", "G\\b.DED");
+  renameFile("G\\a.DED", "G\\b.DED");
   EXPECT_FALSE(fs_.visibleFile("G\\a.DED").has_value());
   EXPECT_EQ(fs_.diskAfterCrash(testing::FaultFs::Survivors::kNone).at("G\\b.DED"), "a");
-  EXPECT_EQ(errorNumberRaisedBy([] { nameFile("G\\a.DED", "G\\c.DED"); }), err::kFileNotFound);
+  EXPECT_EQ(errorNumberRaisedBy([] { renameFile("G\\a.DED", "G\\c.DED"); }), err::kFileNotFound);
 }
 
 // On the operating system's own file system, as the wipe request and the repair's
@@ -114,13 +115,14 @@ TEST(KillFilesOnDiskTest, AReadOnlyMatchDeletesNothing) {
   std::filesystem::permissions(dir.file("b.tmp"), std::filesystem::perms::owner_read |
                                                       std::filesystem::perms::group_read |
                                                       std::filesystem::perms::others_read);
-  EXPECT_EQ(errorNumberRaisedBy([&] { killFiles(dir.file("*.tmp")); }), err::kPathFileAccessError);
+  EXPECT_EQ(errorNumberRaisedBy([&] { deleteFilesMatching(dir.file("*.tmp")); }),
+            err::kPathFileAccessError);
   EXPECT_EQ(dir.read("a.tmp"), "a");
   EXPECT_EQ(dir.read("b.tmp"), "b");
 
   std::filesystem::permissions(dir.file("b.tmp"), std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::add);
-  killFiles(dir.file("*.tmp"));
+  deleteFilesMatching(dir.file("*.tmp"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                           std::filesystem::directory_iterator()),
             0);

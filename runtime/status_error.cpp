@@ -24,7 +24,7 @@ int32_t errorNumberOf(const platform::Status& status) {
       return err::kDeviceIoError;
     case Code::kTooManyOpen:
       return err::kTooManyFiles;
-    case Code::kAccessError:
+    case Code::kUnusable:
     case Code::kCrossDevice:
     case Code::kInUse:
     case Code::kDamaged:

@@ -45,7 +45,7 @@ class ProtectFaultTest : public ::testing::Test {
     platform::Installed<platform::FileSystem> installed(fs);
     int16_t file = freeFile();
     openBinary(file, kFile);
-    putText(file, 13, plain);
+    writeText(file, 13, plain);
     EXPECT_TRUE(SarnEncryptFile(file, kKeyText, kSignature));
     closeFile(file);
     return fs.visibleFile(kFile).value_or("");
@@ -57,7 +57,7 @@ class ProtectFaultTest : public ::testing::Test {
       int16_t file = freeFile();
       openBinary(file, kFile);
       if (!SarnDecryptFile(file, kKeyText, kSignature)) return false;
-      putText(file, SarnDataStart(), "NEW character data, compacted and longer than before");
+      writeText(file, SarnDataStart(), "NEW character data, compacted and longer than before");
       if (protectAgain && !SarnEncryptFile(file, kKeyText, kSignature)) return false;
       closeFile(file);
       return true;

@@ -9,7 +9,7 @@
 #include "runtime/run_time_error.h"
 #include "security/data_region.h"
 #include "security/file_key.h"
-#include "security/protected_image.h"
+#include "security/protection_guard.h"
 #include "security/protection_header.h"
 #include "security/sarn_security.h"
 #include "security/text_check.h"
@@ -21,7 +21,7 @@ namespace {
 // being committed, so its bytes on disk stay as they were.
 bool refuse(int16_t fileNumber, ScopedFileKey& key) {
   key.release();
-  ProtectedImage::of(fileNumber).setUnprotected(true);
+  ProtectionGuard::of(fileNumber).setUnprotected(true);
   closeFile(fileNumber);
   return false;
 }
@@ -41,7 +41,7 @@ bool SarnDecryptFile(int16_t& fileNumber, const std::string& keyText, int32_t ex
     const int64_t fileLength = lengthOfFile(fileNumber);
     if (fileLength < kProtectionHeaderLength) return refuse(fileNumber, key);
     std::array<uint8_t, kProtectionHeaderLength> stored{};
-    getBytes(fileNumber, 1, stored);
+    readBytes(fileNumber, 1, stored);
 
     const int32_t keyTextCheck = checkValueOfText(keyText, 0);
     HeaderField keyCheck = HeaderField::ofBytes(&stored[0]);
@@ -60,7 +60,7 @@ bool SarnDecryptFile(int16_t& fileNumber, const std::string& keyText, int32_t ex
 
     const ProtectState state{
         keyTextCheck, chain1, chain2, dataCheck.value(), dataLengthOf(fileLength), stored};
-    ProtectedImage& protection = ProtectedImage::of(fileNumber);
+    ProtectionGuard& protection = ProtectionGuard::of(fileNumber);
     const ProtectState* owed = protection.owedProtect();
     if (owed != nullptr && *owed == state) {
       // The image still holds the plain data an unprotect under this very key, header

@@ -11,7 +11,7 @@
 #include "runtime/run_time_error.h"
 #include "security/data_region.h"
 #include "security/file_key.h"
-#include "security/protected_image.h"
+#include "security/protection_guard.h"
 #include "security/protection_header.h"
 #include "security/sarn_security.h"
 #include "security/text_check.h"
@@ -23,7 +23,7 @@ namespace {
 // marked unprotected so that closing it stores nothing.
 void closeUnstored(int16_t fileNumber) {
   try {
-    ProtectedImage::of(fileNumber).setUnprotected(true);
+    ProtectionGuard::of(fileNumber).setUnprotected(true);
     closeFile(fileNumber);
   } catch (const RunTimeError&) {
     // The failure has been reported once already.
@@ -41,7 +41,7 @@ bool SarnEncryptFile(int16_t& fileNumber, const std::string& keyText, int32_t si
 
     const int32_t dataLength = dataLengthOf(lengthOfFile(fileNumber));
     // Until the transform below has run, the image holds plain data.
-    ProtectedImage& protection = ProtectedImage::of(fileNumber);
+    ProtectionGuard& protection = ProtectionGuard::of(fileNumber);
     protection.setUnprotected(true);
 
     const int32_t keyTextCheck = checkValueOfText(keyText, 0);
@@ -64,7 +64,7 @@ bool SarnEncryptFile(int16_t& fileNumber, const std::string& keyText, int32_t si
     std::copy(keyCheck.bytes().begin(), keyCheck.bytes().end(), fields.begin());
     std::copy(dataCheck.bytes().begin(), dataCheck.bytes().end(), fields.begin() + 4);
     std::copy(stored.bytes().begin(), stored.bytes().end(), fields.begin() + 8);
-    putBytes(fileNumber, 1, fields);
+    writeBytes(fileNumber, 1, fields);
 
     if (untouched && fields == note->state.header) {
       // Same key, same data, same header: the transform would put back exactly the

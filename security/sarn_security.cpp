@@ -5,11 +5,11 @@
 
 namespace tollwick {
 
-std::string SarnFixedKeyText() { return std::to_string(FixedKeySeed); }
+std::string fixedKeyText() { return std::to_string(FixedKeySeed); }
 
 int32_t SarnDataStart() { return static_cast<int32_t>(kProtectionHeaderLength) + 1; }
 
-int32_t SarnSignatureOfText(const std::string& signatureText) {
+int32_t signatureOfText(const std::string& signatureText) {
   return checkValueOfText(signatureText, FixedKeySeed);
 }
 

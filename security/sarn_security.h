@@ -2,7 +2,7 @@
 // modSarnSecurity: the protected-file cycle. A game file is opened by number
 // (runtime/binary_file.h), unprotected with SarnDecryptFile, its plain data read and
 // rewritten from SarnDataStart() on, protected again with SarnEncryptFile, closed.
-// Each operation is given the key text of the file: SarnFixedKeyText() for the files
+// Each operation is given the key text of the file: fixedKeyText() for the files
 // under the fixed key, or the key text of the loaded system (its header's texts 3, 1 and
 // 2 joined, system/system_header_record.h).
 
@@ -15,7 +15,7 @@ namespace tollwick {
 inline constexpr int32_t FixedKeySeed = 640271;
 
 // The key text of the files protected with the fixed key: the digits of FixedKeySeed.
-std::string SarnFixedKeyText();
+std::string fixedKeyText();
 
 // Unprotects the open file in place under the key made from `keyText`. False (file closed, nothing
 // changed) for a wrong key, a foreign signature (expectedSignature and the stored one both non-zero
@@ -36,6 +36,6 @@ int32_t SarnDataStart();
 
 // The system signature of a signature text: ZelkorSecVerify over the text's 16-bit
 // units, length = number of characters, seed FixedKeySeed.
-int32_t SarnSignatureOfText(const std::string& signatureText);
+int32_t signatureOfText(const std::string& signatureText);
 
 }  // namespace tollwick

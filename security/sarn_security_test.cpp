@@ -85,8 +85,8 @@ TEST_F(SarnSecurityTest, RewrittenDataIsProtectedAgainInPlace) {
   int16_t file = freeFile();
   openBinary(file, path("A.DED"));
   ASSERT_TRUE(SarnDecryptFile(file, keyText(false)));
-  EXPECT_EQ(getText(file, SarnDataStart(), 5), "first");
-  putText(file, SarnDataStart(), "SECOND contents, and longer");
+  EXPECT_EQ(readText(file, SarnDataStart(), 5), "first");
+  writeText(file, SarnDataStart(), "SECOND contents, and longer");
   ASSERT_TRUE(SarnEncryptFile(file, keyText(false)));
   closeFile(file);
   EXPECT_EQ(unprotect("A.DED"), "SECOND contents, and longer");
@@ -141,7 +141,7 @@ TEST_F(SarnSecurityTest, ProtectComputesTheCheckOfDataItDidNotUnprotect) {
 
   openBinary(file, path("A.DED"));
   ASSERT_TRUE(SarnDecryptFile(file, keyText(false)));
-  putText(file, SarnDataStart(), "AAAA");
+  writeText(file, SarnDataStart(), "AAAA");
   ASSERT_TRUE(SarnEncryptFile(file, keyText(false)));
   closeFile(file);
   EXPECT_EQ(unprotect("A.DED"), "AAAA data");
@@ -166,20 +166,20 @@ TEST_F(SarnSecurityTest, AnUnchangedProtectOwesItsTransformUntilTheStoredBytesAr
   openBinary(file, path("A.DED"));
   for (int round = 0; round < 3; ++round) {
     ASSERT_TRUE(SarnDecryptFile(file, keyText(false), 7));
-    EXPECT_EQ(getText(file, SarnDataStart(), length), patternedData(length));
+    EXPECT_EQ(readText(file, SarnDataStart(), length), patternedData(length));
     ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 7));
   }
   EXPECT_EQ(passes(), std::pair(1, 1));
-  EXPECT_EQ(getText(file, 1, 12), stored.substr(0, 12));
+  EXPECT_EQ(readText(file, 1, 12), stored.substr(0, 12));
   EXPECT_EQ(passes(), std::pair(1, 1)) << "the header is stored as it is";
-  EXPECT_EQ(getText(file, 1, static_cast<int64_t>(stored.size())), stored);
+  EXPECT_EQ(readText(file, 1, static_cast<int64_t>(stored.size())), stored);
   EXPECT_EQ(passes(), std::pair(2, 1));
   closeFile(file);
 
   openBinary(file, path("A.DED"));
   ASSERT_TRUE(SarnDecryptFile(file, keyText(false), 7));
   ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 7));
-  putText(file, 113, "X");
+  writeText(file, 113, "X");
   closeFile(file);
   std::string expected = stored;
   expected[112] = 'X';
@@ -216,7 +216,7 @@ TEST_F(SarnSecurityTest, AnImageKeptAfterAnUnchangedCloseStillOwesItsProtect) {
   }
   EXPECT_EQ(std::pair(counting.transforms[length], counting.checks[length]), std::pair(1, 1));
   openBinary(file, path("A.DED"));
-  EXPECT_EQ(getText(file, 1, static_cast<int64_t>(stored.size())), stored);
+  EXPECT_EQ(readText(file, 1, static_cast<int64_t>(stored.size())), stored);
   closeFile(file);
   EXPECT_EQ(readRaw("A.DED"), stored);
 }
@@ -255,8 +255,8 @@ TEST_F(SarnSecurityTest, AnOwedProtectWhoseKeyReleaseFailsIsNotMadeTwice) {
   ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 7));
   {
     KeyReleaseFailsOnce library(platform::use<platform::SecurityLibrary>());
-    EXPECT_THROW(getText(file, 1, static_cast<int64_t>(stored.size())), RunTimeError);
-    EXPECT_TRUE(getText(file, 1, static_cast<int64_t>(stored.size())) == stored);
+    EXPECT_THROW(readText(file, 1, static_cast<int64_t>(stored.size())), RunTimeError);
+    EXPECT_TRUE(readText(file, 1, static_cast<int64_t>(stored.size())) == stored);
   }
   closeFile(file);
   EXPECT_TRUE(readRaw("A.DED") == stored);
@@ -278,21 +278,21 @@ TEST_F(SarnSecurityTest, AnOwedProtectIsPaidBeforeAnyUseOfTheStoredBytes) {
   };
   owe();
   std::vector<uint8_t> whole(stored.size());
-  getBytes(file, 1, whole);
+  readBytes(file, 1, whole);
   EXPECT_TRUE(std::string(whole.begin(), whole.end()) == stored) << "the whole file";
   owe();
   std::array<uint8_t, 4> first{};
-  getBytes(file, SarnDataStart(), first);
+  readBytes(file, SarnDataStart(), first);
   EXPECT_EQ(std::string(first.begin(), first.end()), stored.substr(start, 4)) << "bytes";
   owe();
   uint32_t number = 0;
   for (size_t i = 4; i-- > 0;) number = number << 8 | static_cast<uint8_t>(stored[start + i]);
-  EXPECT_EQ(getLong(file, SarnDataStart()), static_cast<int32_t>(number)) << "a number";
+  EXPECT_EQ(readInt32(file, SarnDataStart()), static_cast<int32_t>(number)) << "a number";
   closeFile(file);
 
   openBinary(file, path("A.DED"));
-  putText(file, SarnDataStart(), "X");
-  putText(file, SarnDataStart(), stored.substr(start, 1));
+  writeText(file, SarnDataStart(), "X");
+  writeText(file, SarnDataStart(), stored.substr(start, 1));
   owe();
   closeFile(file);
   EXPECT_TRUE(readRaw("A.DED") == stored);
@@ -306,7 +306,7 @@ TEST_F(SarnSecurityTest, AProtectAfterARealChangeTransformsAndChecksTheData) {
   int16_t file = freeFile();
   openBinary(file, path("A.DED"));
   ASSERT_TRUE(SarnDecryptFile(file, keyText(false), 7));
-  putText(file, SarnDataStart(), "changed");
+  writeText(file, SarnDataStart(), "changed");
   const int transforms = counting.transforms[length];
   const int checks = counting.checks[length];
   ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 7));
@@ -322,7 +322,7 @@ TEST_F(SarnSecurityTest, TheFirstPlainByteIsAtDataStart) {
   int16_t file = freeFile();
   openBinary(file, path("A.DED"));
   ASSERT_TRUE(SarnDecryptFile(file, keyText(false)));
-  EXPECT_EQ(getText(file, 13, 1), "Z");
+  EXPECT_EQ(readText(file, 13, 1), "Z");
   closeFile(file);
 }
 
@@ -343,7 +343,7 @@ TEST_F(SarnSecurityTest, FixedKeyFilesNeedTheFixedKeyAndSystemFilesTheSystemKey)
 
 TEST_F(SarnSecurityTest, TheSystemKeyTextIsTextsThreeOneTwoJoined) {
   EXPECT_EQ(keyText(false), "Third textZelkorSecond text");
-  EXPECT_EQ(SarnFixedKeyText(), "640271");
+  EXPECT_EQ(fixedKeyText(), "640271");
   protect("A.DED", "data");
   // Other texts, the same joined key text.
   setKeyTexts("ZelkorSec", "ond text", "Third text");
@@ -487,7 +487,7 @@ TEST_F(MissingLibraryTest, ProtectReportsItAndClosesTheFileWithoutStoringIt) {
   useLibraryFrom(path(""));
   int16_t file = freeFile();
   openBinary(file, path("Plain.DED"));
-  putText(file, 13, "PLAIN");
+  writeText(file, 13, "PLAIN");
   EXPECT_FALSE(SarnEncryptFile(file, keyText(false)));
   EXPECT_FALSE(isOpen(file));
   EXPECT_EQ(readRaw("Plain.DED"), before);
@@ -521,12 +521,12 @@ TEST_F(SarnSecurityTest, TheSignatureOfATextCoversTheFirstLBytesOfItsUtf16Form) 
   tollwick::testing::ScopedCodePage western(1252);
   auto& library = platform::use<platform::SecurityLibrary>();
   const std::string utf16 = bytesOf({'A', 0, 'B', 0});
-  EXPECT_EQ(SarnSignatureOfText("ABCD"), library.verify(utf16.data(), 4, FixedKeySeed));
-  EXPECT_EQ(SarnSignatureOfText("ABCD"), SarnSignatureOfText("ABxy"));
-  EXPECT_NE(SarnSignatureOfText("ABCD"), SarnSignatureOfText("AxCD"));
+  EXPECT_EQ(signatureOfText("ABCD"), library.verify(utf16.data(), 4, FixedKeySeed));
+  EXPECT_EQ(signatureOfText("ABCD"), signatureOfText("ABxy"));
+  EXPECT_NE(signatureOfText("ABCD"), signatureOfText("AxCD"));
   // Windows-1252 0x80 is U+20AC: its low byte AC comes first.
-  EXPECT_EQ(SarnSignatureOfText("\x80"), library.verify("\xAC", 1, FixedKeySeed));
-  EXPECT_EQ(SarnSignatureOfText(""), library.verify("", 0, FixedKeySeed));
+  EXPECT_EQ(signatureOfText("\x80"), library.verify("\xAC", 1, FixedKeySeed));
+  EXPECT_EQ(signatureOfText(""), library.verify("", 0, FixedKeySeed));
 }
 
 }  // namespace

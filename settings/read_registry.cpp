@@ -28,7 +28,7 @@ void readFlag(const char* valueName, bool& flag) {
 }
 
 // A path exists when a directory search with it as the pattern finds a normal file.
-bool exists(const std::string& pattern) { return !dirFirst(pattern).empty(); }
+bool exists(const std::string& pattern) { return !firstFileMatching(pattern).empty(); }
 
 // The game asked for its system files to be wiped: ask, delete them, clear the
 // request. A No ends the program at once with the request still standing. The patterns

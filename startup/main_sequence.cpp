@@ -44,8 +44,8 @@ void loadMasterSystemHeader(const StartupRoutines& routines) {
 void reportLoadFailure(LoadResult loadResult) {
   if (loadResult == LoadResult::kLoaded) return;
   noteFailureReported();
-  const int32_t opening = loadResult == LoadResult::kNotUnprotected ? gs::kSystemLoadFailedUnprotect
-                                                                    : gs::kSystemLoadFailedOther;
+  const int32_t opening = loadResult == LoadResult::kFailed ? gs::kSystemLoadFailedUnprotect
+                                                            : gs::kSystemLoadFailedOther;
   // The literal default directory name, whatever system was chosen.
   sysMessageBox(gameString(opening) + "Zelkor\\" + "!", platform::box::kOk);
 }

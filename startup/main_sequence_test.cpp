@@ -128,14 +128,14 @@ TEST_F(MainSequence, ASecondCopyShowsOnlyTheRefusalAndReadsNoSettings) {
 }
 
 TEST_F(MainSequence, AFailedMasterHeaderEndsAtOnceWithoutLoadingTheSystem) {
-  masterResult = LoadResult::kNotUnprotected;
+  masterResult = LoadResult::kFailed;
   EXPECT_FALSE(runMain());
   EXPECT_THAT(dialog.boxes, ElementsAre(ShownBox{"<931>", 48, "<932>", 1}));
   EXPECT_THAT(calls, ElementsAre("sarnReadRegistry", "sysLoadMasterSystemHeader"));
 }
 
 TEST_F(MainSequence, LoadResultMinusTwoShowsString952ThenTheLoadingError) {
-  loadResult = LoadResult::kNotUnprotected;
+  loadResult = LoadResult::kFailed;
   EXPECT_TRUE(runMain());
   EXPECT_THAT(dialog.boxes, ElementsAre(ShownBox{"<952>Zelkor\\!", 0, "Tollwick", 1},
                                         ShownBox{"There was an error loading the Zelkor system", 64,
@@ -232,7 +232,7 @@ TEST_F(MainSequence, ABoxThatCannotBeShownReachesTheTrap) {
 TEST_F(MainSequence, WithoutAResourceLibraryTheGameStringsComeBackEmpty) {
   installationSettings().currentSystemDirectory = "Zelkor";
   testing::ScopedGameStrings none({}, "elsewhere.dll");  // the application's library is absent
-  masterResult = LoadResult::kNotUnprotected;
+  masterResult = LoadResult::kFailed;
   EXPECT_FALSE(runMain());
   EXPECT_THAT(dialog.boxes, ElementsAre(ShownBox{"", 48, "", 1}));
   EXPECT_EQ(gResource().DllName(), "");

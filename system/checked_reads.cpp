@@ -12,11 +12,11 @@ void requireInFile(int16_t fileNumber, int64_t position, int64_t length) {
 
 std::string readCheckedText(int16_t fileNumber, int64_t position, int64_t length) {
   requireInFile(fileNumber, position, length);
-  return getText(fileNumber, position, length);
+  return readText(fileNumber, position, length);
 }
 
 std::string readLongCountedText(int16_t fileNumber, int64_t& position) {
-  const int32_t length = getLong(fileNumber, position);
+  const int32_t length = readInt32(fileNumber, position);
   position += 4;
   std::string text = readCheckedText(fileNumber, position, length);
   position += length;

@@ -13,7 +13,7 @@ bool sysFileExists(std::string& path) {
   // A NUL ends the path, as it would for the operating system; the caller keeps the cut.
   if (const size_t nul = path.find('\0'); nul != std::string::npos) path.resize(nul);
   try {
-    return !dirFirst(path).empty();
+    return !firstFileMatching(path).empty();
   } catch (const RunTimeError& e) {
     // A file we may not see may still be there: a refused search counts as existing.
     return e.number() == err::kPermissionDenied;
@@ -31,7 +31,7 @@ std::string sysGetFileName(const std::string& fileName, const std::string& subPa
       std::string path =
           sysAddBackslash(settings.systemRootDirectory + settings.currentSystemDirectory) +
           subPath + fileName;
-      if (deleteExisting && sysFileExists(path)) killFiles(path);
+      if (deleteExisting && sysFileExists(path)) deleteFilesMatching(path);
       result = path;
     }
   } catch (const RunTimeError& e) {

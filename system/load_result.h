@@ -8,9 +8,10 @@ namespace tollwick {
 
 enum class LoadResult : int16_t {
   kLoaded = 0,
-  kNotLoaded = -1,       // a file is missing, or an error was reported first
-  kNotUnprotected = -2,  // a file could not be unprotected, or an error was reported
-  kNotProtected = -3,    // a file could not be protected again
+  kNotLoaded = -1,     // a file is missing, or an error was reported first
+  kFailed = -2,        // a file could not be unprotected (or, for the headers, protected
+                       // again), or an error was reported
+  kNotProtected = -3,  // a file could not be protected again
 };
 
 }  // namespace tollwick

@@ -20,7 +20,7 @@ namespace {
 constexpr int64_t kSmallestEntry = 12;
 
 std::vector<SystemEntry> readSystemTable(int16_t fileNumber, int64_t position) {
-  const int16_t count = getInteger(fileNumber, position);
+  const int16_t count = readInt16(fileNumber, position);
   position += 2;
   // The table has the bounds 0 to count - 1: count - 1 overflows for -32768, and a
   // count below 1 gives no valid bounds.
@@ -43,28 +43,28 @@ LoadResult sysLoadMasterSystemHeader() {
   LoadResult result = LoadResult::kLoaded;
   try {
     const std::string path = installationSettings().systemRootDirectory + kMasterSystemHeaderName;
-    if (dirFirst(path).empty()) {
+    if (firstFileMatching(path).empty()) {
       sysMessageBox(kNotInstalledMessage, platform::box::kExclamation);
       return LoadResult::kLoaded;
     }
 
     int16_t fileNumber = freeFile();
     openBinary(fileNumber, path);
-    if (!SarnDecryptFile(fileNumber, SarnFixedKeyText())) return LoadResult::kNotUnprotected;
+    if (!SarnDecryptFile(fileNumber, fixedKeyText())) return LoadResult::kFailed;
 
     const int64_t textPosition = SarnDataStart() + 2;
-    const int16_t textLength = getInteger(fileNumber, SarnDataStart());
+    const int16_t textLength = readInt16(fileNumber, SarnDataStart());
     std::string masterText = readCheckedText(fileNumber, textPosition, textLength);
     std::vector<SystemEntry> table = readSystemTable(fileNumber, textPosition + textLength);
     // Only a completely read file replaces what an earlier load left.
     systemState().masterText = std::move(masterText);
     systemState().systemTable = std::move(table);
 
-    if (!SarnEncryptFile(fileNumber, SarnFixedKeyText())) return LoadResult::kNotUnprotected;
+    if (!SarnEncryptFile(fileNumber, fixedKeyText())) return LoadResult::kFailed;
     closeFile(fileNumber);
   } catch (const RunTimeError& e) {
     reportError(e, "modZELKORSystem:sysLoadMasterSystemHeader!");
-    result = LoadResult::kNotUnprotected;
+    result = LoadResult::kFailed;
   }
   return result;
 }

@@ -16,9 +16,9 @@ namespace {
 // The signature text of the unprotected system data file.
 std::string readSignatureText(int16_t fileNumber) {
   const int64_t pointerPosition = SarnDataStart() + 12;
-  const int32_t textPosition = getLong(fileNumber, pointerPosition);
+  const int32_t textPosition = readInt32(fileNumber, pointerPosition);
   requireInFile(fileNumber, textPosition, 2);
-  const int16_t textLength = getInteger(fileNumber, textPosition);
+  const int16_t textLength = readInt16(fileNumber, textPosition);
   return readCheckedText(fileNumber, int64_t{textPosition} + 2, textLength);
 }
 
@@ -27,7 +27,7 @@ LoadResult recheckDataFile(const std::string& path, int32_t signature) {
   int16_t fileNumber = freeFile();
   openBinary(fileNumber, path);
   if (!SarnDecryptFile(fileNumber, systemKeyText(systemState().header), signature))
-    return LoadResult::kNotUnprotected;
+    return LoadResult::kFailed;
   if (!SarnEncryptFile(fileNumber, systemKeyText(systemState().header), signature))
     return LoadResult::kNotProtected;
   closeFile(fileNumber);
@@ -42,8 +42,8 @@ LoadResult sysLoadSystemDataFile(bool resetSignature) {
     int16_t fileNumber = freeFile();
     openBinary(fileNumber, sysGetFileName(kSystemDataFileName));
     if (!SarnDecryptFile(fileNumber, systemKeyText(systemState().header)))
-      return LoadResult::kNotUnprotected;
-    systemState().systemSignature = SarnSignatureOfText(readSignatureText(fileNumber));
+      return LoadResult::kFailed;
+    systemState().systemSignature = signatureOfText(readSignatureText(fileNumber));
     if (!SarnEncryptFile(fileNumber, systemKeyText(systemState().header)))
       return LoadResult::kNotProtected;
     closeFile(fileNumber);
@@ -61,7 +61,7 @@ LoadResult sysLoadSystemDataFile(bool resetSignature) {
     }
   } catch (const RunTimeError& e) {
     reportError(e, "modZELKORSystem:sysLoadSystemDataFile!");
-    result = LoadResult::kNotUnprotected;
+    result = LoadResult::kFailed;
   }
   return result;
 }

@@ -22,14 +22,14 @@ void readHeaderItems(int16_t fileNumber, SystemHeaderRecord& record,
     record.texts[text] = readLongCountedText(fileNumber, position);
   }
   for (int16_t& value : record.values) {
-    value = getInteger(fileNumber, position);
+    value = readInt16(fileNumber, position);
     position += 2;
   }
   for (size_t text = 7; text < 12; ++text) {
     record.texts[text] = readLongCountedText(fileNumber, position);
   }
   for (int32_t& value : trailer) {
-    value = getLong(fileNumber, position);
+    value = readInt32(fileNumber, position);
     position += 4;
   }
 }
@@ -39,11 +39,11 @@ void readHeaderItems(int16_t fileNumber, SystemHeaderRecord& record,
 LoadResult sysLoadSystemHeader(const std::string& path, SystemHeaderRecord& record) {
   LoadResult result = LoadResult::kLoaded;
   try {
-    if (dirFirst(path).empty()) return LoadResult::kNotLoaded;
+    if (firstFileMatching(path).empty()) return LoadResult::kNotLoaded;
 
     int16_t fileNumber = freeFile();
     openBinary(fileNumber, path);
-    if (!SarnDecryptFile(fileNumber, SarnFixedKeyText())) return LoadResult::kNotUnprotected;
+    if (!SarnDecryptFile(fileNumber, fixedKeyText())) return LoadResult::kFailed;
 
     SystemHeaderRecord loaded = record;
     std::array<int32_t, 10> trailer{};
@@ -51,11 +51,11 @@ LoadResult sysLoadSystemHeader(const std::string& path, SystemHeaderRecord& reco
     record = std::move(loaded);
     systemState().headerTrailer = trailer;
 
-    if (!SarnEncryptFile(fileNumber, SarnFixedKeyText())) return LoadResult::kNotUnprotected;
+    if (!SarnEncryptFile(fileNumber, fixedKeyText())) return LoadResult::kFailed;
     closeFile(fileNumber);
   } catch (const RunTimeError& e) {
     reportError(e, "modZELKORSystem:sysLoadSystemHeader!");
-    result = LoadResult::kNotUnprotected;
+    result = LoadResult::kFailed;
   }
   return result;
 }

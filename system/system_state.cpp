@@ -5,7 +5,7 @@
 namespace tollwick {
 
 std::string loadedKeyText(bool fixedKey) {
-  return fixedKey ? SarnFixedKeyText() : systemKeyText(systemState().header);
+  return fixedKey ? fixedKeyText() : systemKeyText(systemState().header);
 }
 
 SystemState& systemState() {

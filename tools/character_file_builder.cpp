@@ -53,21 +53,22 @@ CharacterRecord sampleRecord(uint32_t serial, const std::string& name) {
 }
 
 CharacterFileBuilder::CharacterFileBuilder(const std::string& path) {
-  if (!dirFirst(path).empty()) killFiles(path);
+  if (!firstFileMatching(path).empty()) deleteFilesMatching(path);
   fileNumber_ = freeFile();
   openBinary(fileNumber_, path);
-  putBytes(fileNumber_, 1, std::array<uint8_t, 12>{});
-  putInteger(fileNumber_, charfile::kVersionLengthPosition, 6);
-  putText(fileNumber_, charfile::kVersionTextPosition, charfile::kVersionText);
+  writeBytes(fileNumber_, 1, std::array<uint8_t, 12>{});
+  writeInt16(fileNumber_, charfile::kVersionLengthPosition, 6);
+  writeText(fileNumber_, charfile::kVersionTextPosition, charfile::kVersionText);
   setCount(0);
-  putBytes(fileNumber_, charfile::kIndexPosition, std::array<uint8_t, 4 * charfile::kSlotCount>{});
+  writeBytes(fileNumber_, charfile::kIndexPosition,
+             std::array<uint8_t, 4 * charfile::kSlotCount>{});
 }
 
 CharacterFileBuilder::~CharacterFileBuilder() = default;
 
 void CharacterFileBuilder::putRecord(int64_t position, const CharacterRecord& record,
                                      std::optional<int> slot) {
-  putBytes(fileNumber_, position, record);
+  writeBytes(fileNumber_, position, record);
   if (slot) setSlot(*slot, static_cast<int32_t>(position));
 }
 
@@ -79,16 +80,16 @@ int64_t CharacterFileBuilder::appendRecord(const CharacterRecord& record, std::o
 }
 
 void CharacterFileBuilder::setSlot(int slot, int32_t value) {
-  putLong(fileNumber_, slotPosition(slot), value);
+  writeInt32(fileNumber_, slotPosition(slot), value);
 }
 
 void CharacterFileBuilder::setCount(int16_t count) {
-  putInteger(fileNumber_, charfile::kCountPosition, count);
+  writeInt16(fileNumber_, charfile::kCountPosition, count);
 }
 
 void CharacterFileBuilder::padTo(int64_t length) {
   if (this->length() >= length) return;
-  putBytes(fileNumber_, length, std::array<uint8_t, 1>{});
+  writeBytes(fileNumber_, length, std::array<uint8_t, 1>{});
 }
 
 int64_t CharacterFileBuilder::length() const { return lengthOfFile(fileNumber_); }

@@ -45,11 +45,11 @@ ContentBuilder& ContentBuilder::integerCountedText(const std::string& value) {
 
 void writeProtectedFile(const std::string& path, std::span<const uint8_t> content,
                         int32_t signature, bool useFixedKey) {
-  if (!dirFirst(path).empty()) killFiles(path);
+  if (!firstFileMatching(path).empty()) deleteFilesMatching(path);
   int16_t fileNumber = freeFile();
   openBinary(fileNumber, path);
-  putBytes(fileNumber, 1, std::array<uint8_t, 12>{});
-  if (!content.empty()) putBytes(fileNumber, SarnDataStart(), content);
+  writeBytes(fileNumber, 1, std::array<uint8_t, 12>{});
+  if (!content.empty()) writeBytes(fileNumber, SarnDataStart(), content);
   if (!SarnEncryptFile(fileNumber, loadedKeyText(useFixedKey), signature)) {
     raiseError(err::kDeviceIoError, "Cannot protect " + path);
   }

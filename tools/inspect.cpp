@@ -50,7 +50,7 @@ bool unprotects(const std::string& path, int32_t expectedSignature, bool useFixe
 // Texts 1 to 3 of the system header in `directory`, read without rewriting it.
 std::optional<SystemHeaderRecord> keyTextsBeside(const fs::path& directory) {
   const std::string path = programPath(directory / kSystemHeaderName);
-  if (dirFirst(path).empty()) return std::nullopt;
+  if (firstFileMatching(path).empty()) return std::nullopt;
   const auto file = openUnprotected(path, 0, true);
   if (!file) return std::nullopt;
   SystemHeaderRecord record;
@@ -63,15 +63,15 @@ std::optional<SystemHeaderRecord> keyTextsBeside(const fs::path& directory) {
 // The system signature worked out from the system data file in `directory`.
 std::optional<int32_t> systemSignatureBeside(const fs::path& directory) {
   const std::string path = programPath(directory / kSystemDataFileName);
-  if (dirFirst(path).empty()) return std::nullopt;
+  if (firstFileMatching(path).empty()) return std::nullopt;
   const auto file = openUnprotected(path, 0, false);
   if (!file) return std::nullopt;
-  const int32_t textPosition = getLong(*file, SarnDataStart() + 12);
+  const int32_t textPosition = readInt32(*file, SarnDataStart() + 12);
   requireInFile(*file, textPosition, 2);
-  const int16_t length = getInteger(*file, textPosition);
+  const int16_t length = readInt16(*file, textPosition);
   const std::string text = readCheckedText(*file, int64_t{textPosition} + 2, length);
   abandonAllFiles();
-  return SarnSignatureOfText(text);
+  return signatureOfText(text);
 }
 
 std::string hex(int32_t value) {
@@ -121,20 +121,20 @@ void reportCharacterFile(int16_t file, std::ostream& out) {
     out << "character file: too short for its index (" << length << " bytes)\n";
     return;
   }
-  const int16_t count = getInteger(file, charfile::kCountPosition);
+  const int16_t count = readInt16(file, charfile::kCountPosition);
   std::vector<SlotReport> slots;
   std::set<int32_t> livePositions;
   int nulNames = 0, spaceNames = 0, outside = 0;
   CharacterRecord record{};
   for (int slot = 0; slot < charfile::kSlotCount; ++slot) {
-    const int32_t value = getLong(file, slotPosition(slot));
+    const int32_t value = readInt32(file, slotPosition(slot));
     if (!slotInUse(value)) continue;
     SlotReport report{slot, value, "", ""};
     if (!recordLiesInFile(value, length)) {
       report.state = "outside the file";
       ++outside;
     } else {
-      getBytes(file, value, record);
+      readBytes(file, value, record);
       report.name = recordName(record);
       if (isLiveRecord(record)) {
         report.state = "live";
@@ -153,7 +153,7 @@ void reportCharacterFile(int16_t file, std::ostream& out) {
   const int64_t area = length - charfile::kHeaderEnd;
   const int64_t inLive = static_cast<int64_t>(livePositions.size()) * charfile::kRecordSize;
   out << "character file:\n"
-      << "  version: " << quoted(getText(file, charfile::kVersionTextPosition, 6)) << "\n"
+      << "  version: " << quoted(readText(file, charfile::kVersionTextPosition, 6)) << "\n"
       << "  count: " << count << "\n"
       << "  slots in use: " << slots.size() << "\n"
       << "  live records: " << livePositions.size() << "\n"
@@ -192,8 +192,8 @@ bool looksLikeCharacterFile(const std::string& name, int16_t file) {
     return true;
   }
   return lengthOfFile(file) >= charfile::kHeaderEnd &&
-         getInteger(file, charfile::kVersionLengthPosition) == 6 &&
-         getText(file, charfile::kVersionTextPosition, 6) == charfile::kVersionText;
+         readInt16(file, charfile::kVersionLengthPosition) == 6 &&
+         readText(file, charfile::kVersionTextPosition, 6) == charfile::kVersionText;
 }
 
 }  // namespace

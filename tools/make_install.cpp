@@ -40,9 +40,9 @@ void damage(const std::string& path) {
   const int64_t position = lengthOfFile(fileNumber);
   if (position < SarnDataStart()) raiseError(err::kInputPastEndOfFile);
   std::array<uint8_t, 1> byte{};
-  getBytes(fileNumber, position, byte);
+  readBytes(fileNumber, position, byte);
   byte[0] ^= 0x5A;
-  putBytes(fileNumber, position, byte);
+  writeBytes(fileNumber, position, byte);
   closeFile(fileNumber);
 }
 
@@ -160,8 +160,8 @@ int32_t writeGameFiles(const fs::path& root, const InstallationOptions& options)
         systemHeaderContent(systemState().header, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), 0, true);
   write(system, kSystemDataFileName, systemDataContent(options.signatureText), 0, false);
 
-  const int32_t signature = SarnSignatureOfText(options.signatureText);
-  const int32_t foreign = SarnSignatureOfText(options.signatureText + " (another system)");
+  const int32_t signature = signatureOfText(options.signatureText);
+  const int32_t foreign = signatureOfText(options.signatureText + " (another system)");
   for (const char* name : kSystemDataFiles) {
     int32_t carried = signature;
     if (listed(options.unsignedFiles, name)) carried = 0;

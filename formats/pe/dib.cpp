@@ -12,9 +12,9 @@ namespace tollwick::pe {
 namespace {
 
 using platform::Code;
-using platform::Image;
-using platform::ImageKind;
 using platform::PaletteEntry;
+using platform::PixelMap;
+using platform::PixelMapKind;
 using platform::Result;
 using platform::Status;
 
@@ -228,21 +228,21 @@ std::optional<Raster> readRaster(std::span<const uint8_t> dib, bool halfHeight) 
 
 }  // namespace
 
-Result<Image> decodeBitmap(std::span<const uint8_t> dib) {
+Result<PixelMap> decodeBitmap(std::span<const uint8_t> dib) {
   auto raster = readRaster(dib, false);
   if (!raster) return Status(Code::kDamaged, "damaged bitmap");
-  Image image;
-  image.kind = ImageKind::kBitmap;
+  PixelMap image;
+  image.kind = PixelMapKind::kBitmap;
   image.width = raster->width;
   image.height = raster->height;
   image.bitsPerPixel = raster->bitCount;
   image.indexed = raster->indexed;
   image.pixels = std::move(raster->pixels);
   image.colorTable = std::move(raster->colorTable);
-  return Result<Image>(std::move(image));
+  return Result<PixelMap>(std::move(image));
 }
 
-Result<Image> decodeIconImage(std::span<const uint8_t> dib, ImageKind kind) {
+Result<PixelMap> decodeIcon(std::span<const uint8_t> dib, PixelMapKind kind) {
   static constexpr uint8_t kPng[] = {0x89, 'P', 'N', 'G'};
   if (dib.size() >= 4 && std::equal(kPng, kPng + 4, dib.begin())) {
     return Status(Code::kDamaged, "image stored as PNG");
@@ -251,7 +251,7 @@ Result<Image> decodeIconImage(std::span<const uint8_t> dib, ImageKind kind) {
   if (!raster || raster->end > dib.size()) return Status(Code::kDamaged, "damaged icon image");
   const std::size_t width = static_cast<std::size_t>(raster->width);
   const std::size_t rows = static_cast<std::size_t>(raster->height);
-  Image image;
+  PixelMap image;
   image.kind = kind;
   image.width = raster->width;
   image.height = raster->height;
@@ -286,7 +286,7 @@ Result<Image> decodeIconImage(std::span<const uint8_t> dib, ImageKind kind) {
       }
     }
   }
-  return Result<Image>(std::move(image));
+  return Result<PixelMap>(std::move(image));
 }
 
 }  // namespace tollwick::pe

@@ -21,12 +21,12 @@ inline constexpr uint64_t kMaxImagePixels = uint64_t{1} << 26;
 // per pixel; uncompressed, bit fields, or run-length encoded (8 and 4 bits). Images of
 // 8 bits or fewer come back indexed with their colour table; others as blue, green,
 // red, alpha (alpha 255 where the bitmap stores none).
-platform::Result<platform::Image> decodeBitmap(std::span<const uint8_t> dib);
+platform::Result<platform::PixelMap> decodeBitmap(std::span<const uint8_t> dib);
 
 // An icon or cursor image (RT_ICON, or RT_CURSOR after its 4 hotspot bytes): always
 // blue, green, red, alpha, transparent where the mask says so (or, at 32 bits, where
 // the stored alpha says so). Images stored as PNG are not decoded (Code::kDamaged too).
-platform::Result<platform::Image> decodeIconImage(std::span<const uint8_t> dib,
-                                                  platform::ImageKind kind);
+platform::Result<platform::PixelMap> decodeIcon(std::span<const uint8_t> dib,
+                                                platform::PixelMapKind kind);
 
 }  // namespace tollwick::pe

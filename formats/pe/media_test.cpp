@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "formats/pe/dib.h"
-#include "formats/pe/pe_image.h"
+#include "formats/pe/pe_file.h"
 #include "formats/pe/pe_pictures.h"
 #include "formats/pe/wave.h"
 #include "formats/testing/pe_file_builder.h"
@@ -15,7 +15,7 @@ namespace tollwick::pe {
 namespace {
 
 using namespace tollwick::pe::testing;
-using platform::ImageKind;
+using platform::PixelMapKind;
 
 // A DIB with a 40-byte header, `tableEntries` colour-table entries (entry i is blue i,
 // green 2i, red 3i) and the given pixel bytes.
@@ -38,7 +38,7 @@ std::vector<uint8_t> dib(int32_t width, int32_t height, uint16_t bits, uint32_t 
   return b;
 }
 
-std::vector<uint8_t> bgra(const platform::Image& image, int x, int y) {
+std::vector<uint8_t> bgra(const platform::PixelMap& image, int x, int y) {
   const auto at = static_cast<std::size_t>((y * image.width + x) * 4);
   return {image.pixels[at], image.pixels[at + 1], image.pixels[at + 2], image.pixels[at + 3]};
 }
@@ -176,14 +176,14 @@ TEST(Pictures, EveryPictureOfWinesOwnLibrariesDecodes) {
   for (const std::string name : {"user32.dll", "comctl32.dll"}) {
     const std::string path = wineDll(name);
     if (!exists(path)) GTEST_SKIP() << "Wine's DLLs are not installed (package libwine)";
-    const auto image = PeImage::parse(readAll(path));
+    const auto image = PeFile::parse(readAll(path));
     ASSERT_TRUE(image.ok());
     for (const Resource& r : image->resources()) {
       if (r.name.isName || r.type.isName) continue;
-      std::optional<ImageKind> kind;
-      if (r.type.id == rt::kBitmap) kind = ImageKind::kBitmap;
-      if (r.type.id == rt::kGroupIcon) kind = ImageKind::kIcon;
-      if (r.type.id == rt::kGroupCursor) kind = ImageKind::kCursor;
+      std::optional<PixelMapKind> kind;
+      if (r.type.id == rt::kBitmap) kind = PixelMapKind::kBitmap;
+      if (r.type.id == rt::kGroupIcon) kind = PixelMapKind::kIcon;
+      if (r.type.id == rt::kGroupCursor) kind = PixelMapKind::kCursor;
       if (!kind) continue;
       const auto picture = loadPicture(*image, r.name.id, *kind);
       ASSERT_NE(picture, nullptr) << name << " type " << r.type.id << " id " << r.name.id;

@@ -10,8 +10,8 @@
 namespace tollwick::pe {
 namespace {
 
-using platform::Image;
-using platform::ImageKind;
+using platform::PixelMap;
+using platform::PixelMapKind;
 
 struct GroupEntry {
   int width;
@@ -59,20 +59,20 @@ std::vector<GroupEntry> byPreference(std::vector<GroupEntry> entries) {
 
 }  // namespace
 
-std::unique_ptr<Image> loadPicture(const PeImage& image, uint16_t id, ImageKind kind) {
-  if (kind == ImageKind::kBitmap) {
-    const Resource* r = image.find(ResourceKey::fromId(rt::kBitmap), ResourceKey::fromId(id));
+std::unique_ptr<PixelMap> loadPicture(const PeFile& image, uint16_t id, PixelMapKind kind) {
+  if (kind == PixelMapKind::kBitmap) {
+    const Resource* r = image.find(ResourceId::fromId(rt::kBitmap), ResourceId::fromId(id));
     if (r == nullptr) return nullptr;
     auto bitmap = decodeBitmap(image.bytesOf(*r));
-    return bitmap.ok() ? std::make_unique<Image>(std::move(bitmap).value()) : nullptr;
+    return bitmap.ok() ? std::make_unique<PixelMap>(std::move(bitmap).value()) : nullptr;
   }
-  const bool cursor = kind == ImageKind::kCursor;
-  const Resource* group = image.find(
-      ResourceKey::fromId(cursor ? rt::kGroupCursor : rt::kGroupIcon), ResourceKey::fromId(id));
+  const bool cursor = kind == PixelMapKind::kCursor;
+  const Resource* group = image.find(ResourceId::fromId(cursor ? rt::kGroupCursor : rt::kGroupIcon),
+                                     ResourceId::fromId(id));
   if (group == nullptr) return nullptr;
   for (const GroupEntry& e : byPreference(readGroup(image.bytesOf(*group), cursor))) {
-    const Resource* r = image.find(ResourceKey::fromId(cursor ? rt::kCursor : rt::kIcon),
-                                   ResourceKey::fromId(e.imageId));
+    const Resource* r = image.find(ResourceId::fromId(cursor ? rt::kCursor : rt::kIcon),
+                                   ResourceId::fromId(e.imageId));
     if (r == nullptr) continue;
     std::span<const uint8_t> bytes = image.bytesOf(*r);
     int32_t hotspotX = 0;
@@ -83,11 +83,11 @@ std::unique_ptr<Image> loadPicture(const PeImage& image, uint16_t id, ImageKind 
       hotspotY = readLe16(bytes, 2);
       bytes = bytes.subspan(4);
     }
-    auto picture = decodeIconImage(bytes, kind);
+    auto picture = decodeIcon(bytes, kind);
     if (!picture.ok()) continue;
     picture->hotspotX = hotspotX;
     picture->hotspotY = hotspotY;
-    return std::make_unique<Image>(std::move(picture).value());
+    return std::make_unique<PixelMap>(std::move(picture).value());
   }
   return nullptr;
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "formats/pe/pe_image.h"
+#include "formats/pe/pe_file.h"
 #include "platform/resource_library.h"
 
 namespace tollwick::pe {
@@ -14,7 +14,7 @@ namespace tollwick::pe {
 inline constexpr int kStandardIconSize = 32;
 
 // Null when the resource is absent, or none of its images can be decoded.
-std::unique_ptr<platform::Image> loadPicture(const PeImage& image, uint16_t id,
-                                             platform::ImageKind kind);
+std::unique_ptr<platform::PixelMap> loadPicture(const PeFile& image, uint16_t id,
+                                                platform::PixelMapKind kind);
 
 }  // namespace tollwick::pe

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "formats/pe/pe_image.h"
+#include "formats/pe/pe_file.h"
 #include "formats/pe/pe_pictures.h"
 #include "formats/pe/wave.h"
 
@@ -20,7 +20,7 @@ namespace {
 
 class PeResourceModule : public ResourceModule {
  public:
-  PeResourceModule(std::unique_ptr<pe::PeImage> image, std::function<SoundOutput&()> sound)
+  PeResourceModule(std::unique_ptr<pe::PeFile> image, std::function<SoundOutput&()> sound)
       : image_(std::move(image)), sound_(std::move(sound)) {}
 
   int32_t loadString(uint32_t id, char* buffer, int32_t capacity) override {
@@ -28,10 +28,7 @@ class PeResourceModule : public ResourceModule {
   }
 
   ResourceHandle findResource(const ResourceId& name, const ResourceId& type) override {
-    const auto nameKey = keyOf(name);
-    const auto typeKey = keyOf(type);
-    if (!nameKey || !typeKey) return 0;
-    return reinterpret_cast<ResourceHandle>(image_->find(*typeKey, *nameKey));
+    return reinterpret_cast<ResourceHandle>(image_->find(type, name));
   }
 
   uint32_t sizeofResource(ResourceHandle resource) override {
@@ -43,13 +40,13 @@ class PeResourceModule : public ResourceModule {
     return image_->bytesOf(toResource(resource)).data();
   }
 
-  std::unique_ptr<Image> loadImage(uint16_t id, ImageKind kind) override {
+  std::unique_ptr<PixelMap> loadPixelMap(uint16_t id, PixelMapKind kind) override {
     return pe::loadPicture(*image_, id, kind);
   }
 
   bool playSound(uint16_t id) override {
     const pe::Resource* wave =
-        image_->find(pe::ResourceKey::fromName(u"WAVE"), pe::ResourceKey::fromId(id));
+        image_->find(platform::ResourceId::fromName(u"WAVE"), platform::ResourceId::fromId(id));
     if (wave == nullptr) return false;
     const auto bytes = image_->bytesOf(*wave);
     WaveSound sound{std::vector<uint8_t>(bytes.begin(), bytes.end()), std::nullopt};
@@ -60,16 +57,12 @@ class PeResourceModule : public ResourceModule {
   }
 
  private:
-  static std::optional<pe::ResourceKey> keyOf(const ResourceId& id) {
-    if (!id.isText) return pe::ResourceKey::fromId(id.number);
-    return pe::keyFromText(id.text);
-  }
   // Handles are addresses of the reader's resource entries, handed out by findResource.
   static const pe::Resource& toResource(ResourceHandle resource) {
     return *reinterpret_cast<const pe::Resource*>(resource);
   }
 
-  std::unique_ptr<pe::PeImage> image_;
+  std::unique_ptr<pe::PeFile> image_;
   std::function<SoundOutput&()> sound_;
 };
 
@@ -85,10 +78,10 @@ class PeResourceLoader : public ResourceLoader {
     // letters, backslashes, case) to the host's file.
     Result<ByteBuffer> file = files_.readFile(path, kLargestResourceLibrary);
     if (!file.ok()) return nullptr;
-    auto image = pe::PeImage::parse(std::move(file).value(), language_());
+    auto image = pe::PeFile::parse(std::move(file).value(), language_());
     if (!image.ok()) return nullptr;
     return std::make_unique<PeResourceModule>(
-        std::make_unique<pe::PeImage>(std::move(image).value()), sound_);
+        std::make_unique<pe::PeFile>(std::move(image).value()), sound_);
   }
 
  private:

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "formats/pe/dib.h"
-#include "formats/pe/pe_image.h"
+#include "formats/pe/pe_file.h"
 #include "formats/pe/pe_pictures.h"
 #include "formats/pe/wave.h"
 
@@ -16,7 +16,7 @@ namespace tollwick::pe {
 
 // Returns a sum of what was read, so that nothing is optimised away.
 inline uint64_t exerciseReader(std::span<const uint8_t> bytes) {
-  auto image = PeImage::parse(bytes);
+  auto image = PeFile::parse(bytes);
   if (!image.ok()) return 0;
   uint64_t sum = 0;
   char buffer[300];
@@ -28,16 +28,16 @@ inline uint64_t exerciseReader(std::span<const uint8_t> bytes) {
     const auto data = image->bytesOf(r);
     if (!data.empty()) sum += data.front() + data.back();
     if (r.name.isName) continue;
-    if (r.type == ResourceKey::fromId(rt::kBitmap)) {
-      if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kBitmap))
+    if (r.type == ResourceId::fromId(rt::kBitmap)) {
+      if (auto p = loadPicture(*image, r.name.id, platform::PixelMapKind::kBitmap))
         sum += p->pixels.size();
-    } else if (r.type == ResourceKey::fromId(rt::kGroupIcon)) {
-      if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kIcon))
+    } else if (r.type == ResourceId::fromId(rt::kGroupIcon)) {
+      if (auto p = loadPicture(*image, r.name.id, platform::PixelMapKind::kIcon))
         sum += p->pixels.size();
-    } else if (r.type == ResourceKey::fromId(rt::kGroupCursor)) {
-      if (auto p = loadPicture(*image, r.name.id, platform::ImageKind::kCursor))
+    } else if (r.type == ResourceId::fromId(rt::kGroupCursor)) {
+      if (auto p = loadPicture(*image, r.name.id, platform::PixelMapKind::kCursor))
         sum += p->pixels.size();
-    } else if (r.type == ResourceKey::fromName(u"WAVE")) {
+    } else if (r.type == ResourceId::fromName(u"WAVE")) {
       if (auto w = parseWave(data); w.ok()) sum += w->size;
     }
     if (auto p = decodeBitmap(data); p.ok()) sum += p->pixels.size();  // any bytes as a bitmap

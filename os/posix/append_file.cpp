@@ -45,14 +45,14 @@ Result<std::unique_ptr<AppendFile>> openAppendFile(const std::string& path) {
       ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd < 0) {
     const int error = errno;
-    return Status(Code::kAccessError, error == ENXIO ? "a pipe nobody reads" : std::strerror(error),
+    return Status(Code::kUnusable, error == ENXIO ? "a pipe nobody reads" : std::strerror(error),
                   error);
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0 ||
       !(S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || ::isatty(fd) == 1)) {
     ::close(fd);
-    return Status(Code::kAccessError, "not a file, a pipe or a terminal");
+    return Status(Code::kUnusable, "not a file, a pipe or a terminal");
   }
   return std::unique_ptr<AppendFile>(std::make_unique<PosixAppendFile>(fd));
 }

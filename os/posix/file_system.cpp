@@ -77,7 +77,7 @@ Code codeOf(int error, const std::string& host) {
     case EXDEV:
       return Code::kCrossDevice;
     default:
-      return Code::kAccessError;
+      return Code::kUnusable;
   }
 }
 

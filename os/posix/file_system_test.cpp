@@ -117,7 +117,7 @@ TEST_F(PosixFileSystemTest, FailuresBecomeStatuses) {
   EXPECT_EQ(fs_->readFile(path("none\\missing"), kAnySize).status().code(), Code::kPathNotFound);
   EXPECT_EQ(fs_->lookup(path("none\\missing")).status().code(), Code::kPathNotFound);
   fs::create_directory(path("Folder"));
-  EXPECT_EQ(fs_->readFile(path("Folder"), kAnySize).status().code(), Code::kAccessError);
+  EXPECT_EQ(fs_->readFile(path("Folder"), kAnySize).status().code(), Code::kUnusable);
   EXPECT_EQ(fs_->remove(path("missing")).code(), Code::kNotFound);
   EXPECT_EQ(fs_->rename(path("missing"), path("other")).code(), Code::kNotFound);
   writeFile("a", "a");

@@ -40,14 +40,14 @@ Result<std::unique_ptr<AppendFile>> openAppendFile(const std::string& path) {
                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    return Status(Code::kAccessError,
+    return Status(Code::kUnusable,
                   "cannot be opened for writing (error " + std::to_string(error) + ")",
                   static_cast<int32_t>(error));
   }
   const DWORD type = GetFileType(handle);
   if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE && type != FILE_TYPE_CHAR) {
     CloseHandle(handle);
-    return Status(Code::kAccessError, "not a file, a pipe or a console");
+    return Status(Code::kUnusable, "not a file, a pipe or a console");
   }
   return std::unique_ptr<AppendFile>(std::make_unique<Win32AppendFile>(handle));
 }

@@ -209,7 +209,7 @@ TEST_F(Win32FileSystemTest, AFileHeldOpenIsNotRemoved) {
 }
 
 TEST_F(Win32FileSystemTest, ReadingADirectoryIsAnAccessErrorAndMissingPathsAreTold) {
-  EXPECT_EQ(files_->readFile(dir_, kAnySize).status().code(), Code::kAccessError);
+  EXPECT_EQ(files_->readFile(dir_, kAnySize).status().code(), Code::kUnusable);
   const Status missing = files_->readFile(dir_ + "\\absent.DED", kAnySize).status();
   EXPECT_EQ(missing.code(), Code::kNotFound);
   EXPECT_EQ(missing.osError(), static_cast<int32_t>(ERROR_FILE_NOT_FOUND));

@@ -83,7 +83,7 @@ Code codeOf(DWORD error, const std::string& path) {
     case ERROR_NOT_READY:
       return Code::kIoError;
     default:
-      return Code::kAccessError;
+      return Code::kUnusable;
   }
 }
 
@@ -253,9 +253,9 @@ class Win32FileSystem : public FileSystem {
   }
 
   Result<FileRead> readFileWithIdentity(const std::string& path, uint64_t limit) override {
-    if (path.empty()) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kUnusable, path);
     if (hasWildcard(path)) return wildcardStatus(path);
-    if (isDirectory(path)) return Status(Code::kAccessError, path);
+    if (isDirectory(path)) return Status(Code::kUnusable, path);
     Handle file(CreateFileW(
         widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -265,14 +265,14 @@ class Win32FileSystem : public FileSystem {
 
   Result<ByteBuffer> readFilePart(const std::string& path, uint64_t offset,
                                   size_t length) override {
-    if (path.empty()) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kUnusable, path);
     if (hasWildcard(path)) return wildcardStatus(path);
-    if (isDirectory(path)) return Status(Code::kAccessError, path);
+    if (isDirectory(path)) return Status(Code::kUnusable, path);
     Handle file(CreateFileW(widen(path).c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return lastStatus(path);
-    if (GetFileType(file.get()) != FILE_TYPE_DISK) return Status(Code::kAccessError, path);
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) return Status(Code::kUnusable, path);
     ByteBuffer part(length);
     size_t filled = 0;
     while (filled < length) {
@@ -294,7 +294,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   Result<FileIdentity> identify(const std::string& path) override {
-    if (path.empty()) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kUnusable, path);
     if (hasWildcard(path)) return wildcardStatus(path);
     Handle file(CreateFileW(widen(path).c_str(), 0,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -307,7 +307,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   Result<DirEntry> lookup(const std::string& path) override {
-    if (path.empty()) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kUnusable, path);
     if (hasWildcard(path)) return wildcardStatus(path);
     const std::wstring wide = widen(path);
     WIN32_FIND_DATAW found{};
@@ -473,7 +473,7 @@ class Win32FileSystem : public FileSystem {
   // Opened without sharing and deleted on close: the open fails while any live handle
   // (a writer's lock) is open. A link is opened itself, never followed.
   Status removeTemporary(const std::string& path) override {
-    if (path.empty()) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kUnusable, path);
     if (hasWildcard(path)) return wildcardStatus(path);
     Handle file(CreateFileW(widen(path).c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
                             FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -486,7 +486,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   Status remove(const std::string& path) override {
-    if (path.empty()) return Status(Code::kAccessError, path);
+    if (path.empty()) return Status(Code::kUnusable, path);
     if (hasWildcard(path)) return wildcardStatus(path);
     if (!DeleteFileW(widen(path).c_str())) return lastStatus(path);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -498,7 +498,7 @@ class Win32FileSystem : public FileSystem {
   // Reads the whole file; its identity is known when nothing about it changed while it
   // was read.
   static Result<FileRead> readAll(HANDLE file, const std::string& path, uint64_t limit) {
-    if (GetFileType(file) != FILE_TYPE_DISK) return Status(Code::kAccessError, path);
+    if (GetFileType(file) != FILE_TYPE_DISK) return Status(Code::kUnusable, path);
     Facts before;
     if (!factsOf(file, before)) return lastStatus(path);
     // A file beyond this process's memory (4 GB in a 32-bit build) is out of memory.

@@ -18,7 +18,7 @@ namespace {
 HKEY rootHandle(RegRoot root) { return reinterpret_cast<HKEY>(static_cast<std::intptr_t>(root)); }
 
 Status failure(LONG error, const std::string& path) {
-  Code code = Code::kAccessError;
+  Code code = Code::kUnusable;
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:

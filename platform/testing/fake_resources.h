@@ -26,7 +26,7 @@ class FakeResourceModule : public platform::ResourceModule {
   }
   uint32_t sizeofResource(platform::ResourceHandle) override { return 0; }
   const uint8_t* loadResource(platform::ResourceHandle) override { return nullptr; }
-  std::unique_ptr<platform::Image> loadImage(uint16_t, platform::ImageKind) override {
+  std::unique_ptr<platform::PixelMap> loadPixelMap(uint16_t, platform::PixelMapKind) override {
     return nullptr;
   }
   bool playSound(uint16_t) override { return false; }

@@ -170,7 +170,7 @@ Result<ByteBuffer> FaultFs::readFile(const std::string& path, uint64_t limit) {
   if (Status status = proceed(); !status.ok()) return status;
   const auto it = visible_.find(path);
   if (it == visible_.end()) {
-    if (directories_.count(path) != 0) return Code::kAccessError;
+    if (directories_.count(path) != 0) return Code::kUnusable;
     return directoryExists(path) ? Code::kNotFound : Code::kPathNotFound;
   }
   const std::string& data = inodes_[it->second].data;

@@ -90,7 +90,7 @@ void ProtectedFileTest::protect(const std::string& name, const std::string& plai
                                 int32_t signature, bool useFixedKey) {
   int16_t file = freeFile();
   openBinary(file, path(name));
-  putText(file, 1, std::string(12, '\0') + plain);
+  writeText(file, 1, std::string(12, '\0') + plain);
   ASSERT_TRUE(SarnEncryptFile(file, keyText(useFixedKey), signature));
   closeFile(file);
 }
@@ -102,13 +102,13 @@ std::optional<std::string> ProtectedFileTest::unprotect(const std::string& name,
   openBinary(file, path(name));
   if (!SarnDecryptFile(file, keyText(useFixedKey), expectedSignature)) return std::nullopt;
   const int64_t length = lengthOfFile(file);
-  std::string plain = getText(file, SarnDataStart(), length - 12);
+  std::string plain = readText(file, SarnDataStart(), length - 12);
   closeFile(file);
   return plain;
 }
 
 std::string ProtectedFileTest::keyText(bool useFixedKey) const {
-  return useFixedKey ? SarnFixedKeyText() : systemKeyText_;
+  return useFixedKey ? fixedKeyText() : systemKeyText_;
 }
 
 void ProtectedFileTest::setKeyTexts(const std::string& first, const std::string& second,

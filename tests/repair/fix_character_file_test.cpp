@@ -259,7 +259,7 @@ TEST_F(FixCharacterFileTest, AWholeRunPassesOnceOverAnUnchangedCharacterFile) {
   const auto cerys = fileBytes(characters());
   write("Aldric", characters());
   EXPECT_EQ(run([&] {
-              writeBytes(characters(), *cerys);  // the same file rewritten in place
+              writeHostFile(characters(), *cerys);  // the same file rewritten in place
               age();
             }),
             std::pair(2, 2));
@@ -268,7 +268,7 @@ TEST_F(FixCharacterFileTest, AWholeRunPassesOnceOverAnUnchangedCharacterFile) {
 }
 
 TEST_F(FixCharacterFileTest, LeftOverTempFileIsReplacedAndGoneAfterwards) {
-  writeBytes(temp(), std::vector<uint8_t>(100000, 0xEE));
+  writeHostFile(temp(), std::vector<uint8_t>(100000, 0xEE));
   {
     kit::CharacterFileBuilder file(characters());
     file.appendRecord(kit::sampleRecord(1, "Aldric"), 0);
@@ -383,7 +383,7 @@ TEST_F(FixCharacterFileTest, ASaveMadeDuringTheRepairIsNeverReplaced) {
           fs::copy_file(saveFile, characters() + ".new");
           fs::rename(characters() + ".new", characters());
         } else {
-          writeBytes(characters(), *saved);  // the same inode, the same length
+          writeHostFile(characters(), *saved);  // the same inode, the same length
         }
       };
       platform::Installed<platform::FileSystem> installed(game);

@@ -83,7 +83,7 @@ TEST_F(MasterSystemHeaderTest, FileThatDoesNotUnprotectFailsAndKeepsTheTable) {
   const auto before = fileBytes(path());
   writeMaster(kit::masterHeaderContent("text", {{"A", "a", "A\\"}}), /*fixedKey=*/false);
   const auto systemKeyed = fileBytes(path());
-  EXPECT_EQ(sysLoadMasterSystemHeader(), LoadResult::kNotUnprotected);
+  EXPECT_EQ(sysLoadMasterSystemHeader(), LoadResult::kFailed);
   EXPECT_THAT(dialog_.boxes, IsEmpty());
   EXPECT_EQ(systemState().systemTable, previous_);
   EXPECT_EQ(fileBytes(path()), systemKeyed);
@@ -109,7 +109,7 @@ TEST_P(MasterSystemHeaderBadContentTest, IsReportedAsTheRoutinesErrorWithNothing
   systemState().masterText = "before";
   writeMaster(GetParam().content);
   const auto onDisk = fileBytes(path());
-  EXPECT_EQ(sysLoadMasterSystemHeader(), LoadResult::kNotUnprotected);
+  EXPECT_EQ(sysLoadMasterSystemHeader(), LoadResult::kFailed);
   expectErrorReport(GetParam().description);
   EXPECT_EQ(systemState().systemTable, previous_);
   EXPECT_EQ(systemState().masterText, "before");

@@ -56,7 +56,7 @@ TEST_F(SystemDataFileTest, WorksOutTheSignatureAndStampsEveryDataFileWithIt) {
   EXPECT_EQ(kept, note);
 #endif
   EXPECT_EQ(systemState().systemSignature, signature);
-  EXPECT_EQ(signature, SarnSignatureOfText(kit::InstallationOptions{}.signatureText));
+  EXPECT_EQ(signature, signatureOfText(kit::InstallationOptions{}.signatureText));
   for (const char* name : kSystemDataFiles) {
     EXPECT_TRUE(carriesSignature(gameFile(name), signature)) << name;
   }
@@ -70,7 +70,7 @@ TEST_F(SystemDataFileTest, ForeignSignatureStopsWithEarlierFilesRewrittenAndLate
   options.foreignSignature = {"ZELKORMazeItemIndex.DED"};
   const int32_t signature = install(options);
   auto before = snapshot();
-  EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kNotUnprotected);
+  EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kFailed);
   auto after = snapshot();
   EXPECT_TRUE(carriesSignature(gameFile("ZELKORCharacters.DED"), signature));
   EXPECT_TRUE(carriesSignature(gameFile("ZELKORMazeItems.DED"), signature));
@@ -109,7 +109,7 @@ TEST_F(SystemDataFileTest, EmptySignatureTextIsNotSpecial) {
   options.signatureText = "";
   install(options);
   EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kLoaded);
-  EXPECT_EQ(systemState().systemSignature, SarnSignatureOfText(""));
+  EXPECT_EQ(systemState().systemSignature, signatureOfText(""));
 }
 
 TEST_F(SystemDataFileTest, SystemDataFileThatDoesNotUnprotectIsMinusTwo) {
@@ -117,7 +117,7 @@ TEST_F(SystemDataFileTest, SystemDataFileThatDoesNotUnprotectIsMinusTwo) {
   options.damaged = {kSystemDataFileName};
   install(options);
   systemState().systemSignature = 77;
-  EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kNotUnprotected);
+  EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kFailed);
   EXPECT_EQ(systemState().systemSignature, 77);
 }
 
@@ -149,7 +149,7 @@ TEST_F(SystemDataFileTest, DamagedSignaturePositionOrLengthIsReportedAndStopsThe
     dialog_.boxes.clear();
     kit::writeProtectedFile(gameFile(kSystemDataFileName), c.content, 0, false);
     systemState().systemSignature = 77;
-    EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kNotUnprotected);
+    EXPECT_EQ(sysLoadSystemDataFile(), LoadResult::kFailed);
     ASSERT_EQ(dialog_.boxes.size(), 1u);
     EXPECT_EQ(dialog_.boxes[0].prompt,
               "Error '" + c.description +
@@ -187,7 +187,7 @@ TEST_F(SystemDataFileTest, ASaveMadeWhileTheLoaderResignsADataFileWins) {
       testing::OtherWriterFs game;
       game.file = "ZELKORMazeItems.DED";
       game.atPlacement = atPlacement;
-      game.save = [&] { writeBytes(items, saved); };
+      game.save = [&] { writeHostFile(items, saved); };
       platform::Installed<platform::FileSystem> installed(game);
       EXPECT_NE(sysLoadSystemDataFile(), LoadResult::kLoaded);
       ASSERT_EQ(dialog_.boxes.size(), 1u);
@@ -209,7 +209,7 @@ TEST_F(SystemDataFileTest, ADataFileProtectedWithTheKeyTextSpelledOutIsAccepted)
   std::filesystem::remove(path);
   const int16_t file = freeFile();
   openBinary(file, path);
-  putText(file, 1, std::string(12, '\0') + "items protected with the key text spelled out");
+  writeText(file, 1, std::string(12, '\0') + "items protected with the key text spelled out");
   int16_t protectedFile = file;
   ASSERT_TRUE(
       SarnEncryptFile(protectedFile, "Varnholt Interactive 1999ZelkorThe Realms Below", signature));

@@ -91,7 +91,7 @@ TEST_F(SystemHeaderTest, DamagedLengthsAreReportedAndLeaveTheRecordAlone) {
     write(c.content);
     const auto onDisk = fileBytes(path());
     SystemHeaderRecord record = numbered();
-    EXPECT_EQ(sysLoadSystemHeader(path(), record), LoadResult::kNotUnprotected);
+    EXPECT_EQ(sysLoadSystemHeader(path(), record), LoadResult::kFailed);
     ASSERT_EQ(dialog_.boxes.size(), 1u);
     EXPECT_EQ(dialog_.boxes[0].prompt, "Error '" + c.description +
                                            "' occurred in (Tollwick)"
@@ -151,8 +151,7 @@ TEST_F(SystemLoadTest, DataFileFailuresShowTheJoinedMessageAndPassTheCodeOn) {
   foreign.foreignSignature = {"ZELKORDungeon.DED"};
   kit::InstallationOptions absent;
   absent.omit = {"ZELKORMazeItems.DED"};
-  for (const Case& c :
-       {Case{foreign, LoadResult::kNotUnprotected}, Case{absent, LoadResult::kNotLoaded}}) {
+  for (const Case& c : {Case{foreign, LoadResult::kFailed}, Case{absent, LoadResult::kNotLoaded}}) {
     dialog_.boxes.clear();
     std::filesystem::remove_all(systemRoot());
     install(c.options);

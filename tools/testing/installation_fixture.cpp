@@ -44,7 +44,8 @@ std::optional<std::vector<uint8_t>> InstallationFixture::fileBytes(const std::st
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-void InstallationFixture::writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+void InstallationFixture::writeHostFile(const std::string& path,
+                                        const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));

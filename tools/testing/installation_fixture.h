@@ -57,7 +57,7 @@ class InstallationFixture : public ::testing::Test {
 
   // The whole file, or nothing when it does not exist.
   static std::optional<std::vector<uint8_t>> fileBytes(const std::string& path);
-  static void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+  static void writeHostFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
   // The file's image after unprotecting it (positions 1 to 12 still protected); nothing
   // when it does not unprotect. Nothing is written.

@@ -1,4 +1,4 @@
-#include "formats/pe/pe_image.h"
+#include "formats/pe/pe_file.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +18,13 @@ namespace {
 
 using namespace tollwick::pe::testing;
 
-platform::Result<PeImage> load(const std::string& path, uint16_t ui = kLanguageEnglishUs) {
+platform::Result<PeFile> load(const std::string& path, uint16_t ui = kLanguageEnglishUs) {
   auto bytes = readAll(path);
   EXPECT_FALSE(bytes.empty()) << path << " is missing: the build makes it";
-  return PeImage::parse(std::move(bytes), ui);
+  return PeFile::parse(std::move(bytes), ui);
 }
 
-std::string str(const PeImage& image, uint32_t id, int32_t capacity = 1000) {
+std::string str(const PeFile& image, uint32_t id, int32_t capacity = 1000) {
   std::vector<char> buffer(static_cast<std::size_t>(capacity) + 1, 'x');
   const int32_t n = image.loadString(id, buffer.data(), capacity);
   return n <= 0 ? std::string() : std::string(buffer.data(), static_cast<std::size_t>(n));
@@ -46,7 +46,7 @@ std::vector<uint8_t> oneResource(uint16_t type, uint16_t name, uint16_t language
   return wrapResources(r);
 }
 
-TEST(PeImage, ThirtyTwoAndSixtyFourBitBuildsOfOneSourceHoldTheSameResources) {
+TEST(PeFile, ThirtyTwoAndSixtyFourBitBuildsOfOneSourceHoldTheSameResources) {
   const auto wide = load(sampleDll());
   const auto narrow = load(sample32Dll());
   ASSERT_TRUE(wide.ok() && narrow.ok());
@@ -62,37 +62,40 @@ TEST(PeImage, ThirtyTwoAndSixtyFourBitBuildsOfOneSourceHoldTheSameResources) {
     EXPECT_EQ(a.language, b.language);
     const auto x = wide->bytesOf(a);
     const auto y = narrow->bytesOf(b);
-    EXPECT_TRUE(std::equal(x.begin(), x.end(), y.begin(), y.end())) << describeKey(a.type);
+    EXPECT_TRUE(std::equal(x.begin(), x.end(), y.begin(), y.end())) << describeResourceId(a.type);
   }
 }
 
-TEST(PeImage, TypeAndNameTextsAreReadAsTheResourceFunctionsReadThem) {
+TEST(PeFile, TypeAndNameTextsAreReadAsTheResourceFunctionsReadThem) {
   tollwick::testing::ScopedCodePage western(1252);
   struct Case {
     const char* text;
-    std::optional<ResourceKey> key;
+    std::optional<ResourceId> key;
   };
   const Case cases[] = {
-      {"#2", ResourceKey::fromId(2)},
-      {"#0002", ResourceKey::fromId(2)},
-      {"#2x", ResourceKey::fromId(2)},  // digits up to the first non-digit
-      {"#65535", ResourceKey::fromId(65535)},
+      {"#2", ResourceId::fromId(2)},
+      {"#0002", ResourceId::fromId(2)},
+      {"#2x", ResourceId::fromId(2)},  // digits up to the first non-digit
+      {"#65535", ResourceId::fromId(65535)},
       {"#65538", std::nullopt},  // does not fit in 16 bits
-      {"custom", ResourceKey::fromName(u"CUSTOM")},
-      {"Wave", ResourceKey::fromName(u"WAVE")},
-      {" #2", ResourceKey::fromName(u" #2")},  // a name, not a number
-      {"caf\xE9", ResourceKey::fromName(u"CAF\u00C9")},
+      {"custom", ResourceId::fromName(u"CUSTOM")},
+      {"Wave", ResourceId::fromName(u"WAVE")},
+      {" #2", ResourceId::fromName(u" #2")},  // a name, not a number
+      {"caf\xE9", ResourceId::fromName(u"CAF\u00C9")},
   };
-  for (const Case& c : cases) EXPECT_EQ(keyFromText(c.text), c.key) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(platform::resourceIdFromText(c.text), c.key) << c.text;
 
   const auto edge = load(edgeDll());
   ASSERT_TRUE(edge.ok());
-  EXPECT_NE(edge->find(*keyFromText("Custom"), *keyFromText("logo")), nullptr);
-  EXPECT_NE(edge->find(*keyFromText("#10"), *keyFromText("#7")), nullptr);  // RCDATA 7
-  EXPECT_EQ(edge->find(*keyFromText("CUSTOMS"), ResourceKey::fromId(2)), nullptr);
+  EXPECT_NE(
+      edge->find(*platform::resourceIdFromText("Custom"), *platform::resourceIdFromText("logo")),
+      nullptr);
+  EXPECT_NE(edge->find(*platform::resourceIdFromText("#10"), *platform::resourceIdFromText("#7")),
+            nullptr);  // RCDATA 7
+  EXPECT_EQ(edge->find(*platform::resourceIdFromText("CUSTOMS"), ResourceId::fromId(2)), nullptr);
 }
 
-TEST(PeImage, StringsComeBackAsTheAnsiStringLoaderGivesThem) {
+TEST(PeFile, StringsComeBackAsTheAnsiStringLoaderGivesThem) {
   tollwick::testing::ScopedCodePage western(1252);
   const auto edge = load(edgeDll());
   ASSERT_TRUE(edge.ok());
@@ -121,7 +124,7 @@ TEST(PeImage, StringsComeBackAsTheAnsiStringLoaderGivesThem) {
   EXPECT_EQ(str(*edge, 0xFFFF), "last id");
 }
 
-TEST(PeImage, LanguageIsPickedNeutralPreferredPrimaryEnglishThenLowest) {
+TEST(PeFile, LanguageIsPickedNeutralPreferredPrimaryEnglishThenLowest) {
   EXPECT_EQ(str(*load(edgeDll(), 0x0409), 1), "Hello");
   EXPECT_EQ(str(*load(edgeDll(), 0x0407), 1), "Hallo");
   EXPECT_EQ(str(*load(edgeDll(), 0x0807), 1), "Hello");  // de-CH: neither 0x0807 nor 0x0007
@@ -134,49 +137,49 @@ TEST(PeImage, LanguageIsPickedNeutralPreferredPrimaryEnglishThenLowest) {
   EXPECT_EQ(str(*load(edgeDll(), 0x0409), 5), "five");
 }
 
-TEST(PeImage, FilesThatAreNotPeFilesDoNotLoad) {
+TEST(PeFile, FilesThatAreNotPeFilesDoNotLoad) {
   const std::vector<std::vector<uint8_t>> junk = {
       {}, {'M', 'Z'}, std::vector<uint8_t>(64, 0), readAll(sampleRc())};
   for (const auto& bytes : junk) {
-    EXPECT_EQ(PeImage::parse(bytes).status().code(), platform::Code::kDamaged);
+    EXPECT_EQ(PeFile::parse(bytes).status().code(), platform::Code::kDamaged);
   }
   auto wrongMagic = oneResource(10, 1, 0x409, {1, 2, 3});
   put16(wrongMagic, 0x58, 0x107);
-  EXPECT_EQ(PeImage::parse(wrongMagic).status().context(),
+  EXPECT_EQ(PeFile::parse(wrongMagic).status().context(),
             "neither a PE32 nor a PE32+ optional header");
   auto tooManySections = oneResource(10, 1, 0x409, {1, 2, 3});
   put16(tooManySections, 0x46, 0xFFFF);
-  EXPECT_EQ(PeImage::parse(tooManySections).status().context(), "too many sections");
+  EXPECT_EQ(PeFile::parse(tooManySections).status().context(), "too many sections");
 }
 
-TEST(PeImage, HandMadeResourceIsFoundAndItsBytesServed) {
-  const auto image = PeImage::parse(oneResource(10, 7, 0x409, {'a', 'b', 'c'}));
+TEST(PeFile, HandMadeResourceIsFoundAndItsBytesServed) {
+  const auto image = PeFile::parse(oneResource(10, 7, 0x409, {'a', 'b', 'c'}));
   ASSERT_TRUE(image.ok());
-  const Resource* r = image->find(ResourceKey::fromId(10), ResourceKey::fromId(7));
+  const Resource* r = image->find(ResourceId::fromId(10), ResourceId::fromId(7));
   ASSERT_NE(r, nullptr);
   const auto bytes = image->bytesOf(*r);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "abc");
 }
 
-TEST(PeImage, DataPointingOutsideTheFileIsAMissingResource) {
+TEST(PeFile, DataPointingOutsideTheFileIsAMissingResource) {
   for (uint32_t rva : {0u, kResourceRva + 0x10000u, 0xFFFFFFF0u}) {
     auto file = oneResource(10, 7, 0x409, {'a', 'b', 'c'});
     put32(file, kResourceFileOffset + 72, rva);
-    const auto image = PeImage::parse(file);
+    const auto image = PeFile::parse(file);
     ASSERT_TRUE(image.ok());
-    EXPECT_EQ(image->find(ResourceKey::fromId(10), ResourceKey::fromId(7)), nullptr) << rva;
+    EXPECT_EQ(image->find(ResourceId::fromId(10), ResourceId::fromId(7)), nullptr) << rva;
   }
   auto huge = oneResource(10, 7, 0x409, {'a', 'b', 'c'});
   put32(huge, kResourceFileOffset + 76, 0x7FFFFFFF);  // size past the end of the file
-  EXPECT_TRUE(PeImage::parse(huge)->resources().empty());
+  EXPECT_TRUE(PeFile::parse(huge)->resources().empty());
 }
 
-TEST(PeImage, LoopingAndOverlappingDirectoriesEndQuickly) {
+TEST(PeFile, LoopingAndOverlappingDirectoriesEndQuickly) {
   // A directory whose entries all point back at itself.
   std::vector<uint8_t> loop(16 + 8 * 100, 0);
   putDirectory(loop, 0, 0, 100);
   for (std::size_t i = 0; i < 100; ++i) putEntry(loop, 0, i, 1, 0x80000000u);
-  const auto looped = PeImage::parse(wrapResources(loop));
+  const auto looped = PeFile::parse(wrapResources(loop));
   ASSERT_TRUE(looped.ok());
   EXPECT_TRUE(looped->resources().empty());
 
@@ -190,16 +193,16 @@ TEST(PeImage, LoopingAndOverlappingDirectoriesEndQuickly) {
     put32(overlap, 8 * i + 20, 0x80000000u | static_cast<uint32_t>(8 * (i + 1)));
   }
   const auto start = std::chrono::steady_clock::now();
-  const auto image = PeImage::parse(wrapResources(overlap));
+  const auto image = PeFile::parse(wrapResources(overlap));
   EXPECT_TRUE(image.ok());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
-TEST(PeImage, EveryTruncationAndDamagedByteIsHandledInsideTheFile) {
+TEST(PeFile, EveryTruncationAndDamagedByteIsHandledInsideTheFile) {
   const auto original = readAll(sampleDll());
   ASSERT_FALSE(original.empty());
   auto exercise = [](std::vector<uint8_t> bytes) {
-    const auto image = PeImage::parse(std::move(bytes));
+    const auto image = PeFile::parse(std::move(bytes));
     if (!image.ok()) return;
     char buffer[64];
     for (uint32_t id : {253u, 955u, 3257u}) image->loadString(id, buffer, sizeof buffer);
@@ -250,16 +253,18 @@ std::set<std::tuple<std::string, std::string, int, uint32_t, uint32_t>> wrestool
 }
 
 std::set<std::tuple<std::string, std::string, int, uint32_t, uint32_t>> ourList(
-    const PeImage& image) {
+    const PeFile& image) {
   std::set<std::tuple<std::string, std::string, int, uint32_t, uint32_t>> out;
-  auto text = [](const ResourceKey& k) { return k.isName ? describeKey(k) : std::to_string(k.id); };
+  auto text = [](const ResourceId& k) {
+    return k.isName ? describeResourceId(k) : std::to_string(k.id);
+  };
   for (const Resource& r : image.resources()) {
     out.emplace(text(r.type), text(r.name), r.language, r.rva, r.size);
   }
   return out;
 }
 
-TEST(PeImage, ResourcesAreTheOnesWrestoolLists) {
+TEST(PeFile, ResourcesAreTheOnesWrestoolLists) {
   if (std::system("wrestool --version > /dev/null 2>&1") != 0) {
     GTEST_SKIP() << "wrestool (icoutils) is not installed";
   }
@@ -271,7 +276,7 @@ TEST(PeImage, ResourcesAreTheOnesWrestoolLists) {
   }
 }
 
-TEST(PeImage, WineUser32ReadsAsWineItselfWouldServeIt) {
+TEST(PeFile, WineUser32ReadsAsWineItselfWouldServeIt) {
   const std::string dll = wineDll("user32.dll");
   if (!exists(dll)) GTEST_SKIP() << "Wine's DLLs are not installed (package libwine)";
   const auto english = load(dll, 0x0409);
@@ -282,7 +287,7 @@ TEST(PeImage, WineUser32ReadsAsWineItselfWouldServeIt) {
   // String block 1 exists in many languages, among them primary-only ones.
   std::set<uint16_t> languages;
   for (const Resource& r : english->resources()) {
-    if (r.type == ResourceKey::fromId(rt::kString) && r.name == ResourceKey::fromId(1)) {
+    if (r.type == ResourceId::fromId(rt::kString) && r.name == ResourceId::fromId(1)) {
       languages.insert(r.language);
     }
   }

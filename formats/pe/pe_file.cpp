@@ -1,4 +1,4 @@
-#include "formats/pe/pe_image.h"
+#include "formats/pe/pe_file.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,35 +25,17 @@ uint16_t primaryLanguage(uint16_t langId) { return static_cast<uint16_t>(langId 
 
 }  // namespace
 
-std::optional<ResourceKey> keyFromText(std::string_view text) {
-  if (!text.empty() && text.front() == '#') {
-    uint32_t value = 0;
-    for (std::size_t i = 1; i < text.size(); ++i) {
-      const char c = text[i];
-      if (c < '0' || c > '9') break;
-      value = value * 10 + static_cast<uint32_t>(c - '0');
-      if (value > 0xFFFF) return std::nullopt;
-    }
-    return ResourceKey::fromId(static_cast<uint16_t>(value));
-  }
-  // Upper-cased as the platform does for resource names: each character's upper case.
-  const platform::CodePage& codePage = platform::use<platform::CodePage>();
-  std::u16string name = codePage.toUtf16(text);
-  for (char16_t& c : name) c = codePage.upperCase(c);
-  return ResourceKey::fromName(std::move(name));
-}
-
-std::string describeKey(const ResourceKey& key) {
+std::string describeResourceId(const ResourceId& key) {
   if (!key.isName) return "#" + std::to_string(key.id);
   return ansiToUtf8(utf16ToAnsi(key.name));
 }
 
-platform::Result<PeImage> PeImage::parse(std::span<const uint8_t> bytes, uint16_t uiLanguage) {
+platform::Result<PeFile> PeFile::parse(std::span<const uint8_t> bytes, uint16_t uiLanguage) {
   return parse(platform::ByteBuffer(bytes.begin(), bytes.end()), uiLanguage);
 }
 
-platform::Result<PeImage> PeImage::parse(platform::ByteBuffer bytes, uint16_t uiLanguage) {
-  PeImage image;
+platform::Result<PeFile> PeFile::parse(platform::ByteBuffer bytes, uint16_t uiLanguage) {
+  PeFile image;
   image.bytes_ = std::move(bytes);
   image.uiLanguage_ = uiLanguage;
   if (platform::Status headers = image.readHeaders(); !headers.ok()) return headers;
@@ -63,10 +45,10 @@ platform::Result<PeImage> PeImage::parse(platform::ByteBuffer bytes, uint16_t ui
     image.byTypeAndName_[indexKey(r.type, r.name)].push_back(i);
   }
   image.indexStrings(uiLanguage);
-  return platform::Result<PeImage>(std::move(image));
+  return platform::Result<PeFile>(std::move(image));
 }
 
-platform::Status PeImage::readHeaders() {
+platform::Status PeFile::readHeaders() {
   using platform::Code;
   const auto& b = bytes_;
   if (!fits(b.size(), 0, 0x40) || b[0] != 'M' || b[1] != 'Z') {
@@ -110,7 +92,7 @@ platform::Status PeImage::readHeaders() {
   return {};
 }
 
-std::optional<std::pair<uint32_t, uint32_t>> PeImage::mapRva(uint32_t rva) const {
+std::optional<std::pair<uint32_t, uint32_t>> PeFile::mapRva(uint32_t rva) const {
   for (const Section& s : sections_) {
     const uint64_t extent = std::max(s.virtualSize, s.rawSize);
     if (rva < s.virtualAddress || rva - uint64_t{s.virtualAddress} >= extent) continue;
@@ -124,7 +106,7 @@ std::optional<std::pair<uint32_t, uint32_t>> PeImage::mapRva(uint32_t rva) const
   return std::nullopt;
 }
 
-void PeImage::readResourceTree() {
+void PeFile::readResourceTree() {
   if (resourceRva_ == 0) return;
   const auto mapped = mapRva(resourceRva_);
   if (!mapped) return;
@@ -135,11 +117,11 @@ void PeImage::readResourceTree() {
   // in its section; overlapping directories that would reread the same bytes over and
   // over run out of this budget instead of taking quadratic time.
   uint64_t budget = limit / 8 + 16;
-  std::vector<ResourceKey> path;
+  std::vector<ResourceId> path;
   walkDirectory(base, limit, 0, 0, path, visited, budget);
 }
 
-std::optional<ResourceKey> PeImage::readName(uint32_t base, uint32_t limit, uint32_t offset) const {
+std::optional<ResourceId> PeFile::readName(uint32_t base, uint32_t limit, uint32_t offset) const {
   if (!fits(limit, offset, 2)) return std::nullopt;
   const uint32_t length = readLe16(bytes_, uint64_t{base} + offset);
   if (!fits(limit, uint64_t{offset} + 2, uint64_t{length} * 2)) return std::nullopt;
@@ -147,12 +129,12 @@ std::optional<ResourceKey> PeImage::readName(uint32_t base, uint32_t limit, uint
   for (uint32_t i = 0; i < length; ++i) {
     name[i] = static_cast<char16_t>(readLe16(bytes_, uint64_t{base} + offset + 2 + 2 * i));
   }
-  return ResourceKey::fromName(std::move(name));
+  return ResourceId::fromName(std::move(name));
 }
 
-void PeImage::walkDirectory(uint32_t base, uint32_t limit, uint32_t offset, int level,
-                            std::vector<ResourceKey>& path, std::unordered_set<uint32_t>& visited,
-                            uint64_t& budget) {
+void PeFile::walkDirectory(uint32_t base, uint32_t limit, uint32_t offset, int level,
+                           std::vector<ResourceId>& path, std::unordered_set<uint32_t>& visited,
+                           uint64_t& budget) {
   if (level >= kTreeLevels || !visited.insert(offset).second) return;
   if (!fits(limit, offset, 16)) return;
   const uint64_t at = uint64_t{base} + offset;
@@ -164,11 +146,11 @@ void PeImage::walkDirectory(uint32_t base, uint32_t limit, uint32_t offset, int 
     if (!fits(limit, entry, 8)) return;
     const uint32_t nameField = readLe32(bytes_, base + entry);
     const uint32_t dataField = readLe32(bytes_, base + entry + 4);
-    std::optional<ResourceKey> key;
+    std::optional<ResourceId> key;
     if (nameField & kHighBit) {
       key = readName(base, limit, nameField & ~kHighBit);
     } else {
-      key = ResourceKey::fromId(static_cast<uint16_t>(nameField & 0xFFFF));
+      key = ResourceId::fromId(static_cast<uint16_t>(nameField & 0xFFFF));
     }
     if (!key) continue;
     const bool isDirectory = (dataField & kHighBit) != 0;
@@ -192,9 +174,9 @@ void PeImage::walkDirectory(uint32_t base, uint32_t limit, uint32_t offset, int 
 
 // One text per type and name: each key is written as a tag, a length or id, and the
 // name's units, so that no two keys give the same text.
-std::u16string PeImage::indexKey(const ResourceKey& type, const ResourceKey& name) {
+std::u16string PeFile::indexKey(const ResourceId& type, const ResourceId& name) {
   std::u16string key;
-  for (const ResourceKey* k : {&type, &name}) {
+  for (const ResourceId* k : {&type, &name}) {
     if (k->isName) {
       key += u'N';
       key += static_cast<char16_t>(k->name.size());
@@ -207,8 +189,8 @@ std::u16string PeImage::indexKey(const ResourceKey& type, const ResourceKey& nam
   return key;
 }
 
-const Resource* PeImage::find(const ResourceKey& type, const ResourceKey& name,
-                              uint16_t language) const {
+const Resource* PeFile::find(const ResourceId& type, const ResourceId& name,
+                             uint16_t language) const {
   const auto it = byTypeAndName_.find(indexKey(type, name));
   if (it == byTypeAndName_.end()) return nullptr;
   for (std::size_t i : it->second) {
@@ -217,12 +199,12 @@ const Resource* PeImage::find(const ResourceKey& type, const ResourceKey& name,
   return nullptr;
 }
 
-const Resource* PeImage::find(const ResourceKey& type, const ResourceKey& name) const {
+const Resource* PeFile::find(const ResourceId& type, const ResourceId& name) const {
   return choose(type, name, uiLanguage_);
 }
 
-const Resource* PeImage::choose(const ResourceKey& type, const ResourceKey& name,
-                                uint16_t uiLanguage) const {
+const Resource* PeFile::choose(const ResourceId& type, const ResourceId& name,
+                               uint16_t uiLanguage) const {
   const auto it = byTypeAndName_.find(indexKey(type, name));
   if (it == byTypeAndName_.end()) return nullptr;
   const Resource* lowest = nullptr;
@@ -242,13 +224,13 @@ const Resource* PeImage::choose(const ResourceKey& type, const ResourceKey& name
   return lowest;
 }
 
-std::span<const uint8_t> PeImage::bytesOf(const Resource& resource) const {
+std::span<const uint8_t> PeFile::bytesOf(const Resource& resource) const {
   if (resource.size == 0) return {};
   return std::span<const uint8_t>(bytes_.data() + resource.offset, resource.size);
 }
 
-void PeImage::indexStrings(uint16_t uiLanguage) {
-  const ResourceKey stringType = ResourceKey::fromId(rt::kString);
+void PeFile::indexStrings(uint16_t uiLanguage) {
+  const ResourceId stringType = ResourceId::fromId(rt::kString);
   for (const Resource& r : resources_) {
     if (!(r.type == stringType) || r.name.isName || strings_.count(r.name.id) != 0) continue;
     const Resource* chosen = choose(stringType, r.name, uiLanguage);
@@ -268,7 +250,7 @@ void PeImage::indexStrings(uint16_t uiLanguage) {
   }
 }
 
-std::u16string PeImage::stringEntry(uint32_t id) const {
+std::u16string PeFile::stringEntry(uint32_t id) const {
   const auto block = static_cast<uint16_t>(((id & 0xFFFF) >> 4) + 1);
   const auto it = strings_.find(block);
   if (it == strings_.end()) return {};
@@ -282,7 +264,7 @@ std::u16string PeImage::stringEntry(uint32_t id) const {
   return units;
 }
 
-int32_t PeImage::loadString(uint32_t id, char* buffer, int32_t capacity) const {
+int32_t PeFile::loadString(uint32_t id, char* buffer, int32_t capacity) const {
   if (capacity <= 0) return -1;
   buffer[0] = '\0';
   const std::u16string entry = stringEntry(id);

@@ -1,4 +1,4 @@
-#include "security/protected_image.h"
+#include "security/protection_guard.h"
 
 #include <memory>
 
@@ -9,16 +9,16 @@
 
 namespace tollwick {
 
-ProtectedImage& ProtectedImage::of(int16_t fileNumber) {
+ProtectionGuard& ProtectionGuard::of(int16_t fileNumber) {
   // This layer is the only one that attaches a guard to a file.
-  if (auto* state = dynamic_cast<ProtectedImage*>(imageGuard(fileNumber))) return *state;
-  auto attached = std::make_unique<ProtectedImage>();
-  ProtectedImage& state = *attached;
+  if (auto* state = dynamic_cast<ProtectionGuard*>(imageGuard(fileNumber))) return *state;
+  auto attached = std::make_unique<ProtectionGuard>();
+  ProtectionGuard& state = *attached;
   attachImageGuard(fileNumber, std::move(attached));
   return state;
 }
 
-std::optional<UnprotectNote> ProtectedImage::takeUnprotectNote(uint64_t versionNow) {
+std::optional<UnprotectNote> ProtectionGuard::takeUnprotectNote(uint64_t versionNow) {
   std::optional<UnprotectNote> note;
   note.swap(note_);
   // Image versions are never given out twice: a note no change has overtaken is the
@@ -27,14 +27,14 @@ std::optional<UnprotectNote> ProtectedImage::takeUnprotectNote(uint64_t versionN
   return note;
 }
 
-void ProtectedImage::beforeRead(std::span<uint8_t> image, size_t end) {
+void ProtectionGuard::beforeRead(std::span<uint8_t> image, size_t end) {
   // The header is stored as it is: a read of it alone does not need the data.
   if (end > static_cast<size_t>(kProtectionHeaderLength)) payOwed(image);
 }
 
-void ProtectedImage::beforeWrite(std::span<uint8_t> image) { payOwed(image); }
+void ProtectionGuard::beforeWrite(std::span<uint8_t> image) { payOwed(image); }
 
-void ProtectedImage::payOwed(std::span<uint8_t> image) {
+void ProtectionGuard::payOwed(std::span<uint8_t> image) {
   if (!owed_) return;
   const ProtectState& state = *owed_;
   // The data region is the data the protect left plain; any change of the image's

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/resource_id.h"
 #include "platform/status.h"
 
 namespace tollwick::pe {
@@ -37,51 +38,37 @@ inline constexpr uint16_t kVersion = 16;
 inline constexpr uint16_t kLanguageNeutral = 0x0000;
 inline constexpr uint16_t kLanguageEnglishUs = 0x0409;
 
-// A resource type or name: a 16-bit id, or a name as stored (UTF-16).
-struct ResourceKey {
-  bool isName = false;
-  uint16_t id = 0;
-  std::u16string name;
+using platform::ResourceId;
 
-  static ResourceKey fromId(uint16_t id) { return ResourceKey{false, id, {}}; }
-  static ResourceKey fromName(std::u16string name) { return ResourceKey{true, 0, std::move(name)}; }
-  bool operator==(const ResourceKey&) const = default;
-};
-
-// A type or name text read as the platform's ANSI resource functions read one: "#n"
-// is the id n (decimal digits up to the first non-digit; nullopt when n does not fit
-// in 16 bits); any other text is a name, upper-cased (the code page in, UTF-16 out).
-std::optional<ResourceKey> keyFromText(std::string_view text);
-
-// A text for a key: the id in decimal with a leading '#', or the name (UTF-8).
-std::string describeKey(const ResourceKey& key);
+// A text for an id: the id in decimal with a leading '#', or the name (UTF-8).
+std::string describeResourceId(const ResourceId& key);
 
 // One leaf of the resource tree. `offset` and `size` lie inside the file.
 struct Resource {
-  ResourceKey type;
-  ResourceKey name;
+  ResourceId type;
+  ResourceId name;
   uint16_t language = 0;
   uint32_t rva = 0;
   uint32_t offset = 0;
   uint32_t size = 0;
 };
 
-class PeImage {
+class PeFile {
  public:
   // Moved, never copied: an image holds the whole file.
-  PeImage(PeImage&&) = default;
-  PeImage& operator=(PeImage&&) = default;
-  PeImage(const PeImage&) = delete;
-  PeImage& operator=(const PeImage&) = delete;
+  PeFile(PeFile&&) = default;
+  PeFile& operator=(PeFile&&) = default;
+  PeFile(const PeFile&) = delete;
+  PeFile& operator=(const PeFile&) = delete;
 
   // Reads the headers and the resource tree of `bytes`, and indexes the string table
   // with `uiLanguage` as the preferred language. Code::kDamaged, saying which header is
   // wrong, when `bytes` is not a PE file whose headers lie inside it.
-  static platform::Result<PeImage> parse(platform::ByteBuffer bytes,
-                                         uint16_t uiLanguage = kLanguageEnglishUs);
+  static platform::Result<PeFile> parse(platform::ByteBuffer bytes,
+                                        uint16_t uiLanguage = kLanguageEnglishUs);
   // The same for bytes held in a plain vector (copied).
-  static platform::Result<PeImage> parse(std::span<const uint8_t> bytes,
-                                         uint16_t uiLanguage = kLanguageEnglishUs);
+  static platform::Result<PeFile> parse(std::span<const uint8_t> bytes,
+                                        uint16_t uiLanguage = kLanguageEnglishUs);
 
   bool isPe32Plus() const { return pe32Plus_; }
   uint16_t machine() const { return machine_; }
@@ -92,9 +79,9 @@ class PeImage {
   // The resource of `type` and `name` in the language the platform picks when asked
   // for the neutral language: 0x0000, the preferred language, its primary language,
   // 0x0409, then the lowest language present. Null when there is none.
-  const Resource* find(const ResourceKey& type, const ResourceKey& name) const;
+  const Resource* find(const ResourceId& type, const ResourceId& name) const;
   // The resource in exactly `language`; null when there is none.
-  const Resource* find(const ResourceKey& type, const ResourceKey& name, uint16_t language) const;
+  const Resource* find(const ResourceId& type, const ResourceId& name, uint16_t language) const;
 
   std::span<const uint8_t> bytesOf(const Resource& resource) const;
 
@@ -119,17 +106,16 @@ class PeImage {
   };
   using StringBlock = std::array<StringSlot, 16>;
 
-  PeImage() = default;
+  PeFile() = default;
   platform::Status readHeaders();
   void readResourceTree();
   void walkDirectory(uint32_t base, uint32_t limit, uint32_t offset, int level,
-                     std::vector<ResourceKey>& path, std::unordered_set<uint32_t>& visited,
+                     std::vector<ResourceId>& path, std::unordered_set<uint32_t>& visited,
                      uint64_t& budget);
-  std::optional<ResourceKey> readName(uint32_t base, uint32_t limit, uint32_t offset) const;
+  std::optional<ResourceId> readName(uint32_t base, uint32_t limit, uint32_t offset) const;
   void indexStrings(uint16_t uiLanguage);
-  static std::u16string indexKey(const ResourceKey& type, const ResourceKey& name);
-  const Resource* choose(const ResourceKey& type, const ResourceKey& name,
-                         uint16_t uiLanguage) const;
+  static std::u16string indexKey(const ResourceId& type, const ResourceId& name);
+  const Resource* choose(const ResourceId& type, const ResourceId& name, uint16_t uiLanguage) const;
 
   platform::ByteBuffer bytes_;  // the whole file, as read
   bool pe32Plus_ = false;

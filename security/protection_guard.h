@@ -48,11 +48,11 @@ struct UnprotectNote {
   ProtectState state;          // key, seeds, check, length and header it was verified under
 };
 
-class ProtectedImage : public ImageGuard {
+class ProtectionGuard : public ImageGuard {
  public:
   // The open file's state, attached to it on first use. Error 52 for a number that is
   // not open.
-  static ProtectedImage& of(int16_t fileNumber);
+  static ProtectionGuard& of(int16_t fileNumber);
 
   // Marked while the image holds plain or half-transformed data: it is then never
   // committed.
