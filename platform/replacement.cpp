@@ -82,10 +82,11 @@ Status putFileInPlace(FileSystem& files, const std::string& from, const std::str
         (void)files.syncDirectoryOf(to);
         return stillSame.ok() ? Status(Code::kChanged, to) : stillSame.status();
       }
-      // The old file, now under the temporary name, which nobody else knows it by.
-      const Status removed = files.removeTemporary(from);
-      const Status synced = files.syncDirectoryOf(to);
-      return synced.ok() ? removed : synced;
+      // The new file is in place. The old one, now under the temporary name, which
+      // nobody else knows it by, goes; one that will not go is no failure of the
+      // replacement: the next replacement's clean-up in this directory takes it.
+      if (!files.removeTemporary(from).ok()) (void)files.remove(from);
+      return files.syncDirectoryOf(to);
     }
     // Without the exchange (or with `to` gone meanwhile) the rename follows the check.
     if (swapped != Code::kNotSupported && swapped != Code::kNotFound) return swapped;

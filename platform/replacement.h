@@ -35,8 +35,10 @@ bool sameFileAsRead(const FileIdentity& read, const FileIdentity& now, bool disp
 // kChanged when it is not: nothing is replaced and `from` keeps the new file. Where the
 // file system can exchange two files, `to` is checked, the two are swapped, and the
 // file swapped out is checked again: when a save landed in between it is swapped back,
-// so no moment remains in which a save is lost. The file swapped out is then removed.
-// Elsewhere `to` is checked just before a plain rename.
+// so no moment remains in which a save is lost. The file swapped out is then removed
+// (where that fails, it is left for a later clean-up: the replacement has happened).
+// Elsewhere `to` is checked just before a plain rename. A failure leaves `to` as it was,
+// except a failed flush of the directory, which leaves the new file in place.
 Status putFileInPlace(FileSystem& files, const std::string& from, const std::string& to,
                       const IsTheFileRead& isTheFileRead);
 

@@ -20,11 +20,11 @@ void adoptOwner(int fd, const struct stat& st) {
 Status adoptExtendedAttributes(const std::string& model, int fd, const std::string& host) {
   std::vector<char> names;
   for (;;) {
-    const ssize_t size = ::listxattr(model.c_str(), nullptr, 0);
+    const ssize_t size = systemCalls().listAttributes(model.c_str(), nullptr, 0);
     if (size < 0) return errno == ENOTSUP ? Status() : statusOf(errno, model);
     names.resize(static_cast<size_t>(size));
     if (size == 0) return {};
-    const ssize_t got = ::listxattr(model.c_str(), names.data(), names.size());
+    const ssize_t got = systemCalls().listAttributes(model.c_str(), names.data(), names.size());
     if (got >= 0) {
       names.resize(static_cast<size_t>(got));
       break;
@@ -37,13 +37,14 @@ Status adoptExtendedAttributes(const std::string& model, int fd, const std::stri
     at += name.size() + 1;
     if (name.empty()) continue;
     const bool privileged = name.starts_with("security.") || name.starts_with("trusted.");
-    const ssize_t size = ::getxattr(model.c_str(), name.c_str(), nullptr, 0);
+    const ssize_t size = systemCalls().getAttribute(model.c_str(), name.c_str(), nullptr, 0);
     if (size < 0) {
       if (errno == ENODATA || privileged) continue;
       return statusOf(errno, model);
     }
     value.resize(static_cast<size_t>(size));
-    const ssize_t got = ::getxattr(model.c_str(), name.c_str(), value.data(), value.size());
+    const ssize_t got =
+        systemCalls().getAttribute(model.c_str(), name.c_str(), value.data(), value.size());
     if (got < 0) {
       if (errno == ENODATA || privileged) continue;
       return statusOf(errno, model);
@@ -59,7 +60,7 @@ Status adoptExtendedAttributes(const std::string& model, int fd, const std::stri
 
 bool isReadOnly(const std::string& host, const struct stat& st) {
   if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
-  return ::faccessat(AT_FDCWD, host.c_str(), W_OK, AT_EACCESS) != 0 &&
+  return systemCalls().checkAccess(host.c_str(), W_OK) != 0 &&
          (errno == EACCES || errno == EPERM || errno == EROFS);
 }
 

@@ -228,7 +228,7 @@ class PosixFileSystem : public FileSystem {
       Status status;
       if (targetExists && systemCalls().changeMode(fd, mode) != 0) status = statusOf(errno, temp);
       if (targetExists && status.ok()) status = adoptExtendedAttributes(real, fd, temp);
-      const int lockFd = status.ok() ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+      const int lockFd = status.ok() ? systemCalls().duplicateFile(fd) : -1;
       if (status.ok() && lockFd < 0) status = statusOf(errno, temp);
       if (!status.ok()) {
         systemCalls().unlinkPath(temp.c_str());

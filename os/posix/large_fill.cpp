@@ -32,6 +32,8 @@
 #include <utility>
 #include <vector>
 
+#include "os/posix/system_calls.h"
+
 namespace tollwick::platform::posix {
 namespace {
 
@@ -184,8 +186,9 @@ class HugePageJudge {
 int readPiece(int fd, uint8_t* into, size_t bytes, uint64_t position, size_t& got) {
   got = 0;
   while (got < bytes) {
-    const ssize_t n = ::pread(fd, into + got, std::min<size_t>(bytes - got, size_t{1} << 30),
-                              static_cast<off_t>(position + got));
+    const ssize_t n =
+        systemCalls().readAt(fd, into + got, std::min<size_t>(bytes - got, size_t{1} << 30),
+                             static_cast<off_t>(position + got));
     if (n > 0) {
       got += static_cast<size_t>(n);
     } else if (n == 0) {
