@@ -143,7 +143,10 @@ TEST_F(RepairUnderSystemCallFaultsTest,
   steps.check = [&](const SweptFault& fault, bool succeeded) {
     SCOPED_TRACE(fault.describe());
     const Bytes now = fileBytes(characters()).value_or(Bytes{});
-    if (!fault.fired) repaired = now;
+    if (!fault.fired) {
+      ASSERT_TRUE(succeeded);
+      repaired = now;
+    }
     ASSERT_TRUE(now == old_ || now == repaired) << "damaged: " << now.size() << " bytes";
     if (now == old_) {
       EXPECT_FALSE(succeeded) << "reported success with the old file in place";
