@@ -51,9 +51,7 @@ namespace {
 // What the boxes go to when the program installed no dialog: none can be shown.
 class NoDialog : public Dialog {
  public:
-  int32_t show(const std::string&, int32_t, const std::string&) override {
-    return box::kNotShown;
-  }
+  int32_t show(const std::string&, int32_t, const std::string&) override { return box::kNotShown; }
 };
 
 }  // namespace

@@ -1,9 +1,9 @@
 #include "security/file_key.h"
 
 #include "platform/seam.h"
-#include "security/security_library.h"
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
+#include "security/security_library.h"
 #include "security/text_check.h"
 
 namespace tollwick {

@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "platform/seam.h"
-#include "security/security_library.h"
 #include "runtime/run_time_error.h"
 #include "security/file_key.h"
+#include "security/security_library.h"
 
 namespace tollwick {
 

@@ -12,12 +12,12 @@
 #include <utility>
 
 #include "platform/seam.h"
-#include "security/security_library.h"
 #include "platform/testing/forwarding_fs.h"
 #include "platform/testing/scoped_code_page.h"
 #include "runtime/binary_file.h"
 #include "runtime/run_time_error.h"
 #include "security/file_key.h"
+#include "security/security_library.h"
 #include "security/testing/protected_file_fixture.h"
 #include "security/text_check.h"
 

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "platform/seam.h"
-#include "security/security_library.h"
 #include "platform/testing/fake_process.h"
 #include "runtime/testing/recording_dialog.h"
+#include "security/security_library.h"
 
 namespace tollwick::testing {
 

@@ -20,11 +20,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/seam.h"
-#include "security/security_library.h"
 #include "platform/testing/forwarding_fs.h"
 #include "repair/character_file.h"
 #include "runtime/binary_file.h"
 #include "runtime/message_box.h"
+#include "security/security_library.h"
 #include "system/system_data_file.h"
 #include "system/system_state.h"
 #include "tools/character_file_builder.h"
