@@ -16,9 +16,9 @@ inline constexpr int32_t kInformation = 64;  // OK button, information icon
 inline constexpr int32_t kAnswerOk = 1;
 inline constexpr int32_t kAnswerYes = 6;
 inline constexpr int32_t kAnswerNo = 7;
-// What the desktop's dialog returns for a box it could not show (its display went
-// away); the program then shows it elsewhere or raises the error of a box that cannot
-// be shown. Never an answer.
+// What a dialog returns for a box it could not show (the desktop's display went away,
+// the terminal cannot be written); the program then shows it elsewhere, or it is the
+// runtime's error of a box that cannot be shown. Never an answer.
 inline constexpr int32_t kNotShown = 0;
 }  // namespace box
 
@@ -39,8 +39,8 @@ class Dialog {
 
   // Shows a modal box and waits for its answer. Prompt and caption are texts of the
   // program (the system's code page).
-  // Returns 1 (OK), 6 (Yes) or 7 (No). A box that cannot be shown raises a run-time
-  // error; it never answers on the user's behalf.
+  // Returns 1 (OK), 6 (Yes) or 7 (No), or box::kNotShown for a box that cannot be
+  // shown: it never answers on the user's behalf.
   virtual int32_t show(const std::string& prompt, int32_t style, const std::string& caption) = 0;
 
   // Asks for a folder with the desktop's own folder chooser, titled `title`: only the
@@ -61,7 +61,6 @@ class Dialog {
 // The desktop's own modal dialog (real windows), made by the operating system's layer;
 // null where there is none: no desktop toolkit in this build or installed (on Linux the
 // toolkit is a module loaded here, on the first call), or no display it can open.
-// Its show() returns box::kNotShown for a box it cannot show instead of raising.
 std::unique_ptr<Dialog> makeDesktopDialog();
 
 // Whether this session has a desktop that shows the boxes as windows. On Windows always,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/resource_id.h"
+#include "platform/status.h"
 
 namespace tollwick::platform {
 
@@ -87,8 +88,10 @@ class ResourceLoader {
  public:
   virtual ~ResourceLoader() = default;
 
-  // Loads the library at `path` (a program path). Null when it cannot be loaded.
-  virtual std::unique_ptr<ResourceModule> load(const std::string& path) = 0;
+  // Loads the library at `path` (a program path). A failure when it cannot be loaded:
+  // the file system's when the file cannot be read (Code::kNotFound, ...), Code::kDamaged
+  // when it is not a resource library, Code::kInvalidArgument for an empty path.
+  virtual Result<std::unique_ptr<ResourceModule>> load(const std::string& path) = 0;
 };
 
 // The user's interface language (a Windows language id: primary language | sub-language

@@ -12,11 +12,11 @@
 //   program that plays sounds carries the sound code: os/posix/sound_output.cpp
 //   or os/win32/sound_output.cpp (`tollwick_sound`), platform/silent_sound.cpp
 //   (`tollwick_sound_none`).
-// - SecurityLibrary: security/loaded_security_library.cpp. It loads ZELKORSEC through the
-//   DynamicLibraries facility (no OS call of its own) and raises the run-time error
-//   for a missing library, which the platform cannot.
+// - SecurityLibrary (security/security_library.h, a facility of the routines reached the
+//   same way): security/loaded_security_library.cpp. It loads ZELKORSEC through the
+//   DynamicLibraries facility and raises the routines' run-time error for a missing library.
 // - Dialog: runtime/message_box.cpp. The start-up code installs the dialog it chooses;
-//   without one a box is the run-time error the runtime raises.
+//   without one no box can be shown, which the runtime raises as its run-time error.
 
 #include <memory>
 

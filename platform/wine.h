@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/status.h"
+
 namespace tollwick::platform {
 
 class Wine {
@@ -44,11 +46,10 @@ class Wine {
   // Runs `wine` (from find) with `arguments` (program texts), in this process's
   // environment with the variables of `environment` set to the values given, sharing
   // standard input, output and error; waits for it to end and returns its exit code
-  // (1 when it was ended by a signal). -1, with the reason in `error`, when it could
-  // not be started.
-  virtual int run(const std::string& wine, const std::vector<std::string>& arguments,
-                  const std::vector<std::pair<std::string, std::string>>& environment,
-                  std::string& error) = 0;
+  // (1 when it was ended by a signal). A failure when it could not be started or waited
+  // for, its context the reason as the player reads it ("<wine>: <the system's text>").
+  virtual Result<int> run(const std::string& wine, const std::vector<std::string>& arguments,
+                          const std::vector<std::pair<std::string, std::string>>& environment) = 0;
 };
 
 }  // namespace tollwick::platform

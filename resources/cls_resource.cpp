@@ -36,12 +36,13 @@ clsResource::~clsResource() = default;
 void clsResource::DllName(const std::string& path) {
   resetError();
   module_.reset();  // the old library is released before the new one is loaded
-  module_ = platform::use<platform::ResourceLoader>().load(path);
-  if (!module_) {
+  auto loaded = platform::use<platform::ResourceLoader>().load(path);
+  if (!loaded.ok()) {
     recordError(kErrorLoadingDll, "Error in loading DLL: " + path);
     dllName_.clear();
     return;
   }
+  module_ = std::move(loaded).value();
   dllName_ = path;
 }
 

@@ -197,8 +197,8 @@ class BrokenModule : public testing::FakeResourceModule {
 
 class BrokenLoader : public platform::ResourceLoader {
  public:
-  std::unique_ptr<platform::ResourceModule> load(const std::string&) override {
-    return std::make_unique<BrokenModule>(&live);
+  platform::Result<std::unique_ptr<platform::ResourceModule>> load(const std::string&) override {
+    return std::unique_ptr<platform::ResourceModule>(std::make_unique<BrokenModule>(&live));
   }
   int live = 0;
 };

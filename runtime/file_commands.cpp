@@ -160,7 +160,7 @@ void deleteFilesMatching(const std::string& pattern) {
   raiseIfFailed(fs().syncDirectoryOf(pattern));
 }
 
-void killFilesIn(const std::string& folder, const std::string& pattern) {
+void deleteFilesMatchingIn(const std::string& folder, const std::string& pattern) {
   if (!staysInFolder(pattern)) raiseError(err::kBadFileNameOrNumber);
   deleteFilesMatching(folder + pattern);
 }

@@ -30,7 +30,7 @@ void deleteFilesMatching(const std::string& pattern);
 // Deletes every normal file matching `pattern` in `folder` (a path ending in a
 // separator), as deleteFilesMatching does. A pattern that would reach outside `folder` (a ".."
 // component, a root, a drive) deletes nothing: error 52.
-void killFilesIn(const std::string& folder, const std::string& pattern);
+void deleteFilesMatchingIn(const std::string& folder, const std::string& pattern);
 
 // Copies `source` to `target` (replaced atomically when it exists).
 void fileCopy(const std::string& source, const std::string& target);

@@ -12,6 +12,7 @@ int16_t sysMessageBox(const std::string& prompt, int32_t style,
                       const std::optional<std::string>& caption) {
   const int32_t answer =
       platform::use<platform::Dialog>().show(prompt, style, caption.value_or(kApplicationTitle));
+  if (answer == platform::box::kNotShown) raiseError(err::kDeviceIoError);
   return static_cast<int16_t>(answer);
 }
 
@@ -50,9 +51,7 @@ namespace {
 // What the boxes go to when the program installed no dialog: none can be shown.
 class NoDialog : public Dialog {
  public:
-  int32_t show(const std::string&, int32_t, const std::string&) override {
-    raiseError(err::kDeviceIoError, "No dialog to show a message box in");
-  }
+  int32_t show(const std::string&, int32_t, const std::string&) override { return box::kNotShown; }
 };
 
 }  // namespace

@@ -46,7 +46,7 @@ TEST(ErrorReport, IsShownAsAPlainMessageWithTheErrorsDescription) {
 
 TEST(ErrorReport, AnErrorWhileReportingPassesToTheCaller) {
   testing::ScopedRecordingDialog dialog;
-  dialog.failNextWith = err::kDeviceIoError;
+  dialog.cannotShowNext = true;
   try {
     reportError(RunTimeError(err::kFileNotFound), "modZELKORSystem:sysLoadSystem!");
     FAIL() << "the dialog's error was swallowed";

@@ -1,16 +1,16 @@
 #include "security/file_key.h"
 
 #include "platform/seam.h"
-#include "platform/security_library.h"
 #include "runtime/run_time_error.h"
 #include "security/sarn_security.h"
+#include "security/security_library.h"
 #include "security/text_check.h"
 
 namespace tollwick {
 
 int32_t SarnGetFileKey(const std::string& keyText) {
   const int32_t check = checkValueOfText(keyText, 0);
-  return platform::use<platform::SecurityLibrary>().makeKey(check);
+  return platform::use<SecurityLibrary>().makeKey(check);
 }
 
 ScopedFileKey::~ScopedFileKey() {
@@ -30,7 +30,7 @@ void ScopedFileKey::reset(int32_t handle) {
 void ScopedFileKey::release() {
   if (!held_) return;
   held_ = false;  // a failing release is not retried
-  platform::use<platform::SecurityLibrary>().freeKey(handle_);
+  platform::use<SecurityLibrary>().freeKey(handle_);
 }
 
 }  // namespace tollwick

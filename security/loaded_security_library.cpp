@@ -2,7 +2,7 @@
 // application directory, loaded on first use through the dynamic-library facility, its
 // exports resolved by name on their first call.
 
-#include "platform/security_library.h"
+#include "security/security_library.h"
 
 #include <memory>
 #include <mutex>

@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "platform/seam.h"
-#include "platform/security_library.h"
 #include "runtime/run_time_error.h"
 #include "security/file_key.h"
+#include "security/security_library.h"
 
 namespace tollwick {
 
@@ -43,7 +43,7 @@ void ProtectionGuard::payOwed(std::span<uint8_t> image) {
   if (image.size() < header || image.size() - header != static_cast<size_t>(state.dataLength)) {
     raiseError(err::kInvalidProcedureCall);
   }
-  auto& library = platform::use<platform::SecurityLibrary>();
+  auto& library = platform::use<SecurityLibrary>();
   ScopedFileKey key;
   key.reset(library.makeKey(state.keyTextCheck));
   // A foreign library may not expect a null address, even for no bytes.

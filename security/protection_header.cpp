@@ -2,7 +2,7 @@
 
 #include "base/bytes.h"
 #include "platform/seam.h"
-#include "platform/security_library.h"
+#include "security/security_library.h"
 
 namespace tollwick {
 
@@ -21,7 +21,7 @@ HeaderField HeaderField::ofBytes(const uint8_t* stored) {
 int32_t HeaderField::value() const { return static_cast<int32_t>(loadLe32(bytes_)); }
 
 int32_t HeaderField::mangle(int32_t seed, int32_t key) {
-  return platform::use<platform::SecurityLibrary>().mangle(bytes_.data(), 4, seed, key);
+  return platform::use<SecurityLibrary>().mangle(bytes_.data(), 4, seed, key);
 }
 
 }  // namespace tollwick

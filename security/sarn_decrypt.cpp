@@ -3,7 +3,6 @@
 #include <array>
 
 #include "platform/seam.h"
-#include "platform/security_library.h"
 #include "runtime/binary_file.h"
 #include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
@@ -12,6 +11,7 @@
 #include "security/protection_guard.h"
 #include "security/protection_header.h"
 #include "security/sarn_security.h"
+#include "security/security_library.h"
 #include "security/text_check.h"
 
 namespace tollwick {
@@ -32,7 +32,7 @@ bool SarnDecryptFile(int16_t& fileNumber, const std::string& keyText, int32_t ex
   bool result = false;
   ScopedFileKey key;
   try {
-    auto& library = platform::use<platform::SecurityLibrary>();
+    auto& library = platform::use<SecurityLibrary>();
     key.reset(SarnGetFileKey(keyText));
 
     // A file shorter than its header cannot be a protected file: refused like damaged

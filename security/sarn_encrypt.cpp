@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "platform/seam.h"
-#include "platform/security_library.h"
 #include "runtime/binary_file.h"
 #include "runtime/message_box.h"
 #include "runtime/run_time_error.h"
@@ -14,6 +13,7 @@
 #include "security/protection_guard.h"
 #include "security/protection_header.h"
 #include "security/sarn_security.h"
+#include "security/security_library.h"
 #include "security/text_check.h"
 
 namespace tollwick {
@@ -36,7 +36,7 @@ bool SarnEncryptFile(int16_t& fileNumber, const std::string& keyText, int32_t si
   bool result = false;
   ScopedFileKey key;
   try {
-    auto& library = platform::use<platform::SecurityLibrary>();
+    auto& library = platform::use<SecurityLibrary>();
     key.reset(SarnGetFileKey(keyText));
 
     const int32_t dataLength = dataLengthOf(lengthOfFile(fileNumber));

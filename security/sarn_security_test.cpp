@@ -12,12 +12,12 @@
 #include <utility>
 
 #include "platform/seam.h"
-#include "platform/security_library.h"
 #include "platform/testing/forwarding_fs.h"
 #include "platform/testing/scoped_code_page.h"
 #include "runtime/binary_file.h"
 #include "runtime/run_time_error.h"
 #include "security/file_key.h"
+#include "security/security_library.h"
 #include "security/testing/protected_file_fixture.h"
 #include "security/text_check.h"
 
@@ -33,7 +33,7 @@ class SarnSecurityTest : public testing::ProtectedFileTest {
   // Replaces the 4 stored bytes of header field `index` (0 KeyCheck, 1 DataCheck,
   // 2 Signature) with `value` mangled as the file's key and `seed` would mangle it.
   void storeField(const std::string& name, int index, int32_t value, int32_t seed) {
-    auto& library = platform::use<platform::SecurityLibrary>();
+    auto& library = platform::use<SecurityLibrary>();
     const int32_t key = SarnGetFileKey(keyText(false));
     std::array<uint8_t, 4> field{};
     for (size_t i = 0; i < 4; ++i) {
@@ -152,7 +152,7 @@ TEST_F(SarnSecurityTest, ProtectComputesTheCheckOfDataItDidNotUnprotect) {
 // raw read sees the stored bytes, a write changes the stored bytes, and a wrong key is
 // refused as ever.
 TEST_F(SarnSecurityTest, AnUnchangedProtectOwesItsTransformUntilTheStoredBytesAreNeeded) {
-  testing::CountingLibrary counting(platform::use<platform::SecurityLibrary>());
+  testing::CountingLibrary counting(platform::use<SecurityLibrary>());
   const int32_t length = 5000;
   protect("A.DED", patternedData(length), 7);
   const std::string stored = readRaw("A.DED");
@@ -199,7 +199,7 @@ TEST_F(SarnSecurityTest, AnUnchangedProtectOwesItsTransformUntilTheStoredBytesAr
 // A large image kept after an unchanged close still owes its protect: the next open
 // unprotects it without a pass, and its stored bytes are still the file's.
 TEST_F(SarnSecurityTest, AnImageKeptAfterAnUnchangedCloseStillOwesItsProtect) {
-  testing::CountingLibrary counting(platform::use<platform::SecurityLibrary>());
+  testing::CountingLibrary counting(platform::use<SecurityLibrary>());
   const int32_t length = 3 << 20;
   protect("A.DED", patternedData(length), 7);
   const std::string stored = readRaw("A.DED");
@@ -222,9 +222,9 @@ TEST_F(SarnSecurityTest, AnImageKeptAfterAnUnchangedCloseStillOwesItsProtect) {
 }
 
 // A library whose key release fails once, after the transform it closes has been made.
-class KeyReleaseFailsOnce : public platform::SecurityLibrary {
+class KeyReleaseFailsOnce : public SecurityLibrary {
  public:
-  explicit KeyReleaseFailsOnce(platform::SecurityLibrary& real) : real_(real), installed_(*this) {}
+  explicit KeyReleaseFailsOnce(SecurityLibrary& real) : real_(real), installed_(*this) {}
   int32_t verify(const void* buffer, int32_t length, int32_t seed) override {
     return real_.verify(buffer, length, seed);
   }
@@ -241,8 +241,8 @@ class KeyReleaseFailsOnce : public platform::SecurityLibrary {
   }
 
  private:
-  platform::SecurityLibrary& real_;
-  platform::Installed<platform::SecurityLibrary> installed_;
+  SecurityLibrary& real_;
+  platform::Installed<SecurityLibrary> installed_;
   bool failed_ = false;
 };
 
@@ -254,7 +254,7 @@ TEST_F(SarnSecurityTest, AnOwedProtectWhoseKeyReleaseFailsIsNotMadeTwice) {
   ASSERT_TRUE(SarnDecryptFile(file, keyText(false), 7));
   ASSERT_TRUE(SarnEncryptFile(file, keyText(false), 7));
   {
-    KeyReleaseFailsOnce library(platform::use<platform::SecurityLibrary>());
+    KeyReleaseFailsOnce library(platform::use<SecurityLibrary>());
     EXPECT_THROW(readText(file, 1, static_cast<int64_t>(stored.size())), RunTimeError);
     EXPECT_TRUE(readText(file, 1, static_cast<int64_t>(stored.size())) == stored);
   }
@@ -300,7 +300,7 @@ TEST_F(SarnSecurityTest, AnOwedProtectIsPaidBeforeAnyUseOfTheStoredBytes) {
 }
 
 TEST_F(SarnSecurityTest, AProtectAfterARealChangeTransformsAndChecksTheData) {
-  testing::CountingLibrary counting(platform::use<platform::SecurityLibrary>());
+  testing::CountingLibrary counting(platform::use<SecurityLibrary>());
   const int32_t length = 5000;
   protect("A.DED", patternedData(length), 7);
   int16_t file = freeFile();
@@ -425,7 +425,7 @@ TEST_F(SarnSecurityTest, AHeaderWithEmptyDataIsAProtectedFileOfTwelveBytes) {
 }
 
 TEST_F(SarnSecurityTest, KeyHandlesAreReleasedOnEveryPath) {
-  testing::CountingLibrary counting(platform::use<platform::SecurityLibrary>());
+  testing::CountingLibrary counting(platform::use<SecurityLibrary>());
   protect("A.DED", "data", 7);
   writeRaw("Short.DED", "abc");
   unprotect("A.DED", 7);        // success
@@ -461,12 +461,12 @@ class MissingLibraryTest : public SarnSecurityTest {
   // A library facility of its own, loading from `directory` on first use.
   void useLibraryFrom(const std::string& directory) {
     process_.directory = directory;
-    library_ = platform::makeSystemFacility<platform::SecurityLibrary>();
+    library_ = platform::makeSystemFacility<SecurityLibrary>();
     installed_.emplace(*library_);
   }
 
-  std::unique_ptr<platform::SecurityLibrary> library_;
-  std::optional<platform::Installed<platform::SecurityLibrary>> installed_;
+  std::unique_ptr<SecurityLibrary> library_;
+  std::optional<platform::Installed<SecurityLibrary>> installed_;
 };
 
 TEST_F(MissingLibraryTest, UnprotectReportsItAndLeavesTheFileOpen) {
@@ -519,7 +519,7 @@ TEST_F(MissingLibraryTest, TheLibraryIsLoadedOnFirstUseAndALaterCallFindsIt) {
 
 TEST_F(SarnSecurityTest, TheSignatureOfATextCoversTheFirstLBytesOfItsUtf16Form) {
   tollwick::testing::ScopedCodePage western(1252);
-  auto& library = platform::use<platform::SecurityLibrary>();
+  auto& library = platform::use<SecurityLibrary>();
   const std::string utf16 = bytesOf({'A', 0, 'B', 0});
   EXPECT_EQ(signatureOfText("ABCD"), library.verify(utf16.data(), 4, FixedKeySeed));
   EXPECT_EQ(signatureOfText("ABCD"), signatureOfText("ABxy"));

@@ -4,8 +4,8 @@
 
 #include "platform/ansi_text.h"
 #include "platform/seam.h"
-#include "platform/security_library.h"
 #include "runtime/run_time_error.h"
+#include "security/security_library.h"
 
 namespace tollwick {
 
@@ -21,8 +21,8 @@ int32_t checkValueOfText(const std::string& text, int32_t seed) {
     bytes.push_back(static_cast<char>(unit & 0xFF));
     bytes.push_back(static_cast<char>(unit >> 8));
   }
-  return platform::use<platform::SecurityLibrary>().verify(
-      bytes.data(), static_cast<int32_t>(units.size()), seed);
+  return platform::use<SecurityLibrary>().verify(bytes.data(), static_cast<int32_t>(units.size()),
+                                                 seed);
 }
 
 }  // namespace tollwick

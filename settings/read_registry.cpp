@@ -45,10 +45,10 @@ void carryOutWipeRequest() {
       platform::use<platform::Process>().endAtOnce();
     }
     if (exists(root + gameString(gs::kWipeRootTest))) {
-      killFilesIn(root, gameString(gs::kWipeRootPattern));
+      deleteFilesMatchingIn(root, gameString(gs::kWipeRootPattern));
     }
     if (exists(systemFolder + gameString(gs::kWipeSystemTest))) {
-      killFilesIn(systemFolder, gameString(gs::kWipeSystemPattern));
+      deleteFilesMatchingIn(systemFolder, gameString(gs::kWipeSystemPattern));
     }
   }
   // A failed write leaves the request for the next start.

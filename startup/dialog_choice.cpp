@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "runtime/run_time_error.h"
 #include "startup/answers_dialog.h"
 #include "startup/terminal_dialog.h"
 #include "startup/transcript_dialog.h"
@@ -23,7 +22,7 @@ bool isSet(const std::optional<std::string>& value) { return value && !value->em
 class NoDialog : public platform::Dialog {
  public:
   int32_t show(const std::string&, int32_t, const std::string&) override {
-    raiseError(err::kDeviceIoError);
+    return platform::box::kNotShown;
   }
 };
 

@@ -289,9 +289,9 @@ std::optional<int> runThroughWineWhereNeeded() {
     return 2;
   }
 
-  std::string error;
-  const int code = wine.run(command, {windowsProgram, windowsFolder}, environment, error);
-  if (code < 0) return refuse("Wine could not be started: " + error);
+  const platform::Result<int> ran = wine.run(command, {windowsProgram, windowsFolder}, environment);
+  if (!ran.ok()) return refuse("Wine could not be started: " + ran.status().context());
+  const int code = *ran;
   // tollwick.exe ends with 0, 1 or 2; anything else is Wine's own failure to run it
   // (no 32-bit support, a damaged prefix), which the player would otherwise never see.
   // A computer that runs no 32-bit programs at all is told apart: no package helps there.

@@ -221,7 +221,7 @@ TEST_F(MainSequence, TheTrapStaysArmedForALaterError) {
 
 TEST_F(MainSequence, ABoxThatCannotBeShownReachesTheTrap) {
   dialog.answers = {kYes};
-  dialog.failNextWith = err::kDeviceIoError;  // "Fix Character File Now?" cannot be shown
+  dialog.cannotShowNext = true;  // "Fix Character File Now?" cannot be shown
   EXPECT_TRUE(runMain());
   EXPECT_THAT(
       dialog.prompts(),

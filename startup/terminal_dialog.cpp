@@ -6,7 +6,6 @@
 
 #include "base/text.h"
 #include "platform/ansi_text.h"
-#include "runtime/run_time_error.h"
 #include "startup/answers_dialog.h"
 
 namespace tollwick {
@@ -35,18 +34,18 @@ std::string lowered(std::string text) {
 
 }  // namespace
 
-void TerminalDialog::write(const std::string& utf8) {
+bool TerminalDialog::write(const std::string& utf8) {
   out_ << utf8;
   out_.flush();
-  if (!out_) raiseError(err::kDeviceIoError);
+  return static_cast<bool>(out_);
 }
 
 int32_t TerminalDialog::askYesNo() {
   for (;;) {
-    write("[Yes] [No] ? ");
+    if (!write("[Yes] [No] ? ")) return platform::box::kNotShown;
     std::string line;
     if (!std::getline(in_, line)) {
-      write("\n");
+      if (!write("\n")) return platform::box::kNotShown;
       return platform::box::kAnswerNo;
     }
     const std::string word = lowered(trimSpaces(line));
@@ -56,11 +55,14 @@ int32_t TerminalDialog::askYesNo() {
 }
 
 int32_t TerminalDialog::show(const std::string& prompt, int32_t style, const std::string& caption) {
-  write("\n== " + ansiToUtf8(caption) + " ==\n" + iconLabel(style) + ansiToUtf8(prompt) + "\n");
+  if (!write("\n== " + ansiToUtf8(caption) + " ==\n" + iconLabel(style) + ansiToUtf8(prompt) +
+             "\n")) {
+    return platform::box::kNotShown;
+  }
   if (isYesNoStyle(style)) return askYesNo();
-  write("[OK] ");
+  if (!write("[OK] ")) return platform::box::kNotShown;
   std::string line;
-  if (!std::getline(in_, line)) write("\n");
+  if (!std::getline(in_, line) && !write("\n")) return platform::box::kNotShown;
   return platform::box::kAnswerOk;
 }
 

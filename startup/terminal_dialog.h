@@ -14,11 +14,12 @@ class TerminalDialog : public platform::Dialog {
   TerminalDialog(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
 
   // Yes/No: y, yes, n or no in any case; anything else asks again; end of input is No.
-  // OK: Enter; end of input is OK. Output that cannot be written is error 57.
+  // OK: Enter; end of input is OK. A box whose output cannot be written is not shown.
   int32_t show(const std::string& prompt, int32_t style, const std::string& caption) override;
 
  private:
-  void write(const std::string& utf8);
+  // False when the output cannot be written.
+  bool write(const std::string& utf8);
   int32_t askYesNo();
 
   std::istream& in_;

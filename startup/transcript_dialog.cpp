@@ -41,6 +41,7 @@ platform::FolderChoice TranscriptDialog::chooseFolder(const std::string& title) 
 int32_t TranscriptDialog::show(const std::string& prompt, int32_t style,
                                const std::string& caption) {
   const int32_t answer = inner_->show(prompt, style, caption);
+  if (answer == platform::box::kNotShown) return answer;  // no box, so no line
   record(transcriptLine(caption, prompt, style, answer));
   return answer;
 }

@@ -72,16 +72,16 @@ class PeResourceLoader : public ResourceLoader {
                    std::function<uint16_t()> language)
       : files_(files), sound_(std::move(sound)), language_(std::move(language)) {}
 
-  std::unique_ptr<ResourceModule> load(const std::string& path) override {
-    if (path.empty()) return nullptr;
+  Result<std::unique_ptr<ResourceModule>> load(const std::string& path) override {
+    if (path.empty()) return Status(Code::kInvalidArgument, "no library named");
     // Read through the file-system facility, which maps the program path (drive
     // letters, backslashes, case) to the host's file.
     Result<ByteBuffer> file = files_.readFile(path, kLargestResourceLibrary);
-    if (!file.ok()) return nullptr;
+    if (!file.ok()) return file.status();
     auto image = pe::PeFile::parse(std::move(file).value(), language_());
-    if (!image.ok()) return nullptr;
-    return std::make_unique<PeResourceModule>(
-        std::make_unique<pe::PeFile>(std::move(image).value()), sound_);
+    if (!image.ok()) return image.status();
+    return std::unique_ptr<ResourceModule>(std::make_unique<PeResourceModule>(
+        std::make_unique<pe::PeFile>(std::move(image).value()), sound_));
   }
 
  private:

@@ -230,9 +230,8 @@ class PosixWine : public Wine {
     return true;
   }
 
-  int run(const std::string& wine, const std::vector<std::string>& arguments,
-          const std::vector<std::pair<std::string, std::string>>& environment,
-          std::string& error) override {
+  Result<int> run(const std::string& wine, const std::vector<std::string>& arguments,
+                  const std::vector<std::pair<std::string, std::string>>& environment) override {
     std::vector<std::string> argumentTexts{ansiToUtf8(wine)};
     for (const auto& argument : arguments) argumentTexts.push_back(ansiToUtf8(argument));
 
@@ -257,14 +256,15 @@ class PosixWine : public Wine {
     pid_t child = 0;
     const int spawned = ::posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), envp.data());
     if (spawned != 0) {
-      error = argumentTexts[0] + ": " + std::strerror(spawned);
-      return -1;
+      return Status(Code::kUnusable, argumentTexts[0] + ": " + std::strerror(spawned), spawned);
     }
     int status = 0;
     while (::waitpid(child, &status, 0) < 0) {
       if (errno != EINTR) {
-        error = std::string("waiting for ") + argumentTexts[0] + ": " + std::strerror(errno);
-        return -1;
+        const int waitError = errno;
+        return Status(Code::kUnusable,
+                      "waiting for " + argumentTexts[0] + ": " + std::strerror(waitError),
+                      waitError);
       }
     }
     if (WIFEXITED(status)) return WEXITSTATUS(status);

@@ -20,10 +20,9 @@ class Win32Wine : public Wine {
   std::string prefixName() override { return ""; }
   bool wouldUpdatePrefix(const std::string&) override { return false; }
   bool runs32BitPrograms() override { return true; }
-  int run(const std::string&, const std::vector<std::string>&,
-          const std::vector<std::pair<std::string, std::string>>&, std::string& error) override {
-    error = "Windows programs run without Wine here";
-    return -1;
+  Result<int> run(const std::string&, const std::vector<std::string>&,
+                  const std::vector<std::pair<std::string, std::string>>&) override {
+    return Status(Code::kNotSupported, "Windows programs run without Wine here");
   }
 };
 

@@ -24,11 +24,13 @@ int32_t FakeResourceModule::loadString(uint32_t id, char* buffer, int32_t capaci
   return static_cast<int32_t>(n);
 }
 
-std::unique_ptr<platform::ResourceModule> FakeResourceLoader::load(const std::string& path) {
+platform::Result<std::unique_ptr<platform::ResourceModule>> FakeResourceLoader::load(
+    const std::string& path) {
   ++loads;
   const auto it = libraries.find(path);
-  if (it == libraries.end()) return nullptr;
-  return std::make_unique<FakeResourceModule>(it->second, &live);
+  if (it == libraries.end()) return platform::Status(platform::Code::kNotFound, path);
+  return std::unique_ptr<platform::ResourceModule>(
+      std::make_unique<FakeResourceModule>(it->second, &live));
 }
 
 }  // namespace tollwick::testing

@@ -43,7 +43,8 @@ class FakeResourceLoader : public platform::ResourceLoader {
   int loads = 0;
   int live = 0;  // libraries loaded and not yet released
 
-  std::unique_ptr<platform::ResourceModule> load(const std::string& path) override;
+  platform::Result<std::unique_ptr<platform::ResourceModule>> load(
+      const std::string& path) override;
 };
 
 // A sound facility that plays nothing and keeps every wave file it was given.

@@ -1,15 +1,12 @@
 #include "runtime/testing/recording_dialog.h"
 
-#include "runtime/run_time_error.h"
-
 namespace tollwick::testing {
 
 int32_t RecordingDialog::show(const std::string& prompt, int32_t style,
                               const std::string& caption) {
-  if (failNextWith != 0) {
-    const int32_t number = failNextWith;
-    failNextWith = 0;
-    raiseError(number);
+  if (cannotShowNext) {
+    cannotShowNext = false;
+    return platform::box::kNotShown;
   }
   int32_t answer = platform::box::kAnswerOk;
   if ((style & 0xF) == platform::box::kYesNo) {

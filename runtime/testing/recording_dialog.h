@@ -25,8 +25,8 @@ class RecordingDialog : public platform::Dialog {
   std::deque<int32_t> answers;  // consumed by Yes/No boxes; none left answers No
   int busyPointerCalls = 0;
   int pendingMessageCalls = 0;
-  // When set, the next show() raises this run-time error number instead.
-  int32_t failNextWith = 0;
+  // When set, the next box cannot be shown (show() answers box::kNotShown).
+  bool cannotShowNext = false;
 
   int32_t show(const std::string& prompt, int32_t style, const std::string& caption) override;
   void setBusyPointer() override { ++busyPointerCalls; }

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "platform/seam.h"
-#include "platform/security_library.h"
 #include "platform/testing/fake_process.h"
 #include "runtime/testing/recording_dialog.h"
+#include "security/security_library.h"
 
 namespace tollwick::testing {
 
@@ -31,9 +31,9 @@ std::string readWholeFile(const std::string& path);
 
 // Forwards to another library and keeps the handles made and not yet freed, and how
 // many transforms and checks it made of buffers of each length.
-class CountingLibrary : public platform::SecurityLibrary {
+class CountingLibrary : public SecurityLibrary {
  public:
-  explicit CountingLibrary(platform::SecurityLibrary& real) : real_(real), installed_(*this) {}
+  explicit CountingLibrary(SecurityLibrary& real) : real_(real), installed_(*this) {}
   int32_t verify(const void* buffer, int32_t length, int32_t seed) override;
   int32_t mangle(void* buffer, int32_t length, int32_t seed, int32_t key) override;
   int32_t makeKey(int32_t check) override;
@@ -45,8 +45,8 @@ class CountingLibrary : public platform::SecurityLibrary {
   std::map<int32_t, int> checks;
 
  private:
-  platform::SecurityLibrary& real_;
-  platform::Installed<platform::SecurityLibrary> installed_;
+  SecurityLibrary& real_;
+  platform::Installed<SecurityLibrary> installed_;
 };
 
 class ProtectedFileTest : public ::testing::Test {

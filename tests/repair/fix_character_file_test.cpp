@@ -20,11 +20,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/seam.h"
-#include "platform/security_library.h"
 #include "platform/testing/forwarding_fs.h"
 #include "repair/character_file.h"
 #include "runtime/binary_file.h"
 #include "runtime/message_box.h"
+#include "security/security_library.h"
 #include "system/system_data_file.h"
 #include "system/system_state.h"
 #include "tools/character_file_builder.h"
@@ -195,7 +195,7 @@ TEST_F(FixCharacterFileTest, OldCountOfZeroOrLessExaminesNoSlot) {
 
 // Forwards to the security library in use and counts its transforms and checks of
 // buffers of one length (the data of one character file).
-class PassCounter : public platform::SecurityLibrary {
+class PassCounter : public SecurityLibrary {
  public:
   explicit PassCounter(int32_t length) : length_(length) {}
   int32_t verify(const void* buffer, int32_t length, int32_t seed) override {
@@ -214,8 +214,8 @@ class PassCounter : public platform::SecurityLibrary {
 
  private:
   int32_t length_;
-  platform::SecurityLibrary& real_ = platform::use<platform::SecurityLibrary>();
-  platform::Installed<platform::SecurityLibrary> installed_{*this};
+  SecurityLibrary& real_ = platform::use<SecurityLibrary>();
+  platform::Installed<SecurityLibrary> installed_{*this};
 };
 
 // The whole run as start-up makes it: the check of every data file, then the repair.
