@@ -54,12 +54,6 @@ int16_t copyLiveRecords(int16_t oldFile, int16_t newFile, int16_t oldCount) {
   return kept;
 }
 
-// Whether the file `path` is there. Unlike sysFileExists, a search that fails (a disk
-// that fails to read) is a run-time error and not an absent file: the repair would
-// otherwise end with nothing done and no word, skip the replacement and report success,
-// or build the new file on a stale one.
-bool fileIsThere(const std::string& path) { return !firstFileMatching(path).empty(); }
-
 }  // namespace
 
 RepairResult sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
@@ -77,8 +71,11 @@ RepairResult sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
     }
   };
   try {
+    // A search that fails is the error it is: taken for an absent file, a failing disk
+    // would end the repair with nothing done and no word, or skip the replacement and
+    // report success with the old file in place.
     std::string oldPath = sysGetFileName(kCharacterFileName);
-    if (!fileIsThere(oldPath)) return result;
+    if (!fileExistsOrRaise(oldPath)) return result;
 
     const int32_t signature = systemState().systemSignature;
     const std::string keyText = systemKeyText(record);
@@ -96,7 +93,7 @@ RepairResult sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
     // The old file is open and unprotected; its version field is not examined.
     int16_t newFile = freeFile();
     std::string newPath = sysGetFileName(kCharacterTempFileName);
-    if (fileIsThere(newPath)) deleteFilesMatching(newPath);
+    if (fileExistsOrRaise(newPath)) deleteFilesMatching(newPath);
     openBinary(newFile, newPath);
     writeFreshHeader(newFile);
 
@@ -119,7 +116,7 @@ RepairResult sysFixBloatedCharacterFile(SystemHeaderRecord& record) {
     // One atomic rename, and only over the file that was read: the character file is
     // the complete old or the complete new file at every moment, and the temporary name
     // is gone afterwards whether the replacement happens or not.
-    if (fileIsThere(newPath)) replaceFileRead(newPath, oldPath, oldStamp);
+    if (fileExistsOrRaise(newPath)) replaceFileRead(newPath, oldPath, oldStamp);
     result = RepairResult::kRepaired;
   } catch (const RunTimeError& e) {
     discardCopy();

@@ -9,14 +9,23 @@
 
 namespace tollwick {
 
-bool sysFileExists(std::string& path) {
+bool fileExistsOrRaise(std::string& path) {
   // A NUL ends the path, as it would for the operating system; the caller keeps the cut.
   if (const size_t nul = path.find('\0'); nul != std::string::npos) path.resize(nul);
   try {
     return !firstFileMatching(path).empty();
   } catch (const RunTimeError& e) {
     // A file we may not see may still be there: a refused search counts as existing.
-    return e.number() == err::kPermissionDenied;
+    if (e.number() == err::kPermissionDenied) return true;
+    throw;
+  }
+}
+
+bool sysFileExists(std::string& path) {
+  try {
+    return fileExistsOrRaise(path);
+  } catch (const RunTimeError&) {
+    return false;
   }
 }
 

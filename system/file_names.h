@@ -16,6 +16,11 @@ namespace tollwick {
 // failure as missing; nothing is shown.
 bool sysFileExists(std::string& path);
 
+// As sysFileExists, except that a search that fails for any reason but a refusal (a
+// disk that fails to read) raises its run-time error instead of counting as missing:
+// for the steps that would otherwise take a failing disk for an absent file.
+bool fileExistsOrRaise(std::string& path);
+
 // The full path of the system file `fileName`. A `subPath` holding a colon is an
 // absolute directory: the result is `subPath` + `fileName`. Otherwise it is the system
 // root directory + current system directory (with a backslash added when needed) +
