@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -82,8 +83,38 @@ class RepairUnderSystemCallFaultsTest : public kit::InstallationFixture {
     return left;
   }
 
+  // The sweep's steps over a whole repair. `check` is given the fault, whether the repair
+  // succeeded and the character file's bytes afterwards; the first run (no fault fired)
+  // must succeed and sets the repaired bytes every other run is held to. Whatever else
+  // `check` looks at, the file is the old or the repaired one, success is never reported
+  // with the old one in place, and a failure is told to the user.
+  testing::SweepSteps repairSteps(
+      std::function<void(const SweptFault&, bool succeeded, const Bytes& now)> check) {
+    testing::SweepSteps steps;
+    steps.target = characters();
+    steps.prepare = [this] { prepare(); };
+    steps.run = [this] { return repair(); };
+    steps.check = [this, check](const SweptFault& fault, bool succeeded) {
+      SCOPED_TRACE(fault.describe());
+      const Bytes now = fileBytes(characters()).value_or(Bytes{});
+      if (!fault.fired) {
+        ASSERT_TRUE(succeeded);
+        ASSERT_NE(now, old_);
+        repaired_ = now;
+      }
+      ASSERT_TRUE(now == old_ || now == repaired_) << "damaged: " << now.size() << " bytes";
+      if (now == old_) {
+        EXPECT_FALSE(succeeded) << "reported success with the old file in place";
+      }
+      EXPECT_EQ(succeeded, dialog_.boxes.empty());
+      check(fault, succeeded, now);
+    };
+    return steps;
+  }
+
   int32_t signature_ = 0;
   SystemHeaderRecord header_;
+  Bytes repaired_;
   Bytes old_;
   std::set<std::string> names_;
 };
@@ -96,35 +127,18 @@ bool flushedDirectory(const SweptFault& fault) {
 }
 
 TEST_F(RepairUnderSystemCallFaultsTest, EveryFailedCallLeavesTheOldOrTheRepairedFileAndSaysWhich) {
-  Bytes repaired;
   int reportedInPlace = 0;
-  testing::SweepSteps steps;
-  steps.target = characters();
-  steps.prepare = [this] { prepare(); };
-  steps.run = [this] { return repair(); };
-  steps.check = [&](const SweptFault& fault, bool succeeded) {
-    SCOPED_TRACE(fault.describe());
-    const Bytes now = fileBytes(characters()).value_or(Bytes{});
-    if (!fault.fired) {
-      ASSERT_TRUE(succeeded);
-      ASSERT_NE(now, old_);
-      if (repaired.empty()) repaired = now;
-    }
-    ASSERT_TRUE(now == old_ || now == repaired) << "damaged: " << now.size() << " bytes";
-    if (now == old_) {
-      EXPECT_FALSE(succeeded) << "reported success with the old file in place";
-    } else if (!succeeded) {
+  const auto steps = repairSteps([&](const SweptFault& fault, bool succeeded, const Bytes& now) {
+    if (now != old_ && !succeeded) {
       EXPECT_TRUE(flushedDirectory(fault)) << "reported a failure with the new file in place";
       ++reportedInPlace;
     }
-    // A failure is told to the user.
-    EXPECT_EQ(succeeded, dialog_.boxes.empty());
     const bool retried = fault.call == SystemCall::kReadAt || fault.call == SystemCall::kWriteFile;
     if (fault.fired && retried && (fault.error == EINTR || fault.error == 0)) {
       EXPECT_TRUE(succeeded) << "not retried or continued";
     }
     for (const std::string& name : leftBehind()) ADD_FAILURE() << "left behind: " << name;
-  };
+  });
   const testing::SweepFigures figures = sweepSystemCallFaults(steps);
   RecordProperty("calls", std::to_string(figures.calls));
   RecordProperty("runs", std::to_string(figures.runs));
@@ -134,31 +148,16 @@ TEST_F(RepairUnderSystemCallFaultsTest, EveryFailedCallLeavesTheOldOrTheRepaired
 
 TEST_F(RepairUnderSystemCallFaultsTest,
        ADiskFailingEveryCallFromAnyPointOnLeavesTheOldOrTheRepairedFile) {
-  Bytes repaired;
   int leftOvers = 0;
-  testing::SweepSteps steps;
-  steps.target = characters();
-  steps.prepare = [this] { prepare(); };
-  steps.run = [this] { return repair(); };
-  steps.check = [&](const SweptFault& fault, bool succeeded) {
-    SCOPED_TRACE(fault.describe());
-    const Bytes now = fileBytes(characters()).value_or(Bytes{});
-    if (!fault.fired) {
-      ASSERT_TRUE(succeeded);
-      repaired = now;
-    }
-    ASSERT_TRUE(now == old_ || now == repaired) << "damaged: " << now.size() << " bytes";
-    if (now == old_) {
-      EXPECT_FALSE(succeeded) << "reported success with the old file in place";
-    } else if (!succeeded) {
-      // Once the new file is in place, a disk that fails can no longer swap the old one
-      // back when it cannot tell that no save landed in between.
+  const auto steps = repairSteps([&](const SweptFault& fault, bool succeeded, const Bytes& now) {
+    // Once the new file is in place, a disk that fails can no longer swap the old one
+    // back when it cannot tell that no save landed in between.
+    if (now != old_ && !succeeded) {
       EXPECT_TRUE(fault.afterPlacing) << "reported a failure with the new file in place";
     }
-    EXPECT_EQ(succeeded, dialog_.boxes.empty());
     // Nothing can be removed from a disk that fails every call.
     leftOvers += leftBehind().empty() ? 0 : 1;
-  };
+  });
   const testing::SweepFigures figures = sweepDiskLoss(steps);
   RecordProperty("runs", std::to_string(figures.runs));
   RecordProperty("runs_leaving_files", std::to_string(leftOvers));
