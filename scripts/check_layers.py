@@ -8,7 +8,8 @@ format_facilities made over them, and the tests of tests/ that prove them); test
 doubles (testing/ folders) are for test code only.
 The link libraries of every target are checked against the same order when CMake
 configures the project (cmake/Layers.cmake reads LAYERS from here), which also writes
-the list of its test targets' sources (<build>/test_code.txt) for this check. Run with
+the lists of its test targets' sources and of its other targets' sources
+(<build>/test_code.txt, <build>/product_code.txt) for this check. Run with
 the project's root as argument (and --test-code <build>/test_code.txt unless the build
 is <root>/build), or with --self-test [cmake] to prove both checks.
 """
@@ -87,7 +88,19 @@ def read_test_sources(listing):
         return {line.strip() for line in lines if line.strip()}
 
 
-def violations(root, test_sources):
+def is_product_code(path, test_sources, product_sources):
+    """Product code, which may not use a test double: any header outside the test code,
+    and a source the build compiles into a program or library. Without the build's list
+    of those, every source outside the test code; with it, a source of neither list is
+    one this build does not compile (a POSIX test in a Windows build), which the other
+    system's build judges."""
+    if is_test_code(path, test_sources):
+        return False
+    return (path.endswith((".h", ".hpp", ".inc")) or product_sources is None
+            or path in product_sources)
+
+
+def violations(root, test_sources, product_sources=None):
     found = []
     for directory, _, files in os.walk(root):
         relative_dir = os.path.relpath(directory, root).replace(os.sep, "/")
@@ -113,7 +126,7 @@ def violations(root, test_sources):
                     written = f'"{quoted}"' if angled is None else f"<{angled}>"
                     where = f"{path}:{number}: includes {written}"
                     if ("/testing/" in "/" + included
-                            and not is_test_code(path, test_sources)):
+                            and is_product_code(path, test_sources, product_sources)):
                         found.append(f"{where} (a test double in product code)")
                     elif target == source:
                         continue
@@ -136,9 +149,10 @@ def write(root, path, text):
 
 def include_self_test():
     """Upward includes in each form the compiler accepts must be caught, and so must a
-    test double in a file the build does not list as test code; the includes a runtime
-    file may make (its own folder, lower layers, the C++ library, a double from a test
-    source) must not."""
+    test double in product code (a header, or a source the build compiles into a
+    library); the includes a runtime file may make (its own folder, lower layers, the C++
+    library, a double from a test source or from a source only another system's build
+    compiles) must not."""
     expected = {
         "runtime/quoted.cpp:1": "(startup is above runtime)",
         "runtime/angled.cpp:1": "(repair is above runtime)",
@@ -160,7 +174,11 @@ def include_self_test():
         write(root, "runtime/testing/double.h", "#pragma once\n")
         write(root, "runtime/unlisted.cpp", '#include "runtime/testing/double.h"\n')
         write(root, "runtime/listed.cpp", '#include "runtime/testing/double.h"\n')
-        found = violations(root, {"runtime/listed.cpp"})
+        write(root, "runtime/other_system.cpp", '#include "runtime/testing/double.h"\n')
+        write(root, "runtime/product.h", '#include "runtime/testing/double.h"\n')
+        expected["runtime/product.h:1"] = "(a test double in product code)"
+        found = violations(root, {"runtime/listed.cpp"},
+                           {"runtime/unlisted.cpp", "runtime/fine.cpp", "runtime/quoted.cpp"})
     caught = {line.split(": includes")[0]: line for line in found}
     failures = 0
     for where, reason in expected.items():
@@ -245,7 +263,9 @@ def main(argv):
         print(f"check_layers: no list of the build's test code at {listing}: configure a "
               "build and give --test-code <build>/test_code.txt")
         return 2
-    found = violations(root, read_test_sources(listing))
+    products = os.path.join(os.path.dirname(listing), "product_code.txt")
+    found = violations(root, read_test_sources(listing),
+                       read_test_sources(products) if os.path.isfile(products) else None)
     for line in found:
         print(line)
     print(f"check_layers: {len(found)} include(s) against the layers")
