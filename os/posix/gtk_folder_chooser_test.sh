@@ -28,19 +28,8 @@ start() {  # start TRANSCRIPT: the program, without an argument, in the backgrou
   pid=$!
 }
 touch "$work/seen"
-window() {  # window NAME: waits for a new visible window called NAME; prints its id
-  local id=""
-  for _ in $(seq 300); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -vxF -f "$work/seen" | head -n 1)
-    [[ -n "$id" ]] && break
-    kill -0 "$pid" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  [[ -n "$id" ]] || return 1
-  echo "$id" >>"$work/seen"
-  sleep 0.5  # drawn
-  echo "$id"
-}
+visible_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
+window() { new_window visible_named "$1"; }  # window NAME: a new visible window called NAME
 choose() {  # choose FOLDER [SCREENSHOT]: types FOLDER into the chooser's location field
   local id
   id=$(window '^Where is Zelkor installed\?$') || return 1

@@ -37,16 +37,8 @@ box_captioned() {
 # answer SCREENSHOT [CAPTION]: waits for the next box (captioned "Tollwick" unless
 # another is given), photographs it and presses Enter
 answer() {
-  local id="" caption=${2:-Tollwick}
-  for _ in $(seq 300); do
-    id=$(box_captioned "$caption")
-    [[ -n "$id" ]] && break
-    kill -0 "$pid" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  [[ -n "$id" ]] || return 1
-  echo "$id" >>"$work/seen"
-  sleep 0.5  # drawn
+  local id
+  id=$(new_window box_captioned "${2:-Tollwick}") || return 1
   import -frame -window "$id" "$shots/$1"
   timeout 10 xdotool windowfocus --sync "$id" key Return
 }
